@@ -1,0 +1,46 @@
+# Orvanel: the two commands a newcomer needs are `make run` and `make test`.
+BUILD_DIR ?= build
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+# Debian packages the build, the tests and the program need.
+DEPS := cmake ninja-build g++ pkg-config \
+        qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+        libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
+        libgtest-dev libgmock-dev libbenchmark-dev \
+        espeak-ng sox python3-pyftpdlib dbus xvfb
+
+.PHONY: all deps build test bench run clean format
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEPS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -z "$$missing" ]; then echo "deps: all packages present"; exit 0; fi; \
+	echo "deps: installing $$missing"; \
+	if [ "$$(id -u)" = 0 ]; then SUDO=""; \
+	elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then SUDO="sudo"; \
+	else echo "deps: missing packages; run as root:"; \
+	     echo "  apt-get update && apt-get install -y $$missing"; exit 1; fi; \
+	$$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	$(BUILD_DIR)/orvanel-bench
+
+run: build
+	$(BUILD_DIR)/orvanel
+
+format:
+	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR)
