@@ -8,6 +8,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "Records.h"
 #include "UserText.h"
 
 namespace fs = std::filesystem;
@@ -159,6 +160,13 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
     }
     if (any) out.push_back(current);
     return out;
+}
+
+std::string ResolveSoundFile(const std::string& fileName) {
+    if (fileName.empty()) return {};
+    if (FileExists(fileName)) return fileName;
+    if (FileExists(PathExe + fileName)) return PathExe + fileName;
+    return {};
 }
 
 void SortFloats(std::vector<double>& values) {

@@ -31,6 +31,10 @@ TProgramCommand SplitProgramCommandLine(const std::string& commandLine);
 // Parameters split on blanks, double quotes grouping (no shell is involved).
 std::vector<std::string> SplitParameters(const std::string& parameters);
 
+// The file a sound name refers to: the name itself when it exists, otherwise PathExe + name;
+// empty when neither exists (nothing is played then).
+std::string ResolveSoundFile(const std::string& fileName);
+
 void SortFloats(std::vector<double>& values);
 // Median of the first n values (sorts them). n must be at least 1.
 double MedianOfFloats(std::vector<double>& values, int n);
