@@ -1,0 +1,56 @@
+#include "StartupFolders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <exception>
+#include <filesystem>
+#include <fmt/printf.h>
+
+#include "Records.h"
+#include "UserText.h"
+#include "Utilities.h"
+
+std::string DocumentsRoot() {
+    QString root = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (root.isEmpty()) root = QDir::homePath();
+    std::string path = root.toStdString();
+    IncludeBackslash(path);
+    return path;
+}
+
+void AssignFolders(const std::string& exeFolder, const std::string& documentsRoot) {
+    PathExe = exeFolder;
+    IncludeBackslash(PathExe);
+    std::string root = documentsRoot;
+    IncludeBackslash(root);
+    PathLogs = root + "Halvex/Logs/";
+    PathJpeg = root + "Halvex/Jpeg/";
+    PathDatas = root + "Halvex/Datas/";
+}
+
+void MoveFilesOfOlderVersions() {
+    const std::string oldDatas = PathExe + "Datas/";
+    // Only the log files of older versions: the program folder may hold other text files
+    // (a build folder's CMakeCache.txt, a packager's notes) that must stay where they are.
+    MoveFilesTo(PathExe, "[0-9][0-9][0-9][0-9]_[0-9][0-9]_[0-9][0-9]_log.txt", PathLogs);
+    MoveFilesTo(PathExe, "*.log", PathLogs);
+    MoveFilesTo(oldDatas, "*.bin", PathDatas);
+    MoveFilesTo(oldDatas, "*.bin.back", PathDatas);
+    MoveFilesTo(oldDatas, "*.txt", PathLogs);
+    MoveFilesTo(oldDatas, "*.jpg", PathJpeg);
+    std::error_code ec;
+    std::filesystem::remove(oldDatas, ec); // only when empty
+}
+
+void SetupFolders() {
+    AssignFolders(QCoreApplication::applicationDirPath().toStdString(), DocumentsRoot());
+    EnsureFolder(PathDatas);
+    EnsureFolder(PathLogs);
+    EnsureFolder(PathJpeg);
+    try {
+        MoveFilesOfOlderVersions();
+    } catch (const std::exception& e) {
+        ShowUserMessage(fmt::sprintf(Tr("StartupFolders", "Erreur grave au démarrage : [%s] !"), e.what()));
+    }
+}
