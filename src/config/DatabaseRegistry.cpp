@@ -1,11 +1,11 @@
 #include "DatabaseRegistry.h"
 
+#include <bit>
+#include <cstring>
 #include <QByteArray>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
-#include <bit>
-#include <cstring>
 
 static_assert(std::endian::native == std::endian::little, "the low bytes of a field come first");
 
@@ -32,9 +32,13 @@ size_t CodeWidth(int typeVar) {
     }
 }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
-QString Join(const QString& group, const QString& name) { return group.isEmpty() ? name : group + "/" + name; }
+QString Join(const QString& group, const QString& name) {
+    return group.isEmpty() ? name : group + "/" + name;
+}
 
 // The spelling already stored for a name, looked up without regard to case (an exact match first).
 std::optional<QString> FindName(const QStringList& names, const QString& wanted) {
@@ -92,14 +96,15 @@ TVariant ParseStored(const QVariant& raw, int kind, const std::string& idString)
         std::memcpy(&value, bytes.constData(), 8);
         return TVariant::DateTime(value);
     }
-    const bool supported =
-        IsIntegerKind(kind) || kind == varSingle || kind == varDouble || kind == varBoolean || IsStringKind(kind);
+    const bool supported = IsIntegerKind(kind) || kind == varSingle || kind == varDouble ||
+                           kind == varBoolean || IsStringKind(kind);
     if (!supported) throw EReadWriteRegister(idString + " : Data type not supported !");
     const auto text = StoredText(raw);
     if (!text) throw failedToRead;
     if (IsIntegerKind(kind)) {
         const bool wide = kind == varLongWord || kind == varInt64;
-        const auto value = wide ? TextToInteger(*text, INT64_MIN, INT64_MAX) : TextToInteger(*text, INT32_MIN, INT32_MAX);
+        const auto value =
+            wide ? TextToInteger(*text, INT64_MIN, INT64_MAX) : TextToInteger(*text, INT32_MIN, INT32_MAX);
         if (!value) throw failedToRead;
         return *TVariant(*value).ConvertedTo(kind);
     }
@@ -240,7 +245,9 @@ void TDatabaseRegistry::Flush() {
     if (writeGroupDepth_ == 0 && settings_) settings_->sync();
 }
 
-void TDatabaseRegistry::BeginWriteGroup() { ++writeGroupDepth_; }
+void TDatabaseRegistry::BeginWriteGroup() {
+    ++writeGroupDepth_;
+}
 
 void TDatabaseRegistry::EndWriteGroup() {
     if (writeGroupDepth_ > 0) --writeGroupDepth_;
@@ -269,7 +276,8 @@ std::optional<TVariant> TDatabaseRegistry::ReadRaw(const std::string& path, cons
             if (!name) throw EReadWriteRegister(idString + " : value does not exists.");
             return ParseStored(s.value(Join(*group, *name)), kind, idString);
         } catch (const EReadWriteRegister& inner) {
-            throw EReadWriteRegister("Registry Read Error : -> " + RootKey + path + ":" + inner.what() + suffix);
+            throw EReadWriteRegister("Registry Read Error : -> " + RootKey + path + ":" + inner.what() +
+                                     suffix);
         }
     } catch (const EReadWriteRegister& failure) {
         ErrorMessage = failure.what();
@@ -277,8 +285,8 @@ std::optional<TVariant> TDatabaseRegistry::ReadRaw(const std::string& path, cons
     }
 }
 
-bool TDatabaseRegistry::ReadValueRegister(const std::string& Path, const std::string& IDString, TRegTarget Value,
-                                          const TVariant& Default, int TypeVar) {
+bool TDatabaseRegistry::ReadValueRegister(const std::string& Path, const std::string& IDString,
+                                          TRegTarget Value, const TVariant& Default, int TypeVar) {
     const int kind = TypeVar == TypeVarShortString ? int{varString} : TypeVar;
     const auto working = ReadRaw(Path, IDString, Default, kind);
     if (!working) return false;
@@ -334,7 +342,9 @@ void TDatabaseRegistry::DeleteKey(const std::string& Path) {
     }
 }
 
-bool TDatabaseRegistry::SWKeyExists() { return !Settings().allKeys().isEmpty(); }
+bool TDatabaseRegistry::SWKeyExists() {
+    return !Settings().allKeys().isEmpty();
+}
 
 bool TDatabaseRegistry::SubKeyexists(const std::string& SubKey) {
     return ResolveGroup(Settings(), SubKey, false).has_value();

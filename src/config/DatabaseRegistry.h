@@ -41,8 +41,8 @@ static_assert(sizeof(TShortString) == 256);
 class TRegTarget {
   public:
     template <typename T>
-        requires((std::is_integral_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>)
-    TRegTarget(T& value) : type_(Type::Integral), address_(&value), size_(sizeof(T)) {}
+    requires((std::is_integral_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>) TRegTarget(T& value)
+        : type_(Type::Integral), address_(&value), size_(sizeof(T)) {}
     TRegTarget(bool& value) : type_(Type::Boolean), address_(&value), size_(1) {}
     TRegTarget(float& value) : type_(Type::Single), address_(&value), size_(sizeof(float)) {}
     TRegTarget(double& value) : type_(Type::Double), address_(&value), size_(sizeof(double)) {}
@@ -55,7 +55,9 @@ class TRegTarget {
     TVariant Current(int typeVar) const;
     // Stores a value read with this code (call only when accepted).
     void Store(const TVariant& value, int typeVar) const;
-    TShortString* ShortString() const { return type_ == Type::Short ? static_cast<TShortString*>(address_) : nullptr; }
+    TShortString* ShortString() const {
+        return type_ == Type::Short ? static_cast<TShortString*>(address_) : nullptr;
+    }
 
   private:
     enum class Type { Integral, Boolean, Single, Double, String, Short };

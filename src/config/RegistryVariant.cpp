@@ -19,9 +19,13 @@ bool IsIntegerKind(int kind) {
     }
 }
 
-bool IsFloatKind(int kind) { return kind == varSingle || kind == varDouble || kind == varDate; }
+bool IsFloatKind(int kind) {
+    return kind == varSingle || kind == varDouble || kind == varDate;
+}
 
-bool IsStringKind(int kind) { return kind == varString || kind == varUString; }
+bool IsStringKind(int kind) {
+    return kind == varString || kind == varUString;
+}
 
 namespace {
 
@@ -96,13 +100,21 @@ std::optional<int64_t> TextToInteger(const std::string& text, int64_t min, int64
     return value;
 }
 
-TVariant TVariant::Null() { return TVariant(varNull, std::monostate{}); }
+TVariant TVariant::Null() {
+    return TVariant(varNull, std::monostate{});
+}
 
-TVariant TVariant::DateTime(double value) { return TVariant(varDate, value); }
+TVariant TVariant::DateTime(double value) {
+    return TVariant(varDate, value);
+}
 
-TVariant TVariant::WideString(std::string value) { return TVariant(varUString, std::move(value)); }
+TVariant TVariant::WideString(std::string value) {
+    return TVariant(varUString, std::move(value));
+}
 
-TVariant TVariant::OfKind(TVarKind kind) { return TVariant(kind, std::monostate{}); }
+TVariant TVariant::OfKind(TVarKind kind) {
+    return TVariant(kind, std::monostate{});
+}
 
 int64_t TVariant::AsInteger() const {
     if (const auto* i = std::get_if<int64_t>(&data_)) return *i;

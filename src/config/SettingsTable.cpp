@@ -1,12 +1,14 @@
 #include "SettingsTable.h"
 
-#include <QDir>
 #include <fmt/printf.h>
+#include <QDir>
 
 #include "Log.h"
 #include "Records.h"
 
-std::string DefaultBoltWoodFileName() { return QDir(QDir::tempPath()).filePath("recfile.txt").toStdString(); }
+std::string DefaultBoltWoodFileName() {
+    return QDir(QDir::tempPath()).filePath("recfile.txt").toStdString();
+}
 
 void ReadMonthsToLoad(TDatabaseRegistry& registry) {
     registry.ReadValueRegisterDFset(KeyConfig, SetupInfos.NbMonthtoLoad, "NbMonthtoLoad", varWord);
@@ -62,7 +64,8 @@ void ReadStationLinkAndDisplay(TDatabaseRegistry& reg) {
     reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.RangeDateDisplay, "DateDisplay", varDouble);
     reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.Disp_Gap_Display, "GapPixel", varDouble);
     reg.ReadValueRegisterDFset(KeyConfig, hw.OffsetLevelLight, "Offset_Photodiode", varDouble);
-    reg.ReadValueRegisterDFset(KeyConfig, hw.InterVal_Rec_EEPROM.DefaultValue, "InterVal_REC_EEP_sec", varInteger);
+    reg.ReadValueRegisterDFset(KeyConfig, hw.InterVal_Rec_EEPROM.DefaultValue, "InterVal_REC_EEP_sec",
+                               varInteger);
     reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.Log.VerboseLevel, "VerboseLevel", varByte);
     reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.MagniDisplay, "DisplayMag", varBoolean);
 }
@@ -160,7 +163,8 @@ void ReadConfigDialogSettings(TDatabaseRegistry& registry) {
         *valid = false;
 
     hw.InterVal_Rec_EEPROM.DefaultValue = 120;
-    registry.ReadValueRegisterDFset(KeyConfig, hw.InterVal_Rec_EEPROM.DefaultValue, "InterVal_REC_EEP_sec", varWord);
+    registry.ReadValueRegisterDFset(KeyConfig, hw.InterVal_Rec_EEPROM.DefaultValue, "InterVal_REC_EEP_sec",
+                                    varWord);
     hw.DisableHeater.DefaultValue = false;
     registry.ReadValueRegisterDFset(KeyConfig, hw.DisableHeater.DefaultValue, "Disableheater", varBoolean);
 
@@ -216,7 +220,8 @@ void WriteConfigDialogSettings(TDatabaseRegistry& registry) {
     reg.WriteCFGtoRegister(KeyConfig, s.SeuilDawn, "SeuilDawn");
     reg.WriteCFGtoRegister(KeyConfig, s.SeuilNight, "SeuilNight");
     reg.WriteCFGtoRegister(KeyConfig, s.SeuilDay, "SeuilDay");
-    reg.WriteCFGtoRegister(KeyConfig, static_cast<uint8_t>(s.FileCLoudSensorVersion), "FileCLoudSensorVersion");
+    reg.WriteCFGtoRegister(KeyConfig, static_cast<uint8_t>(s.FileCLoudSensorVersion),
+                           "FileCLoudSensorVersion");
     reg.WriteCFGtoRegister(KeyConfig, s.BoltWoodFileName, "BoltWoodFileName");
     reg.WriteCFGtoRegister(KeyConfig, hw.RH_Correction, "RH_Correction");
     reg.WriteCFGtoRegister(KeySounds, s.Sound_at_RelayClose, "Sound_at_RelayClose");

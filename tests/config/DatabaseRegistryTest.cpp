@@ -1,6 +1,3 @@
-#include <QByteArray>
-#include <QLocale>
-#include <QSettings>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +5,9 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <QByteArray>
+#include <QLocale>
+#include <QSettings>
 
 #include "DatabaseRegistry.h"
 #include "RegistryTestSupport.h"
@@ -34,23 +34,21 @@ TEST_P(RegistryEncodingTest, WritesTheTextOfItsKind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, RegistryEncodingTest,
-    ::testing::Values(EncodingCase{"String", TVariant("ab"), "\"ab\""}, EncodingCase{"EmptyString", TVariant(""), "\"\""},
-                      EncodingCase{"WideString", TVariant::WideString("é"), "\"é\""},
-                      EncodingCase{"True", TVariant(true), "Yes"}, EncodingCase{"False", TVariant(false), "No"},
-                      EncodingCase{"Int32", TVariant(int32_t{-42}), "-42"},
-                      EncodingCase{"Int16", TVariant(int16_t{-7}), "-7"},
-                      EncodingCase{"Int8", TVariant(int8_t{-5}), "-5"},
-                      EncodingCase{"UInt8", TVariant(uint8_t{200}), "200"},
-                      EncodingCase{"UInt16", TVariant(uint16_t{65535}), "65535"},
-                      EncodingCase{"UInt32", TVariant(uint32_t{4000000000u}), "4000000000"},
-                      EncodingCase{"Int64", TVariant(int64_t{-9000000000}), "-9000000000"},
-                      EncodingCase{"SmallDecimal", TVariant(0.0025), "0.0025"},
-                      EncodingCase{"Decimal", TVariant(6.8), "6.8"},
-                      EncodingCase{"WholeDouble", TVariant(-20.0), "-20"},
-                      EncodingCase{"FifteenDigits", TVariant(1.0 / 3), "0.333333333333333"},
-                      EncodingCase{"Tiny", TVariant(1e-5), "1E-5"},
-                      EncodingCase{"Huge", TVariant(1.5e20), "1.5E20"},
-                      EncodingCase{"Single", TVariant(0.5f), "0.5"}),
+    ::testing::Values(
+        EncodingCase{"String", TVariant("ab"), "\"ab\""}, EncodingCase{"EmptyString", TVariant(""), "\"\""},
+        EncodingCase{"WideString", TVariant::WideString("é"), "\"é\""},
+        EncodingCase{"True", TVariant(true), "Yes"}, EncodingCase{"False", TVariant(false), "No"},
+        EncodingCase{"Int32", TVariant(int32_t{-42}), "-42"},
+        EncodingCase{"Int16", TVariant(int16_t{-7}), "-7"}, EncodingCase{"Int8", TVariant(int8_t{-5}), "-5"},
+        EncodingCase{"UInt8", TVariant(uint8_t{200}), "200"},
+        EncodingCase{"UInt16", TVariant(uint16_t{65535}), "65535"},
+        EncodingCase{"UInt32", TVariant(uint32_t{4000000000u}), "4000000000"},
+        EncodingCase{"Int64", TVariant(int64_t{-9000000000}), "-9000000000"},
+        EncodingCase{"SmallDecimal", TVariant(0.0025), "0.0025"},
+        EncodingCase{"Decimal", TVariant(6.8), "6.8"}, EncodingCase{"WholeDouble", TVariant(-20.0), "-20"},
+        EncodingCase{"FifteenDigits", TVariant(1.0 / 3), "0.333333333333333"},
+        EncodingCase{"Tiny", TVariant(1e-5), "1E-5"}, EncodingCase{"Huge", TVariant(1.5e20), "1.5E20"},
+        EncodingCase{"Single", TVariant(0.5f), "0.5"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryTest, DateTimeIsStoredAsEightLittleEndianBytes) {
@@ -62,7 +60,8 @@ TEST_F(RegistryTest, DateTimeIsStoredAsEightLittleEndianBytes) {
     ASSERT_EQ(bytes.size(), 8);
     uint64_t bits = 0;
     std::memcpy(&bits, &when, 8);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(static_cast<uint8_t>(bytes[i]), (bits >> (8 * i)) & 0xFF) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(static_cast<uint8_t>(bytes[i]), (bits >> (8 * i)) & 0xFF) << i;
 
     double read = 0;
     EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Stats\\", read, "When", varDate));
@@ -71,8 +70,8 @@ TEST_F(RegistryTest, DateTimeIsStoredAsEightLittleEndianBytes) {
 
 // Stored texts as other tools may have left them, read by kind.
 TEST_F(RegistryTest, BooleanIsTrueOnlyForExactYes) {
-    const std::pair<const char*, bool> cases[] = {{"Yes", true}, {"No", false}, {"yes", false}, {"YES", false},
-                                                  {"1", false},  {"", false}};
+    const std::pair<const char*, bool> cases[] = {{"Yes", true},  {"No", false}, {"yes", false},
+                                                  {"YES", false}, {"1", false},  {"", false}};
     for (const auto& [text, expected] : cases) {
         Plant("Config/Flag", QString(text));
         bool value = !expected;
@@ -82,8 +81,8 @@ TEST_F(RegistryTest, BooleanIsTrueOnlyForExactYes) {
 }
 
 TEST_F(RegistryTest, StringLosesItsFirstAndLastCharacterWhateverTheyAre) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"\"ab\"", "ab"}, {"\"\"", ""}, {"xaby", "ab"}, {"a", ""}, {"", ""}, {"\"a,b\"", "a,b"}};
+    const std::pair<const char*, const char*> cases[] = {{"\"ab\"", "ab"}, {"\"\"", ""}, {"xaby", "ab"},
+                                                         {"a", ""},        {"", ""},     {"\"a,b\"", "a,b"}};
     for (const auto& [stored, expected] : cases) {
         Plant("Config/Text", QString(stored));
         std::string value = "default";
@@ -130,8 +129,7 @@ bool UseFrenchNumericLocale(const std::string& sandbox) {
     if (std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) return true;
     const std::string folder = sandbox + "locales";
     std::filesystem::create_directories(folder);
-    const std::string command =
-        "localedef -i fr_FR -f UTF-8 " + folder + "/fr_FR.UTF-8 >/dev/null 2>&1";
+    const std::string command = "localedef -i fr_FR -f UTF-8 " + folder + "/fr_FR.UTF-8 >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) return false;
     ::setenv("LOCPATH", folder.c_str(), 1);
     const bool ok = std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") != nullptr;
@@ -190,27 +188,38 @@ int32_t intDestination = 0;
 INSTANTIATE_TEST_SUITE_P(
     Messages, RegistryFailureTest,
     ::testing::Values(
-        FailureCase{"ValueMissing", nullptr,
-                    [](TDatabaseRegistry& r) { return r.ReadValueRegisterDFset("\\Config", intDestination, "PortCom", varInteger); },
-                    "Registry Read Error : -> \\Software\\Orvanel\\Config:PortCom : value does not exists., Default "
-                    "value used..."},
+        FailureCase{
+            "ValueMissing", nullptr,
+            [](TDatabaseRegistry& r) {
+                return r.ReadValueRegisterDFset("\\Config", intDestination, "PortCom", varInteger);
+            },
+            "Registry Read Error : -> \\Software\\Orvanel\\Config:PortCom : value does not exists., Default "
+            "value used..."},
         FailureCase{"NotANumber", "12x",
-                    [](TDatabaseRegistry& r) { return r.ReadValueRegisterDFset("\\Config", intDestination, "X", varInteger); },
-                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Failed to read., Default value used..."},
+                    [](TDatabaseRegistry& r) {
+                        return r.ReadValueRegisterDFset("\\Config", intDestination, "X", varInteger);
+                    },
+                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Failed to read., Default value "
+                    "used..."},
         FailureCase{"NotAFloat", "0,0025",
                     [](TDatabaseRegistry& r) {
                         double d = 0;
                         return r.ReadValueRegisterDFset("\\Config", d, "X", varDouble);
                     },
-                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Failed to read., Default value used..."},
+                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Failed to read., Default value "
+                    "used..."},
         FailureCase{"DateStoredAsText", "45000",
                     [](TDatabaseRegistry& r) {
                         double d = 0;
                         return r.ReadValueRegisterDFset("\\Config", d, "X", varDate);
                     },
-                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Failed to read., Default value used..."},
+                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Failed to read., Default value "
+                    "used..."},
         FailureCase{"FractionalDefaultForAnInteger", "5",
-                    [](TDatabaseRegistry& r) { return r.ReadValueRegister("\\Config", "X", intDestination, TVariant(1.5), varInteger); },
+                    [](TDatabaseRegistry& r) {
+                        return r.ReadValueRegister("\\Config", "X", intDestination, TVariant(1.5),
+                                                   varInteger);
+                    },
                     "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Default value has wrong type."},
         FailureCase{"NumberDefaultForAString", "\"a\"",
                     [](TDatabaseRegistry& r) {
@@ -220,20 +229,28 @@ INSTANTIATE_TEST_SUITE_P(
                     "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Default value has wrong type."},
         FailureCase{"UnsupportedKind", "5",
                     [](TDatabaseRegistry& r) {
-                        return r.ReadValueRegister("\\Config", "X", intDestination, TVariant::OfKind(varCurrency), varCurrency);
+                        return r.ReadValueRegister("\\Config", "X", intDestination,
+                                                   TVariant::OfKind(varCurrency), varCurrency);
                     },
-                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Data type not supported !, Default value "
+                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X : Data type not supported !, "
+                    "Default value "
                     "used..."},
         FailureCase{"EmptyKind", "5",
-                    [](TDatabaseRegistry& r) { return r.ReadValueRegister("\\Config", "X", intDestination, TVariant(), varEmpty); },
-                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X Null or empty Variant !, Default value used..."},
+                    [](TDatabaseRegistry& r) {
+                        return r.ReadValueRegister("\\Config", "X", intDestination, TVariant(), varEmpty);
+                    },
+                    "Registry Read Error : -> \\Software\\Orvanel\\Config:X Null or empty Variant !, Default "
+                    "value used..."},
         FailureCase{"CodeWithoutStore", "5",
                     [](TDatabaseRegistry& r) {
-                        return r.ReadValueRegister("\\Config", "X", intDestination, TVariant(int8_t{1}), varShortInt);
+                        return r.ReadValueRegister("\\Config", "X", intDestination, TVariant(int8_t{1}),
+                                                   varShortInt);
                     },
                     "Read register for \\ConfigX has failed !"},
         FailureCase{"CodeUnsuitedToTheVariable", "5",
-                    [](TDatabaseRegistry& r) { return r.ReadValueRegisterDFset("\\Config", intDestination, "X", varDouble); },
+                    [](TDatabaseRegistry& r) {
+                        return r.ReadValueRegisterDFset("\\Config", intDestination, "X", varDouble);
+                    },
                     "Read register for \\ConfigX has failed !"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -270,7 +287,8 @@ TEST_F(RegistryTest, ShortStringHoldsAtMost255Characters) {
         reg.WriteCFGtoRegister("\\Config", text, "Short");
         TShortString value;
         value.Assign("default");
-        EXPECT_EQ(reg.ReadValueRegisterDFset("\\Config", value, "Short", TypeVarShortString), c.fits) << c.length;
+        EXPECT_EQ(reg.ReadValueRegisterDFset("\\Config", value, "Short", TypeVarShortString), c.fits)
+            << c.length;
         EXPECT_EQ(value.Str(), c.fits ? text : "default") << c.length;
         if (!c.fits) {
             EXPECT_EQ(reg.ErrorMessage, "Read register for \\ConfigShort String too long !");
@@ -282,7 +300,8 @@ TEST_F(RegistryTest, ShortStringDefaultTooLongEmptiesTheVariable) {
     reg.WriteCFGtoRegister("\\Config", "stored", "Short");
     TShortString value;
     value.Assign("kept?");
-    EXPECT_FALSE(reg.ReadValueRegister("\\Config", "Short", value, TVariant(std::string(256, 'd')), TypeVarShortString));
+    EXPECT_FALSE(reg.ReadValueRegister("\\Config", "Short", value, TVariant(std::string(256, 'd')),
+                                       TypeVarShortString));
     EXPECT_EQ(reg.ErrorMessage, "Read register for \\ConfigShort Default string too long !");
     EXPECT_EQ(value.Length, 0);
 }

@@ -1,5 +1,5 @@
-#include <QDir>
 #include <gtest/gtest.h>
+#include <QDir>
 
 #include "Log.h"
 #include "Records.h"
@@ -186,8 +186,8 @@ TEST_F(SettingsTableTest, OpeningTheDialogResetsTheStationCellsToTheDialogDefaul
     auto& hw = SetupInfos.SetupInfos_HW;
     auto& roof = SetupInfos.RoofCloserCriterias;
     for (bool* valid : {&hw.LastDateSyst.Valid, &hw.DateSinceBoot.Valid, &hw.DisableHeater.Valid,
-                        &hw.InterVal_Rec_EEPROM.Valid, &roof.DoWatch.Valid, &roof.TempSky.Valid, &roof.RH.Valid,
-                        &roof.Wind.Valid, &roof.Light.Valid, &roof.ValueMag.Valid})
+                        &hw.InterVal_Rec_EEPROM.Valid, &roof.DoWatch.Valid, &roof.TempSky.Valid,
+                        &roof.RH.Valid, &roof.Wind.Valid, &roof.Light.Valid, &roof.ValueMag.Valid})
         *valid = true;
     hw.DisableHeater.DefaultValue = true;
     roof.DoWatch.DefaultValue = true;
