@@ -1,0 +1,135 @@
+// The settings store: every persistent setting lives below "\Software\Orvanel", kept in an INI
+// file ($XDG_CONFIG_HOME/Orvanel/registry.ini) with the texts the settings have always had.
+// A read fills a typed variable whose current content is the default; a missing or damaged value
+// never stops the program, it leaves the default in place and says why in ErrorMessage.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+#include "RegistryVariant.h"
+#include "UserText.h"
+
+class QSettings;
+class QString;
+
+inline constexpr const char* RegistryRootKey = "\\Software\\Orvanel";
+
+// Raised inside the store and caught by its own methods; never reaches a caller.
+class EReadWriteRegister : public EOrvanelError {
+  public:
+    using EOrvanelError::EOrvanelError;
+};
+
+// A length-prefixed string of at most 255 characters: one length byte, then the characters.
+struct TShortString {
+    uint8_t Length = 0;
+    char Chars[255]{};
+
+    std::string Str() const { return std::string(Chars, Length); }
+    // Only texts of at most 255 bytes fit.
+    bool Assign(const std::string& text);
+};
+static_assert(sizeof(TShortString) == 256);
+
+// The variable a read fills. The destination type code of the read, not the variable, decides
+// how many bytes are written (a 16-bit code into a 32-bit field changes its low 16 bits only);
+// codes that would write past the variable, or that do not suit its type, are refused.
+class TRegTarget {
+  public:
+    template <typename T>
+    requires((std::is_integral_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>) TRegTarget(T& value)
+        : type_(Type::Integral), address_(&value), size_(sizeof(T)) {}
+    TRegTarget(bool& value) : type_(Type::Boolean), address_(&value), size_(1) {}
+    TRegTarget(float& value) : type_(Type::Single), address_(&value), size_(sizeof(float)) {}
+    TRegTarget(double& value) : type_(Type::Double), address_(&value), size_(sizeof(double)) {}
+    TRegTarget(std::string& value) : type_(Type::String), address_(&value), size_(0) {}
+    TRegTarget(TShortString& value) : type_(Type::Short), address_(&value), size_(0) {}
+
+    // True when a read with this destination code may write into the variable.
+    bool Accepts(int typeVar) const;
+    // The variable's content seen through the code: the default of a read (call only when accepted).
+    TVariant Current(int typeVar) const;
+    // Stores a value read with this code (call only when accepted).
+    void Store(const TVariant& value, int typeVar) const;
+    TShortString* ShortString() const {
+        return type_ == Type::Short ? static_cast<TShortString*>(address_) : nullptr;
+    }
+
+  private:
+    enum class Type { Integral, Boolean, Single, Double, String, Short };
+    Type type_;
+    void* address_;
+    size_t size_;
+};
+
+class TDatabaseRegistry {
+  public:
+    // The store of the user's configuration folder, located again at every call (it follows
+    // XDG_CONFIG_HOME).
+    TDatabaseRegistry();
+    // A store in a given INI file.
+    explicit TDatabaseRegistry(std::string fileName);
+    ~TDatabaseRegistry();
+    TDatabaseRegistry(const TDatabaseRegistry&) = delete;
+    TDatabaseRegistry& operator=(const TDatabaseRegistry&) = delete;
+
+    // Reads IDString of key PathVar into Value with destination code TypeVar; the current content
+    // of Value is the default. False when Value kept its default (ErrorMessage says why).
+    bool ReadValueRegisterDFset(const std::string& PathVar, TRegTarget Value, const std::string& IDString,
+                                int TypeVar);
+    // The same with an explicit default of any kind.
+    bool ReadValueRegister(const std::string& Path, const std::string& IDString, TRegTarget Value,
+                           const TVariant& Default, int TypeVar);
+    // Writes Value under IDString in key Path, creating the key. Never reports a failure: a value
+    // that cannot be stored is simply not stored.
+    void WriteCFGtoRegister(const std::string& Path, const TVariant& Value, const std::string& IDString);
+    // Deletes key Path with its sub-keys.
+    void DeleteKey(const std::string& Path);
+    // Whether "\Software\Orvanel" holds anything.
+    bool SWKeyExists();
+    bool SubKeyexists(const std::string& SubKey);
+
+    // The INI file in use.
+    std::string FileName() const;
+
+    // Every write reaches the disk before it returns, except inside a write group, where the
+    // group's writes reach it together when the outermost group ends.
+    void BeginWriteGroup();
+    void EndWriteGroup();
+
+    // Message of the last failed read; set only by a failed read, never cleared.
+    std::string ErrorMessage;
+
+  private:
+    QSettings& Settings();
+    void Flush();
+    std::optional<TVariant> ReadRaw(const std::string& path, const std::string& idString,
+                                    const TVariant& defaultValue, int kind);
+    bool Fail(const std::string& message);
+
+    std::string fixedFileName_;
+    std::string openFileName_;
+    std::unique_ptr<QSettings> settings_;
+    int writeGroupDepth_ = 0;
+};
+
+// Groups the writes of one confirmation so that they reach the disk together.
+class TRegistryWriteGroup {
+  public:
+    explicit TRegistryWriteGroup(TDatabaseRegistry& registry) : registry_(registry) {
+        registry_.BeginWriteGroup();
+    }
+    ~TRegistryWriteGroup() { registry_.EndWriteGroup(); }
+    TRegistryWriteGroup(const TRegistryWriteGroup&) = delete;
+    TRegistryWriteGroup& operator=(const TRegistryWriteGroup&) = delete;
+
+  private:
+    TDatabaseRegistry& registry_;
+};
+
+// The process-wide store every caller uses (user-interface thread only).
+TDatabaseRegistry& DatabaseRegistry();

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+#include <QDir>
+
+#include "Log.h"
+#include "Records.h"
+#include "RegistryTestSupport.h"
+#include "SettingsTable.h"
+
+namespace {
+
+const TDateTime FixedNow = EncodeDateTime(2024, 3, 15, 22, 30, 0);
+
+class SettingsTableTest : public RegistryTest {
+  protected:
+    void SetUp() override {
+        RegistryTest::SetUp();
+        SetClockForTests([] { return FixedNow; });
+    }
+};
+
+TEST_F(SettingsTableTest, AFreshProfileStartsWithTheBuiltInDefaults) {
+    const TStartupSettings started = LoadStartupSettings();
+    const auto& s = SetupInfos;
+    const auto& hw = s.SetupInfos_HW;
+    EXPECT_EQ(hw.PortCOM, 1);
+    EXPECT_EQ(hw.PortDevice, "");
+    EXPECT_FALSE(hw.OverBlueTooth);
+    EXPECT_EQ(s.NbMonthtoLoad, 1);
+    EXPECT_EQ(s.RangeDateDisplay, 1.0);
+    EXPECT_EQ(s.Disp_Gap_Display, 0.05);
+    EXPECT_EQ(hw.OffsetLevelLight, 0.0025);
+    EXPECT_EQ(hw.InterVal_Rec_EEPROM.DefaultValue, 60);
+    EXPECT_EQ(s.Log.VerboseLevel, LogBasic);
+    EXPECT_EQ(s.SeuilCloudy, -20);
+    EXPECT_EQ(s.SeuilVeryWindy_km, 15);
+    EXPECT_EQ(s.SeuilDay, 6.8);
+    EXPECT_EQ(s.TimeMinIntSavDatas, 30);
+    EXPECT_EQ(s.UnderSampleDataFactor, 3);
+    EXPECT_EQ(s.FileCLoudSensorVersion, CloudSensorI_File);
+    EXPECT_EQ(s.BoltWoodFileName, (QDir::tempPath() + "/recfile.txt").toStdString());
+    EXPECT_EQ(hw.RH_Correction, 1.0);
+    EXPECT_EQ(s.FileDataStored, PathDatas);
+    EXPECT_FALSE(s.SetupWebPublish.Enabled);
+    EXPECT_EQ(s.SetupWebPublish.HostName, "ftp.example.org");
+    EXPECT_TRUE(s.SetupWebPublish.PassiveFTP);
+    EXPECT_EQ(s.SetupWebPublish.IntervallSec, 60u);
+    EXPECT_EQ(s.SetupWebPublish.CompressionLevelJPEG, 100);
+    EXPECT_EQ(s.SetupWebPublish.L_GrWDir, 465);
+    EXPECT_EQ(s.Sound_at_RelayClose, "BadCond_relayClose.wav");
+    EXPECT_EQ(s.Sound_on_Rainning, "Rain_pending.wav");
+    EXPECT_FALSE(s.RoofCloserCriterias.DoReamAuto);
+    EXPECT_EQ(s.RoofCloserCriterias.AfterMinutes, 120);
+    EXPECT_EQ(s.InterValLightPoolSec, 60u);
+    EXPECT_EQ(started.CurrentLang, LangEnglish);
+    EXPECT_EQ(started.DateDeb, FixedNow - 5);
+    EXPECT_EQ(started.DateFin, FixedNow);
+}
+
+TEST_F(SettingsTableTest, TheMonthsToLoadAreLogged) {
+    Plant("Config/NbMonthtoLoad", QString("4"));
+    LoadStartupSettings();
+    EXPECT_EQ(SetupInfos.NbMonthtoLoad, 4);
+    const std::string log = ReadWholeFile(PathLogs + LogFileNameToday());
+    EXPECT_NE(log.find(" : Amount of months to load : 4\r\n"), std::string::npos) << log;
+}
+
+TEST_F(SettingsTableTest, VerboseLevelOneSelectsExpertLogging) {
+    Plant("Config/VerboseLevel", QString("1"));
+    LoadStartupSettings();
+    EXPECT_EQ(SetupInfos.Log.VerboseLevel, LogExpert);
+}
+
+TEST_F(SettingsTableTest, WhatTheDialogsStoreComesBackAtTheNextStart) {
+    LoadStartupSettings();
+    auto& s = SetupInfos;
+    auto& hw = s.SetupInfos_HW;
+    hw.PortCOM = 4;
+    hw.PortDevice = "/dev/serial/by-id/usb-Halvex-if00";
+    hw.OverBlueTooth = true;
+    hw.OffsetLevelLight = 0.00375;
+    hw.InterVal_Rec_EEPROM.DefaultValue = 300;
+    s.RangeDateDisplay = 10;
+    s.Disp_Gap_Display = 0.125;
+    s.TimeMinIntSavDatas = 15;
+    s.UnderSampleDataFactor = 6;
+    s.NbMonthtoLoad = 3;
+    s.Log.VerboseLevel = LogExpert;
+    s.MagniDisplay = true;
+    s.RoofCloserCriterias.DoReamAuto = true;
+    s.RoofCloserCriterias.AfterMinutes = 45;
+    s.SeuilCloudy = -25;
+    s.SeuilVeryCloudy = -3;
+    s.SeuilWindy_km = 8;
+    s.SeuilVeryWindy_km = 30;
+    s.SeuilNight = 19.5;
+    s.SeuilDawn = 15.25;
+    s.SeuilDay = 7.1;
+    s.FileCLoudSensorVersion = CloudSensorII_File;
+    s.BoltWoodFileName = "/srv/obs/clarity \"line\".txt";
+    hw.RH_Correction = 0.95;
+    s.Sound_at_RelayClose = "/usr/share/sounds/relay.wav";
+    s.Soft_OnRelayClose = "/usr/local/bin/park-telescope --now";
+    s.Sound_on_goodCond = "";
+    s.Sound_on_BadCond = "bad.wav";
+    auto& web = s.SetupWebPublish;
+    web.Enabled = true;
+    web.HostName = "ftp.observatory.test";
+    web.login = "obs";
+    web.PassWord = "s3cret";
+    web.RemotePath = "/www/sky";
+    web.PassiveFTP = false;
+    web.IntervallSec = 70000; // beyond 16 bits
+    web.CompressionLevelJPEG = 75;
+    web.Lx_AllGraphs = 1000;
+    web.Ly_AllGraphs = 600;
+    web.Lx_GrWspeed = 700;
+    web.Ly_GrWspeed = 400;
+    web.L_GrWDir = 500;
+    WriteConfigDialogSettings();
+    WriteWebPublishSettings();
+    WriteStatsRange(FixedNow - 30, FixedNow - 1);
+    WriteCurrentLang(LangFrench);
+    const TSetupInfos written = SetupInfos;
+
+    InitStartValues();
+    const TStartupSettings started = LoadStartupSettings();
+    const auto& r = SetupInfos;
+    EXPECT_EQ(r.SetupInfos_HW.PortCOM, 4);
+    EXPECT_EQ(r.SetupInfos_HW.PortDevice, written.SetupInfos_HW.PortDevice);
+    EXPECT_TRUE(r.SetupInfos_HW.OverBlueTooth);
+    EXPECT_EQ(r.SetupInfos_HW.OffsetLevelLight, 0.00375);
+    EXPECT_EQ(r.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue, 300);
+    EXPECT_EQ(r.RangeDateDisplay, 10);
+    EXPECT_EQ(r.Disp_Gap_Display, 0.125);
+    EXPECT_EQ(r.TimeMinIntSavDatas, 15);
+    EXPECT_EQ(r.UnderSampleDataFactor, 6);
+    EXPECT_EQ(r.NbMonthtoLoad, 3);
+    EXPECT_EQ(r.Log.VerboseLevel, LogExpert);
+    EXPECT_TRUE(r.MagniDisplay);
+    EXPECT_TRUE(r.RoofCloserCriterias.DoReamAuto);
+    EXPECT_EQ(r.RoofCloserCriterias.AfterMinutes, 45);
+    EXPECT_EQ(r.SeuilCloudy, -25);
+    EXPECT_EQ(r.SeuilVeryCloudy, -3);
+    EXPECT_EQ(r.SeuilWindy_km, 8);
+    EXPECT_EQ(r.SeuilVeryWindy_km, 30);
+    EXPECT_EQ(r.SeuilNight, 19.5);
+    EXPECT_EQ(r.SeuilDawn, 15.25);
+    EXPECT_EQ(r.SeuilDay, 7.1);
+    EXPECT_EQ(r.FileCLoudSensorVersion, CloudSensorII_File);
+    EXPECT_EQ(r.BoltWoodFileName, written.BoltWoodFileName);
+    EXPECT_EQ(r.SetupInfos_HW.RH_Correction, 0.95);
+    EXPECT_EQ(r.Sound_at_RelayClose, written.Sound_at_RelayClose);
+    EXPECT_EQ(r.Soft_OnRelayClose, written.Soft_OnRelayClose);
+    EXPECT_EQ(r.Sound_on_goodCond, "");
+    EXPECT_EQ(r.Sound_on_BadCond, "bad.wav");
+    EXPECT_TRUE(r.SetupWebPublish.Enabled);
+    EXPECT_EQ(r.SetupWebPublish.HostName, "ftp.observatory.test");
+    EXPECT_EQ(r.SetupWebPublish.login, "obs");
+    EXPECT_EQ(r.SetupWebPublish.PassWord, "s3cret");
+    EXPECT_EQ(r.SetupWebPublish.RemotePath, "/www/sky");
+    EXPECT_FALSE(r.SetupWebPublish.PassiveFTP);
+    EXPECT_EQ(r.SetupWebPublish.IntervallSec, 70000u);
+    EXPECT_EQ(r.SetupWebPublish.CompressionLevelJPEG, 75);
+    EXPECT_EQ(r.SetupWebPublish.Lx_AllGraphs, 1000);
+    EXPECT_EQ(r.SetupWebPublish.Ly_AllGraphs, 600);
+    EXPECT_EQ(r.SetupWebPublish.Lx_GrWspeed, 700);
+    EXPECT_EQ(r.SetupWebPublish.Ly_GrWspeed, 400);
+    EXPECT_EQ(r.SetupWebPublish.L_GrWDir, 500);
+    EXPECT_EQ(started.CurrentLang, LangFrench);
+    EXPECT_EQ(started.DateDeb, FixedNow - 30);
+    EXPECT_EQ(started.DateFin, FixedNow - 1);
+    EXPECT_EQ(Stored("Config/FileData").toString().toStdString(), "\"" + PathDatas + "\"");
+}
+
+TEST_F(SettingsTableTest, TheLightIntervalIsReadOnlyWhenTheDialogOpens) {
+    SetupInfos.InterValLightPoolSec = 120;
+    WriteConfigDialogSettings();
+    InitStartValues();
+    LoadStartupSettings();
+    EXPECT_EQ(SetupInfos.InterValLightPoolSec, 60u);
+    ReadConfigDialogSettings();
+    EXPECT_EQ(SetupInfos.InterValLightPoolSec, 120u);
+}
+
+TEST_F(SettingsTableTest, OpeningTheDialogResetsTheStationCellsToTheDialogDefaults) {
+    auto& hw = SetupInfos.SetupInfos_HW;
+    auto& roof = SetupInfos.RoofCloserCriterias;
+    for (bool* valid : {&hw.LastDateSyst.Valid, &hw.DateSinceBoot.Valid, &hw.DisableHeater.Valid,
+                        &hw.InterVal_Rec_EEPROM.Valid, &roof.DoWatch.Valid, &roof.TempSky.Valid,
+                        &roof.RH.Valid, &roof.Wind.Valid, &roof.Light.Valid, &roof.ValueMag.Valid})
+        *valid = true;
+    hw.DisableHeater.DefaultValue = true;
+    roof.DoWatch.DefaultValue = true;
+    roof.Light.DefaultValue = true;
+    roof.ValueMag.DefaultValue = 9;
+
+    ReadConfigDialogSettings();
+    EXPECT_EQ(roof.TempSky.DefaultValue, -20.0);
+    EXPECT_EQ(roof.RH.DefaultValue, 100);
+    EXPECT_EQ(roof.Wind.DefaultValue, 50);
+    EXPECT_FALSE(roof.DoWatch.DefaultValue);
+    EXPECT_FALSE(roof.Light.DefaultValue);
+    EXPECT_EQ(roof.ValueMag.DefaultValue, 4.0);
+    EXPECT_EQ(hw.InterVal_Rec_EEPROM.DefaultValue, 120);
+    EXPECT_FALSE(hw.DisableHeater.DefaultValue);
+    for (bool valid : {hw.LastDateSyst.Valid, hw.DateSinceBoot.Valid, hw.DisableHeater.Valid,
+                       hw.InterVal_Rec_EEPROM.Valid, roof.DoWatch.Valid, roof.TempSky.Valid, roof.RH.Valid,
+                       roof.Wind.Valid, roof.Light.Valid, roof.ValueMag.Valid})
+        EXPECT_FALSE(valid);
+}
+
+TEST_F(SettingsTableTest, TheDialogReadsTheStoredCriteriaOverItsDefaults) {
+    auto& hw = SetupInfos.SetupInfos_HW;
+    auto& roof = SetupInfos.RoofCloserCriterias;
+    roof.DoWatch.DefaultValue = true;
+    roof.TempSky.DefaultValue = -12.5;
+    roof.RH.DefaultValue = 85;
+    roof.Wind.DefaultValue = 40;
+    roof.Light.DefaultValue = true;
+    roof.ValueMag.DefaultValue = 8.5;
+    hw.DisableHeater.DefaultValue = true;
+    hw.InterVal_Rec_EEPROM.DefaultValue = 1800;
+    WriteConfigDialogSettings();
+    InitStartValues();
+
+    LoadStartupSettings(); // the criteria stay at their built-in values until the dialog opens
+    EXPECT_EQ(roof.TempSky.DefaultValue, -10.0);
+    EXPECT_EQ(hw.InterVal_Rec_EEPROM.DefaultValue, 1800);
+    ReadConfigDialogSettings();
+    EXPECT_TRUE(roof.DoWatch.DefaultValue);
+    EXPECT_EQ(roof.TempSky.DefaultValue, -12.5);
+    EXPECT_EQ(roof.RH.DefaultValue, 85);
+    EXPECT_EQ(roof.Wind.DefaultValue, 40);
+    EXPECT_TRUE(roof.Light.DefaultValue);
+    EXPECT_EQ(roof.ValueMag.DefaultValue, 8.5);
+    EXPECT_TRUE(hw.DisableHeater.DefaultValue);
+    EXPECT_EQ(hw.InterVal_Rec_EEPROM.DefaultValue, 1800);
+}
+
+} // namespace
