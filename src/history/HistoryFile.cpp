@@ -28,7 +28,9 @@ constexpr size_t kRecordSize = sizeof(TcapteursInfos);
 constexpr size_t kHeaderSize = 8; // magic + count
 constexpr size_t kCopyBlockSize = 65500;
 
-std::string SystemErrorText(int error) { return std::system_category().message(error); }
+std::string SystemErrorText(int error) {
+    return std::system_category().message(error);
+}
 
 // Closes the descriptor when the scope ends, whatever happens in between.
 class FileDescriptor {
@@ -80,7 +82,9 @@ int WriteFully(int fd, const void* buffer, size_t size) {
     return 0;
 }
 
-int MonthKey(int year, int month) { return year * 12 + (month - 1); }
+int MonthKey(int year, int month) {
+    return year * 12 + (month - 1);
+}
 int MonthKeyOf(TDateTime date) {
     const auto parts = DecodeDateTime(date);
     return MonthKey(parts.Year, parts.Month);
@@ -95,7 +99,7 @@ off_t FileSize(const std::string& path) {
 
 // What became of one file: its records are in data unless Text says otherwise.
 struct TFileOutcome {
-    std::string Text; // the user's text of the problem, empty when the whole file was read
+    std::string Text;     // the user's text of the problem, empty when the whole file was read
     bool Damaged = false; // the complete records it holds were loaded, the rest is missing
 };
 
@@ -112,29 +116,33 @@ TFileOutcome WrongMagic(const std::string& name, uint32_t magic, bool zeroHasOwn
     LogToday(fmt::sprintf("Wrong magic number -> %s : %08X", name, magic));
     KeepDamagedCopy(name);
     if (magic == 0 && zeroHasOwnText)
-        return {name + Tr("HistoryFile", " n'a pas le bon format, le nombre magique est égal à zero, ce fichier "
-                                         "devrait être effacé car il a été endommagé !")};
+        return {name + Tr("HistoryFile",
+                          " n'a pas le bon format, le nombre magique est égal à zero, ce fichier "
+                          "devrait être effacé car il a été endommagé !")};
     return {name + Tr("HistoryFile", " n'a pas le bon format (Nombre Magique n'est pas le bon) !")};
 }
 
 TFileOutcome ReadError(const std::string& name, int error) {
     LogToday(fmt::sprintf("Read error -> %s : %s", name, SystemErrorText(error)));
-    return {fmt::sprintf(Tr("HistoryFile", "Erreur de lecture du fichier %s : %s"), name, SystemErrorText(error))};
+    return {fmt::sprintf(Tr("HistoryFile", "Erreur de lecture du fichier %s : %s"), name,
+                         SystemErrorText(error))};
 }
 
 // A file that holds fewer records than it announces: the user is told how much was recovered and
 // where the original bytes are.
 TFileOutcome Damaged(const std::string& name, int32_t announced, size_t complete) {
-    LogToday(fmt::sprintf("Damaged file -> %s : %d points announced, %d complete points loaded", name, announced,
-                          static_cast<int>(complete)));
+    LogToday(fmt::sprintf("Damaged file -> %s : %d points announced, %d complete points loaded", name,
+                          announced, static_cast<int>(complete)));
     const std::string aside = name + ".damaged";
-    std::string text = fmt::sprintf(Tr("HistoryFile", "%s est endommagé : il annonce %d points mais n'en contient "
-                                                      "que %d complets, qui ont été chargés."),
-                                    name, announced, static_cast<int>(complete));
+    std::string text =
+        fmt::sprintf(Tr("HistoryFile", "%s est endommagé : il annonce %d points mais n'en contient "
+                                       "que %d complets, qui ont été chargés."),
+                     name, announced, static_cast<int>(complete));
     if (KeepDamagedCopy(name))
         text += " " + fmt::sprintf(Tr("HistoryFile", "Le fichier endommagé a été copié dans %s"), aside);
     else
-        text += " " + fmt::sprintf(Tr("HistoryFile", "La copie du fichier endommagé dans %s a échoué !"), aside);
+        text +=
+            " " + fmt::sprintf(Tr("HistoryFile", "La copie du fichier endommagé dans %s a échoué !"), aside);
     return {text, true};
 }
 
@@ -211,17 +219,19 @@ std::vector<TMonth> MonthsToLoad(int monthsToLoad, TDateTime now) {
 // The month files of the last monthsToLoad calendar months up to now, oldest first.
 std::vector<std::string> MonthFileNames(const std::string& folder, int monthsToLoad, TDateTime now) {
     std::vector<std::string> names;
-    for (const auto& m : MonthsToLoad(monthsToLoad, now)) names.push_back(folder + MonthFileName(m.Year, m.Month));
+    for (const auto& m : MonthsToLoad(monthsToLoad, now))
+        names.push_back(folder + MonthFileName(m.Year, m.Month));
     return names;
 }
 
 // Appends the month files that exist to data, oldest first; problems collects the user's texts.
 // A bad month does not stop the load: a month left unread would be overwritten by the next save.
-void LoadMonthFiles(const std::vector<std::string>& names, TTDataStation& data, const THistoryProgress& progress,
-                    std::vector<std::string>& problems) {
+void LoadMonthFiles(const std::vector<std::string>& names, TTDataStation& data,
+                    const THistoryProgress& progress, std::vector<std::string>& problems) {
     // One allocation for every month: growing month by month would copy the history again and again.
     size_t bytes = 0;
-    for (const auto& name : names) bytes += static_cast<size_t>(FileSize(name));
+    for (const auto& name : names)
+        bytes += static_cast<size_t>(FileSize(name));
     data.reserve(data.size() + bytes / kRecordSize);
 
     for (const auto& name : names) {
@@ -273,7 +283,8 @@ void MigrateLegacyFile(const std::string& legacy, const std::string& folder, TTD
 // ---- Saving -----------------------------------------------------------------------------------
 
 std::string WriteErrorText(const std::string& name, int error) {
-    return fmt::sprintf(Tr("HistoryFile", "Erreur d'écriture du fichier %s : %s"), name, SystemErrorText(error));
+    return fmt::sprintf(Tr("HistoryFile", "Erreur d'écriture du fichier %s : %s"), name,
+                        SystemErrorText(error));
 }
 
 // Writes the whole month file under path and flushes it to the disk; 0 or errno.
@@ -348,11 +359,14 @@ void SaveMonths(const std::string& folder, int months, const TTDataStation& data
         --end;
         ++skipped;
     }
-    if (skipped > 0) LogToday(fmt::sprintf("Not saved : %d points dated after the current month", static_cast<int>(skipped)));
+    if (skipped > 0)
+        LogToday(
+            fmt::sprintf("Not saved : %d points dated after the current month", static_cast<int>(skipped)));
 
     for (int visited = 0; visited < months && end > 0; ++visited, --key) {
         size_t start = end;
-        while (start > 0 && MonthKeyOf(data[start - 1].DateSysteme) == key) --start;
+        while (start > 0 && MonthKeyOf(data[start - 1].DateSysteme) == key)
+            --start;
         if (end > start)
             WriteMonthFile(folder, folder + MonthFileName(key / 12, key % 12 + 1), data.data() + start,
                            end - start);
@@ -426,9 +440,13 @@ int CopyFileBlocks(const std::string& source, const std::string& destination) {
     return out.Close() == 0 ? 0 : 1;
 }
 
-std::string MonthFileName(int year, int month) { return fmt::format("{:04d}_{:02d}.bin", year, month); }
+std::string MonthFileName(int year, int month) {
+    return fmt::format("{:04d}_{:02d}.bin", year, month);
+}
 
-bool InDisplayRange(size_t index) { return InDisplayRange(DataStation, index, SetupInfos.RangeDateDisplay); }
+bool InDisplayRange(size_t index) {
+    return InDisplayRange(DataStation, index, SetupInfos.RangeDateDisplay);
+}
 
 bool InDisplayRange(const TTDataStation& data, size_t index, double rangeDays) {
     if (index >= data.size()) return false;
