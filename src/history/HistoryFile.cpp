@@ -410,8 +410,8 @@ void SaveHistory(const std::string& folder, int months, const TTDataStation& dat
 
 int DiscardBackwardPoints(TTDataStation& data) {
     LogToday(fmt::sprintf("Loaded points : %d", static_cast<int>(data.size())));
-    // One pass that keeps every record not older than the last kept one; the log names each dropped
-    // record by the index it had when it was dropped (the kept records before it, plus one).
+    // One pass that keeps every record not older than the last kept one. A dropped record is named by
+    // its index at the moment it goes, which is the number of records kept before it.
     size_t kept = data.empty() ? 0 : 1;
     int discarded = 0;
     for (size_t i = 1; i < data.size(); ++i) {
