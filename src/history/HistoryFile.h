@@ -8,12 +8,13 @@
 
 #include "Records.h"
 
-// Reports each step of a load ("Charge le fichier : 2013_03.bin") to whoever shows progress.
+// Reports each step of a load ("Charge le fichier : " + path of the month file) to whoever shows progress.
 using THistoryProgress = std::function<void(const std::string& text)>;
 
 // Loads the last monthsToLoad calendar months (oldest first) into data, or migrates the legacy
-// PathExe + "Data.bin" when it exists. Raises EOrvanelError with the user's text on a damaged file;
-// what was loaded before the error stays in data.
+// PathExe + "Data.bin" when it exists (deleted once its months are written). A damaged month does not
+// stop the load: the other months and the complete records of a short file are loaded, a copy of the
+// file is kept as name + ".damaged", and EOrvanelError is raised at the end with one line per problem.
 void LoadHistory(const std::string& folder, int monthsToLoad, TTDataStation& data,
                  const THistoryProgress& progress = {});
 // Rewrites the files of the last `months` calendar months (counting back from the current month of

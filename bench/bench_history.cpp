@@ -1,0 +1,103 @@
+// History file speed: loading a million records (74 MB) of month files from the page cache, and the
+// two-month save of the periodic timer with every file flushed to disk.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "HistoryFile.h"
+#include "Records.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kRecords = 1000000;
+constexpr int kMonths = 22; // January 2013 to October 2014, about 45,000 records a month
+
+// Month files of a million records in a folder on a real disk (/var/tmp, not a RAM file system, so
+// that the flush of the save reaches the disk), removed at exit.
+class HistoryFixture {
+  public:
+    HistoryFixture() {
+        std::string pattern = "/var/tmp/orvanel-bench-XXXXXX";
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        root_ = pattern + "/";
+        folder_ = root_ + "Datas/";
+        PathExe = root_ + "exe/";
+        PathLogs = root_ + "Logs/";
+        fs::create_directories(PathExe);
+        fs::create_directories(PathLogs);
+        SetClockForTests([] { return EncodeDateTime(2014, 10, 31, 23, 0); });
+
+        const TDateTime first = EncodeDateTime(2013, 1, 1);
+        const TDateTime step = (EncodeDateTime(2014, 10, 31) - first) / kRecords;
+        data_.resize(kRecords);
+        for (size_t i = 0; i < kRecords; ++i) {
+            TcapteursInfos& r = data_[i];
+            r.DateSysteme = first + static_cast<double>(i) * step;
+            r.ValueSkyDeg = -20.0f + static_cast<float>(i % 100) / 10.0f;
+            r.LightValueAbs = static_cast<uint32_t>(i);
+            r.Lumex = 2.5;
+        }
+        SaveHistory(folder_, kMonths, data_);
+        for (const auto& entry : fs::directory_iterator(folder_))
+            if (entry.path().extension() == ".bin") loadBytes_ += entry.file_size();
+        const TDateTime september = EncodeDateTime(2014, 9, 1);
+        for (const auto& r : data_)
+            if (r.DateSysteme >= september) ++twoMonthRecords_;
+    }
+    ~HistoryFixture() {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    const std::string& Folder() const { return folder_; }
+    const TTDataStation& Data() const { return data_; }
+    size_t LoadBytes() const { return loadBytes_; }
+    size_t TwoMonthRecords() const { return twoMonthRecords_; }
+
+  private:
+    std::string root_, folder_;
+    TTDataStation data_;
+    size_t loadBytes_ = 0;
+    size_t twoMonthRecords_ = 0;
+};
+
+HistoryFixture& Fixture() {
+    static HistoryFixture fixture;
+    return fixture;
+}
+
+void BM_HistoryLoadMillionRecords(benchmark::State& state) {
+    auto& fixture = Fixture();
+    for (auto _ : state) {
+        TTDataStation data;
+        LoadHistory(fixture.Folder(), kMonths, data);
+        benchmark::DoNotOptimize(data.data());
+        if (data.size() != kRecords) state.SkipWithError("wrong record count");
+        state.PauseTiming();
+        data = TTDataStation{};
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fixture.LoadBytes()));
+    state.counters["records"] = static_cast<double>(kRecords);
+    state.counters["MB"] = static_cast<double>(fixture.LoadBytes()) / 1e6;
+    state.SetLabel("goal: 1 GB/s or more, page cache");
+}
+BENCHMARK(BM_HistoryLoadMillionRecords)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_HistorySaveTwoMonthsFlushed(benchmark::State& state) {
+    auto& fixture = Fixture();
+    for (auto _ : state)
+        SaveHistory(fixture.Folder(), 2, fixture.Data());
+    const size_t bytes = fixture.TwoMonthRecords() * sizeof(TcapteursInfos) + 2 * 8;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.counters["records"] = static_cast<double>(fixture.TwoMonthRecords());
+    state.SetLabel("goal: 100 ms or less, fsync included");
+}
+BENCHMARK(BM_HistorySaveTwoMonthsFlushed)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+} // namespace
