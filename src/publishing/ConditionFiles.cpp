@@ -53,7 +53,6 @@ class TLineBuilder {
         if (end_ > 0 && at <= end_) at = end_ + 1;
         line_.insert(at, field);
         end_ = at + field.size();
-        if (line_.size() < end_ + 1) line_.resize(end_ + 1, ' ');
     }
 
     // Cut to the layout's length; only template blanks are dropped.

@@ -137,12 +137,24 @@ TEST_F(ConditionFilesTest, ThreeDigitValuesKeepTheLaterColumnsOfFlavourII) {
 }
 
 TEST_F(ConditionFilesTest, FlavourIKeepsAWideValueApartFromTheNextOne) {
-    // Heater 100 % fills the gap before the rain flag: the flag moves one blank further rather
-    // than being glued to it, and the cloud code still ends the line.
-    reading.PowerRainDet = 100;
-    const auto line = OneLineText(CloudSensorI_File, reading, Published(), now);
-    EXPECT_EQ(line.substr(37, 30), "10.5 100 0 00012 41360.17039 1");
-    EXPECT_EQ(line.size(), OneLineLengthI);
+    // A value that fills its gap (heater 100 %, a detector below -9.95 °C) would be glued to the next
+    // field: the following fields move one blank further, and the cloud code still ends the line.
+    struct Case {
+        void (*change)(TcapteursInfos&);
+        std::string fromColumn38;
+    };
+    const Case cases[] = {
+        {[](TcapteursInfos&) {}, "10.5 05 0 00012 41360.17039  1"},
+        {[](TcapteursInfos& r) { r.PowerRainDet = 100; }, "10.5 100 0 00012 41360.17039 1"},
+        {[](TcapteursInfos& r) { r.ValueCanDeg = -12.5f; }, "-12.5 05 0 00012 41360.17039 1"},
+    };
+    for (const auto& c : cases) {
+        auto r = reading;
+        c.change(r);
+        const auto line = OneLineText(CloudSensorI_File, r, Published(), now);
+        EXPECT_EQ(line.substr(37), c.fromColumn38);
+        EXPECT_EQ(line.size(), OneLineLengthI);
+    }
 }
 
 TEST_F(ConditionFilesTest, NumberFields) {
