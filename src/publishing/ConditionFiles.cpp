@@ -1,0 +1,241 @@
+#include "ConditionFiles.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <fmt/printf.h>
+#include <unistd.h>
+
+#include "Log.h"
+#include "UserText.h"
+
+namespace {
+
+constexpr const char* CrLf = "\r\n";
+
+std::string SystemErrorText(const std::string& what, const std::string& path, int error) {
+    return fmt::format("{} {}: {}", what, path, std::strerror(error));
+}
+
+// A name beside the target, unique within the process and unlikely to clash with another one.
+std::string TemporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return fmt::format("{}.{}-{}.tmp", path, ::getpid(), counter++);
+}
+
+void WriteAll(int fd, const std::string& content, const std::string& path) {
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EOrvanelError(SystemErrorText("Cannot write", path, errno));
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+// ---- One-line file ----------------------------------------------------------------------------
+
+// The line is laid out on a template of blanks: each field starts at its 1-based column. A field
+// that would run into the one before it (a value wider than its gap) is put one blank after it
+// instead, so that values stay apart and nothing is cut off at the end.
+class TLineBuilder {
+  public:
+    TLineBuilder() : line_(130, ' ') {}
+
+    void Put(size_t column, const std::string& field) {
+        size_t at = column - 1;
+        if (end_ > 0 && at <= end_) at = end_ + 1;
+        line_.insert(at, field);
+        end_ = at + field.size();
+    }
+
+    // Cut to the layout's length; only template blanks are dropped.
+    std::string Finish(size_t length) const { return line_.substr(0, std::max(length, end_)); }
+    // The line as far as it was built, for the log.
+    std::string Partial() const { return line_.substr(0, end_); }
+
+  private:
+    std::string line_;
+    size_t end_ = 0; // one past the last character of the last field
+};
+
+std::string DateTimeField(const TDateTimeParts& p) {
+    return fmt::format("{}-{}-{} {}:{}:{}", p.Year, TwoDigitField(p.Month), TwoDigitField(p.Day),
+                       TwoDigitField(p.Hour), TwoDigitField(p.Minute), TwoDigitField(p.Second));
+}
+
+// Seconds from the measurement to now. Raises when negative or beyond 32 bits unsigned.
+long long DataAgeSeconds(TDateTime measured, TDateTime now) {
+    const double age = std::nearbyint((now - measured) * 86400.0);
+    if (!(age >= 0) || age > 4294967295.0)
+        throw EOrvanelError(fmt::format("Data age out of range ({:.0f} s)", age));
+    return static_cast<long long>(age);
+}
+
+std::string DataAgeFieldII(TDateTime measured, TDateTime now) {
+    try {
+        return FiveDigitField(DataAgeSeconds(measured, now));
+    } catch (const std::exception&) {
+        LogToday(fmt::sprintf("Exception CS II-> %d", 0));
+        return "00000";
+    }
+}
+
+std::string Decimal(double value) {
+    return fmt::sprintf("%2.1f", value);
+}
+
+void BuildFlavourI(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v, TDateTime now) {
+    b.Put(1, DateTimeField(DecodeDateTime(r.DateSysteme)));
+    b.Put(21, "C");
+    b.Put(24, Decimal(r.DeltaTempDeg));
+    b.Put(32, Decimal(r.ValueTempDeg));
+    b.Put(38, Decimal(r.ValueCanDeg));
+    b.Put(43, TwoDigitField(r.PowerRainDet));
+    b.Put(46, r.RainStatus != 0 ? "1" : "0");
+    b.Put(48, FiveDigitField(DataAgeSeconds(r.DateSysteme, now)));
+    b.Put(54, fmt::sprintf("%1.5f", now));
+    b.Put(67, fmt::format("{}", v.CloudCondition));
+}
+
+void BuildFlavourII(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v, TDateTime now) {
+    const TDateTimeParts when = DecodeDateTime(r.DateSysteme);
+    const std::string rain = r.RainStatus != 0 ? "2" : "0";
+    b.Put(1, DateTimeField(when) + "." + TwoDigitField(when.MilliSecond / 10));
+    b.Put(24, "C K");
+    b.Put(28, Decimal(r.DeltaTempDeg));
+    b.Put(35, Decimal(r.ValueTempDeg));
+    b.Put(41, Decimal(r.ValueCanDeg));
+    b.Put(49, Decimal(MsToKmh(r.WindSpeedMax_ms)));
+    b.Put(56, TwoDigitField(static_cast<long long>(std::nearbyint(r.Humidity))));
+    b.Put(60, Decimal(r.DewPoint));
+    b.Put(67, TwoDigitField(r.PowerRainDet));
+    b.Put(71, rain);
+    b.Put(73, rain);
+    b.Put(75, DataAgeFieldII(r.DateSysteme, now));
+    b.Put(81, "0" + fmt::sprintf("%1.5f", now));
+    b.Put(94, fmt::format("{}", v.CloudCondition));
+    b.Put(96, fmt::format("{}", v.WindCondition));
+    b.Put(98, fmt::format("{}", v.RainCondition));
+    b.Put(100, fmt::format("{}", v.DayCondition));
+    b.Put(103, fmt::sprintf("%1.1f", v.MagnitudeSec));
+    b.Put(110, fmt::sprintf("%1.0f", v.WindDir));
+}
+
+std::string BuildOneLine(TLineBuilder& b, TFileVersionDataCS flavour, const TcapteursInfos& r,
+                         const TAutomationValues& v, TDateTime now) {
+    switch (flavour) {
+    case CloudSensorI_File:
+        BuildFlavourI(b, r, v, now);
+        return b.Finish(OneLineLengthI);
+    case CloudSensorII_File:
+        BuildFlavourII(b, r, v, now);
+        return b.Finish(OneLineLengthII);
+    default:
+        throw EOrvanelError(fmt::format("Unknown condition file layout {}", static_cast<int>(flavour)));
+    }
+}
+
+// ---- Information file -----------------------------------------------------------------------
+
+std::string NoDataOr(bool valid, const std::string& text) {
+    return valid ? text : "NoData";
+}
+
+} // namespace
+
+void WriteFileAtomically(const std::string& path, const std::string& content) {
+    const std::string temporary = TemporaryNameFor(path);
+    // Created with the usual permissions (0666 less the umask) so other programs may read it.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) throw EOrvanelError(SystemErrorText("Cannot create", temporary, errno));
+    try {
+        WriteAll(fd, content, temporary);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw EOrvanelError(SystemErrorText("Cannot write", temporary, error));
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw EOrvanelError(SystemErrorText("Cannot replace", path, error));
+    }
+}
+
+std::string TwoDigitField(long long value) {
+    return value > 9 ? fmt::format("{}", value) : fmt::format("0{}", value);
+}
+
+std::string FiveDigitField(long long value) {
+    if (value > 9999) return fmt::format("{}", value);
+    return fmt::format("{:05d}", value);
+}
+
+std::string InfoDataText(const TcapteursInfos& r) {
+    const TDateTimeParts p = DecodeDateTime(r.DateSysteme);
+    const bool wind = r.ValidWindGUST != 0;
+    const bool light = r.ValidLight != 0;
+    const std::string lines[] = {
+        "Fileversion          = 1.01",
+        fmt::sprintf("DateYear             = %d", p.Year),
+        fmt::sprintf("DateMonth            = %d", p.Month),
+        fmt::sprintf("DateDay              = %d", p.Day),
+        fmt::sprintf("DateHour             = %d", p.Hour),
+        fmt::sprintf("DateMin              = %d", p.Minute),
+        fmt::sprintf("DateSec              = %d", p.Second),
+        fmt::sprintf("TempExt (°C)         = %2.2f", r.ValueTempDeg),
+        fmt::sprintf("Humidity (%%RH)       = %1.1f", r.Humidity),
+        fmt::sprintf("DewPoint (°C)        = %1.2f", r.DewPoint),
+        fmt::sprintf("TempRainSensor (°C)  = %1.2f", r.ValueTempFceDeg),
+        fmt::sprintf("TempSkyIR   (°C)     = %1.2f", r.ValueSkyDeg),
+        fmt::sprintf("TempDetectorIR (°C)  = %1.2f", r.ValueCanDeg),
+        std::string("RainFall             = ") + (r.RainStatus != 0 ? "Yes" : "No"),
+        "WindSpeedGust (km/h) = " + NoDataOr(wind, fmt::sprintf("%1.1f", MsToKmh(r.WindSpeedMax_ms))),
+        "WinDirection (°)     = " + NoDataOr(wind, fmt::sprintf("%1.0f", r.DirSpeedMax_deg)),
+        fmt::sprintf("PowerDry (%%)         = %d", static_cast<int>(r.PowerRainDet)),
+        fmt::sprintf("PowerIn (V)          = %1.2f", r.PowerVolts),
+        "LighLevel (Log a.u)  = " + NoDataOr(light, AdaptiveFloatText(r.Lumex)),
+        "LighLevel (Mag/sec²) = " +
+            (light ? AdaptiveFloatText(SkyMagnitude(r.Lumex)) : std::string("NoData ")),
+    };
+    std::string text;
+    for (const auto& line : lines)
+        text += line + CrLf;
+    return text;
+}
+
+void WriteInfoDataFile(const TcapteursInfos& reading) {
+    WriteFileAtomically(PathDatas + InfoDataFileName, InfoDataText(reading));
+}
+
+std::string OneLineText(TFileVersionDataCS flavour, const TcapteursInfos& reading,
+                        const TAutomationValues& values, TDateTime now) {
+    TLineBuilder builder;
+    return BuildOneLine(builder, flavour, reading, values, now);
+}
+
+bool WriteOneLineFile(const std::string& path, TFileVersionDataCS flavour, const TcapteursInfos& reading,
+                      const TAutomationValues& values) {
+    if (flavour == CloudSensor_NOFile) return false;
+    TLineBuilder builder;
+    try {
+        const std::string line = BuildOneLine(builder, flavour, reading, values, Now());
+        WriteFileAtomically(path, line + CrLf);
+        return true;
+    } catch (const std::exception& e) {
+        LogToday("Write of " + path + " CSII/I file has failed -> " + e.what() + " " + builder.Partial());
+        return false;
+    }
+}

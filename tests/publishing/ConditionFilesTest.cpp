@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+#include "ConditionFiles.h"
+#include "Log.h"
+#include "TestSupport.h"
+#include "UserText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The measurement of 2013-03-27 04:05:09.37: no rain, heater 5 %, clear sky.
+TcapteursInfos Measurement() {
+    TcapteursInfos r{};
+    r.DateSysteme = EncodeDateTime(2013, 3, 27, 4, 5, 9, 370);
+    r.DeltaTempDeg = -25.3f;
+    r.ValueTempDeg = 8.0f;
+    r.ValueCanDeg = 10.5f;
+    r.ValueSkyDeg = -17.3f;
+    r.ValueTempFceDeg = 9.5f;
+    r.Humidity = 65.4f;
+    r.DewPoint = -3.5f;
+    r.ValidWindGUST = 1;
+    r.WindSpeedMax_ms = 3.0f;
+    r.DirSpeedMax_deg = 270;
+    r.RainStatus = 0;
+    r.PowerRainDet = 5;
+    r.ValidLight = 1;
+    r.Lumex = (12.4 - 19.04) * std::log10(2.512); // magnitude 19.04
+    r.PowerVolts = 12.3f;
+    return r;
+}
+
+TAutomationValues Published() {
+    TAutomationValues v;
+    v.CloudCondition = 1;
+    v.WindCondition = 2;
+    v.RainCondition = 2;
+    v.DayCondition = 1;
+    v.MagnitudeSec = 19.04;
+    v.WindDir = 270;
+    return v;
+}
+
+struct Field {
+    size_t column; // 1-based
+    std::string text;
+};
+
+// Every field at its column and blanks everywhere else.
+void ExpectColumns(const std::string& line, size_t length, const std::vector<Field>& fields) {
+    ASSERT_EQ(line.size(), length) << "[" << line << "]";
+    std::string blanks = line;
+    for (const auto& f : fields) {
+        EXPECT_EQ(line.substr(f.column - 1, f.text.size()), f.text)
+            << "column " << f.column << " of [" << line << "]";
+        blanks.replace(f.column - 1, f.text.size(), std::string(f.text.size(), ' '));
+    }
+    EXPECT_EQ(blanks, std::string(length, ' ')) << "unexpected characters in [" << line << "]";
+}
+
+std::string AllLogs() {
+    std::string text;
+    for (const auto& entry : fs::directory_iterator(PathLogs))
+        text += ReadWholeFile(entry.path().string());
+    return text;
+}
+
+class ConditionFilesTest : public SandboxTest {
+  protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        reading = Measurement();
+        now = reading.DateSysteme + 12.0 / 86400; // taken 12 s ago
+        SetClockForTests([this] { return now; });
+        path = Root() + "recfile.txt";
+    }
+    TcapteursInfos reading;
+    TDateTime now = 0;
+    std::string path;
+};
+
+TEST_F(ConditionFilesTest, FlavourIColumnByColumn) {
+    ExpectColumns(OneLineText(CloudSensorI_File, reading, Published(), now), OneLineLengthI,
+                  {{1, "2013-03-27 04:05:09"},
+                   {21, "C"},
+                   {24, "-25.3"},
+                   {32, "8.0"},
+                   {38, "10.5"},
+                   {43, "05"},
+                   {46, "0"},
+                   {48, "00012"},
+                   {54, "41360.17039"},
+                   {67, "1"}});
+}
+
+TEST_F(ConditionFilesTest, FlavourIIColumnByColumn) {
+    ExpectColumns(OneLineText(CloudSensorII_File, reading, Published(), now), OneLineLengthII,
+                  {{1, "2013-03-27 04:05:09.37"},
+                   {24, "C K"},
+                   {28, "-25.3"},
+                   {35, "8.0"},
+                   {41, "10.5"},
+                   {49, "10.8"},
+                   {56, "65"},
+                   {60, "-3.5"},
+                   {67, "05"},
+                   {71, "0"},
+                   {73, "0"},
+                   {75, "00012"},
+                   {81, "041360.17039"},
+                   {94, "1"},
+                   {96, "2"},
+                   {98, "2"},
+                   {100, "1"},
+                   {103, "19.0"},
+                   {110, "270"}});
+}
+
+TEST_F(ConditionFilesTest, ThreeDigitValuesKeepTheLaterColumnsOfFlavourII) {
+    reading.PowerRainDet = 100;
+    reading.Humidity = 100;
+    reading.RainStatus = 1;
+    const auto line = OneLineText(CloudSensorII_File, reading, Published(), now);
+    ASSERT_EQ(line.size(), OneLineLengthII);
+    EXPECT_EQ(line.substr(55, 5), "100 -");    // humidity at 56, dew point still at 60
+    EXPECT_EQ(line.substr(66, 8), "100 2 2 "); // heater at 67, rain and wet flags at 71 and 73
+    EXPECT_EQ(line.substr(74, 5), "00012");
+}
+
+TEST_F(ConditionFilesTest, FlavourIKeepsAWideValueApartFromTheNextOne) {
+    // A value that fills its gap (heater 100 %, a detector below -9.95 °C) would be glued to the next
+    // field: the following fields move one blank further, and the cloud code still ends the line.
+    struct Case {
+        void (*change)(TcapteursInfos&);
+        std::string fromColumn38;
+    };
+    const Case cases[] = {
+        {[](TcapteursInfos&) {}, "10.5 05 0 00012 41360.17039  1"},
+        {[](TcapteursInfos& r) { r.PowerRainDet = 100; }, "10.5 100 0 00012 41360.17039 1"},
+        {[](TcapteursInfos& r) { r.ValueCanDeg = -12.5f; }, "-12.5 05 0 00012 41360.17039 1"},
+    };
+    for (const auto& c : cases) {
+        auto r = reading;
+        c.change(r);
+        const auto line = OneLineText(CloudSensorI_File, r, Published(), now);
+        EXPECT_EQ(line.substr(37), c.fromColumn38);
+        EXPECT_EQ(line.size(), OneLineLengthI);
+    }
+}
+
+TEST_F(ConditionFilesTest, NumberFields) {
+    const std::pair<long long, std::string> two[] = {
+        {0, "00"}, {5, "05"}, {9, "09"}, {10, "10"}, {100, "100"}};
+    for (const auto& [v, text] : two)
+        EXPECT_EQ(TwoDigitField(v), text);
+    const std::pair<long long, std::string> five[] = {{0, "00000"},    {12, "00012"},    {999, "00999"},
+                                                      {9999, "09999"}, {10000, "10000"}, {123456, "123456"}};
+    for (const auto& [v, text] : five)
+        EXPECT_EQ(FiveDigitField(v), text);
+}
+
+TEST_F(ConditionFilesTest, WritesTheLineWithCrLf) {
+    ASSERT_TRUE(WriteOneLineFile(path, CloudSensorII_File, reading, Published()));
+    EXPECT_EQ(ReadWholeFile(path), OneLineText(CloudSensorII_File, reading, Published(), now) + "\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(info.st_mode & S_IRGRP) << "other programs must be able to read it";
+}
+
+TEST_F(ConditionFilesTest, NoFileLayoutWritesNothing) {
+    EXPECT_FALSE(WriteOneLineFile(path, CloudSensor_NOFile, reading, Published()));
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(ConditionFilesTest, FailedDataAgeOfFlavourIIIsWrittenAsZerosAndLogged) {
+    now = reading.DateSysteme - 60.0 / 86400; // the clock went back: a negative age
+    ASSERT_TRUE(WriteOneLineFile(path, CloudSensorII_File, reading, Published()));
+    const auto line = SplitLines(ReadWholeFile(path)).at(0);
+    EXPECT_EQ(line.size(), OneLineLengthII);
+    EXPECT_EQ(line.substr(74, 5), "00000");
+    EXPECT_EQ(line.substr(80, 12), "041360.16955");
+    EXPECT_EQ(line.substr(109, 3), "270");
+    EXPECT_NE(AllLogs().find("Exception CS II-> 0"), std::string::npos);
+}
+
+TEST_F(ConditionFilesTest, FailedDataAgeOfFlavourIAbandonsTheWriteAndKeepsThePreviousFile) {
+    ASSERT_TRUE(WriteOneLineFile(path, CloudSensorI_File, reading, Published()));
+    const std::string previous = ReadWholeFile(path);
+    now = reading.DateSysteme - 1.0; // a day before the measurement
+    EXPECT_FALSE(WriteOneLineFile(path, CloudSensorI_File, reading, Published()));
+    EXPECT_EQ(ReadWholeFile(path), previous);
+    const auto log = AllLogs();
+    EXPECT_NE(log.find("Write of " + path + " CSII/I file has failed -> "), std::string::npos) << log;
+    // The line as far as it was built ends with the rain flag, before the age.
+    EXPECT_NE(log.find(" 05 0\r\n"), std::string::npos) << log;
+    // An age beyond 32 bits is refused the same way.
+    now = reading.DateSysteme + 50000.0 * 365;
+    EXPECT_FALSE(WriteOneLineFile(path, CloudSensorI_File, reading, Published()));
+}
+
+TEST_F(ConditionFilesTest, UnwritablePathIsLoggedNotRaised) {
+    const std::string missing = Root() + "no/such/folder/recfile.txt";
+    EXPECT_FALSE(WriteOneLineFile(missing, CloudSensorI_File, reading, Published()));
+    EXPECT_NE(AllLogs().find("Write of " + missing + " CSII/I file has failed -> "), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(Root() + "Documents/Halvex/Datas"));
+}
+
+TEST_F(ConditionFilesTest, AReaderPollingTheFileNeverFindsItEmptyOrHalfWritten) {
+    const std::string a(4000, 'a'), b = "short\r\n";
+    WriteFileAtomically(path, a);
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!done) {
+            const std::string seen = ReadWholeFile(path);
+            if (seen != a && seen != b) ++torn;
+        }
+    });
+    for (int i = 0; i < 1000; ++i)
+        WriteFileAtomically(path, i % 2 ? a : b);
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    // Nothing but the file itself is left in the folder.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Root()))
+        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"recfile.txt"});
+}
+
+TEST_F(ConditionFilesTest, AtomicWriteRaisesWhenTheFolderIsMissing) {
+    EXPECT_THROW(WriteFileAtomically(Root() + "missing/x.txt", "x"), EOrvanelError);
+}
+
+TEST_F(ConditionFilesTest, InformationFile) {
+    WriteInfoDataFile(reading);
+    const std::string text = ReadWholeFile(PathDatas + "infodata.txt");
+    EXPECT_EQ(text, "Fileversion          = 1.01\r\n"
+                    "DateYear             = 2013\r\n"
+                    "DateMonth            = 3\r\n"
+                    "DateDay              = 27\r\n"
+                    "DateHour             = 4\r\n"
+                    "DateMin              = 5\r\n"
+                    "DateSec              = 9\r\n"
+                    "TempExt (°C)         = 8.00\r\n"
+                    "Humidity (%RH)       = 65.4\r\n"
+                    "DewPoint (°C)        = -3.50\r\n"
+                    "TempRainSensor (°C)  = 9.50\r\n"
+                    "TempSkyIR   (°C)     = -17.30\r\n"
+                    "TempDetectorIR (°C)  = 10.50\r\n"
+                    "RainFall             = No\r\n"
+                    "WindSpeedGust (km/h) = 10.8\r\n"
+                    "WinDirection (°)     = 270\r\n"
+                    "PowerDry (%)         = 5\r\n"
+                    "PowerIn (V)          = 12.30\r\n"
+                    "LighLevel (Log a.u)  = -2.656\r\n"
+                    "LighLevel (Mag/sec²) = 19.04\r\n");
+}
+
+TEST_F(ConditionFilesTest, InformationFileWithoutWindOrLight) {
+    reading.ValidWindGUST = 0;
+    reading.ValidLight = 0;
+    reading.RainStatus = 1;
+    const auto lines = SplitLines(InfoDataText(reading));
+    ASSERT_EQ(lines.size(), 20u);
+    EXPECT_EQ(lines[13], "RainFall             = Yes");
+    EXPECT_EQ(lines[14], "WindSpeedGust (km/h) = NoData");
+    EXPECT_EQ(lines[15], "WinDirection (°)     = NoData");
+    EXPECT_EQ(lines[18], "LighLevel (Log a.u)  = NoData");
+    EXPECT_EQ(lines[19], "LighLevel (Mag/sec²) = NoData ");
+}
+
+TEST_F(ConditionFilesTest, InformationFileFailureRaises) {
+    PathDatas = Root() + "gone/";
+    EXPECT_THROW(WriteInfoDataFile(reading), EOrvanelError);
+}
+
+} // namespace
