@@ -8,7 +8,7 @@ DEPS := cmake ninja-build g++ pkg-config \
         qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
-        espeak-ng sox python3-pyftpdlib dbus xvfb
+        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb
 
 .PHONY: all deps build test bench run clean format
 

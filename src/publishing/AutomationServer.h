@@ -1,0 +1,46 @@
+// The automation server: the ClarityII interfaces on the D-Bus session bus, so that other
+// observatory programs can read the current conditions. Every member is a read-only property (the
+// two methods excepted) whose value is read from the published automation values at each call,
+// on the main thread, where those values are updated.
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "Classification.h"
+
+class TClaritySensorObject;
+
+class TAutomationServer : public QObject {
+    Q_OBJECT
+  public:
+    // values: the record the clients read (the process-wide one in the program). It must outlive
+    // the server and is only read on the thread that owns the server.
+    explicit TAutomationServer(const TAutomationValues& values = AutomationValues, QObject* parent = nullptr);
+    ~TAutomationServer() override;
+    TAutomationServer(const TAutomationServer&) = delete;
+    TAutomationServer& operator=(const TAutomationServer&) = delete;
+
+    // Connects to the session bus and serves both objects under both bus names. The bus is
+    // busAddress when given, else DBUS_SESSION_BUS_ADDRESS when set, else the session bus libdbus
+    // finds by itself. Without a bus it logs one line and returns false: the program runs on
+    // without automation. A bus name owned by someone else is logged and left alone; the other is
+    // still served. True when both names are served.
+    bool Start(const QString& busAddress = {});
+    // Releases the names and objects and leaves the bus (also done on destruction).
+    void Stop();
+
+    bool IsConnected() const { return connected_; }
+    // The bus names this process owns, in registration order.
+    const std::vector<QString>& ServedNames() const { return servedNames_; }
+
+  private:
+    const TAutomationValues& values_;
+    QString connectionName_;
+    bool connected_ = false;
+    std::vector<std::unique_ptr<TClaritySensorObject>> objects_;
+    std::vector<QString> servedNames_;
+};
