@@ -139,11 +139,14 @@ QString ActivationFilePath(const QString& folder, const QString& busName) {
 QString ActivationFileText(const QString& busName, const QString& programPath) {
     QStringList exec{ExecWord(QFileInfo(programPath).absoluteFilePath())};
     for (const auto& arg : ActivationArguments) exec << ExecWord(arg);
+    // The bus reads the file as a key file first, where a backslash escapes the next character.
+    QString execLine = exec.join(QLatin1Char(' '));
+    execLine.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     return QStringLiteral("# Orvanel: the ClarityII automation server, registered %1\n"
                           "[D-BUS Service]\n"
                           "Name=%2\n"
                           "Exec=%3\n")
-        .arg(QString::fromStdString(DateTimeText(Now())), busName, exec.join(QLatin1Char(' ')));
+        .arg(QString::fromStdString(DateTimeText(Now())), busName, execLine);
 }
 
 std::optional<int> HandleAutomationSwitches(const QStringList& args, const QString& programPath) {

@@ -1,0 +1,33 @@
+// Tests of the automation server run inside an application object, the server in the main thread.
+// Started by a private bus as "--headless AUTOMATION", the same binary stands in for the headless
+// program: it serves the interfaces on the bus it was handed until it is told to end.
+#include <QCoreApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "AutomationServer.h"
+#include "AutomationSwitches.h"
+#include "Classification.h"
+#include "Records.h"
+
+namespace {
+
+int ServeAsActivatedProgram(QCoreApplication& app) {
+    InitStartValues();
+    PublishThresholds(SetupInfos);
+    TAutomationServer server;
+    if (!server.Start()) return 1;
+    // A test that lost track of it must not leave it behind for ever.
+    QTimer::singleShot(120000, &app, &QCoreApplication::quit);
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.contains(ActivationArguments[0]) && IsAutomationStart(args)) return ServeAsActivatedProgram(app);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
