@@ -1,13 +1,13 @@
 #include "AutomationServer.h"
 
+#include <atomic>
+#include <fmt/format.h>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QThread>
 #include <QVariantMap>
-#include <atomic>
-#include <fmt/format.h>
 
 #include "ClarityTypeLibrary.h"
 #include "Log.h"
@@ -29,7 +29,8 @@ bool HasSignature(const QDBusMessage& call, const char* signature) {
 std::string NamesText(const std::vector<QString>& names) {
     if (names.empty()) return "no bus name";
     std::string text;
-    for (const auto& n : names) text += (text.empty() ? "" : ", ") + n.toStdString();
+    for (const auto& n : names)
+        text += (text.empty() ? "" : ", ") + n.toStdString();
     return text;
 }
 
@@ -52,7 +53,8 @@ class TClaritySensorObject : public QDBusVirtualObject {
         } else {
             // The values are the main thread's: answer there.
             QMetaObject::invokeMethod(
-                this, [this, message, connection] { connection.send(Answer(message)); }, Qt::QueuedConnection);
+                this, [this, message, connection] { connection.send(Answer(message)); },
+                Qt::QueuedConnection);
         }
         return true;
     }
@@ -64,18 +66,22 @@ class TClaritySensorObject : public QDBusVirtualObject {
         if (interface == IntrospectableInterface && call.member() == QLatin1String("Introspect"))
             return call.createReply(ClarityIntrospectionXml(iface_));
         if (interface == PeerInterface) return PeerAnswer(call);
-        if (interface.isEmpty() || interface == QLatin1String(iface_.InterfaceName)) return MethodAnswer(call);
-        return ErrorReply(call, QDBusError::UnknownInterface,
-                          QStringLiteral("No interface %1 on %2").arg(interface, QLatin1String(iface_.ObjectPath)));
+        if (interface.isEmpty() || interface == QLatin1String(iface_.InterfaceName))
+            return MethodAnswer(call);
+        return ErrorReply(
+            call, QDBusError::UnknownInterface,
+            QStringLiteral("No interface %1 on %2").arg(interface, QLatin1String(iface_.ObjectPath)));
     }
 
     QDBusMessage MethodAnswer(const QDBusMessage& call) const {
         const auto* method = FindClarityMember(iface_, call.member(), TClarityMemberKind::Method);
         if (!method)
-            return ErrorReply(call, QDBusError::UnknownMethod,
-                              QStringLiteral("No method %1 in %2").arg(call.member(), QLatin1String(iface_.InterfaceName)));
+            return ErrorReply(
+                call, QDBusError::UnknownMethod,
+                QStringLiteral("No method %1 in %2").arg(call.member(), QLatin1String(iface_.InterfaceName)));
         if (!HasSignature(call, ""))
-            return ErrorReply(call, QDBusError::InvalidArgs, QStringLiteral("%1 takes no argument").arg(call.member()));
+            return ErrorReply(call, QDBusError::InvalidArgs,
+                              QStringLiteral("%1 takes no argument").arg(call.member()));
         return call.createReply(method->Read(values_, Now()));
     }
 
@@ -84,7 +90,8 @@ class TClaritySensorObject : public QDBusVirtualObject {
         const auto args = call.arguments();
         if (member == QLatin1String("Get") && HasSignature(call, "ss")) {
             if (const auto error = CheckInterface(call, args[0].toString())) return *error;
-            const auto* property = FindClarityMember(iface_, args[1].toString(), TClarityMemberKind::Property);
+            const auto* property =
+                FindClarityMember(iface_, args[1].toString(), TClarityMemberKind::Property);
             if (!property)
                 return ErrorReply(call, QDBusError::UnknownProperty,
                                   QStringLiteral("No property %1 in %2")
@@ -104,31 +111,36 @@ class TClaritySensorObject : public QDBusVirtualObject {
             return ErrorReply(call, QDBusError::PropertyReadOnly,
                               QStringLiteral("Property %1 is read-only").arg(args[1].toString()));
         }
-        if (member == QLatin1String("Get") || member == QLatin1String("GetAll") || member == QLatin1String("Set"))
+        if (member == QLatin1String("Get") || member == QLatin1String("GetAll") ||
+            member == QLatin1String("Set"))
             return ErrorReply(call, QDBusError::InvalidArgs,
                               QStringLiteral("Invalid arguments for %1: %2").arg(member, call.signature()));
-        return ErrorReply(call, QDBusError::UnknownMethod, QStringLiteral("No method %1 in %2").arg(member, PropertiesInterface));
+        return ErrorReply(call, QDBusError::UnknownMethod,
+                          QStringLiteral("No method %1 in %2").arg(member, PropertiesInterface));
     }
 
     QDBusMessage PeerAnswer(const QDBusMessage& call) const {
         if (call.member() == QLatin1String("Ping")) return call.createReply();
         if (call.member() == QLatin1String("GetMachineId"))
             return call.createReply(QString::fromLatin1(QDBusConnection::localMachineId()));
-        return ErrorReply(call, QDBusError::UnknownMethod, QStringLiteral("No method %1 in %2").arg(call.member(), PeerInterface));
+        return ErrorReply(call, QDBusError::UnknownMethod,
+                          QStringLiteral("No method %1 in %2").arg(call.member(), PeerInterface));
     }
 
     // An empty interface name asks for every interface of the object, which is ours alone.
     std::optional<QDBusMessage> CheckInterface(const QDBusMessage& call, const QString& name) const {
         if (name.isEmpty() || name == QLatin1String(iface_.InterfaceName)) return std::nullopt;
-        return ErrorReply(call, QDBusError::UnknownInterface,
-                          QStringLiteral("No interface %1 on %2").arg(name, QLatin1String(iface_.ObjectPath)));
+        return ErrorReply(
+            call, QDBusError::UnknownInterface,
+            QStringLiteral("No interface %1 on %2").arg(name, QLatin1String(iface_.ObjectPath)));
     }
 
     QVariantMap AllProperties() const {
         const TDateTime now = Now();
         QVariantMap all;
         for (const auto& m : iface_.Members)
-            if (m.Kind == TClarityMemberKind::Property) all.insert(QLatin1String(m.Name), m.Read(values_, now));
+            if (m.Kind == TClarityMemberKind::Property)
+                all.insert(QLatin1String(m.Name), m.Read(values_, now));
         return all;
     }
 
@@ -142,7 +154,9 @@ TAutomationServer::TAutomationServer(const TAutomationValues& values, QObject* p
     connectionName_ = QStringLiteral("orvanel-automation-%1").arg(++count);
 }
 
-TAutomationServer::~TAutomationServer() { Stop(); }
+TAutomationServer::~TAutomationServer() {
+    Stop();
+}
 
 bool TAutomationServer::Start(const QString& busAddress) {
     Stop();
@@ -154,8 +168,9 @@ bool TAutomationServer::Start(const QString& busAddress) {
     if (!bus.isConnected()) {
         LogToday(fmt::format("Automation server: no D-Bus session bus ({}); automation clients cannot reach "
                              "this program, which runs on without them",
-                             bus.lastError().message().isEmpty() ? std::string("DBUS_SESSION_BUS_ADDRESS not set")
-                                                                 : bus.lastError().message().toStdString()));
+                             bus.lastError().message().isEmpty()
+                                 ? std::string("DBUS_SESSION_BUS_ADDRESS not set")
+                                 : bus.lastError().message().toStdString()));
         QDBusConnection::disconnectFromBus(connectionName_);
         return false;
     }
@@ -176,8 +191,9 @@ bool TAutomationServer::Start(const QString& busAddress) {
             servedNames_.push_back(name);
         } else {
             allNames = false;
-            LogToday(fmt::format("Automation server: bus name {} is taken by another program ({}); not served",
-                                 name.toStdString(), bus.lastError().message().toStdString()));
+            LogToday(
+                fmt::format("Automation server: bus name {} is taken by another program ({}); not served",
+                            name.toStdString(), bus.lastError().message().toStdString()));
         }
     }
     LogToday(fmt::format("Automation server: serving {} on the bus as {}", NamesText(servedNames_),
@@ -188,8 +204,10 @@ bool TAutomationServer::Start(const QString& busAddress) {
 void TAutomationServer::Stop() {
     if (!connected_) return;
     QDBusConnection bus(connectionName_);
-    for (const auto& name : servedNames_) bus.unregisterService(name);
-    for (const TClarityInterface* iface : ClarityInterfaces()) bus.unregisterObject(QLatin1String(iface->ObjectPath));
+    for (const auto& name : servedNames_)
+        bus.unregisterService(name);
+    for (const TClarityInterface* iface : ClarityInterfaces())
+        bus.unregisterObject(QLatin1String(iface->ObjectPath));
     servedNames_.clear();
     objects_.clear();
     QDBusConnection::disconnectFromBus(connectionName_);

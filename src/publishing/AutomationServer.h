@@ -4,10 +4,10 @@
 // on the main thread, where those values are updated.
 #pragma once
 
+#include <memory>
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
-#include <memory>
 #include <vector>
 
 #include "Classification.h"

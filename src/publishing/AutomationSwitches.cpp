@@ -1,12 +1,12 @@
 #include "AutomationSwitches.h"
 
+#include <cstdio>
+#include <fmt/printf.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <cstdio>
-#include <fmt/printf.h>
 
 #include "ClarityTypeLibrary.h"
 #include "DateTime.h"
@@ -44,20 +44,26 @@ QString ExecWord(const QString& word) {
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
-void Say(const std::string& text) { std::fprintf(stdout, "%s\n", text.c_str()); }
-void Complain(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void Say(const std::string& text) {
+    std::fprintf(stdout, "%s\n", text.c_str());
+}
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 std::string ScopeText(bool perUser) {
-    return perUser ? Tr("Automation", "pour l'utilisateur courant") : Tr("Automation", "pour tous les utilisateurs");
+    return perUser ? Tr("Automation", "pour l'utilisateur courant")
+                   : Tr("Automation", "pour tous les utilisateurs");
 }
 
 // What to do instead when the system-wide folder refuses us.
 std::string SystemWideHint(bool registering) {
-    return registering ? Tr("Automation", "L'enregistrement pour tous les utilisateurs demande les droits "
-                                          "d'administrateur (sudo orvanel /REGSERVER) ; pour l'utilisateur "
-                                          "courant seul : orvanel /REGSERVERPERUSER")
-                       : Tr("Automation", "Le désenregistrement pour tous les utilisateurs demande les droits "
-                                          "d'administrateur (sudo orvanel /UNREGSERVER)");
+    return registering
+               ? Tr("Automation", "L'enregistrement pour tous les utilisateurs demande les droits "
+                                  "d'administrateur (sudo orvanel /REGSERVER) ; pour l'utilisateur "
+                                  "courant seul : orvanel /REGSERVERPERUSER")
+               : Tr("Automation", "Le désenregistrement pour tous les utilisateurs demande les droits "
+                                  "d'administrateur (sudo orvanel /UNREGSERVER)");
 }
 
 // Writes one activation file; the error text when it cannot.
@@ -87,11 +93,13 @@ int Register(const QString& folder, bool perUser, const QString& programPath) {
         if (auto error = WriteActivationFile(folder, QLatin1String(iface->BusName), programPath))
             errors.push_back(*error);
     if (!errors.empty()) {
-        for (const auto& e : errors) Complain(e);
+        for (const auto& e : errors)
+            Complain(e);
         if (!perUser) Complain(SystemWideHint(true));
         return 1;
     }
-    Say(fmt::sprintf(Tr("Automation", "Serveur d'automatisation ClarityII enregistré %s :"), ScopeText(perUser)));
+    Say(fmt::sprintf(Tr("Automation", "Serveur d'automatisation ClarityII enregistré %s :"),
+                     ScopeText(perUser)));
     for (const TClarityInterface* iface : ClarityInterfaces())
         Say("  " + ActivationFilePath(folder, QLatin1String(iface->BusName)).toStdString());
     return 0;
@@ -103,7 +111,8 @@ int Unregister(const QString& folder, bool perUser) {
         if (auto error = RemoveActivationFile(ActivationFilePath(folder, QLatin1String(iface->BusName))))
             errors.push_back(*error);
     if (!errors.empty()) {
-        for (const auto& e : errors) Complain(e);
+        for (const auto& e : errors)
+            Complain(e);
         if (!perUser) Complain(SystemWideHint(false));
         return 1;
     }
@@ -129,7 +138,8 @@ TActivationFolders DefaultActivationFolders() {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     // The base directory specification ignores a relative path.
     if (dataHome.isEmpty() || QDir::isRelativePath(dataHome)) dataHome = QDir::homePath() + "/.local/share";
-    return {QDir::cleanPath(dataHome + "/dbus-1/services") + '/', QStringLiteral("/usr/share/dbus-1/services/")};
+    return {QDir::cleanPath(dataHome + "/dbus-1/services") + '/',
+            QStringLiteral("/usr/share/dbus-1/services/")};
 }
 
 QString ActivationFilePath(const QString& folder, const QString& busName) {
@@ -138,7 +148,8 @@ QString ActivationFilePath(const QString& folder, const QString& busName) {
 
 QString ActivationFileText(const QString& busName, const QString& programPath) {
     QStringList exec{ExecWord(QFileInfo(programPath).absoluteFilePath())};
-    for (const auto& arg : ActivationArguments) exec << ExecWord(arg);
+    for (const auto& arg : ActivationArguments)
+        exec << ExecWord(arg);
     // The bus reads the file as a key file first, where a backslash escapes the next character.
     QString execLine = exec.join(QLatin1Char(' '));
     execLine.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));

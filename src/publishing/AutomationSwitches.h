@@ -5,9 +5,9 @@
 // start on a client's behalf. Each may be written bare or after "/" or "-", in any letter case.
 #pragma once
 
+#include <optional>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 enum class TAutomationSwitch {
     None,

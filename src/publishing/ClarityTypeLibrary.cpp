@@ -1,7 +1,7 @@
 #include "ClarityTypeLibrary.h"
 
-#include <QStringList>
 #include <array>
+#include <QStringList>
 
 namespace {
 
@@ -26,21 +26,27 @@ const TClarityEnum DayCond{"DayCond", "{27754769-9031-4F5B-A6D7-42890DFA9C49}", 
 const TClarityEnum SkyCond{"SkyCond", "{77548FF8-07AE-4BC1-AED6-769FEE3F9BC0}", SkyCondValues};
 
 // Readers: captureless lambdas turned into function pointers.
-QVariant Int(int value) { return QVariant(value); }
+QVariant Int(int value) {
+    return QVariant(value);
+}
 
 const TClarityMember CloudSensorIIMembers[] = {
     {"ClarityIIVersion", Kind::Property, 's', 201, nullptr, true,
      [](const V&, TDateTime) { return QVariant(QStringLiteral("v1.56")); }},
-    {"FirmwareVersion", Kind::Property, 'i', 202, nullptr, true, [](const V&, TDateTime) { return Int(257); }},
+    {"FirmwareVersion", Kind::Property, 'i', 202, nullptr, true,
+     [](const V&, TDateTime) { return Int(257); }},
     {"CloudCondition", Kind::Property, 'i', 203, &CloudCond, false,
      [](const V& v, TDateTime) { return Int(v.CloudCondition); }},
     {"WindCondition", Kind::Property, 'i', 204, &WindCond, false,
      [](const V& v, TDateTime) { return Int(v.WindCondition); }},
     {"DayCondition", Kind::Property, 'i', 205, &DayCond, false,
      [](const V& v, TDateTime) { return Int(v.DayCondition); }},
-    {"RelSkyT", Kind::Property, 'd', 206, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.RelSkyT); }},
-    {"SensorT", Kind::Property, 'd', 208, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.SensorT); }},
-    {"Wind", Kind::Property, 'd', 209, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.Wind); }},
+    {"RelSkyT", Kind::Property, 'd', 206, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.RelSkyT); }},
+    {"SensorT", Kind::Property, 'd', 208, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.SensorT); }},
+    {"Wind", Kind::Property, 'd', 209, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.Wind); }},
     {"HumidityPercent", Kind::Property, 'd', 210, nullptr, false,
      [](const V& v, TDateTime) { return QVariant(v.HumidityPercent); }},
     {"DewPointT", Kind::Property, 'd', 211, nullptr, false,
@@ -48,8 +54,10 @@ const TClarityMember CloudSensorIIMembers[] = {
     {"RainCondition", Kind::Property, 'i', 212, &RainCond, false,
      [](const V& v, TDateTime) { return Int(v.RainCondition); }},
     {"DayLightV", Kind::Property, 'i', 213, nullptr, true, [](const V&, TDateTime) { return Int(0); }},
-    {"RainF", Kind::Property, 'b', 214, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.RainF); }},
-    {"WetF", Kind::Property, 'b', 215, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.RainF); }},
+    {"RainF", Kind::Property, 'b', 214, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.RainF); }},
+    {"WetF", Kind::Property, 'b', 215, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.RainF); }},
     {"HeaterPercent", Kind::Property, 'd', 216, nullptr, false,
      [](const V& v, TDateTime) { return QVariant(v.HeaterPercent); }},
     {"CloudyThreshT", Kind::Property, 'd', 217, nullptr, false,
@@ -60,11 +68,14 @@ const TClarityMember CloudSensorIIMembers[] = {
      [](const V& v, TDateTime) { return QVariant(v.WindyThreshSpeed); }},
     {"VWindyThreshSpeed", Kind::Property, 'd', 220, nullptr, false,
      [](const V& v, TDateTime) { return QVariant(v.VWindyThreshSpeed); }},
-    {"DayThreshV", Kind::Property, 'd', 221, nullptr, true, [](const V&, TDateTime) { return QVariant(0.0); }},
-    {"VDayThreshV", Kind::Property, 'd', 222, nullptr, true, [](const V&, TDateTime) { return QVariant(0.0); }},
+    {"DayThreshV", Kind::Property, 'd', 221, nullptr, true,
+     [](const V&, TDateTime) { return QVariant(0.0); }},
+    {"VDayThreshV", Kind::Property, 'd', 222, nullptr, true,
+     [](const V&, TDateTime) { return QVariant(0.0); }},
     {"RainThreshV", Kind::Property, 'i', 223, nullptr, true, [](const V&, TDateTime) { return Int(0); }},
     {"WetThreshV", Kind::Property, 'i', 224, nullptr, true, [](const V&, TDateTime) { return Int(0); }},
-    {"Fahrenheit", Kind::Property, 'b', 225, nullptr, true, [](const V&, TDateTime) { return QVariant(false); }},
+    {"Fahrenheit", Kind::Property, 'b', 225, nullptr, true,
+     [](const V&, TDateTime) { return QVariant(false); }},
     {"WindUnits", Kind::Property, 'i', 226, nullptr, true, [](const V&, TDateTime) { return Int(0); }},
     {"Mph", Kind::Property, 'b', 227, nullptr, true, [](const V&, TDateTime) { return QVariant(false); }},
     {"SecondsSinceGoodData", Kind::Property, 'i', 228, nullptr, false,
@@ -76,26 +87,34 @@ const TClarityMember CloudSensorIIMembers[] = {
     {"MagnitudeSec", Kind::Property, 'd', 232, nullptr, false,
      [](const V& v, TDateTime) { return QVariant(v.MagnitudeSec); }},
     // AmbientT came late to the interface: slot 32, DISPID 207.
-    {"AmbientT", Kind::Property, 'd', 207, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.AmbientT); }},
-    {"WindDir", Kind::Property, 'd', 233, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.WindDir); }},
+    {"AmbientT", Kind::Property, 'd', 207, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.AmbientT); }},
+    {"WindDir", Kind::Property, 'd', 233, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.WindDir); }},
 };
 
 const TClarityMember CloudSensorMembers[] = {
     // The wet-sky state of the old interface is never reported: the sky is the cloud condition.
     {"SkyCondition", Kind::Property, 'i', 201, &SkyCond, false,
      [](const V& v, TDateTime) { return Int(v.CloudCondition); }},
-    {"RelSkyT", Kind::Property, 'd', 202, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.RelSkyT); }},
-    {"AmbientT", Kind::Property, 'd', 203, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.AmbientT); }},
-    {"SensorT", Kind::Property, 'd', 204, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.SensorT); }},
-    {"WetF", Kind::Property, 'b', 205, nullptr, false, [](const V& v, TDateTime) { return QVariant(v.RainF); }},
-    {"HeatingF", Kind::Property, 'b', 206, nullptr, true, [](const V&, TDateTime) { return QVariant(false); }},
+    {"RelSkyT", Kind::Property, 'd', 202, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.RelSkyT); }},
+    {"AmbientT", Kind::Property, 'd', 203, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.AmbientT); }},
+    {"SensorT", Kind::Property, 'd', 204, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.SensorT); }},
+    {"WetF", Kind::Property, 'b', 205, nullptr, false,
+     [](const V& v, TDateTime) { return QVariant(v.RainF); }},
+    {"HeatingF", Kind::Property, 'b', 206, nullptr, true,
+     [](const V&, TDateTime) { return QVariant(false); }},
     {"HeaterPercent", Kind::Property, 'd', 207, nullptr, false,
      [](const V& v, TDateTime) { return QVariant(v.HeaterPercent); }},
     {"CloudyThreshT", Kind::Property, 'd', 208, nullptr, false,
      [](const V& v, TDateTime) { return QVariant(v.CloudyThreshT); }},
     {"VCloudyThreshT", Kind::Property, 'd', 209, nullptr, false,
      [](const V& v, TDateTime) { return QVariant(v.VCloudyThreshT); }},
-    {"Fahrenheit", Kind::Property, 'b', 210, nullptr, true, [](const V&, TDateTime) { return QVariant(false); }},
+    {"Fahrenheit", Kind::Property, 'b', 210, nullptr, true,
+     [](const V&, TDateTime) { return QVariant(false); }},
     {"SecondsSinceGoodData", Kind::Property, 'i', 211, nullptr, false,
      [](const V& v, TDateTime now) { return Int(SecondsSinceGoodData(v, now)); }},
 };
@@ -128,7 +147,9 @@ const TClarityInterface CloudSensor{
 
 const TClarityInterface* const AllInterfaces[] = {&CloudSensorII, &CloudSensor};
 
-QString Escaped(const QString& text) { return text.toHtmlEscaped(); }
+QString Escaped(const QString& text) {
+    return text.toHtmlEscaped();
+}
 
 void Annotation(QString& xml, const QString& indent, const QString& name, const QString& value) {
     xml += indent + QStringLiteral("<annotation name=\"%1\" value=\"%2\"/>\n").arg(name, Escaped(value));
@@ -136,7 +157,8 @@ void Annotation(QString& xml, const QString& indent, const QString& name, const 
 
 QString EnumValuesText(const TClarityEnum& e) {
     QStringList parts;
-    for (const auto& v : e.Values) parts << QStringLiteral("%1=%2").arg(QLatin1String(v.Name)).arg(v.Value);
+    for (const auto& v : e.Values)
+        parts << QStringLiteral("%1=%2").arg(QLatin1String(v.Name)).arg(v.Value);
     return parts.join(QLatin1Char(' '));
 }
 
@@ -159,8 +181,10 @@ void InterfaceAnnotations(QString& xml, const TClarityInterface& i) {
     const QString in = QStringLiteral("    ");
     Annotation(xml, in, QStringLiteral("ClarityII.TypeLibrary"), QLatin1String(ClarityLibraryName));
     Annotation(xml, in, QStringLiteral("ClarityII.TypeLibrary.GUID"), QLatin1String(ClarityLibraryGuid));
-    Annotation(xml, in, QStringLiteral("ClarityII.TypeLibrary.Version"), QLatin1String(ClarityLibraryVersion));
-    Annotation(xml, in, QStringLiteral("ClarityII.TypeLibrary.HelpString"), QLatin1String(ClarityLibraryHelp));
+    Annotation(xml, in, QStringLiteral("ClarityII.TypeLibrary.Version"),
+               QLatin1String(ClarityLibraryVersion));
+    Annotation(xml, in, QStringLiteral("ClarityII.TypeLibrary.HelpString"),
+               QLatin1String(ClarityLibraryHelp));
     Annotation(xml, in, QStringLiteral("ClarityII.Interface"), QLatin1String(i.ComInterface));
     Annotation(xml, in, QStringLiteral("ClarityII.Interface.GUID"), QLatin1String(i.InterfaceGuid));
     Annotation(xml, in, QStringLiteral("ClarityII.Interface.Version"), QStringLiteral("1.0"));
@@ -169,7 +193,8 @@ void InterfaceAnnotations(QString& xml, const TClarityInterface& i) {
     Annotation(xml, in, QStringLiteral("ClarityII.Class"), QLatin1String(i.ClassName));
     Annotation(xml, in, QStringLiteral("ClarityII.Class.GUID"), QLatin1String(i.ClassGuid));
     Annotation(xml, in, QStringLiteral("ClarityII.Class.Version"), QStringLiteral("1.0"));
-    if (*i.ClassHelp) Annotation(xml, in, QStringLiteral("ClarityII.Class.HelpString"), QLatin1String(i.ClassHelp));
+    if (*i.ClassHelp)
+        Annotation(xml, in, QStringLiteral("ClarityII.Class.HelpString"), QLatin1String(i.ClassHelp));
     Annotation(xml, in, QStringLiteral("ClarityII.ProgID"),
                QStringLiteral("%1.%2").arg(QLatin1String(ClarityLibraryName), QLatin1String(i.ClassName)));
 }
@@ -225,9 +250,15 @@ const char* StandardInterfacesXml = R"(  <interface name="org.freedesktop.DBus.P
 
 } // namespace
 
-const TClarityInterface& CloudSensorIIInterface() { return CloudSensorII; }
-const TClarityInterface& CloudSensorInterface() { return CloudSensor; }
-std::span<const TClarityInterface* const> ClarityInterfaces() { return AllInterfaces; }
+const TClarityInterface& CloudSensorIIInterface() {
+    return CloudSensorII;
+}
+const TClarityInterface& CloudSensorInterface() {
+    return CloudSensor;
+}
+std::span<const TClarityInterface* const> ClarityInterfaces() {
+    return AllInterfaces;
+}
 
 const TClarityMember* FindClarityMember(const TClarityInterface& iface, const QString& name,
                                         TClarityMemberKind kind) {
@@ -240,15 +271,16 @@ QString ClarityInterfaceXml(const TClarityInterface& iface) {
     QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(QLatin1String(iface.InterfaceName));
     InterfaceAnnotations(xml, iface);
     int slot = 0;
-    for (const auto& m : iface.Members) MemberXml(xml, m, ++slot);
+    for (const auto& m : iface.Members)
+        MemberXml(xml, m, ++slot);
     xml += QStringLiteral("  </interface>\n");
     return xml;
 }
 
 QString ClarityIntrospectionXml(const TClarityInterface& iface) {
-    QString xml = QStringLiteral(
-        "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
-        " \"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n");
+    QString xml =
+        QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
+                       " \"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n");
     xml += QStringLiteral("<node name=\"%1\">\n").arg(QLatin1String(iface.ObjectPath));
     xml += ClarityInterfaceXml(iface);
     xml += QLatin1String(StandardInterfacesXml);

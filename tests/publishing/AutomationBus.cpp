@@ -33,9 +33,11 @@ void PrivateBusTest::TearDown() {
 
 void PrivateBusTest::StartBus() {
     daemon_.setProgram(QStringLiteral("dbus-daemon"));
-    daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    daemon_.setArguments(
+        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
     daemon_.start();
-    ASSERT_TRUE(daemon_.waitForStarted(10000)) << "dbus-daemon does not start: " << daemon_.errorString().toStdString();
+    ASSERT_TRUE(daemon_.waitForStarted(10000))
+        << "dbus-daemon does not start: " << daemon_.errorString().toStdString();
     while (!daemon_.canReadLine() && daemon_.waitForReadyRead(10000)) {
     }
     address_ = QString::fromUtf8(daemon_.readLine()).trimmed();

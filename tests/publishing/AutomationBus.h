@@ -17,7 +17,7 @@ QString PythonWithDbus();
 // The outcome of one client run: its result, or the D-Bus error it met.
 struct ClientAnswer {
     QJsonValue Result;
-    QString Error; // D-Bus error name; empty on success
+    QString Error;  // D-Bus error name; empty on success
     QString Output; // the raw output, for failure messages
 };
 

@@ -2,16 +2,16 @@
 // an independent python-dbus client in another process.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
-#include <QTimer>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
 #include <sys/types.h>
 
 #include "AutomationBus.h"
@@ -114,12 +114,24 @@ struct Served {
     const char* ClassName;
     const char* ClassGuid;
 };
-const Served ServedII{NameII, PathII, IfaceII, &MembersII, "{F8567373-AC03-4A03-8622-5874A2947227}",
-                      "CloudSensorII", "{E6DEBF91-4036-4A0D-AE04-89B8C92E37ED}"};
-const Served ServedI{NameI, PathI, IfaceI, &MembersI, "{882AE0F0-F100-41BB-B90B-50F613CE1801}", "CloudSensor",
+const Served ServedII{NameII,
+                      PathII,
+                      IfaceII,
+                      &MembersII,
+                      "{F8567373-AC03-4A03-8622-5874A2947227}",
+                      "CloudSensorII",
+                      "{E6DEBF91-4036-4A0D-AE04-89B8C92E37ED}"};
+const Served ServedI{NameI,
+                     PathI,
+                     IfaceI,
+                     &MembersI,
+                     "{882AE0F0-F100-41BB-B90B-50F613CE1801}",
+                     "CloudSensor",
                      "{782C0A2F-CC19-45DD-AB47-3E71E8C55A4D}"};
 
-double LumexForMagnitude(double magnitude) { return (12.4 - magnitude) * std::log10(2.512); }
+double LumexForMagnitude(double magnitude) {
+    return (12.4 - magnitude) * std::log10(2.512);
+}
 
 // A dark, clear, dry night with a strong gust.
 TcapteursInfos NightReading(TDateTime when) {
@@ -181,9 +193,15 @@ void ExpectTyped(const QJsonValue& typed, const char* type, const QJsonValue& va
     EXPECT_EQ(pair[1], value) << what << ": got " << pair[1].toVariant().toString().toStdString();
 }
 
-double Number(const QJsonObject& all, const char* name) { return all.value(QLatin1String(name)).toArray()[1].toDouble(); }
-int Integer(const QJsonObject& all, const char* name) { return all.value(QLatin1String(name)).toArray()[1].toInt(-99); }
-bool Boolean(const QJsonObject& all, const char* name) { return all.value(QLatin1String(name)).toArray()[1].toBool(); }
+double Number(const QJsonObject& all, const char* name) {
+    return all.value(QLatin1String(name)).toArray()[1].toDouble();
+}
+int Integer(const QJsonObject& all, const char* name) {
+    return all.value(QLatin1String(name)).toArray()[1].toInt(-99);
+}
+bool Boolean(const QJsonObject& all, const char* name) {
+    return all.value(QLatin1String(name)).toArray()[1].toBool();
+}
 
 TEST_F(AutomationServerTest, IntrospectionListsBothInterfacesWithEveryMemberAndItsIdentifiers) {
     for (const Served* s : {&ServedII, &ServedI}) {
@@ -193,14 +211,16 @@ TEST_F(AutomationServerTest, IntrospectionListsBothInterfacesWithEveryMemberAndI
         const QJsonObject node = answer.Result.toObject();
         const QJsonArray interfaces = node.value("interfaces").toArray();
         QStringList names;
-        for (const auto& i : interfaces) names << i.toObject().value("name").toString();
-        EXPECT_EQ(names, QStringList({s->Iface, "org.freedesktop.DBus.Properties", "org.freedesktop.DBus.Introspectable",
-                                      "org.freedesktop.DBus.Peer"}));
+        for (const auto& i : interfaces)
+            names << i.toObject().value("name").toString();
+        EXPECT_EQ(names, QStringList({s->Iface, "org.freedesktop.DBus.Properties",
+                                      "org.freedesktop.DBus.Introspectable", "org.freedesktop.DBus.Peer"}));
 
         const QJsonObject iface = interfaces[0].toObject();
         const QJsonObject notes = iface.value("annotations").toObject();
         EXPECT_EQ(notes.value("ClarityII.TypeLibrary").toString(), "ClarityII");
-        EXPECT_EQ(notes.value("ClarityII.TypeLibrary.GUID").toString(), "{D13A72A8-CD35-4194-A17D-F5E2F13EFA8D}");
+        EXPECT_EQ(notes.value("ClarityII.TypeLibrary.GUID").toString(),
+                  "{D13A72A8-CD35-4194-A17D-F5E2F13EFA8D}");
         EXPECT_EQ(notes.value("ClarityII.TypeLibrary.Version").toString(), "8.0");
         EXPECT_EQ(notes.value("ClarityII.Interface.GUID").toString(), s->InterfaceGuid);
         EXPECT_EQ(notes.value("ClarityII.Class").toString(), s->ClassName);
@@ -228,9 +248,12 @@ TEST_F(AutomationServerTest, IntrospectionListsBothInterfacesWithEveryMemberAndI
             const QJsonObject memberNotes = got.value("annotations").toObject();
             EXPECT_EQ(memberNotes.value("ClarityII.DISPID").toString(), QString::number(want.Dispid));
             EXPECT_EQ(memberNotes.value("ClarityII.Slot").toString(), QString::number(slot + 1));
-            EXPECT_EQ(memberNotes.value("ClarityII.Enumeration").toString(), want.Enum ? want.Enum->Name : "");
-            EXPECT_EQ(memberNotes.value("ClarityII.Enumeration.GUID").toString(), want.Enum ? want.Enum->Guid : "");
-            EXPECT_EQ(memberNotes.value("ClarityII.Enumeration.Values").toString(), want.Enum ? want.Enum->Values : "");
+            EXPECT_EQ(memberNotes.value("ClarityII.Enumeration").toString(),
+                      want.Enum ? want.Enum->Name : "");
+            EXPECT_EQ(memberNotes.value("ClarityII.Enumeration.GUID").toString(),
+                      want.Enum ? want.Enum->Guid : "");
+            EXPECT_EQ(memberNotes.value("ClarityII.Enumeration.Values").toString(),
+                      want.Enum ? want.Enum->Values : "");
         }
     }
 }
@@ -242,7 +265,8 @@ TEST_F(AutomationServerTest, BeforeAnyMeasurementConditionsAreUnknownAndTheAgeCo
         qsizetype properties = 0;
         for (const Member& m : *s->Members) {
             if (m.Method) {
-                ExpectTyped(Client({"call", s->Name, s->Path, s->Iface, m.Name}).Result, m.Type, m.StartValue, m.Name);
+                ExpectTyped(Client({"call", s->Name, s->Path, s->Iface, m.Name}).Result, m.Type, m.StartValue,
+                            m.Name);
             } else {
                 ++properties;
                 ExpectTyped(all.value(QLatin1String(m.Name)), m.Type, m.StartValue, m.Name);
@@ -303,7 +327,8 @@ TEST_F(AutomationServerTest, MeasurementsShowOnBothInterfacesAsClassified) {
     EXPECT_EQ(Number(ii, "DewPointT"), -3.5);
 
     // The median fills: the sky is classified, the same on both interfaces.
-    for (int n = 1; n < MedianSkySamples; ++n) ProcessConditions(reading, setup, median, goodCond, {});
+    for (int n = 1; n < MedianSkySamples; ++n)
+        ProcessConditions(reading, setup, median, goodCond, {});
     EXPECT_EQ(Integer(GetAll(ServedII), "CloudCondition"), 1);
     EXPECT_EQ(Integer(GetAll(ServedI), "SkyCondition"), 1);
 
@@ -316,7 +341,8 @@ TEST_F(AutomationServerTest, MeasurementsShowOnBothInterfacesAsClassified) {
     reading.DirSpeedMax_deg = 0;
     reading.ValidLight = 0;
     reading.DeltaTempDeg = -3; // very cloudy, once the median window holds only such readings
-    for (int n = 0; n < MedianSkySamples; ++n) ProcessConditions(reading, setup, median, goodCond, {});
+    for (int n = 0; n < MedianSkySamples; ++n)
+        ProcessConditions(reading, setup, median, goodCond, {});
     clock_ = reading.DateSysteme + 30.0 / 86400;
     ii = GetAll(ServedII);
     i = GetAll(ServedI);
@@ -424,13 +450,16 @@ class AutomationActivationTest : public PrivateBusTest {
     }
     void TearDown() override {
         // The bus started them: end them, by their id.
-        for (const pid_t pid : started_) ::kill(pid, SIGTERM);
+        for (const pid_t pid : started_)
+            ::kill(pid, SIGTERM);
         PrivateBusTest::TearDown();
     }
     std::vector<pid_t> started_;
 };
 
-QString ExecutableOf(pid_t pid) { return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath(); }
+QString ExecutableOf(pid_t pid) {
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath();
+}
 
 // The test program stands in for the headless program (see the test main): the activation file,
 // its quoting and the server's start on the bus the bus daemon hands over are the real ones.
@@ -438,14 +467,16 @@ TEST_F(AutomationActivationTest, ThePerUserFileStartsTheProgramWhenAClientAsksFo
     const std::string folder = Root() + "my programs/";
     std::filesystem::create_directories(folder);
     const QString program = QString::fromStdString(folder) + "l'orvanel";
-    std::filesystem::create_symlink(QCoreApplication::applicationFilePath().toStdString(), program.toStdString());
+    std::filesystem::create_symlink(QCoreApplication::applicationFilePath().toStdString(),
+                                    program.toStdString());
     ASSERT_NO_FATAL_FAILURE(RegisterAndStartBus(program));
 
     const pid_t owner = ActivatedOwner(NameII);
     ASSERT_GT(owner, 0);
     EXPECT_EQ(ExecutableOf(owner), QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath());
     EXPECT_EQ(ActivatedOwner(NameI), owner) << "one process serves both names";
-    ExpectTyped(Client({"get", NameI, PathI, IfaceI, "CloudyThreshT"}).Result, "d", -20.0, "stand-in thresholds");
+    ExpectTyped(Client({"get", NameI, PathI, IfaceI, "CloudyThreshT"}).Result, "d", -20.0,
+                "stand-in thresholds");
 }
 
 // The same with the real program, once it runs headless.

@@ -1,8 +1,8 @@
 // The registration switches and the activation files they write.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <filesystem>
+#include <QFile>
 #include <unistd.h>
 
 #include "AutomationSwitches.h"
@@ -45,7 +45,8 @@ TEST_F(AutomationSwitchesTest, SwitchesAreFoundBareOrPrefixedInAnyCase) {
 
 TEST_F(AutomationSwitchesTest, PerUserRegistrationWritesAndRemovesOneFilePerBusName) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(HandleAutomationSwitches({"orvanel", "/RegServerPerUser"}, QString::fromStdString(ProgramPath())), 0);
+    EXPECT_EQ(
+        HandleAutomationSwitches({"orvanel", "/RegServerPerUser"}, QString::fromStdString(ProgramPath())), 0);
     const std::string said = testing::internal::GetCapturedStdout();
     EXPECT_NE(said.find("enregistré pour l'utilisateur courant"), std::string::npos) << said;
 
@@ -61,20 +62,25 @@ TEST_F(AutomationSwitchesTest, PerUserRegistrationWritesAndRemovesOneFilePerBusN
     }
 
     testing::internal::CaptureStdout();
-    EXPECT_EQ(HandleAutomationSwitches({"orvanel", "-UNREGSERVERPERUSER"}, QString::fromStdString(ProgramPath())), 0);
+    EXPECT_EQ(
+        HandleAutomationSwitches({"orvanel", "-UNREGSERVERPERUSER"}, QString::fromStdString(ProgramPath())),
+        0);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(fs::is_empty(PerUserFolder()));
 
     testing::internal::CaptureStdout();
-    EXPECT_EQ(HandleAutomationSwitches({"orvanel", "unregserverperuser"}, QString::fromStdString(ProgramPath())), 0)
+    EXPECT_EQ(
+        HandleAutomationSwitches({"orvanel", "unregserverperuser"}, QString::fromStdString(ProgramPath())), 0)
         << "nothing left to remove is no failure";
     testing::internal::GetCapturedStdout();
 }
 
 TEST_F(AutomationSwitchesTest, StartsThatGoOnWriteNothing) {
-    for (const QStringList& args : {QStringList{"orvanel", "AUTOMATION"}, QStringList{"orvanel", "-Embedding"},
-                                    QStringList{"orvanel"}, QStringList{"orvanel", "--headless"}})
-        EXPECT_EQ(HandleAutomationSwitches(args, "/opt/orvanel/orvanel"), std::nullopt) << args.join(' ').toStdString();
+    for (const QStringList& args :
+         {QStringList{"orvanel", "AUTOMATION"}, QStringList{"orvanel", "-Embedding"}, QStringList{"orvanel"},
+          QStringList{"orvanel", "--headless"}})
+        EXPECT_EQ(HandleAutomationSwitches(args, "/opt/orvanel/orvanel"), std::nullopt)
+            << args.join(' ').toStdString();
     EXPECT_FALSE(fs::exists(PerUserFolder()));
 }
 
@@ -90,7 +96,8 @@ TEST_F(AutomationSwitchesTest, ExecLineQuotesWhatTheBusWouldSplit) {
         {"/home/obs/a\\b/orvanel", "Exec='/home/obs/a\\\\b/orvanel' --headless AUTOMATION"},
     };
     for (const auto& c : cases) {
-        const auto lines = SplitLines(ActivationFileText("ClarityII.CloudSensor", c.Program).toStdString(), "\n");
+        const auto lines =
+            SplitLines(ActivationFileText("ClarityII.CloudSensor", c.Program).toStdString(), "\n");
         ASSERT_EQ(lines.size(), 4u);
         EXPECT_EQ(lines[3], c.Exec);
     }
@@ -102,7 +109,8 @@ TEST_F(AutomationSwitchesTest, PerUserFolderFollowsXdgDataHome) {
     EXPECT_EQ(DefaultActivationFolders().PerUser.toStdString(), Root() + "data/dbus-1/services/");
     for (const char* ignored : {"", "relative/data"}) {
         ::setenv("XDG_DATA_HOME", ignored, 1);
-        EXPECT_EQ(DefaultActivationFolders().PerUser.toStdString(), PerUserFolder()) << "XDG_DATA_HOME=" << ignored;
+        EXPECT_EQ(DefaultActivationFolders().PerUser.toStdString(), PerUserFolder())
+            << "XDG_DATA_HOME=" << ignored;
     }
     EXPECT_EQ(DefaultActivationFolders().SystemWide, "/usr/share/dbus-1/services/");
 }
@@ -115,7 +123,8 @@ TEST_F(AutomationSwitchesTest, AFolderThatRefusesTheFilesFailsWithAClearMessage)
     testing::internal::CaptureStderr();
     EXPECT_EQ(HandleAutomationSwitches({"orvanel", "/REGSERVER"}, "/opt/orvanel", folders), 1);
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("Impossible de créer le dossier " + Root() + "share/dbus-1/services/"), std::string::npos)
+    EXPECT_NE(said.find("Impossible de créer le dossier " + Root() + "share/dbus-1/services/"),
+              std::string::npos)
         << said;
     EXPECT_NE(said.find("droits d'administrateur"), std::string::npos) << said;
     EXPECT_NE(said.find("/REGSERVERPERUSER"), std::string::npos) << "the way out is named: " << said;
@@ -128,7 +137,8 @@ TEST_F(AutomationSwitchesTest, AFolderWithoutWritePermissionFailsWithAClearMessa
     fs::create_directories(system);
     WriteWholeFile(system + "ClarityII.CloudSensor.service", "[D-BUS Service]\n");
     fs::permissions(system, fs::perms::owner_read | fs::perms::owner_exec);
-    const TActivationFolders folders{QString::fromStdString(Root() + "user/"), QString::fromStdString(system)};
+    const TActivationFolders folders{QString::fromStdString(Root() + "user/"),
+                                     QString::fromStdString(system)};
     for (const char* sw : {"-regserver", "/UnRegServer"}) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(HandleAutomationSwitches({"orvanel", sw}, "/opt/orvanel", folders), 1) << sw;

@@ -1,9 +1,9 @@
 // Tests of the automation server run inside an application object, the server in the main thread.
 // Started by a private bus as "--headless AUTOMATION", the same binary stands in for the headless
 // program: it serves the interfaces on the bus it was handed until it is told to end.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "AutomationServer.h"
 #include "AutomationSwitches.h"
