@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <fmt/format.h>
+#include <optional>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusVariant>

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <fmt/printf.h>
+#include <optional>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <vector>
 
 #include "ClarityTypeLibrary.h"
 #include "DateTime.h"
