@@ -11,7 +11,7 @@ namespace {
 [[noreturn]] void RangeError() { throw EOrvanelError(RangeErrorText); }
 [[noreturn]] void ZeroDivide() { throw EOrvanelError(ZeroDivideText); }
 
-constexpr double Log10Pogson = 0.40001963684300686; // log10(2.512)
+const double Log10Pogson = std::log10(PogsonRatio);
 
 // The 4 mA count, the 16 mA span and the no-signal threshold of the analog sensors.
 constexpr double AnalogL4 = 3074.61446808511;
