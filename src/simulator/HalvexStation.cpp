@@ -61,7 +61,9 @@ uint16_t GustTenths(double kmh) {
     return static_cast<uint16_t>(std::clamp(std::lround(kmh / 3.6 * 10), 0L, 511L));
 }
 
-std::pair<int, int> ParseFirmware(const std::string& text) {
+} // namespace
+
+std::pair<int, int> ParseFirmwareVersion(const std::string& text) {
     const std::size_t dot = text.find('.');
     try {
         if (dot != std::string::npos && dot > 0 && dot + 1 < text.size()) {
@@ -77,8 +79,6 @@ std::pair<int, int> ParseFirmware(const std::string& text) {
     throw std::invalid_argument("firmware version '" + text + "' is not MAJOR.MINOR (each 0 to 255)");
 }
 
-} // namespace
-
 double RoofCriteria::TempSky() const { return Float24ToFloat(TempSky24[0], TempSky24[1], TempSky24[2]); }
 
 double RoofCriteria::Magnitude() const { return CounterToMagnitude(MagCounter); }
@@ -87,7 +87,7 @@ HalvexStation::HalvexStation(StationOptions options)
     : options_(std::move(options)), model_(options_.Seed, options_.DayLengthSeconds),
       steadyStart_(std::chrono::steady_clock::now()), memory_(MemoryBytes, 0xFF),
       criteria_(options_.Criteria), random_(options_.Seed * 0x2545F4914F6CDD1DULL + 17) {
-    const auto [major, minor] = ParseFirmware(options_.Firmware);
+    const auto [major, minor] = ParseFirmwareVersion(options_.Firmware);
     versionMajor_ = static_cast<uint8_t>(major);
     versionMinor_ = static_cast<uint8_t>(minor);
     model_.SetScenario(options_.Scenario);
@@ -260,7 +260,7 @@ void HalvexStation::Transmit(const Transmission& t, std::size_t orderBytes) {
     std::size_t sent = 0;
     for (std::size_t i = 0; i < pieces; ++i) {
         const std::size_t end = t.Bytes.size() * (i + 1) / pieces;
-        if (i > 0 && !SleepFor(0.002)) return;
+        if (i > 0 && !SleepFor(t.GapMs / 1000.0)) return;
         if (!WriteAll(t.Bytes.data() + sent, end - sent)) return;
         sent = end;
     }
@@ -640,6 +640,7 @@ HalvexStation::Transmission HalvexStation::ShapeAnswerLocked(const TArrayByte& o
     t.Bytes = std::move(frame);
     t.DelayMs = f.DelayMs + (is(FaultKind::Delay) ? rule.Param : 0);
     t.Pieces = is(FaultKind::Split) ? (rule.Param > 1 ? rule.Param : 3) : f.SplitPieces;
+    t.GapMs = f.SplitGapMs;
     t.Paced = f.LineTiming;
     return t;
 }
@@ -732,10 +733,10 @@ void HalvexStation::PreFill(uint32_t records, uint32_t wraps) {
     nextIndex_ = records % RingRecords;
     wraps_ = std::min<uint32_t>(255, wraps + records / RingRecords);
     const uint32_t total = wraps_ > 0 ? RingRecords : nextIndex_;
-    // The newest record is one interval old; the oldest lies where the next one will be written.
+    // The newest record is of this moment; the oldest lies where the next one will be written.
     const double now = updatedTo_;
     for (uint32_t j = 0; j < total; ++j) {
-        const double at = now - static_cast<double>(total - j) * interval_;
+        const double at = now - static_cast<double>(total - 1 - j) * interval_;
         const TWeather w = WeatherLocked(at);
         const double rate = RawLightRate(w);
         int range = 0;

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "DateTime.h"
@@ -29,7 +30,7 @@ enum class FaultKind {
     WrongStartByte, // start byte 0x1E, checksum recomputed so only the start byte is wrong
     LongLength,     // length byte Param (default 40, above 22) with that many bytes following
     Delay,          // answer sent Param ms late
-    Split,          // answer written in Param pieces (default 3), 2 ms apart
+    Split,          // answer written in Param pieces (default 3), SplitGapMs apart
     ShortAnswer,    // valid frame with Param payload bytes (negative: that many fewer than due)
 };
 
@@ -55,6 +56,7 @@ struct LineFaults {
     double ShortAnswerRate = 0;
     int DelayMs = 0;
     int SplitPieces = 1;
+    int SplitGapMs = 2;      // pause between the pieces of a split answer
     bool LineTiming = false; // pace every byte as a 115200-baud line does (10 bits: ~86.8 µs)
 };
 
@@ -89,6 +91,9 @@ struct StationOptions {
     std::vector<ScenarioItem> Scenario;
     bool Verbose = false;          // one line per order on standard error
 };
+
+// "2.65" -> {2, 65}; throws std::invalid_argument unless MAJOR.MINOR, each 0 to 255.
+std::pair<int, int> ParseFirmwareVersion(const std::string& text);
 
 // Station memory geometry.
 constexpr uint32_t MemoryBytes = 0x20000; // 128 KiB EEPROM; the ring uses its first 131070 bytes
@@ -154,6 +159,7 @@ class HalvexStation {
         TArrayByte Bytes;
         int DelayMs = 0;
         int Pieces = 1;
+        int GapMs = 2;
         bool Paced = false;
     };
 

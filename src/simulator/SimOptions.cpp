@@ -99,8 +99,14 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& arguments) {
             result.Help = true;
         } else if (option == "--link")
             result.LinkPath = next();
-        else if (option == "--firmware")
+        else if (option == "--firmware") {
             o.Firmware = next();
+            try {
+                ParseFirmwareVersion(o.Firmware);
+            } catch (const std::invalid_argument& e) {
+                throw std::invalid_argument(option + ": " + e.what());
+            }
+        }
         else if (option == "--seed")
             o.Seed = static_cast<uint64_t>(Number(option, next(), 0, 1e15));
         else if (option == "--speed")
@@ -149,6 +155,8 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& arguments) {
             f.DelayMs = static_cast<int>(Number(option, next(), 0, 60000));
         else if (option == "--split")
             f.SplitPieces = static_cast<int>(Number(option, next(), 1, 64));
+        else if (option == "--split-gap")
+            f.SplitGapMs = static_cast<int>(Number(option, next(), 0, 10000));
         else if (option == "--line-timing") {
             flag();
             f.LineTiming = true;
@@ -200,7 +208,8 @@ Line faults (RATE from 0 to 1):
   --long-length RATE     answers whose length byte says 40 (above the 22 the PC accepts)
   --short-answer RATE    answers one byte shorter than the order's layout
   --delay MS             every answer this late
-  --split N              every answer written in N pieces, 2 ms apart
+  --split N              every answer written in N pieces
+  --split-gap MS         pause between the pieces (default 2)
   --line-timing          pace bytes as a 115200-baud line does (about 87 µs a byte)
   --help                 this text
 )";

@@ -155,11 +155,12 @@ TWeather WeatherModel::At(double t, double clockSecondsOfDay) const {
 }
 
 void WeatherModel::ApplyScenario(TWeather& w, double t) const {
+    bool humiditySet = false, rainForced = false;
     for (const ScenarioItem& s : scenario_) {
         if (!s.Covers(t)) continue;
         if (s.Name == "rain") {
             w.Rain = !s.HasValue || s.Value != 0;
-            if (w.Rain) w.Humidity = std::max(w.Humidity, 90.0);
+            rainForced = w.Rain;
         } else if (s.Name == "dry")
             w.Rain = false;
         else if (s.Name == "wind")
@@ -168,13 +169,16 @@ void WeatherModel::ApplyScenario(TWeather& w, double t) const {
             w.WindDirDeg = std::fmod(std::fmod(s.Value, 360) + 360, 360);
         else if (s.Name == "sky")
             w.SkyMinusAmbient = s.Value;
-        else if (s.Name == "rh")
+        else if (s.Name == "rh") {
             w.Humidity = std::clamp(s.Value, 0.0, 100.0);
+            humiditySet = true;
+        }
         else if (s.Name == "temp")
             w.AmbientC = s.Value;
         else if (s.Name == "mag")
             w.Magnitude = s.Value;
     }
+    if (rainForced && w.Rain && !humiditySet) w.Humidity = std::max(w.Humidity, 90.0); // wet air under rain
 }
 
 } // namespace halvex::sim
