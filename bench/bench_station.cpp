@@ -40,8 +40,8 @@ void DownloadFullRing(benchmark::State& state, bool lineTiming) {
     // thread would add to every paced byte of the simulated line. Threads started below inherit it.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     halvex::sim::StationOptions options;
-    options.Speed = 0;           // no new records while the download runs
-    options.PrefillRecords = 0;  // P = 0, W = 1: the whole ring, records 1 to 7710
+    options.Speed = 0;          // no new records while the download runs
+    options.PrefillRecords = 0; // P = 0, W = 1: the whole ring, records 1 to 7710
     options.PrefillWraps = 1;
     options.Faults.LineTiming = lineTiming;
     halvex::sim::HalvexStation station(options);
@@ -71,8 +71,12 @@ void DownloadFullRing(benchmark::State& state, bool lineTiming) {
     station.Stop();
 }
 
-void BM_DownloadFullRing_FullSpeed(benchmark::State& state) { DownloadFullRing(state, false); }
-void BM_DownloadFullRing_115200Baud(benchmark::State& state) { DownloadFullRing(state, true); }
+void BM_DownloadFullRing_FullSpeed(benchmark::State& state) {
+    DownloadFullRing(state, false);
+}
+void BM_DownloadFullRing_115200Baud(benchmark::State& state) {
+    DownloadFullRing(state, true);
+}
 
 } // namespace
 

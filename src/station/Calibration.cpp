@@ -9,8 +9,8 @@ TDarkRateResult ComputeDarkRate(const TCalibrationPD& first, const TCalibrationP
     const double seconds = (second.DateMes - first.DateMes) * 24 * 3600;
     // Only the station's most sensitive setting (gain 100, divider 1) measures darkness; samples
     // without elapsed time give no rate at all.
-    if (first.GainLight != second.GainLight || first.DividLight != second.DividLight || second.GainLight != 100 ||
-        second.DividLight != 1 || !(seconds > 0)) {
+    if (first.GainLight != second.GainLight || first.DividLight != second.DividLight ||
+        second.GainLight != 100 || second.DividLight != 1 || !(seconds > 0)) {
         result.Message =
             Tr("DarkCompute", "La mesure n'est pas valide, de la lumière a du arriver sur la photodiode...");
         return result;

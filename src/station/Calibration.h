@@ -7,9 +7,9 @@
 #include "Records.h"
 
 enum class TDarkRateVerdict {
-    Accepted,     // a plausible dark rate
-    NotValid,     // gain or divider changed, or not the most sensitive setting: light reached the diode
-    TooLarge      // a rate of 0.01 or more: light leaks
+    Accepted, // a plausible dark rate
+    NotValid, // gain or divider changed, or not the most sensitive setting: light reached the diode
+    TooLarge  // a rate of 0.01 or more: light leaks
 };
 
 struct TDarkRateResult {

@@ -74,7 +74,8 @@ std::string TComObjRs232::PortPattern(const char* sourceText) const {
     std::string pattern = Tr("ComObjRs232", sourceText);
     std::string port = PortText();
     // The rest of the pattern still goes through sprintf: a '%' in a path must stay literal.
-    for (size_t at = port.find('%'); at != std::string::npos; at = port.find('%', at + 2)) port.insert(at, 1, '%');
+    for (size_t at = port.find('%'); at != std::string::npos; at = port.find('%', at + 2))
+        port.insert(at, 1, '%');
     const auto at = pattern.find("COM%d");
     if (at != std::string::npos) pattern.replace(at, 5, port);
     return pattern;

@@ -8,8 +8,12 @@
 
 namespace {
 
-[[noreturn]] void RangeError() { throw EOrvanelError(RangeErrorText); }
-[[noreturn]] void ZeroDivide() { throw EOrvanelError(ZeroDivideText); }
+[[noreturn]] void RangeError() {
+    throw EOrvanelError(RangeErrorText);
+}
+[[noreturn]] void ZeroDivide() {
+    throw EOrvanelError(ZeroDivideText);
+}
 
 const double Log10Pogson = std::log10(PogsonRatio);
 
@@ -27,7 +31,9 @@ bool AnalogScaled(uint16_t n, double fullScale, float& out) {
     return true;
 }
 
-bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -41,24 +47,34 @@ double RoundTiesToEven(double x) {
     return std::nearbyint(x);
 }
 
-uint16_t Bytes_ToWord(uint8_t high, uint8_t low) { return static_cast<uint16_t>(high * 256 + low); }
+uint16_t Bytes_ToWord(uint8_t high, uint8_t low) {
+    return static_cast<uint16_t>(high * 256 + low);
+}
 
 uint32_t Bytes_ToLong(uint8_t b3, uint8_t b2, uint8_t b1, uint8_t b0) {
     return (uint32_t{b3} << 24) | (uint32_t{b2} << 16) | (uint32_t{b1} << 8) | b0;
 }
 
-uint8_t Bcd_ToByte(uint8_t bcd) { return static_cast<uint8_t>((bcd & 0x0F) + (bcd >> 4) * 10); }
+uint8_t Bcd_ToByte(uint8_t bcd) {
+    return static_cast<uint8_t>((bcd & 0x0F) + (bcd >> 4) * 10);
+}
 
 uint8_t Byte_ToBcd(int v) {
     if (v < 0 || v > 99) RangeError();
     return static_cast<uint8_t>((v % 10) | ((v / 10) << 4));
 }
 
-double Raw_ToVolts(uint16_t n) { return n / 1024.0 / 16.0 * 5.0; }
+double Raw_ToVolts(uint16_t n) {
+    return n / 1024.0 / 16.0 * 5.0;
+}
 
-double Raw_ToSupplyVolts(uint16_t n) { return n / 4096.0 / 16.0 * 3.0 * 5.0 * 1.07; }
+double Raw_ToSupplyVolts(uint16_t n) {
+    return n / 4096.0 / 16.0 * 3.0 * 5.0 * 1.07;
+}
 
-double Raw_ToTemperature(uint16_t n) { return (n / 4096.0 / 16.0 * 5.0 - 1.375) / 0.0225; }
+double Raw_ToTemperature(uint16_t n) {
+    return (n / 4096.0 / 16.0 * 5.0 - 1.375) / 0.0225;
+}
 
 double Raw_ToHumidity(uint16_t n, double correction) {
     const double rh = ((Raw_ToVolts(n) / 1.25 - 0.8) / 0.032) * correction;
@@ -72,7 +88,9 @@ double DewPointOf(double t, double rh) {
     return std::isfinite(d) ? d : 0;
 }
 
-double SkyVolts_ToDegrees(double v) { return 23.1907514450867 * v - 68.0196531791908; }
+double SkyVolts_ToDegrees(double v) {
+    return 23.1907514450867 * v - 68.0196531791908;
+}
 
 double Thermistor_ToDegrees(double v) {
     const double denominator = v / 1.9 - 0.947;
@@ -85,23 +103,33 @@ double Thermistor_ToDegrees(double v) {
     return std::isfinite(t) ? t : 0;
 }
 
-double Tenths_ToValue(uint16_t w) { return w * 0.1; }
+double Tenths_ToValue(uint16_t w) {
+    return w * 0.1;
+}
 
-double Ms_ToKmh(double ms) { return ms * 3.6; }
+double Ms_ToKmh(double ms) {
+    return ms * 3.6;
+}
 
-double Sector_ToDegrees(uint8_t sector) { return sector < 16 ? sector * 22.5 : -1.0; }
+double Sector_ToDegrees(uint8_t sector) {
+    return sector < 16 ? sector * 22.5 : -1.0;
+}
 
 std::string Degrees_ToSectorName(float degrees) {
-    static constexpr const char* names[16] = {"N",  "N-NE", "NE", "E-NE", "E",  "E-SE", "SE", "S-SE",
-                                              "S",  "S-SO", "SO", "O-SO", "O",  "W-NO", "NO", "N-NO"};
+    static constexpr const char* names[16] = {"N", "N-NE", "NE", "E-NE", "E", "E-SE", "SE", "S-SE",
+                                              "S", "S-SO", "SO", "O-SO", "O", "W-NO", "NO", "N-NO"};
     if (!std::isfinite(degrees)) return NoSectorText();
     const long i = static_cast<long>(RoundTiesToEven(degrees / 22.5));
     return Tr("Conversions", names[((i % 16) + 16) % 16]);
 }
 
-std::string NoSectorText() { return Tr("Conversions", "Pas de données"); }
+std::string NoSectorText() {
+    return Tr("Conversions", "Pas de données");
+}
 
-bool Analog_ToWindSpeed(uint16_t n, float& speed) { return AnalogScaled(n, 30.0, speed); }
+bool Analog_ToWindSpeed(uint16_t n, float& speed) {
+    return AnalogScaled(n, 30.0, speed);
+}
 
 bool Analog_ToWindDir(uint16_t n, float& direction) {
     const bool valid = AnalogScaled(n, 360.0, direction);
@@ -114,7 +142,9 @@ double GainStage1(int code) {
     return 1 + 200 / (code / 255.0 * 50);
 }
 
-double GainStage2(int code) { return 1 + 200 / (code / 255.0 * 50 + 4.7); }
+double GainStage2(int code) {
+    return 1 + 200 / (code / 255.0 * 50 + 4.7);
+}
 
 uint8_t GainStage2_ToCode(double gain) {
     if (gain == 1) ZeroDivide();
@@ -138,7 +168,9 @@ double LumexLogOf(double offset, double rate, bool& valid) {
     return 0;
 }
 
-double Lumex_ToMagnitude(double lumex) { return 12.4 - lumex / Log10Pogson; }
+double Lumex_ToMagnitude(double lumex) {
+    return 12.4 - lumex / Log10Pogson;
+}
 
 double Counter_ToMagnitude(uint32_t counter) {
     if (counter == 0) throw EOrvanelError(InvalidOpText);
@@ -184,7 +216,8 @@ std::array<uint8_t, 3> Float_ToFloat24(double x) {
     if (e + 127 > 255 || e + 127 < 0) throw EOrvanelError("Float_ToFloat24->Overflow");
     uint32_t w = (static_cast<uint32_t>(e + 127) << 15) | (f & 0x7FFF);
     if (x < 0) w |= 0x800000;
-    return {static_cast<uint8_t>(w >> 16), static_cast<uint8_t>((w >> 8) & 0xFF), static_cast<uint8_t>(w & 0xFF)};
+    return {static_cast<uint8_t>(w >> 16), static_cast<uint8_t>((w >> 8) & 0xFF),
+            static_cast<uint8_t>(w & 0xFF)};
 }
 
 TDateTime StationDateTime(int year, int month, int day, int hour, int minute, int second) {

@@ -14,7 +14,9 @@ namespace {
 constexpr uint8_t DividerOfCode[4] = {1, 2, 10, 100};
 constexpr uint8_t GainOfCode[4] = {1, 10, 100, 1};
 
-uint16_t WordLE(const TArrayByte& a, size_t low) { return Bytes_ToWord(AnswerByte(a, low + 1), AnswerByte(a, low)); }
+uint16_t WordLE(const TArrayByte& a, size_t low) {
+    return Bytes_ToWord(AnswerByte(a, low + 1), AnswerByte(a, low));
+}
 
 std::string DownloadErrorText(uint32_t k, const std::string& cause) {
     return Tr("ThreadCommunicate", "Erreur de lecture des données EEPROM, erreur de conversion, index : ") +
@@ -37,7 +39,8 @@ void DecodeMemoryRecord(const TArrayByte& r, uint32_t interval, double rhCorrect
     } else {
         c.ValidWindGUST = 1;
         c.DirSpeedMax_deg = static_cast<float>((b6 & 0x0F) * 22.5);
-        c.WindSpeedMax_ms = static_cast<float>(Tenths_ToValue(static_cast<uint16_t>(((b6 >> 7) << 8) | r[7])));
+        c.WindSpeedMax_ms =
+            static_cast<float>(Tenths_ToValue(static_cast<uint16_t>(((b6 >> 7) << 8) | r[7])));
     }
     c.ValueSkyVolts = static_cast<float>(Raw_ToVolts(WordLE(r, 8)));
     c.ValueSkyDeg = static_cast<float>(SkyVolts_ToDegrees(c.ValueSkyVolts));
@@ -61,7 +64,8 @@ void DecodeMemoryRecord(const TArrayByte& r, uint32_t interval, double rhCorrect
         if (interval == 0) {
             valid = false;
         } else {
-            const double rate = static_cast<double>(counter) / interval * (static_cast<double>(c.DividLight) / c.GainLight);
+            const double rate =
+                static_cast<double>(counter) / interval * (static_cast<double>(c.DividLight) / c.GainLight);
             c.Lumex = LumexLogOf(darkOffset, rate, valid);
         }
     }
@@ -105,8 +109,8 @@ void TThread_Communicate::DownLoadData() {
     if (FHWD) FHWD->ComEepromProgress(total, total);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
     if (seconds > 0)
-        LogToday(fmt::sprintf("%d/%d Read, Time to read EEPROM : %1.2f sec, record per sec : %2.1f", done, total,
-                              seconds, total / seconds));
+        LogToday(fmt::sprintf("%d/%d Read, Time to read EEPROM : %1.2f sec, record per sec : %2.1f", done,
+                              total, seconds, total / seconds));
 }
 
 void TThread_Communicate::ReadMemoryRecords(uint32_t firstRecord, uint32_t lastRecord, uint32_t total,
@@ -133,7 +137,8 @@ void TThread_Communicate::ReadMemoryRecords(uint32_t firstRecord, uint32_t lastR
         try {
             DecodeMemoryRecord(answer, interval, hw.RH_Correction, hw.OffsetLevelLight, CurrentCapteursInfos);
         } catch (const std::exception& e) {
-            LogToday("EEPROM read error (not a COM error) at index [=" + std::to_string(k) + "] -> " + e.what());
+            LogToday("EEPROM read error (not a COM error) at index [=" + std::to_string(k) + "] -> " +
+                     e.what());
             throw EOrvanelError(DownloadErrorText(k, e.what()));
         }
         if (done == 0) tFirst = CurrentCapteursInfos.DateSysteme;

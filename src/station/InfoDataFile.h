@@ -10,3 +10,6 @@
 std::string InfoDataText(const TcapteursInfos& record);
 // Replaces the file; raises EOrvanelError when it cannot be written.
 void WriteInfoDataFile(const std::string& path, const TcapteursInfos& record);
+// Writes the file after a weather reading through the writer installed with SetInfoDataWriter, or
+// to PathDatas + "infodata.txt" when none is installed.
+void WriteInfoData(const TcapteursInfos& record);

@@ -23,19 +23,19 @@ constexpr std::size_t MaxAnswerPayload = MaxAnswerLength - 1;
 constexpr std::size_t MaxOrderPayload = 254;
 
 // Order codes: the first payload byte of every order.
-constexpr uint8_t OrderGetVersion = 0x1A;     // version and memory state
-constexpr uint8_t OrderGetWeather = 0x1B;     // weather block and station clock
-constexpr uint8_t OrderSetDate = 0x1D;        // clock + record interval; restarts the memory
-constexpr uint8_t OrderSetIR = 0x1E;          // two IR gain codes
-constexpr uint8_t OrderGetLight = 0x22;       // photodiode counter, divider, gain
-constexpr uint8_t OrderGetGustWind = 0x23;    // gust anemometer block
-constexpr uint8_t OrderGetIRGain = 0x24;      // IR gain codes
-constexpr uint8_t OrderGetFlags = 0x27;       // heater power and status flags
-constexpr uint8_t OrderReadRecord = 0x31;     // one memory record, 3-byte address MSB first
-constexpr uint8_t OrderSetup = 0x32;          // station set-up (heating, roof criteria)
-constexpr uint8_t OrderGetAnalogWind = 0x33;  // analog (4-20 mA) wind block
-constexpr uint8_t OrderRearm = 0x34;          // re-arm the roof relay
-constexpr uint8_t OrderGetCriteria = 0x35;    // roof-closing criteria (firmware 2.65 and later)
+constexpr uint8_t OrderGetVersion = 0x1A;    // version and memory state
+constexpr uint8_t OrderGetWeather = 0x1B;    // weather block and station clock
+constexpr uint8_t OrderSetDate = 0x1D;       // clock + record interval; restarts the memory
+constexpr uint8_t OrderSetIR = 0x1E;         // two IR gain codes
+constexpr uint8_t OrderGetLight = 0x22;      // photodiode counter, divider, gain
+constexpr uint8_t OrderGetGustWind = 0x23;   // gust anemometer block
+constexpr uint8_t OrderGetIRGain = 0x24;     // IR gain codes
+constexpr uint8_t OrderGetFlags = 0x27;      // heater power and status flags
+constexpr uint8_t OrderReadRecord = 0x31;    // one memory record, 3-byte address MSB first
+constexpr uint8_t OrderSetup = 0x32;         // station set-up (heating, roof criteria)
+constexpr uint8_t OrderGetAnalogWind = 0x33; // analog (4-20 mA) wind block
+constexpr uint8_t OrderRearm = 0x34;         // re-arm the roof relay
+constexpr uint8_t OrderGetCriteria = 0x35;   // roof-closing criteria (firmware 2.65 and later)
 
 // Answer payload sizes the PC reads.
 constexpr std::size_t VersionAnswerSize = 20;
@@ -53,7 +53,9 @@ constexpr uint32_t RingRecords = 7710;
 constexpr uint32_t RingBytes = RingRecords * RecordSize; // 131070
 constexpr uint32_t AddressMask = 0xFFFFFF;
 
-constexpr uint32_t RecordAddress(uint32_t recordNumber) { return ((recordNumber - 1) * RecordSize) & AddressMask; }
+constexpr uint32_t RecordAddress(uint32_t recordNumber) {
+    return ((recordNumber - 1) * RecordSize) & AddressMask;
+}
 
 // Sum modulo 256 of every byte before the checksum.
 inline uint8_t FrameChecksum(const uint8_t* bytes, std::size_t count) {
@@ -63,12 +65,13 @@ inline uint8_t FrameChecksum(const uint8_t* bytes, std::size_t count) {
     return static_cast<uint8_t>(sum & 0xFF);
 }
 
-inline uint8_t FrameChecksum(const TArrayByte& bytes) { return FrameChecksum(bytes.data(), bytes.size()); }
+inline uint8_t FrameChecksum(const TArrayByte& bytes) {
+    return FrameChecksum(bytes.data(), bytes.size());
+}
 
 // A complete frame around a payload: start, L = payload + 1, payload, checksum.
 inline TArrayByte BuildFrame(uint8_t startByte, const TArrayByte& payload) {
-    if (payload.size() > MaxOrderPayload)
-        throw std::range_error("Range check error");
+    if (payload.size() > MaxOrderPayload) throw std::range_error("Range check error");
     TArrayByte frame;
     frame.reserve(payload.size() + 3);
     frame.push_back(startByte);
@@ -78,8 +81,12 @@ inline TArrayByte BuildFrame(uint8_t startByte, const TArrayByte& payload) {
     return frame;
 }
 
-inline TArrayByte BuildOrderFrame(const TArrayByte& payload) { return BuildFrame(OrderStartByte, payload); }
-inline TArrayByte BuildAnswerFrame(const TArrayByte& payload) { return BuildFrame(AnswerStartByte, payload); }
+inline TArrayByte BuildOrderFrame(const TArrayByte& payload) {
+    return BuildFrame(OrderStartByte, payload);
+}
+inline TArrayByte BuildAnswerFrame(const TArrayByte& payload) {
+    return BuildFrame(AnswerStartByte, payload);
+}
 
 // Order [0x31, address MSB first] for record k.
 inline TArrayByte ReadRecordOrder(uint32_t recordNumber) {

@@ -4,17 +4,20 @@
 #include <random>
 
 #include "Conversions.h"
+#include "InfoDataFile.h"
 #include "Log.h"
 #include "ThreadCommunicate.h"
 #include "UserText.h"
 
-void WriteInfoData(const TcapteursInfos& record); // ThreadCommunicate.cpp
-
 namespace {
 
-const char* BoolText(bool b) { return b ? "True" : "False"; }
+const char* BoolText(bool b) {
+    return b ? "True" : "False";
+}
 
-uint16_t WordLE(const TArrayByte& a, size_t low) { return Bytes_ToWord(AnswerByte(a, low + 1), AnswerByte(a, low)); }
+uint16_t WordLE(const TArrayByte& a, size_t low) {
+    return Bytes_ToWord(AnswerByte(a, low + 1), AnswerByte(a, low));
+}
 
 // Random(n): a uniform integer from 0 to n - 1.
 int Random(int n) {
@@ -127,7 +130,8 @@ void TThread_Communicate::GetLightLevel() {
     TEndLine end{"End getting [Light Data]"};
     const TArrayByte a = Exchange({halvex::OrderGetLight});
     const TDateTime t = Now();
-    const uint32_t counter = Bytes_ToLong(AnswerByte(a, 0), AnswerByte(a, 1), AnswerByte(a, 2), AnswerByte(a, 3));
+    const uint32_t counter =
+        Bytes_ToLong(AnswerByte(a, 0), AnswerByte(a, 1), AnswerByte(a, 2), AnswerByte(a, 3));
     const uint8_t divider = AnswerByte(a, 4);
     const uint8_t gain = AnswerByte(a, 5);
 

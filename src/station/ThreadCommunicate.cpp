@@ -23,7 +23,9 @@ std::mutex settingsMutex;
 TComPauses pauses;
 TInfoDataWriter infoDataWriter;
 
-const char* BoolText(bool b) { return b ? "True" : "False"; }
+const char* BoolText(bool b) {
+    return b ? "True" : "False";
+}
 
 // The serial object of a thread created without one: never open, so every exchange fails as a
 // closed port does.
@@ -45,7 +47,9 @@ uint8_t ThresholdRH(double value) {
     return static_cast<uint8_t>(rh);
 }
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 } // namespace
 
@@ -177,7 +181,8 @@ void TThread_Communicate::Execute() {
     std::unique_lock link(StationLinkLock);
     ComLastError.clear();
     try {
-        for (const Tcommand command : FCommand) RunCommand(command);
+        for (const Tcommand command : FCommand)
+            RunCommand(command);
         link.unlock();
         FCommand.clear();
         --ComThreadCount;
@@ -195,17 +200,39 @@ void TThread_Communicate::Execute() {
 
 void TThread_Communicate::RunCommand(Tcommand command) {
     switch (command) {
-    case TCom_GetVersion: GetVersion(); break;
-    case TCom_getSensorInfos: GetSensorInfos(); break;
-    case TCom_DownLoadData: DownLoadData(); break;
-    case TCom_GetDate: GetDate(); break;
-    case TCom_SetDate: SetDate(); break;
-    case TCom_GetVersion_Wait: GetVersionWait(); break;
-    case TCom_GetLightLevel: GetLightLevel(); break;
-    case TCom_Setup: Setup(); break;
-    case TCom_RearmTrig: RearmTrig(); break;
-    case TCom_SetIR: SetIR(); break;
-    case TCom_CalibratePD: CalibratePD(); break;
+    case TCom_GetVersion:
+        GetVersion();
+        break;
+    case TCom_getSensorInfos:
+        GetSensorInfos();
+        break;
+    case TCom_DownLoadData:
+        DownLoadData();
+        break;
+    case TCom_GetDate:
+        GetDate();
+        break;
+    case TCom_SetDate:
+        SetDate();
+        break;
+    case TCom_GetVersion_Wait:
+        GetVersionWait();
+        break;
+    case TCom_GetLightLevel:
+        GetLightLevel();
+        break;
+    case TCom_Setup:
+        Setup();
+        break;
+    case TCom_RearmTrig:
+        RearmTrig();
+        break;
+    case TCom_SetIR:
+        SetIR();
+        break;
+    case TCom_CalibratePD:
+        CalibratePD();
+        break;
     }
 }
 
@@ -238,7 +265,8 @@ void TThread_Communicate::GetVersion() {
         hw.NbloopsData.Valid = true;
         hw.InterVal_Rec_EEPROM.Value = AnswerByte(a, 6) + 256 * AnswerByte(a, 7);
         hw.InterVal_Rec_EEPROM.Valid = true;
-        hw.DateSinceBoot.Value = Bytes_ToLong(AnswerByte(a, 8), AnswerByte(a, 9), AnswerByte(a, 10), AnswerByte(a, 11));
+        hw.DateSinceBoot.Value =
+            Bytes_ToLong(AnswerByte(a, 8), AnswerByte(a, 9), AnswerByte(a, 10), AnswerByte(a, 11));
         hw.DateSinceBoot.Valid = true;
         hw.DisableHeater.Value = AnswerByte(a, 12) == 0;
         hw.DisableHeater.Valid = true;
@@ -293,7 +321,8 @@ void TThread_Communicate::GetVersion() {
         LogToday(fmt::sprintf("Wind Alarm     = %d km/h", roof.Wind.Value));
         LogToday(fmt::sprintf("Sky Temp Alarm = %1.1f °C", roof.TempSky.Value));
         LogToday(std::string("Light Alarm    = ") + BoolText(roof.Light.Value));
-        if (FirmwareVersionNumber >= 2.65f) LogToday(fmt::sprintf("Magnitude Alar= %1.1f ", roof.ValueMag.Value));
+        if (FirmwareVersionNumber >= 2.65f)
+            LogToday(fmt::sprintf("Magnitude Alar= %1.1f ", roof.ValueMag.Value));
         // A gain code of 0 has no amplification factor; the log must not end the command.
         try {
             LogToday(fmt::sprintf("Gain stage 1   = %d -> %1.1fx ", g1, GainStage1(g1)));
@@ -368,8 +397,8 @@ void TThread_Communicate::Setup() {
               static_cast<uint8_t>(roof.DoWatch.DefaultValue ? 1 : 0),
               ThresholdRH(roof.RH.DefaultValue / hw.RH_Correction), roof.Wind.DefaultValue,
               static_cast<uint8_t>(roof.Light.DefaultValue ? 1 : 0), sky[0], sky[1], sky[2],
-              static_cast<uint8_t>(mag >> 24), static_cast<uint8_t>(mag >> 16), static_cast<uint8_t>(mag >> 8),
-              static_cast<uint8_t>(mag)});
+              static_cast<uint8_t>(mag >> 24), static_cast<uint8_t>(mag >> 16),
+              static_cast<uint8_t>(mag >> 8), static_cast<uint8_t>(mag)});
     LogToday(std::string("End Setup order -> DisableHeater=") + BoolText(hw.DisableHeater.DefaultValue));
 }
 
@@ -382,13 +411,16 @@ void TThread_Communicate::SetIR() {
     Exchange({halvex::OrderSetIR, static_cast<uint8_t>(g1 & 0xFF), static_cast<uint8_t>(g2 & 0xFF)});
 }
 
-void TThread_Communicate::RearmTrig() { Exchange({halvex::OrderRearm}); }
+void TThread_Communicate::RearmTrig() {
+    Exchange({halvex::OrderRearm});
+}
 
 void TThread_Communicate::CalibratePD() {
     LogToday("Start getting [light Data for calibration]");
     const TArrayByte d = Exchange({halvex::OrderGetLight});
     FCalibrationPD.DateMes = Now();
-    FCalibrationPD.Counter = Bytes_ToLong(AnswerByte(d, 0), AnswerByte(d, 1), AnswerByte(d, 2), AnswerByte(d, 3));
+    FCalibrationPD.Counter =
+        Bytes_ToLong(AnswerByte(d, 0), AnswerByte(d, 1), AnswerByte(d, 2), AnswerByte(d, 3));
     FCalibrationPD.GainLight = AnswerByte(d, 5);
     FCalibrationPD.DividLight = AnswerByte(d, 4);
     LogToday("End getting [Light Data for Calibration]");

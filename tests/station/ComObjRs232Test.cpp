@@ -85,8 +85,13 @@ TEST_F(SerialLine, EachFaultHasItsText) {
     };
     const std::vector<TCase> cases = {
         {"silence", {}, false, "Erreur de lecture port %s (Entete)  lus=0 (octets), attendus=2! (octets) !"},
-        {"one byte", {0x1F}, false, "Erreur de lecture port %s (Entete)  lus=1 (octets), attendus=2! (octets) !"},
-        {"short body", {0x1F, 0x05, 0x01, 0x02}, false,
+        {"one byte",
+         {0x1F},
+         false,
+         "Erreur de lecture port %s (Entete)  lus=1 (octets), attendus=2! (octets) !"},
+        {"short body",
+         {0x1F, 0x05, 0x01, 0x02},
+         false,
          "Erreur de lecture port %s (Données) lus=2 (octets), attendus=5! (octets) !"},
         {"checksum", badSum, false, "Erreur de checksum !!"},
         {"length 0", {0x1F, 0x00}, false, "Erreur de checksum !!"},
@@ -162,7 +167,10 @@ TEST_F(SerialLine, ClosedPortFailsAtTheWrite) {
     EXPECT_EQ(ErrorOf([&] { Exchange({0x34}); }), "Erreur d'écriture sur " + Path() + " [0,4] !");
     EXPECT_EQ(ErrorOf([&] { Exchange({0x34}, true); }), "WriteBuffer Error 0 , 4!");
     TComObjRs232 never;
-    EXPECT_EQ(ErrorOf([&] { TArrayByte a; never.SendOrder_ReceiveFeedBack({0x34, 1}, a); }),
+    EXPECT_EQ(ErrorOf([&] {
+                  TArrayByte a;
+                  never.SendOrder_ReceiveFeedBack({0x34, 1}, a);
+              }),
               "Erreur d'écriture sur COM0 [0,5] !");
 }
 

@@ -74,17 +74,29 @@ TEST(Conversions, Examples) {
          [] { return CountRate(1600, 1000, 1, 100, 0, 60.0 / 86400); }, 0.1, 1e-12},
         {"CountRate across the counter wrap",
          [] { return CountRate(100, 0xFFFFFFFF - 499, 1, 1, 0, 60.0 / 86400); }, 10.0, 1e-9},
-        {"LumexLogOf(0.0025, 0.1)", [] { bool v; return LumexLogOf(0.0025, 0.1, v); }, std::log10(0.0975), 1e-12},
-        {"LumexLogOf below the offset", [] { bool v = true; return LumexLogOf(0.0025, 0.002, v) + (v ? 1 : 0); }, 0, 0},
+        {"LumexLogOf(0.0025, 0.1)",
+         [] {
+             bool v;
+             return LumexLogOf(0.0025, 0.1, v);
+         },
+         std::log10(0.0975), 1e-12},
+        {"LumexLogOf below the offset",
+         [] {
+             bool v = true;
+             return LumexLogOf(0.0025, 0.002, v) + (v ? 1 : 0);
+         },
+         0, 0},
         {"WindChillOf(10 C, 5 km/h)", [] { return ChillOrNan(true, 10, 5 / 3.6); },
          13.12 + 6.215 - 11.37 * std::pow(5, 0.16) + 3.965 * std::pow(5, 0.16), 1e-9},
     };
-    for (const auto& e : examples) EXPECT_NEAR(e.compute(), e.expected, e.tolerance) << e.what;
+    for (const auto& e : examples)
+        EXPECT_NEAR(e.compute(), e.expected, e.tolerance) << e.what;
 
     // Compass names: rounding ties to even, wrapping past north.
     const std::vector<std::pair<float, const char*>> sectors = {
         {0, "N"}, {11.25f, "N"}, {33.75f, "NE"}, {355, "N"}, {292.5f, "W-NO"}, {180, "S"}, {247.5f, "O-SO"}};
-    for (const auto& [degrees, name] : sectors) EXPECT_EQ(Degrees_ToSectorName(degrees), name) << degrees;
+    for (const auto& [degrees, name] : sectors)
+        EXPECT_EQ(Degrees_ToSectorName(degrees), name) << degrees;
 
     bool valid = true;
     LumexLogOf(0, 1e-6, valid);
@@ -99,8 +111,10 @@ TEST(Conversions, RoundTrips) {
     for (uint32_t c : {1u, 2u, 800u, 8000u, 12345u, 80000u, 1000000u, 16777215u})
         EXPECT_EQ(Magnitude_ToCounter(Counter_ToMagnitude(c)), c) << c;
     for (double x : {-20.0, 1.0, -10.0, 0.015625, 123.25, -0.75, 1e5})
-        EXPECT_DOUBLE_EQ(Float24_ToFloat(Float_ToFloat24(x)[0], Float_ToFloat24(x)[1], Float_ToFloat24(x)[2]), x);
-    for (int v = 0; v <= 99; ++v) EXPECT_EQ(Bcd_ToByte(Byte_ToBcd(v)), v);
+        EXPECT_DOUBLE_EQ(Float24_ToFloat(Float_ToFloat24(x)[0], Float_ToFloat24(x)[1], Float_ToFloat24(x)[2]),
+                         x);
+    for (int v = 0; v <= 99; ++v)
+        EXPECT_EQ(Bcd_ToByte(Byte_ToBcd(v)), v);
 }
 
 TEST(Conversions, FailuresRaiseTheirTexts) {

@@ -50,9 +50,10 @@ TcapteursInfos Sample(TDateTime when) {
 TEST_F(MemoryDownload, EmptyMemoryReadsNothing) {
     StartWith(0, 0);
     EXPECT_EQ(Download(), "");
-    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Start get EEPROM Datas", "EEPROM nb records     = 0",
-                                                    "EEPROM rec int. (sec) = 60", "EEPROM overflowpasses = 0",
-                                                    "EEPROM PointerAddr    = 0", "End retrieving EEPROM Datas"}));
+    EXPECT_EQ(LogTexts(),
+              (std::vector<std::string>{"Start get EEPROM Datas", "EEPROM nb records     = 0",
+                                        "EEPROM rec int. (sec) = 60", "EEPROM overflowpasses = 0",
+                                        "EEPROM PointerAddr    = 0", "End retrieving EEPROM Datas"}));
     EXPECT_TRUE(listener_.Progress().empty());
     EXPECT_TRUE(DataStation.empty());
     EXPECT_FALSE(HistoryFilesSaved());
@@ -63,7 +64,8 @@ TEST_F(MemoryDownload, TenRecordsOfTheFirstPass) {
     EXPECT_EQ(Download(), "");
     EXPECT_EQ(EepromRecordCount, 10u);
     std::vector<uint32_t> expected;
-    for (uint32_t a = 0; a <= 153; a += 17) expected.push_back(a);
+    for (uint32_t a = 0; a <= 153; a += 17)
+        expected.push_back(a);
     EXPECT_EQ(RecordAddresses(), expected);
     EXPECT_EQ(listener_.Progress(), (std::vector<std::pair<uint32_t, uint32_t>>{{10, 10}, {10, 10}}));
     ASSERT_EQ(DataStation.size(), 10u);
@@ -108,8 +110,10 @@ TEST_F(MemoryDownload, RecordThatNeverAnswersEndsAfterSixAttempts) {
     StartWith(10, 0);
     station_->AddFault({halvex::OrderReadRecord, 0, 0, -1, FaultKind::Silence, 0});
     const std::string error = Download();
-    EXPECT_EQ(error, "Erreur de lecture des données EEPROM, erreur de conversion, index : 1 -> Erreur de lecture port " +
-                         station_->DevicePath() + " (Entete)  lus=0 (octets), attendus=2! (octets) !");
+    EXPECT_EQ(
+        error,
+        "Erreur de lecture des données EEPROM, erreur de conversion, index : 1 -> Erreur de lecture port " +
+            station_->DevicePath() + " (Entete)  lus=0 (octets), attendus=2! (octets) !");
     const auto log = LogTexts();
     int at = 0;
     for (int n = 1; n <= 6; ++n) {
@@ -139,7 +143,8 @@ TEST_F(MemoryDownload, ErasedRecordFailsTheDecoding) {
     const std::string error = Download();
     EXPECT_EQ(error, "Erreur de lecture des données EEPROM, erreur de conversion, index : 5 -> " +
                          std::string(InvalidDateText));
-    EXPECT_TRUE(LogHasLine("EEPROM read error (not a COM error) at index [=5] -> " + std::string(InvalidDateText)));
+    EXPECT_TRUE(
+        LogHasLine("EEPROM read error (not a COM error) at index [=5] -> " + std::string(InvalidDateText)));
     EXPECT_EQ(RecordAddresses().size(), 5u);
     EXPECT_FALSE(LogHasLine("EEPROM Read COM error -> Fatal"));
 }
@@ -167,8 +172,8 @@ TEST_F(MemoryDownload, FailedDownloadRemovesWhatItAppended) {
 TEST(MemoryRecord, FieldsOfOneRecord) {
     SetupInfos.SetupInfos_HW.RH_Correction = 1.0;
     // 2013-03-27 04:05:09, no rain (bit 7 of the month set), divider code 1, gain code 2.
-    halvex::TArrayByte r = {0x13, 0x83, 0x27 | 0x40, 0x04 | 0x80, 0x05, 0x09, 0x85, 0x10,
-                            0x00, 0x40, 0x00, 0x60, 0x00, 0x70, 0x10, 0x27, 0x00};
+    halvex::TArrayByte r = {0x13, 0x83, 0x27 | 0x40, 0x04 | 0x80, 0x05, 0x09, 0x85, 0x10, 0x00,
+                            0x40, 0x00, 0x60,        0x00,        0x70, 0x10, 0x27, 0x00};
     TcapteursInfos c{};
     c.LightValueAbs = 777;
     c.ValueCanDeg = 5;

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <fmt/printf.h>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "Conversions.h"
 #include "InfoDataFile.h"
@@ -39,8 +39,8 @@ class ScriptedReadings : public StationSandbox {
     }
     // A plausible weather block: 2013-03-27 04:05:09, dry.
     static TArrayByte WeatherBlock(uint8_t rainFlag = 1) {
-        return {0x00, 0x6C, 0x00, 0x80, 0x00, 0x60, 0x09, 0x05, 0x04, 0x27, 0x03, 0x13,
-                0x00, 0x70, 0x00, 0x30, 0x00, 0x50, rainFlag};
+        return {0x00, 0x6C, 0x00, 0x80, 0x00, 0x60, 0x09, 0x05, 0x04,    0x27,
+                0x03, 0x13, 0x00, 0x70, 0x00, 0x30, 0x00, 0x50, rainFlag};
     }
     static TArrayByte Gust(uint16_t status, uint8_t sector, uint16_t tenths) {
         TArrayByte g(14, 0);
@@ -52,7 +52,12 @@ class ScriptedReadings : public StationSandbox {
         return g;
     }
     static TArrayByte Light(uint32_t counter, uint8_t divider, uint8_t gain) {
-        return {uint8_t(counter >> 24), uint8_t(counter >> 16), uint8_t(counter >> 8), uint8_t(counter), divider, gain};
+        return {uint8_t(counter >> 24),
+                uint8_t(counter >> 16),
+                uint8_t(counter >> 8),
+                uint8_t(counter),
+                divider,
+                gain};
     }
     std::string Run(std::vector<Tcommand> commands) { return RunList(commands, com_); }
 
@@ -246,12 +251,12 @@ TEST_F(StationSandbox, InfoDataFileLines) {
     WriteInfoDataFile(PathDatas + "infodata.txt", c);
     const auto lines = SplitLines(ReadWholeFile(PathDatas + "infodata.txt"));
     const std::vector<std::string> expected = {
-        "Fileversion          = 1.01",   "DateYear             = 2013",  "DateMonth            = 3",
-        "DateDay              = 27",     "DateHour             = 4",     "DateMin              = 5",
-        "DateSec              = 9",      "TempExt (°C)         = 8.00",  "Humidity (%RH)       = 65.3",
-        "DewPoint (°C)        = 1.50",   "TempRainSensor (°C)  = 9.00",  "TempSkyIR   (°C)     = -17.30",
-        "TempDetectorIR (°C)  = 10.50",  "RainFall             = No",    "WindSpeedGust (km/h) = 18.0",
-        "WinDirection (°)     = 135",    "PowerDry (%)         = 5",     "PowerIn (V)          = 12.25",
+        "Fileversion          = 1.01",   "DateYear             = 2013", "DateMonth            = 3",
+        "DateDay              = 27",     "DateHour             = 4",    "DateMin              = 5",
+        "DateSec              = 9",      "TempExt (°C)         = 8.00", "Humidity (%RH)       = 65.3",
+        "DewPoint (°C)        = 1.50",   "TempRainSensor (°C)  = 9.00", "TempSkyIR   (°C)     = -17.30",
+        "TempDetectorIR (°C)  = 10.50",  "RainFall             = No",   "WindSpeedGust (km/h) = 18.0",
+        "WinDirection (°)     = 135",    "PowerDry (%)         = 5",    "PowerIn (V)          = 12.25",
         "LighLevel (Log a.u)  = -1.500", "LighLevel (Mag/sec²) = 16.15"};
     EXPECT_EQ(lines, expected);
 

@@ -37,4 +37,6 @@ class ScriptedPeer {
 };
 
 // A correct answer frame around a payload.
-inline halvex::TArrayByte Answer(const halvex::TArrayByte& payload) { return halvex::BuildAnswerFrame(payload); }
+inline halvex::TArrayByte Answer(const halvex::TArrayByte& payload) {
+    return halvex::BuildAnswerFrame(payload);
+}

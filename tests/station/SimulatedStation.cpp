@@ -23,6 +23,7 @@ void SimulatedStationTest::StartStation(halvex::sim::StationOptions options) {
 
 std::vector<uint8_t> SimulatedStationTest::OrderCodes() const {
     std::vector<uint8_t> codes;
-    for (const auto& order : station_->ReceivedOrders()) codes.push_back(order.at(0));
+    for (const auto& order : station_->ReceivedOrders())
+        codes.push_back(order.at(0));
     return codes;
 }

@@ -20,7 +20,9 @@ int CountLogLines(const std::string& text) {
     return n;
 }
 
-bool LogHasLine(const std::string& text) { return CountLogLines(text) > 0; }
+bool LogHasLine(const std::string& text) {
+    return CountLogLines(text) > 0;
+}
 
 int FindLogLine(const std::vector<std::string>& lines, const std::string& text, int from) {
     for (int i = from; i < static_cast<int>(lines.size()); ++i)

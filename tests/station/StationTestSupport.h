@@ -42,4 +42,5 @@ class RecordingListener : public TComListener {
 };
 
 // Runs a command list to its end on a new thread (not self-freeing) and returns its error text.
-std::string RunList(const std::vector<Tcommand>& commands, TComObjRs232& com, TComListener* listener = nullptr);
+std::string RunList(const std::vector<Tcommand>& commands, TComObjRs232& com,
+                    TComListener* listener = nullptr);

@@ -26,17 +26,22 @@ TEST_F(ThreadList, EachListOfTheProgram) {
     };
     const std::vector<TCase> cases = {
         {"start-up", {TCom_GetVersion, TCom_DownLoadData, TCom_SetDate}, {0x1A, 0x24, 0x35, 0x1A, 0x1D}},
-        {"resume", {TCom_GetVersion_Wait, TCom_GetVersion, TCom_DownLoadData, TCom_SetDate},
+        {"resume",
+         {TCom_GetVersion_Wait, TCom_GetVersion, TCom_DownLoadData, TCom_SetDate},
          {0x1A, 0x1A, 0x24, 0x35, 0x1A, 0x1D}},
         {"standby or closing", {TCom_SetDate}, {0x1D}},
         {"settings opened", {TCom_GetDate, TCom_GetVersion}, {0x1B, 0x1A, 0x24, 0x35}},
-        {"settings accepted", {TCom_SetDate, TCom_Setup, TCom_SetIR, TCom_GetVersion},
+        {"settings accepted",
+         {TCom_SetDate, TCom_Setup, TCom_SetIR, TCom_GetVersion},
          {0x1D, 0x32, 0x1E, 0x1A, 0x24, 0x35}},
-        {"settings accepted, same IR gain", {TCom_SetDate, TCom_Setup, TCom_GetVersion}, {0x1D, 0x32, 0x1A, 0x24, 0x35}},
+        {"settings accepted, same IR gain",
+         {TCom_SetDate, TCom_Setup, TCom_GetVersion},
+         {0x1D, 0x32, 0x1A, 0x24, 0x35}},
         {"measurement timer", {TCom_getSensorInfos}, {0x1B, 0x23, 0x27}},
         {"light timer", {TCom_GetLightLevel}, {0x22}},
         {"relay re-arm", {TCom_RearmTrig}, {0x34}},
-        {"after a re-arm", {TCom_Setup, TCom_GetVersion, TCom_getSensorInfos},
+        {"after a re-arm",
+         {TCom_Setup, TCom_GetVersion, TCom_getSensorInfos},
          {0x32, 0x1A, 0x24, 0x35, 0x1B, 0x23, 0x27}},
         {"dark-current calibration", {TCom_CalibratePD}, {0x22}},
     };
@@ -197,8 +202,10 @@ TEST_F(ThreadList, LineFaultsReachTheCompletion) {
         std::string text;
     };
     const std::vector<TCase> cases = {
-        {FaultKind::Truncate, 1, "Erreur de lecture port " + port + " (Entete)  lus=1 (octets), attendus=2! (octets) !"},
-        {FaultKind::Truncate, 5, "Erreur de lecture port " + port + " (Données) lus=3 (octets), attendus=14! (octets) !"},
+        {FaultKind::Truncate, 1,
+         "Erreur de lecture port " + port + " (Entete)  lus=1 (octets), attendus=2! (octets) !"},
+        {FaultKind::Truncate, 5,
+         "Erreur de lecture port " + port + " (Données) lus=3 (octets), attendus=14! (octets) !"},
         {FaultKind::BadChecksum, 0, "Erreur de checksum !!"},
         {FaultKind::WrongStartByte, 0, "Pas de réponse du système distant (" + port + ")"},
         {FaultKind::LongLength, 40,
@@ -219,9 +226,11 @@ TEST_F(ThreadList, VersionWaitSucceedsAtTheThirdAttempt) {
     EXPECT_EQ(RunList({TCom_GetVersion_Wait}, com_, &listener_), "");
     const auto log = LogTexts();
     const std::vector<std::string> expected = {
-        "Version get_wait -> 1", "Version get_wait FAILED -> 1, wait 10s ", "Version get_wait -> 2",
-        "Version get_wait FAILED -> 2, wait 10s ", "Version get_wait -> 3", "Version get_wait OK -> 3"};
-    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + std::min(log.size(), expected.size())), expected);
+        "Version get_wait -> 1", "Version get_wait FAILED -> 1, wait 10s ",
+        "Version get_wait -> 2", "Version get_wait FAILED -> 2, wait 10s ",
+        "Version get_wait -> 3", "Version get_wait OK -> 3"};
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + std::min(log.size(), expected.size())),
+              expected);
     EXPECT_EQ(OrderCodes(), (std::vector<uint8_t>{0x1A, 0x1A, 0x1A}));
 }
 
@@ -253,7 +262,8 @@ TEST_F(ThreadList, TwoListsNeverInterleave) {
             };
             thread->Start();
         }
-        while (completed.size() < 2) ASSERT_TRUE(queue.RunOne(5000));
+        while (completed.size() < 2)
+            ASSERT_TRUE(queue.RunOne(5000));
         const std::vector<uint8_t> a = {0x1A, 0x24, 0x35, 0x1B, 0x23, 0x27, 0x22};
         const std::vector<uint8_t> b = {0x1B, 0x23, 0x27, 0x1B, 0x34};
         std::vector<uint8_t> ab = a, ba = b;
@@ -298,7 +308,8 @@ TEST_F(ThreadList, SimulationModeNeedsNoStation) {
               "Erreur d'écriture sur COM0 [0,16] !");
     EXPECT_EQ(listener_.Errors(), 1);
 
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(RunList({TCom_getSensorInfos, TCom_GetLightLevel}, neverOpened), "");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(RunList({TCom_getSensorInfos, TCom_GetLightLevel}, neverOpened), "");
     const TcapteursInfos& c = CurrentCapteursInfos;
     EXPECT_EQ(SimulationTick, 3u);
     EXPECT_GE(c.ValueTempDeg, 20);
