@@ -99,13 +99,13 @@ void TThread_Communicate::DownLoadData() {
         // A wrapped ring: the older part after the write pointer first, then the newer part.
         if (w != 0) ReadMemoryRecords(n + 1, halvex::RingRecords, total, done, interval, tFirst, tLast);
         ReadMemoryRecords(1, n, total, done, interval, tFirst, tLast);
+        SaveHistory(PathDatas, MonthSpan(tFirst, tLast), DataStation);
     } catch (...) {
-        // The station keeps these records until its clock is set; the next download brings them
-        // again, so they must not stay in the history twice.
+        // The station keeps these records until its clock is set (the list skips that after a
+        // failure); the next download brings them again, so they must not stay in the history twice.
         DataStation.resize(sizeBefore);
         throw;
     }
-    SaveHistory(PathDatas, MonthSpan(tFirst, tLast), DataStation);
     if (FHWD) FHWD->ComEepromProgress(total, total);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
     if (seconds > 0)

@@ -180,22 +180,29 @@ void TThread_Communicate::Execute() {
     ++ComThreadCount;
     std::unique_lock link(StationLinkLock);
     ComLastError.clear();
-    try {
-        for (const Tcommand command : FCommand)
-            RunCommand(command);
-        link.unlock();
-        FCommand.clear();
-        --ComThreadCount;
-    } catch (const std::exception& e) {
+    const auto fail = [&](const std::string& message) {
         // The text is left before the lock is: a list waiting for the lock clears it only afterwards.
-        errorText_ = e.what();
+        errorText_ = message;
         ComLastError = errorText_;
         link.unlock();
         FCommand.clear();
         if (FHWD) FHWD->ComError();
         --ComThreadCount;
         LogToday("Error : " + errorText_);
+    };
+    try {
+        for (const Tcommand command : FCommand)
+            RunCommand(command);
+    } catch (const std::exception& e) {
+        fail(e.what());
+        return;
+    } catch (...) {
+        fail("Unknown exception");
+        return;
     }
+    link.unlock();
+    FCommand.clear();
+    --ComThreadCount;
 }
 
 void TThread_Communicate::RunCommand(Tcommand command) {

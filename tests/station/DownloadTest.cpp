@@ -208,3 +208,31 @@ TEST(MemoryRecord, FieldsOfOneRecord) {
     r.resize(16);
     EXPECT_THROW(DecodeMemoryRecord(r, 60, 1.0, 0.0025, c), EOrvanelError);
 }
+
+// Lost and corrupted bytes on the line: every damaged answer is retried, what is left of it on the
+// line is dropped before the retry, and the history receives exactly the station's records.
+TEST_F(MemoryDownload, NoisyLineStillDeliversEveryRecord) {
+    StationOptions options;
+    options.Seed = 7;
+    options.PrefillRecords = 120;
+    options.Faults.LostByteRate = 0.002;
+    options.Faults.CorruptByteRate = 0.002;
+    StartStation(options);
+    EXPECT_EQ(Download(), "");
+    ASSERT_EQ(DataStation.size(), 120u);
+    for (uint32_t k = 1; k <= 120; ++k) {
+        const TcapteursInfos want = Decoded(station_->Record(k));
+        EXPECT_EQ(std::memcmp(&DataStation[k - 1], &want, offsetof(TcapteursInfos, LightValueAbs)), 0) << k;
+    }
+    EXPECT_GT(RecordAddresses().size(), 120u) << "the seed gives some damaged answers";
+}
+
+// A history that cannot be saved fails the download like a line fault: the records it appended go.
+TEST_F(MemoryDownload, UnsavableHistoryRemovesTheRecords) {
+    StartWith(10, 0);
+    WriteWholeFile(Root() + "blocked", "");
+    PathDatas = Root() + "blocked/";
+    EXPECT_NE(Download(), "");
+    EXPECT_TRUE(DataStation.empty());
+    EXPECT_EQ(listener_.Progress(), (std::vector<std::pair<uint32_t, uint32_t>>{{10, 10}})) << "no closing message";
+}

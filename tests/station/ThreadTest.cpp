@@ -220,6 +220,18 @@ TEST_F(ThreadList, LineFaultsReachTheCompletion) {
     }
 }
 
+// Answers in several pieces, or late but within the time-out, are read whole.
+TEST_F(ThreadList, SplitOrLateAnswersAreRead) {
+    StartStation();
+    station_->AddFault({0x1A, -1, 0, 1, FaultKind::Split, 6});
+    station_->AddFault({0x24, -1, 0, 1, FaultKind::Delay, 60});
+    station_->AddFault({0x35, -1, 0, 1, FaultKind::Split, 11});
+    EXPECT_EQ(RunList({TCom_GetVersion}, com_, &listener_), "");
+    EXPECT_EQ(SetupInfos.SetupInfos_HW.Version, "2.65");
+    EXPECT_TRUE(SetupInfos.RoofCloserCriterias.ValueMag.Valid);
+    EXPECT_FALSE(LogHasLine("Getting VERSION DATA -> failed"));
+}
+
 TEST_F(ThreadList, VersionWaitSucceedsAtTheThirdAttempt) {
     StartStation();
     station_->AddFault({0x1A, -1, 0, 2, FaultKind::Silence, 0});
