@@ -162,7 +162,8 @@ void TComObjRs232::DiscardStaleInput(uint8_t orderCode) {
     if (HCom <= 0) return;
     uint8_t scratch[256];
     size_t dropped = 0;
-    for (;;) {
+    // Bounded, so that a line that never stops sending cannot hold the exchange here.
+    while (dropped < 65536) {
         const ssize_t n = ::read(HCom, scratch, sizeof scratch);
         if (n > 0) {
             dropped += static_cast<size_t>(n);
