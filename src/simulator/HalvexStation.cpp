@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
@@ -123,14 +124,17 @@ void HalvexStation::Start() {
         throw std::runtime_error("pseudo-terminal set-up failed: " + why);
     }
     devicePath_ = name;
-    slaveKeeper_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveKeeper_ >= 0) {
+    // Raw 115200 8N1 from the start. The slave is not kept open here: a PC that opened it
+    // exclusively could not open it again after closing it while another descriptor lived on.
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave >= 0) {
         termios tio{};
-        ::tcgetattr(slaveKeeper_, &tio);
+        ::tcgetattr(slave, &tio);
         ::cfmakeraw(&tio);
         ::cfsetispeed(&tio, B115200);
         ::cfsetospeed(&tio, B115200);
-        ::tcsetattr(slaveKeeper_, TCSANOW, &tio);
+        ::tcsetattr(slave, TCSANOW, &tio);
+        ::close(slave);
     }
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
@@ -149,6 +153,8 @@ void HalvexStation::Start() {
             int fd;
             ~Closer() { ::close(fd); }
         } closer{wakeRead};
+        // Byte pacing sleeps for tens of microseconds: the default 50 µs timer slack would double them.
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         TArrayByte pending;
         auto lastByteAt = std::chrono::steady_clock::now();
         while (!stopping_) {
@@ -161,6 +167,8 @@ void HalvexStation::Start() {
                 if (n > 0) {
                     pending.insert(pending.end(), buffer, buffer + n);
                     lastByteAt = std::chrono::steady_clock::now();
+                } else if (n < 0 && errno == EIO) { // nobody has the device open
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 }
             } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR))) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -169,7 +177,7 @@ void HalvexStation::Start() {
                 std::lock_guard lock(mutex_);
                 UpdateLocked(ModelNowLocked());
             }
-            HandleInput(pending);
+            HandleInput(pending, lastByteAt);
             // A frame left incomplete for a while is abandoned, as the station's receiver does.
             if (!pending.empty() && std::chrono::steady_clock::now() - lastByteAt > std::chrono::milliseconds(200))
                 pending.clear();
@@ -184,7 +192,7 @@ void HalvexStation::Stop() {
         [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &wake, 1);
         thread_.join();
     }
-    for (int* fd : {&wakeFd_, &slaveKeeper_, &master_})
+    for (int* fd : {&wakeFd_, &master_})
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
@@ -194,7 +202,7 @@ void HalvexStation::Stop() {
 
 std::string HalvexStation::DevicePath() const { return devicePath_; }
 
-void HalvexStation::HandleInput(TArrayByte& pending) {
+void HalvexStation::HandleInput(TArrayByte& pending, std::chrono::steady_clock::time_point arrived) {
     for (;;) {
         const auto start = std::find(pending.begin(), pending.end(), OrderStartByte);
         pending.erase(pending.begin(), start); // noise before a start byte
@@ -228,31 +236,37 @@ void HalvexStation::HandleInput(TArrayByte& pending) {
                 line += fmt::format(" {:02X}", b);
             std::fprintf(stderr, "%s\n", line.c_str());
         }
-        Transmit(t, length + 2);
+        Transmit(t, length + 2, arrived);
     }
 }
 
-void HalvexStation::Transmit(const Transmission& t, std::size_t orderBytes) {
+void HalvexStation::Transmit(const Transmission& t, std::size_t orderBytes,
+                             std::chrono::steady_clock::time_point arrived) {
     if (t.Bytes.empty()) return;
     if (t.DelayMs > 0 && !SleepFor(t.DelayMs / 1000.0)) return;
     if (t.Paced) {
-        // The order itself took its time on the line before the station could answer.
-        const auto start = std::chrono::steady_clock::now() +
-                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                               std::chrono::duration<double>(orderBytes * kByteSeconds));
+        // The order itself took its time on the line before the station could answer. Bytes leave
+        // in groups of four (as a USB adapter hands them over), none before its time on the line;
+        // the last one leaves on time to the microsecond.
+        using Clock = std::chrono::steady_clock;
+        const auto byteTime = [](double bytes) {
+            return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bytes * kByteSeconds));
+        };
+        const Clock::time_point start = arrived + std::chrono::milliseconds(t.DelayMs) + byteTime(orderBytes);
+        constexpr std::size_t kGroup = 4;
         std::size_t sent = 0;
         while (sent < t.Bytes.size() && !stopping_) {
-            const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                         std::chrono::duration<double>((sent + 1) * kByteSeconds));
-            std::this_thread::sleep_until(due);
-            const double elapsed =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            const auto deliverable =
-                std::min(t.Bytes.size(), static_cast<std::size_t>(elapsed / kByteSeconds));
-            if (deliverable > sent) {
-                if (!WriteAll(t.Bytes.data() + sent, deliverable - sent)) return;
-                sent = deliverable;
+            const std::size_t upTo = std::min(t.Bytes.size(), sent + kGroup);
+            const Clock::time_point due = start + byteTime(static_cast<double>(upTo));
+            if (upTo == t.Bytes.size()) {
+                std::this_thread::sleep_until(due - std::chrono::microseconds(100));
+                while (Clock::now() < due) {
+                }
+            } else {
+                std::this_thread::sleep_until(due);
             }
+            if (!WriteAll(t.Bytes.data() + sent, upTo - sent)) return;
+            sent = upTo;
         }
         return;
     }

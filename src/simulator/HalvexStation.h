@@ -164,8 +164,9 @@ class HalvexStation {
     };
 
     void Serve();
-    void HandleInput(TArrayByte& pending);
-    void Transmit(const Transmission& t, std::size_t orderBytes);
+    void HandleInput(TArrayByte& pending, std::chrono::steady_clock::time_point arrived);
+    // arrived: when the order's last byte was read (the line time of the order counts from there).
+    void Transmit(const Transmission& t, std::size_t orderBytes, std::chrono::steady_clock::time_point arrived);
     bool WriteAll(const uint8_t* data, std::size_t size);
     bool SleepFor(double seconds);
 
@@ -236,7 +237,6 @@ class HalvexStation {
 
     // Pseudo-terminal and thread.
     int master_ = -1;
-    int slaveKeeper_ = -1; // keeps the slave side open so the master never sees a hang-up
     int wakeFd_ = -1;
     std::string devicePath_;
     std::thread thread_;

@@ -134,8 +134,8 @@ TEST_F(SimulatorFaults, LineTimingTakesTheTimeOfA115200BaudLine) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->size(), RecordSize);
-    // 6 order bytes and 20 answer bytes of 10 bits each cannot pass in less.
-    EXPECT_GE(seconds, 26 * 10 / 115200.0);
+    // 7 order bytes and 20 answer bytes of 10 bits each cannot pass in less.
+    EXPECT_GE(seconds, 27 * 10 / 115200.0);
 }
 
 TEST_F(SimulatorFaults, ScriptedRulesPickTheOrderTheAnswerAndTheAddress) {
