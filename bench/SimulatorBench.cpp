@@ -63,11 +63,16 @@ void RingDownload(benchmark::State& state, bool lineTiming) {
         }
         records += halvex::RingRecords;
     }
-    state.counters["records_per_s"] = benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
+    state.counters["records_per_s"] =
+        benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
 }
 
-void BM_SimulatorRingFullSpeed(benchmark::State& state) { RingDownload(state, false); }
-void BM_SimulatorRing115200Baud(benchmark::State& state) { RingDownload(state, true); }
+void BM_SimulatorRingFullSpeed(benchmark::State& state) {
+    RingDownload(state, false);
+}
+void BM_SimulatorRing115200Baud(benchmark::State& state) {
+    RingDownload(state, true);
+}
 
 } // namespace
 

@@ -12,7 +12,8 @@ namespace {
 
 void RemoveOurLink(const std::string& link, const std::string& device) {
     std::error_code ec;
-    if (!link.empty() && std::filesystem::is_symlink(link, ec) && std::filesystem::read_symlink(link, ec) == device)
+    if (!link.empty() && std::filesystem::is_symlink(link, ec) &&
+        std::filesystem::read_symlink(link, ec) == device)
         std::filesystem::remove(link, ec);
 }
 
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
         const std::string device = station.DevicePath();
         if (!command.LinkPath.empty()) {
             std::error_code ec;
-            if (std::filesystem::is_symlink(command.LinkPath, ec)) std::filesystem::remove(command.LinkPath, ec);
+            if (std::filesystem::is_symlink(command.LinkPath, ec))
+                std::filesystem::remove(command.LinkPath, ec);
             std::filesystem::create_symlink(device, command.LinkPath, ec);
             if (ec) {
                 std::fprintf(stderr, "halvex-sim: cannot make the link %s: %s\n", command.LinkPath.c_str(),

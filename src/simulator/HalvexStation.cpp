@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -54,9 +55,13 @@ bool ValidBcd(uint8_t b, int low, int high) {
     return v >= low && v <= high;
 }
 
-int FromBcd(uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }
+int FromBcd(uint8_t b) {
+    return (b >> 4) * 10 + (b & 0x0F);
+}
 
-int Sector(double degrees) { return static_cast<int>(std::lround(degrees / 22.5)) % 16; }
+int Sector(double degrees) {
+    return static_cast<int>(std::lround(degrees / 22.5)) % 16;
+}
 
 uint16_t GustTenths(double kmh) {
     return static_cast<uint16_t>(std::clamp(std::lround(kmh / 3.6 * 10), 0L, 511L));
@@ -80,9 +85,13 @@ std::pair<int, int> ParseFirmwareVersion(const std::string& text) {
     throw std::invalid_argument("firmware version '" + text + "' is not MAJOR.MINOR (each 0 to 255)");
 }
 
-double RoofCriteria::TempSky() const { return Float24ToFloat(TempSky24[0], TempSky24[1], TempSky24[2]); }
+double RoofCriteria::TempSky() const {
+    return Float24ToFloat(TempSky24[0], TempSky24[1], TempSky24[2]);
+}
 
-double RoofCriteria::Magnitude() const { return CounterToMagnitude(MagCounter); }
+double RoofCriteria::Magnitude() const {
+    return CounterToMagnitude(MagCounter);
+}
 
 HalvexStation::HalvexStation(StationOptions options)
     : options_(std::move(options)), model_(options_.Seed, options_.DayLengthSeconds),
@@ -97,16 +106,22 @@ HalvexStation::HalvexStation(StationOptions options)
     const TDateTime start = options_.StartClock != 0 ? options_.StartClock : Now();
     clockBase_ = std::floor(start * 86400.0 + 1e-6) / 86400.0; // whole seconds, as the station counts
     lightRange_ = 0;
-    if (options_.PrefillRecords || options_.PrefillWraps) PreFill(options_.PrefillRecords, options_.PrefillWraps);
+    if (options_.PrefillRecords || options_.PrefillWraps)
+        PreFill(options_.PrefillRecords, options_.PrefillWraps);
     for (uint32_t k : options_.ErasedRecords)
         EraseRecord(k);
 }
 
-HalvexStation::~HalvexStation() { Stop(); }
+HalvexStation::~HalvexStation() {
+    Stop();
+}
 
 bool HalvexStation::ModernFirmware() const {
-    // Compared in single precision, as the PC compares it.
-    return std::stof(options_.Firmware) >= 2.65f;
+    // Read as a decimal number and compared in single precision, as the PC does ("2.100" is 2.1);
+    // from_chars ignores the locale.
+    float version = 0;
+    std::from_chars(options_.Firmware.data(), options_.Firmware.data() + options_.Firmware.size(), version);
+    return version >= 2.65f;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -179,7 +194,8 @@ void HalvexStation::Start() {
             }
             HandleInput(pending, lastByteAt);
             // A frame left incomplete for a while is abandoned, as the station's receiver does.
-            if (!pending.empty() && std::chrono::steady_clock::now() - lastByteAt > std::chrono::milliseconds(200))
+            if (!pending.empty() &&
+                std::chrono::steady_clock::now() - lastByteAt > std::chrono::milliseconds(200))
                 pending.clear();
         }
     });
@@ -200,7 +216,9 @@ void HalvexStation::Stop() {
     running_ = false;
 }
 
-std::string HalvexStation::DevicePath() const { return devicePath_; }
+std::string HalvexStation::DevicePath() const {
+    return devicePath_;
+}
 
 void HalvexStation::HandleInput(TArrayByte& pending, std::chrono::steady_clock::time_point arrived) {
     for (;;) {
@@ -217,7 +235,8 @@ void HalvexStation::HandleInput(TArrayByte& pending, std::chrono::steady_clock::
             pending.erase(pending.begin()); // not a frame: look for the next start byte
             continue;
         }
-        const TArrayByte order(pending.begin() + 2, pending.begin() + 1 + static_cast<std::ptrdiff_t>(length));
+        const TArrayByte order(pending.begin() + 2,
+                               pending.begin() + 1 + static_cast<std::ptrdiff_t>(length));
         pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(length + 2));
         Transmission t;
         {
@@ -250,7 +269,8 @@ void HalvexStation::Transmit(const Transmission& t, std::size_t orderBytes,
         // the last one leaves on time to the microsecond.
         using Clock = std::chrono::steady_clock;
         const auto byteTime = [](double bytes) {
-            return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bytes * kByteSeconds));
+            return std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(bytes * kByteSeconds));
         };
         const Clock::time_point start = arrived + std::chrono::milliseconds(t.DelayMs) + byteTime(orderBytes);
         constexpr std::size_t kGroup = 4;
@@ -298,14 +318,14 @@ bool HalvexStation::WriteAll(const uint8_t* data, std::size_t size) {
 }
 
 bool HalvexStation::SleepFor(double seconds) {
-    const auto until = std::chrono::steady_clock::now() +
-                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                           std::chrono::duration<double>(seconds));
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(seconds));
     while (!stopping_) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= until) return true;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(until - now,
-                                                                                  std::chrono::milliseconds(50)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(50)));
     }
     return false;
 }
@@ -314,7 +334,8 @@ bool HalvexStation::SleepFor(double seconds) {
 // Time, weather and the station's own work
 
 double HalvexStation::ModelNowLocked() const {
-    const double real = std::chrono::duration<double>(std::chrono::steady_clock::now() - steadyStart_).count();
+    const double real =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - steadyStart_).count();
     return advanced_ + options_.Speed * real;
 }
 
@@ -342,7 +363,9 @@ void HalvexStation::UpdateLocked(double modelSeconds) {
 }
 
 // Raw photodiode rate (counts per second before the gain) for a sky magnitude, dark current included.
-static double RawLightRate(const TWeather& w) { return std::pow(10.0, MagnitudeToLumex(w.Magnitude)) + kDarkRate; }
+static double RawLightRate(const TWeather& w) {
+    return std::pow(10.0, MagnitudeToLumex(w.Magnitude)) + kDarkRate;
+}
 
 void HalvexStation::ChooseLightRangeLocked(double rawRate) {
     // Hysteresis keeps the range from flapping at a boundary.
@@ -362,7 +385,8 @@ void HalvexStation::StepLocked(double from, double to) {
     recordLightCounts_ += counts;
     if (w.Rain) lastRainAt_ = to;
     // The station checks its criteria once a second.
-    if (to == std::floor(to) && !relayClosed_ && criteria_.DoWatch && CriterionMetLocked(w)) relayClosed_ = true;
+    if (to == std::floor(to) && !relayClosed_ && criteria_.DoWatch && CriterionMetLocked(w))
+        relayClosed_ = true;
     while (nextRecordAt_ <= to) {
         if (nextRecordAt_ - lastOrderAt_ >= options_.IdleSeconds) WriteRecordLocked(nextRecordAt_);
         recordLightCounts_ = 0;
@@ -387,14 +411,16 @@ int HalvexStation::HeaterPowerLocked(const TWeather& w, double at) const {
 void HalvexStation::WriteRecordLocked(double at) {
     const TWeather w = WeatherLocked(at);
     const TArrayByte record = EncodeRecordLocked(at, w, recordLightCounts_, lightRange_);
-    std::copy(record.begin(), record.end(), memory_.begin() + static_cast<std::ptrdiff_t>(nextIndex_ * RecordSize));
+    std::copy(record.begin(), record.end(),
+              memory_.begin() + static_cast<std::ptrdiff_t>(nextIndex_ * RecordSize));
     if (++nextIndex_ == RingRecords) {
         nextIndex_ = 0;
         wraps_ = std::min<uint32_t>(255, wraps_ + 1);
     }
 }
 
-TArrayByte HalvexStation::EncodeRecordLocked(double at, const TWeather& w, double lightCounts, int range) const {
+TArrayByte HalvexStation::EncodeRecordLocked(double at, const TWeather& w, double lightCounts,
+                                             int range) const {
     const TDateTimeParts c = DecodeDateTime(ClockAtLocked(at) + 1e-9);
     const LightRange& r = kLightRanges[range];
     TArrayByte out;
@@ -428,7 +454,8 @@ TArrayByte HalvexStation::EncodeRecordLocked(double at, const TWeather& w, doubl
 // Orders
 
 TArrayByte HalvexStation::AnswerLocked(const TArrayByte& order) {
-    if (received_.size() >= kReceivedKept) received_.erase(received_.begin(), received_.begin() + kReceivedKept / 2);
+    if (received_.size() >= kReceivedKept)
+        received_.erase(received_.begin(), received_.begin() + kReceivedKept / 2);
     received_.push_back(order);
     lastOrderAt_ = updatedTo_;
     const TWeather w = WeatherLocked(updatedTo_);
@@ -471,7 +498,8 @@ TArrayByte HalvexStation::AnswerLocked(const TArrayByte& order) {
         return FlagsAnswerLocked();
     case OrderReadRecord: {
         if (order.size() < 4) return {};
-        const uint32_t address = ((uint32_t{order[1]} << 16) | (uint32_t{order[2]} << 8) | order[3]) & AddressMask;
+        const uint32_t address =
+            ((uint32_t{order[1]} << 16) | (uint32_t{order[2]} << 8) | order[3]) & AddressMask;
         TArrayByte out(RecordSize);
         for (std::size_t i = 0; i < RecordSize; ++i)
             out[i] = memory_[(address + i) % MemoryBytes];
@@ -554,8 +582,12 @@ TArrayByte HalvexStation::FlagsAnswerLocked() const {
 }
 
 TArrayByte HalvexStation::CriteriaAnswerLocked() const {
-    TArrayByte out = {static_cast<uint8_t>(criteria_.DoWatch ? 1 : 0), criteria_.RhByte, criteria_.WindKmh,
-                      static_cast<uint8_t>(criteria_.Light ? 1 : 0), criteria_.TempSky24[2], criteria_.TempSky24[1],
+    TArrayByte out = {static_cast<uint8_t>(criteria_.DoWatch ? 1 : 0),
+                      criteria_.RhByte,
+                      criteria_.WindKmh,
+                      static_cast<uint8_t>(criteria_.Light ? 1 : 0),
+                      criteria_.TempSky24[2],
+                      criteria_.TempSky24[1],
                       criteria_.TempSky24[0]};
     PutLongBE(out, criteria_.MagCounter);
     return out;
@@ -563,8 +595,8 @@ TArrayByte HalvexStation::CriteriaAnswerLocked() const {
 
 bool HalvexStation::SetDateLocked(const TArrayByte& o) {
     if (o.size() < 9) return false;
-    if (!ValidBcd(o[1], 0, 59) || !ValidBcd(o[2], 0, 59) || !ValidBcd(o[3], 0, 23) || !ValidBcd(o[4], 1, 31) ||
-        !ValidBcd(o[5], 1, 12) || !ValidBcd(o[6], 0, 99))
+    if (!ValidBcd(o[1], 0, 59) || !ValidBcd(o[2], 0, 59) || !ValidBcd(o[3], 0, 23) ||
+        !ValidBcd(o[4], 1, 31) || !ValidBcd(o[5], 1, 12) || !ValidBcd(o[6], 0, 99))
         return false;
     const int day = FromBcd(o[4]), month = FromBcd(o[5]), year = 2000 + FromBcd(o[6]);
     const TDateTime date = EncodeDateTime(year, month, day, FromBcd(o[3]), FromBcd(o[2]), FromBcd(o[1]));
@@ -592,7 +624,8 @@ void HalvexStation::SetupLocked(const TArrayByte& o) {
 // ---------------------------------------------------------------------------------------------
 // Faults
 
-HalvexStation::Transmission HalvexStation::ShapeAnswerLocked(const TArrayByte& order, const TArrayByte& payload) {
+HalvexStation::Transmission HalvexStation::ShapeAnswerLocked(const TArrayByte& order,
+                                                             const TArrayByte& payload) {
     Transmission t;
     const LineFaults& f = options_.Faults;
     if (payload.empty() || f.Silent || ScenarioSilent(model_.Scenario(), updatedTo_)) return t;
@@ -622,14 +655,16 @@ HalvexStation::Transmission HalvexStation::ShapeAnswerLocked(const TArrayByte& o
     TArrayByte body = payload;
     if (is(FaultKind::ShortAnswer) || roll(f.ShortAnswerRate)) {
         std::size_t keep = body.size() - 1;
-        if (is(FaultKind::ShortAnswer) && rule.Param > 0) keep = std::min<std::size_t>(rule.Param, body.size());
+        if (is(FaultKind::ShortAnswer) && rule.Param > 0)
+            keep = std::min<std::size_t>(rule.Param, body.size());
         if (is(FaultKind::ShortAnswer) && rule.Param < 0)
             keep = body.size() - std::min<std::size_t>(static_cast<std::size_t>(-rule.Param), body.size());
         body.resize(keep);
     }
     TArrayByte frame = BuildAnswerFrame(body);
     if (is(FaultKind::LongLength) || roll(f.LongLengthRate)) {
-        const int length = (is(FaultKind::LongLength) && rule.Param > MaxAnswerLength) ? std::min(rule.Param, 255) : 40;
+        const int length =
+            (is(FaultKind::LongLength) && rule.Param > MaxAnswerLength) ? std::min(rule.Param, 255) : 40;
         body.resize(static_cast<std::size_t>(length - 1), 0);
         frame = {AnswerStartByte, static_cast<uint8_t>(length)};
         frame.insert(frame.end(), body.begin(), body.end());
@@ -639,8 +674,10 @@ HalvexStation::Transmission HalvexStation::ShapeAnswerLocked(const TArrayByte& o
         frame[0] = 0x1E;
         frame.back() = FrameChecksum(frame.data(), frame.size() - 1);
     }
-    if (is(FaultKind::BadChecksum) || roll(f.BadChecksumRate)) frame.back() = static_cast<uint8_t>(frame.back() + 1);
-    if (is(FaultKind::CorruptByte)) frame[static_cast<std::size_t>(std::max(0, rule.Param)) % frame.size()] ^= 0xFF;
+    if (is(FaultKind::BadChecksum) || roll(f.BadChecksumRate))
+        frame.back() = static_cast<uint8_t>(frame.back() + 1);
+    if (is(FaultKind::CorruptByte))
+        frame[static_cast<std::size_t>(std::max(0, rule.Param)) % frame.size()] ^= 0xFF;
     if (f.CorruptByteRate > 0)
         for (uint8_t& b : frame)
             if (roll(f.CorruptByteRate)) b ^= static_cast<uint8_t>(1 + random_() % 255);
@@ -759,18 +796,22 @@ void HalvexStation::PreFill(uint32_t records, uint32_t wraps) {
         const double counts = rate * kLightRanges[range].Gain / kLightRanges[range].Divider * interval_;
         const TArrayByte record = EncodeRecordLocked(at, w, counts, range);
         const uint32_t index = wraps_ > 0 ? (nextIndex_ + j) % RingRecords : j;
-        std::copy(record.begin(), record.end(), memory_.begin() + static_cast<std::ptrdiff_t>(index * RecordSize));
+        std::copy(record.begin(), record.end(),
+                  memory_.begin() + static_cast<std::ptrdiff_t>(index * RecordSize));
     }
 }
 
 void HalvexStation::EraseRecord(uint32_t recordNumber) {
-    if (recordNumber < 1 || recordNumber > RingRecords) throw std::out_of_range("record number out of the ring");
+    if (recordNumber < 1 || recordNumber > RingRecords)
+        throw std::out_of_range("record number out of the ring");
     std::lock_guard lock(mutex_);
-    std::fill_n(memory_.begin() + static_cast<std::ptrdiff_t>((recordNumber - 1) * RecordSize), RecordSize, 0xFF);
+    std::fill_n(memory_.begin() + static_cast<std::ptrdiff_t>((recordNumber - 1) * RecordSize), RecordSize,
+                0xFF);
 }
 
 TArrayByte HalvexStation::Record(uint32_t recordNumber) const {
-    if (recordNumber < 1 || recordNumber > RingRecords) throw std::out_of_range("record number out of the ring");
+    if (recordNumber < 1 || recordNumber > RingRecords)
+        throw std::out_of_range("record number out of the ring");
     std::lock_guard lock(mutex_);
     const auto start = memory_.begin() + static_cast<std::ptrdiff_t>((recordNumber - 1) * RecordSize);
     return TArrayByte(start, start + RecordSize);

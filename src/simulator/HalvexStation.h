@@ -63,11 +63,11 @@ struct LineFaults {
 // Roof-closing criteria as the station holds them (in the encodings it receives and reports).
 struct RoofCriteria {
     bool DoWatch = true;
-    uint8_t RhByte = 90;   // % relative humidity (the PC divides by its correction factor)
+    uint8_t RhByte = 90; // % relative humidity (the PC divides by its correction factor)
     uint8_t WindKmh = 50;
     bool Light = false;
     std::array<uint8_t, 3> TempSky24 = {0xC1, 0x20, 0x00}; // -10 °C, 24-bit float high..low
-    uint32_t MagCounter = 80000; // magnitude threshold as counter (about 5.1)
+    uint32_t MagCounter = 80000;                           // magnitude threshold as counter (about 5.1)
 
     double TempSky() const;
     double Magnitude() const;
@@ -76,20 +76,20 @@ struct RoofCriteria {
 struct StationOptions {
     std::string Firmware = "2.65"; // "major.minor"; below 2.65 the criteria come in the 0x1A answer
     uint64_t Seed = 1;
-    double Speed = 1;              // model seconds per real second; 0: time moves only by AdvanceTime
+    double Speed = 1; // model seconds per real second; 0: time moves only by AdvanceTime
     double DayLengthSeconds = 86400;
-    TDateTime StartClock = 0;      // station clock at start; 0: the PC's clock
-    uint16_t IntervalSec = 60;     // memory recording interval
-    double IdleSeconds = 120;      // a record is written only when no order came for this long
-    uint32_t PrefillRecords = 0;   // records already in the current pass of the memory
+    TDateTime StartClock = 0;    // station clock at start; 0: the PC's clock
+    uint16_t IntervalSec = 60;   // memory recording interval
+    double IdleSeconds = 120;    // a record is written only when no order came for this long
+    uint32_t PrefillRecords = 0; // records already in the current pass of the memory
     uint32_t PrefillWraps = 0;
     std::vector<uint32_t> ErasedRecords; // record numbers (from 1) whose bytes read 0xFF
-    bool GustSensor = true;        // false: 0x23 reports no data (status 0x8000)
-    bool AnalogWind = false;       // the 4-20 mA sensor carries the wind (0x33)
+    bool GustSensor = true;              // false: 0x23 reports no data (status 0x8000)
+    bool AnalogWind = false;             // the 4-20 mA sensor carries the wind (0x33)
     RoofCriteria Criteria;
     LineFaults Faults;
     std::vector<ScenarioItem> Scenario;
-    bool Verbose = false;          // one line per order on standard error
+    bool Verbose = false; // one line per order on standard error
 };
 
 // "2.65" -> {2, 65}; throws std::invalid_argument unless MAJOR.MINOR, each 0 to 255.
@@ -166,7 +166,8 @@ class HalvexStation {
     void Serve();
     void HandleInput(TArrayByte& pending, std::chrono::steady_clock::time_point arrived);
     // arrived: when the order's last byte was read (the line time of the order counts from there).
-    void Transmit(const Transmission& t, std::size_t orderBytes, std::chrono::steady_clock::time_point arrived);
+    void Transmit(const Transmission& t, std::size_t orderBytes,
+                  std::chrono::steady_clock::time_point arrived);
     bool WriteAll(const uint8_t* data, std::size_t size);
     bool SleepFor(double seconds);
 
@@ -200,7 +201,7 @@ class HalvexStation {
     // Clock: model time runs at options_.Speed from steadyStart_, plus what AdvanceTime added.
     std::chrono::steady_clock::time_point steadyStart_;
     double advanced_ = 0;
-    double updatedTo_ = 0;   // model time the state has been stepped to
+    double updatedTo_ = 0;    // model time the state has been stepped to
     TDateTime clockBase_ = 0; // station clock at model time clockBaseAt_
     double clockBaseAt_ = 0;
 

@@ -16,11 +16,13 @@ double Number(const std::string& option, const std::string& text, double low, do
         if (used == text.size() && v >= low && v <= high) return v;
     } catch (const std::exception&) {
     }
-    throw std::invalid_argument(option + ": '" + text + "' is not a number from " + std::to_string(low) + " to " +
-                                std::to_string(high));
+    throw std::invalid_argument(option + ": '" + text + "' is not a number from " + std::to_string(low) +
+                                " to " + std::to_string(high));
 }
 
-double Rate(const std::string& option, const std::string& text) { return Number(option, text, 0, 1); }
+double Rate(const std::string& option, const std::string& text) {
+    return Number(option, text, 0, 1);
+}
 
 std::vector<std::string> SplitList(const std::string& text) {
     std::vector<std::string> parts;
@@ -47,7 +49,8 @@ TDateTime ParseClock(const std::string& text) {
 RoofCriteria ParseCriteria(const std::string& text, RoofCriteria c) {
     for (const std::string& item : SplitList(text)) {
         const std::size_t eq = item.find('=');
-        if (eq == std::string::npos) throw std::invalid_argument("--criteria: '" + item + "' is not NAME=VALUE");
+        if (eq == std::string::npos)
+            throw std::invalid_argument("--criteria: '" + item + "' is not NAME=VALUE");
         const std::string name = item.substr(0, eq), value = item.substr(eq + 1);
         if (name == "watch")
             c.DoWatch = Number("--criteria watch", value, 0, 1) != 0;
@@ -106,8 +109,7 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& arguments) {
             } catch (const std::invalid_argument& e) {
                 throw std::invalid_argument(option + ": " + e.what());
             }
-        }
-        else if (option == "--seed")
+        } else if (option == "--seed")
             o.Seed = static_cast<uint64_t>(Number(option, next(), 0, 1e15));
         else if (option == "--speed")
             o.Speed = Number(option, next(), 0.001, 1e6);

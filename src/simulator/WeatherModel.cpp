@@ -19,14 +19,18 @@ uint64_t SplitMix(uint64_t x) {
 }
 
 double Unit(uint64_t seed, int channel, int64_t index) {
-    const uint64_t h = SplitMix(seed ^ SplitMix(static_cast<uint64_t>(channel) * 0x1000193ULL +
-                                               static_cast<uint64_t>(index)));
+    const uint64_t h = SplitMix(
+        seed ^ SplitMix(static_cast<uint64_t>(channel) * 0x1000193ULL + static_cast<uint64_t>(index)));
     return static_cast<double>(h >> 11) / 9007199254740992.0;
 }
 
-double Smooth(double f) { return f * f * (3 - 2 * f); }
+double Smooth(double f) {
+    return f * f * (3 - 2 * f);
+}
 
-double Interpolate(double from, double to, double f) { return from + (to - from) * f; }
+double Interpolate(double from, double to, double f) {
+    return from + (to - from) * f;
+}
 
 double ParseNumber(const std::string& text, const std::string& item) {
     try {
@@ -41,8 +45,8 @@ double ParseNumber(const std::string& text, const std::string& item) {
 } // namespace
 
 std::vector<ScenarioItem> ParseScenario(const std::string& text) {
-    static const std::vector<std::string> kNames = {"rain", "dry", "wind", "dir", "sky",
-                                                    "rh",   "temp", "mag", "silent"};
+    static const std::vector<std::string> kNames = {"rain", "dry",  "wind", "dir",   "sky",
+                                                    "rh",   "temp", "mag",  "silent"};
     std::vector<ScenarioItem> items;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -135,7 +139,8 @@ TWeather WeatherModel::At(double t, double clockSecondsOfDay) const {
     w.Magnitude = SkyMagnitude(w.SunElevationDeg, w.CloudCover) + 0.2 * (Noise(4, t, 120) - 0.5);
 
     const double sunWarmth = std::sin(w.SunElevationDeg * std::numbers::pi / 180);
-    w.AmbientC = 11 + 6 * sunWarmth * (1 - 0.5 * w.CloudCover) + 2 * (Noise(5, t, 1800) - 0.5) - (w.Rain ? 2 : 0);
+    w.AmbientC =
+        11 + 6 * sunWarmth * (1 - 0.5 * w.CloudCover) + 2 * (Noise(5, t, 1800) - 0.5) - (w.Rain ? 2 : 0);
 
     const double humidWave = std::sin(kTwoPi * t / HumidityPeriod + phaseHumidity_);
     w.Humidity = std::clamp(60 + 27 * humidWave + 6 * (w.CloudCover - 0.5) + 4 * (Noise(6, t, 200) - 0.5) +
@@ -147,7 +152,8 @@ TWeather WeatherModel::At(double t, double clockSecondsOfDay) const {
     const double meanKmh = std::max(0.0, 10 + 9.5 * windWave + 3 * (Noise(7, t, 180) - 0.5));
     const double gustFactor = 1 + 0.5 * Noise(8, t, 20) * Noise(9, t, 90);
     w.GustKmh = meanKmh * gustFactor;
-    w.WindDirDeg = std::fmod(225 + 180 * (Noise(10, t, 3600) - 0.5) + 30 * (Noise(11, t, 15) - 0.5) + 360, 360);
+    w.WindDirDeg =
+        std::fmod(225 + 180 * (Noise(10, t, 3600) - 0.5) + 30 * (Noise(11, t, 15) - 0.5) + 360, 360);
 
     w.SupplyVolts = 12.5 + 0.2 * (Noise(12, t, 600) - 0.5);
     ApplyScenario(w, t);
@@ -172,8 +178,7 @@ void WeatherModel::ApplyScenario(TWeather& w, double t) const {
         else if (s.Name == "rh") {
             w.Humidity = std::clamp(s.Value, 0.0, 100.0);
             humiditySet = true;
-        }
-        else if (s.Name == "temp")
+        } else if (s.Name == "temp")
             w.AmbientC = s.Value;
         else if (s.Name == "mag")
             w.Magnitude = s.Value;

@@ -9,14 +9,14 @@
 namespace halvex::sim {
 
 struct TWeather {
-    double AmbientC = 10;       // air temperature
-    double Humidity = 60;       // % relative humidity
+    double AmbientC = 10;         // air temperature
+    double Humidity = 60;         // % relative humidity
     double SkyMinusAmbient = -25; // infrared sky temperature minus air temperature
-    double CloudCover = 0;      // 0 clear to 1 overcast
+    double CloudCover = 0;        // 0 clear to 1 overcast
     bool Rain = false;
-    double GustKmh = 0;         // strongest gust of the moment
+    double GustKmh = 0; // strongest gust of the moment
     double WindDirDeg = 0;
-    double Magnitude = 20;      // sky background, magnitude per square arc-second
+    double Magnitude = 20; // sky background, magnitude per square arc-second
     double SunElevationDeg = -30;
     double SupplyVolts = 12.5;
 };

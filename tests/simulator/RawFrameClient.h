@@ -48,8 +48,8 @@ class RawFrameClient {
         reads_ = 0;
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (bytes.size() < 2 || bytes.size() < std::size_t{bytes[1]} + 2) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
             if (left.count() <= 0) break;
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -71,7 +71,8 @@ class RawFrameClient {
     }
 
     static std::optional<TArrayByte> PayloadOf(const TArrayByte& frame) {
-        if (frame.size() < 3 || frame[0] != halvex::AnswerStartByte || frame.size() != std::size_t{frame[1]} + 2 ||
+        if (frame.size() < 3 || frame[0] != halvex::AnswerStartByte ||
+            frame.size() != std::size_t{frame[1]} + 2 ||
             halvex::FrameChecksum(frame.data(), frame.size() - 1) != frame.back())
             return std::nullopt;
         return TArrayByte(frame.begin() + 2, frame.end() - 1);
@@ -96,16 +97,26 @@ struct RunningStation {
     RawFrameClient client;
 };
 
-inline uint16_t WordLE(const TArrayByte& b, std::size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+inline uint16_t WordLE(const TArrayByte& b, std::size_t at) {
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
 inline uint32_t LongBE(const TArrayByte& b, std::size_t at) {
     return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
 }
-inline int Bcd(uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }
+inline int Bcd(uint8_t b) {
+    return (b >> 4) * 10 + (b & 0x0F);
+}
 
 // The PC's decodings, written out here so that the tests check the station against the formulas
 // and not against the program's own code.
-inline double CountToTemperature(uint16_t n) { return (n / 4096.0 / 16 * 5 - 1.375) / 0.0225; }
-inline double CountToHumidity(uint16_t n) { return ((n * 5.0 / 16384 / 1.25 - 0.8) / 0.032); }
-inline double CountToSkyDegrees(uint16_t n) { return 23.1907514450867 * (n * 5.0 / 16384) - 68.0196531791908; }
+inline double CountToTemperature(uint16_t n) {
+    return (n / 4096.0 / 16 * 5 - 1.375) / 0.0225;
+}
+inline double CountToHumidity(uint16_t n) {
+    return ((n * 5.0 / 16384 / 1.25 - 0.8) / 0.032);
+}
+inline double CountToSkyDegrees(uint16_t n) {
+    return 23.1907514450867 * (n * 5.0 / 16384) - 68.0196531791908;
+}
 
 } // namespace simtest

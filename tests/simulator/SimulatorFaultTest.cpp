@@ -18,7 +18,9 @@ namespace {
 // The IR gain answer is known in advance: 1F 05 00 00 33 3C 93.
 const TArrayByte kGainFrame = BuildAnswerFrame({0, 0, 51, 60});
 
-bool ChecksumHolds(const TArrayByte& f) { return !f.empty() && FrameChecksum(f.data(), f.size() - 1) == f.back(); }
+bool ChecksumHolds(const TArrayByte& f) {
+    return !f.empty() && FrameChecksum(f.data(), f.size() - 1) == f.back();
+}
 
 } // namespace
 
@@ -31,64 +33,101 @@ TEST_F(SimulatorFaults, EachFaultShowsOnTheWire) {
         LineFaults Line;
         std::function<void(const TArrayByte&)> Check;
     };
-    auto rule = [](FaultKind kind, int param = 0) { return FaultRule{OrderGetIRGain, -1, 0, 1, kind, param}; };
+    auto rule = [](FaultKind kind, int param = 0) {
+        return FaultRule{OrderGetIRGain, -1, 0, 1, kind, param};
+    };
     auto line = [](auto set) {
         LineFaults f;
         set(f);
         return f;
     };
     const Case cases[] = {
-        {"scripted silence", rule(FaultKind::Silence), {}, [](const TArrayByte& f) { EXPECT_TRUE(f.empty()); }},
-        {"silent station", {}, line([](LineFaults& f) { f.Silent = true; }),
+        {"scripted silence",
+         rule(FaultKind::Silence),
+         {},
          [](const TArrayByte& f) { EXPECT_TRUE(f.empty()); }},
-        {"lone start byte", rule(FaultKind::Truncate, 1), {},
+        {"silent station",
+         {},
+         line([](LineFaults& f) { f.Silent = true; }),
+         [](const TArrayByte& f) { EXPECT_TRUE(f.empty()); }},
+        {"lone start byte",
+         rule(FaultKind::Truncate, 1),
+         {},
          [](const TArrayByte& f) { EXPECT_EQ(f, TArrayByte{AnswerStartByte}); }},
-        {"every byte lost", {}, line([](LineFaults& f) { f.LostByteRate = 1; }),
+        {"every byte lost",
+         {},
+         line([](LineFaults& f) { f.LostByteRate = 1; }),
          [](const TArrayByte& f) { EXPECT_TRUE(f.empty()); }},
-        {"one byte corrupted", rule(FaultKind::CorruptByte, 3), {},
+        {"one byte corrupted",
+         rule(FaultKind::CorruptByte, 3),
+         {},
          [](const TArrayByte& f) {
              TArrayByte expected = kGainFrame;
              expected[3] ^= 0xFF;
              EXPECT_EQ(f, expected);
          }},
-        {"every byte corrupted", {}, line([](LineFaults& f) { f.CorruptByteRate = 1; }),
+        {"every byte corrupted",
+         {},
+         line([](LineFaults& f) { f.CorruptByteRate = 1; }),
          [](const TArrayByte& f) {
              ASSERT_FALSE(f.empty());
              for (std::size_t i = 0; i < f.size() && i < kGainFrame.size(); ++i)
                  EXPECT_NE(f[i], kGainFrame[i]) << i;
          }},
-        {"bad checksum", rule(FaultKind::BadChecksum), {},
+        {"bad checksum",
+         rule(FaultKind::BadChecksum),
+         {},
          [](const TArrayByte& f) {
              ASSERT_EQ(f.size(), kGainFrame.size());
              EXPECT_TRUE(std::equal(f.begin(), f.end() - 1, kGainFrame.begin()));
              EXPECT_FALSE(ChecksumHolds(f));
          }},
-        {"bad checksum rate", {}, line([](LineFaults& f) { f.BadChecksumRate = 1; }),
+        {"bad checksum rate",
+         {},
+         line([](LineFaults& f) { f.BadChecksumRate = 1; }),
          [](const TArrayByte& f) { EXPECT_FALSE(ChecksumHolds(f)); }},
-        {"wrong start byte", rule(FaultKind::WrongStartByte), {},
+        {"wrong start byte",
+         rule(FaultKind::WrongStartByte),
+         {},
          [](const TArrayByte& f) {
              ASSERT_EQ(f.size(), kGainFrame.size());
              EXPECT_NE(f[0], AnswerStartByte);
              EXPECT_TRUE(ChecksumHolds(f)); // only the start byte is wrong
          }},
-        {"wrong start rate", {}, line([](LineFaults& f) { f.WrongStartRate = 1; }),
+        {"wrong start rate",
+         {},
+         line([](LineFaults& f) { f.WrongStartRate = 1; }),
          [](const TArrayByte& f) { EXPECT_EQ(f.at(0), 0x1E); }},
-        {"length above 22", rule(FaultKind::LongLength, 30), {},
+        {"length above 22",
+         rule(FaultKind::LongLength, 30),
+         {},
          [](const TArrayByte& f) {
              EXPECT_EQ(f.at(1), 30);
              EXPECT_EQ(f.size(), 32u);
              EXPECT_TRUE(ChecksumHolds(f));
          }},
-        {"length above 22 rate", {}, line([](LineFaults& f) { f.LongLengthRate = 1; }),
+        {"length above 22 rate",
+         {},
+         line([](LineFaults& f) { f.LongLengthRate = 1; }),
          [](const TArrayByte& f) {
              EXPECT_GT(f.at(1), MaxAnswerLength);
              EXPECT_EQ(f.size(), std::size_t{f[1]} + 2);
          }},
-        {"short answer", rule(FaultKind::ShortAnswer), {},
-         [](const TArrayByte& f) { EXPECT_EQ(RawFrameClient::PayloadOf(f), (TArrayByte{0, 0, 51})); }},
-        {"short answer of two bytes", rule(FaultKind::ShortAnswer, 2), {},
-         [](const TArrayByte& f) { EXPECT_EQ(RawFrameClient::PayloadOf(f), (TArrayByte{0, 0})); }},
-        {"short answer rate", {}, line([](LineFaults& f) { f.ShortAnswerRate = 1; }),
+        {"short answer",
+         rule(FaultKind::ShortAnswer),
+         {},
+         [](const TArrayByte& f) {
+             EXPECT_EQ(RawFrameClient::PayloadOf(f), (TArrayByte{0, 0, 51}));
+         }},
+        {"short answer of two bytes",
+         rule(FaultKind::ShortAnswer, 2),
+         {},
+         [](const TArrayByte& f) {
+             EXPECT_EQ(RawFrameClient::PayloadOf(f), (TArrayByte{0, 0}));
+         }},
+        {"short answer rate",
+         {},
+         line([](LineFaults& f) { f.ShortAnswerRate = 1; }),
          [](const TArrayByte& f) { EXPECT_EQ(RawFrameClient::PayloadOf(f)->size(), 3u); }},
     };
     for (const Case& c : cases) {

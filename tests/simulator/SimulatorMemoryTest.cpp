@@ -74,11 +74,11 @@ TEST_F(SimulatorMemory, RecordHoldsTheWeatherOfItsTime) {
     s.station.AdvanceTime(120);
     const TArrayByte r = ReadRecord(s, 2);
     ASSERT_EQ(r.size(), RecordSize);
-    EXPECT_EQ(r[1] & 0x80, 0);             // rain
-    EXPECT_EQ(r[2] >> 6, 0);               // divider code: 1
-    EXPECT_EQ(r[3] >> 6, 2);               // gain code: 100
-    EXPECT_EQ(r[6] & 0x0F, 4);             // sector E
-    EXPECT_EQ(r[6] & 0x40, 0);             // wind data present
+    EXPECT_EQ(r[1] & 0x80, 0);                 // rain
+    EXPECT_EQ(r[2] >> 6, 0);                   // divider code: 1
+    EXPECT_EQ(r[3] >> 6, 2);                   // gain code: 100
+    EXPECT_EQ(r[6] & 0x0F, 4);                 // sector E
+    EXPECT_EQ(r[6] & 0x40, 0);                 // wind data present
     EXPECT_EQ(((r[6] >> 7) << 8) | r[7], 100); // 10.0 m/s
     EXPECT_NEAR(CountToSkyDegrees(WordLE(r, 8)) - 5, -25, 0.1);
     EXPECT_NEAR(CountToHumidity(WordLE(r, 10)), 80, 0.1);
@@ -126,7 +126,8 @@ TEST_F(SimulatorMemory, PrefilledRingsAsTheDownloadTestsUseThem) {
             EXPECT_EQ(ReadRecord(s, 11), TArrayByte(RecordSize, 0xFF)); // never written
             EXPECT_NEAR(newest - RecordTime(ReadRecord(s, 1)), 9 * 60 * kSecond, 0.5 * kSecond);
         } else {
-            EXPECT_NEAR(newest - RecordTime(ReadRecord(s, 11)), (RingRecords - 1) * 60 * kSecond, 0.5 * kSecond);
+            EXPECT_NEAR(newest - RecordTime(ReadRecord(s, 11)), (RingRecords - 1) * 60 * kSecond,
+                        0.5 * kSecond);
             // Record 7710 at address 01 FF ED.
             const auto last = s.client.Exchange({OrderReadRecord, 0x01, 0xFF, 0xED});
             ASSERT_TRUE(last.has_value());

@@ -7,13 +7,50 @@
 using namespace halvex::sim;
 
 TEST(SimulatorOptions, OptionsReachTheStation) {
-    const SimCommandLine c = ParseSimCommandLine(
-        {"--link", "/tmp/halvex", "--firmware=1.11", "--seed", "42", "--speed", "60", "--day-length", "60",
-         "--clock", "2026-03-04 05:06:07", "--interval", "10", "--records", "170", "--wraps", "1", "--erase", "3,7",
-         "--analog-wind", "--criteria", "watch=0,sky=-20,rh=85,wind=30,light=1,mag=10.1", "--lose", "0.1",
-         "--corrupt", "0.2", "--bad-checksum", "0.3", "--wrong-start", "0.4", "--long-length", "0.5",
-         "--short-answer", "0.6", "--delay", "250", "--split", "3", "--split-gap", "5", "--line-timing",
-         "--scenario", "rain@3-5", "--silent"});
+    const SimCommandLine c = ParseSimCommandLine({"--link",
+                                                  "/tmp/halvex",
+                                                  "--firmware=1.11",
+                                                  "--seed",
+                                                  "42",
+                                                  "--speed",
+                                                  "60",
+                                                  "--day-length",
+                                                  "60",
+                                                  "--clock",
+                                                  "2026-03-04 05:06:07",
+                                                  "--interval",
+                                                  "10",
+                                                  "--records",
+                                                  "170",
+                                                  "--wraps",
+                                                  "1",
+                                                  "--erase",
+                                                  "3,7",
+                                                  "--analog-wind",
+                                                  "--criteria",
+                                                  "watch=0,sky=-20,rh=85,wind=30,light=1,mag=10.1",
+                                                  "--lose",
+                                                  "0.1",
+                                                  "--corrupt",
+                                                  "0.2",
+                                                  "--bad-checksum",
+                                                  "0.3",
+                                                  "--wrong-start",
+                                                  "0.4",
+                                                  "--long-length",
+                                                  "0.5",
+                                                  "--short-answer",
+                                                  "0.6",
+                                                  "--delay",
+                                                  "250",
+                                                  "--split",
+                                                  "3",
+                                                  "--split-gap",
+                                                  "5",
+                                                  "--line-timing",
+                                                  "--scenario",
+                                                  "rain@3-5",
+                                                  "--silent"});
     const StationOptions& o = c.Station;
     EXPECT_EQ(c.LinkPath, "/tmp/halvex");
     EXPECT_EQ(o.Firmware, "1.11");
@@ -52,9 +89,16 @@ TEST(SimulatorOptions, OptionsReachTheStation) {
 
 TEST(SimulatorOptions, BadOptionsAreRefusedWithTheirName) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--frobnicate"}, {"--seed"},           {"--lose", "1.5"},     {"--speed", "fast"},
-        {"--silent=1"},   {"--records", "7710"}, {"--clock", "1999-01-01"}, {"--criteria", "hail=1"},
-        {"--firmware", "2"}, {"--scenario", "rain"},
+        {"--frobnicate"},
+        {"--seed"},
+        {"--lose", "1.5"},
+        {"--speed", "fast"},
+        {"--silent=1"},
+        {"--records", "7710"},
+        {"--clock", "1999-01-01"},
+        {"--criteria", "hail=1"},
+        {"--firmware", "2"},
+        {"--scenario", "rain"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args[0]);

@@ -147,9 +147,9 @@ TEST_F(SimulatorOrders, WindComesFromTheGustOrTheAnalogSensor) {
         RunningStation s(o);
         const auto g = s.client.Exchange({OrderGetGustWind});
         ASSERT_TRUE(g.has_value());
-        EXPECT_EQ(WordLE(*g, 1), 0);      // status: data present
-        EXPECT_EQ((*g)[11], 4);           // sector E
-        EXPECT_EQ(WordLE(*g, 12), 100);   // 10.0 m/s in tenths
+        EXPECT_EQ(WordLE(*g, 1), 0);    // status: data present
+        EXPECT_EQ((*g)[11], 4);         // sector E
+        EXPECT_EQ(WordLE(*g, 12), 100); // 10.0 m/s in tenths
     }
     {
         StationOptions o = RunningStation::Manual();

@@ -57,7 +57,8 @@ TEST_F(SimulatorRelay, ClosesOnAnyEnabledCriterionAndStaysClosedUntilRearmed) {
         StationOptions o = RunningStation::Manual();
         o.Criteria = QuietCriteria();
         if (c.Adjust) c.Adjust(o.Criteria);
-        o.Scenario = sim::ParseScenario("dry@0-100,sky=-30@0-100,mag=20@0-100,rh=50@0-100,wind=10@0-100," + c.Item + "@1-2");
+        o.Scenario = sim::ParseScenario("dry@0-100,sky=-30@0-100,mag=20@0-100,rh=50@0-100,wind=10@0-100," +
+                                        c.Item + "@1-2");
         RunningStation s(o);
         s.station.AdvanceTime(50);
         EXPECT_FALSE(RelayReported(s));

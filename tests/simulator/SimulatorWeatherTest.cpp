@@ -1,6 +1,6 @@
 // The weather model: every state the program classifies comes round within an hour.
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <set>
 
 #include "WeatherModel.h"
@@ -22,7 +22,8 @@ struct States {
         Daylight.insert(w.Magnitude > 18 ? 1 : w.Magnitude > 14 ? 2 : w.Magnitude > 6.8 ? 3 : 4);
     }
     bool All() const {
-        return Sky.size() == 3 && Wind.size() == 3 && Humidity.size() == 3 && Rain.size() == 2 && Daylight.size() == 4;
+        return Sky.size() == 3 && Wind.size() == 3 && Humidity.size() == 3 && Rain.size() == 2 &&
+               Daylight.size() == 4;
     }
 };
 
