@@ -146,9 +146,13 @@ TThread_Communicate::~TThread_Communicate() {
 }
 
 void TThread_Communicate::Start() {
+    if (freeOnTerminate_) {
+        // Never joined, and possibly deleted before this call returns: the thread handle must not
+        // live in the object.
+        std::thread([this] { Run(); }).detach();
+        return;
+    }
     thread_ = std::thread([this] { Run(); });
-    // A self-freeing thread is never joined: it deletes itself from its completion.
-    if (freeOnTerminate_) thread_.detach();
 }
 
 void TThread_Communicate::WaitFor() {

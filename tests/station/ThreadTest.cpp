@@ -335,3 +335,24 @@ TEST_F(ThreadList, SimulationModeNeedsNoStation) {
     EXPECT_TRUE(FileExists(PathDatas + "infodata.txt"));
     EXPECT_TRUE(LogTexts().size() < 20u) << "simulated readings log nothing";
 }
+
+// Self-freeing threads that end at once (simulation: no station) may be gone before Start returns.
+TEST_F(StationSandbox, SelfFreeingThreadsEndCleanly) {
+    SimulationMode = true;
+    TComObjRs232 neverOpened;
+    TCompletionQueue queue;
+    std::atomic<int> onWorker{0};
+    int onQueue = 0;
+    constexpr int count = 200;
+    for (int i = 0; i < count; ++i) {
+        auto* plain = new TThread_Communicate({TCom_GetVersion}, nullptr, &neverOpened, true);
+        plain->OnTerminate = [&onWorker](TThread_Communicate&) { ++onWorker; };
+        plain->Start();
+        auto* queued = new TThread_Communicate({TCom_GetVersion}, nullptr, &neverOpened, true, &queue);
+        queued->OnTerminate = [&onQueue](TThread_Communicate& t) { onQueue += t.ErrorText().empty() ? 1 : 100; };
+        queued->Start();
+    }
+    while (onQueue < count) ASSERT_TRUE(queue.RunOne(5000));
+    EXPECT_EQ(onQueue, count);
+    while (onWorker < count || ComThreadCount != 0) std::this_thread::yield();
+}
