@@ -141,7 +141,8 @@ void TThread_Communicate::GetLightLevel() {
     c.GainLight = gain;
     c.DividLight = divider;
     const int64_t d = static_cast<int64_t>(counter) - static_cast<int64_t>(LightPrevCounter);
-    bool valid = gain == LightPrevGain && divider == LightPrevDivider && d > 0;
+    // A reading with no time elapsed since the previous one (the clock set back) has no rate.
+    bool valid = gain == LightPrevGain && divider == LightPrevDivider && d > 0 && t > LightPrevDate;
     c.Lumex = 0;
     LogPhotodiode(fmt::sprintf("Counter          = %d", counter));
     LogPhotodiode(fmt::sprintf("GainLight        = %d", gain));

@@ -175,6 +175,11 @@ TEST_F(ScriptedReadings, TwoLightReadingsGiveTheCountRate) {
     EXPECT_EQ(Run({TCom_GetLightLevel}), "");
     EXPECT_FALSE(CurrentCapteursInfos.ValidLight);
     EXPECT_EQ(LightPrevCounter, 100u);
+    // No time between two readings: no rate, rather than an infinite light level.
+    Set(0x22, Light(400, 1, 10));
+    EXPECT_EQ(Run({TCom_GetLightLevel}), "");
+    EXPECT_FALSE(CurrentCapteursInfos.ValidLight);
+    EXPECT_EQ(CurrentCapteursInfos.Lumex, 0.0);
 }
 
 TEST_F(ScriptedReadings, FailedLightReadingKeepsTheReference) {
