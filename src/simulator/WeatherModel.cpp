@@ -133,7 +133,7 @@ TWeather WeatherModel::At(double t, double clockSecondsOfDay) const {
     w.CloudCover = std::clamp(0.5 + 0.55 * cloudWave + 0.25 * (Noise(1, t, 300) - 0.5), 0.0, 1.0);
     w.SkyMinusAmbient = -32 + 30 * w.CloudCover + 1.5 * (Noise(2, t, 60) - 0.5);
     // Showers near the thickest clouds; always a little rain at the very peak.
-    w.Rain = cloudWave > 0.97 || (cloudWave > 0.85 && Noise(3, t, 240) > 0.3);
+    w.Rain = cloudWave > 0.97 || (cloudWave > 0.9 && Noise(3, t, 240) > 0.4);
 
     w.SunElevationDeg = SunElevation(t, clockSecondsOfDay);
     w.Magnitude = SkyMagnitude(w.SunElevationDeg, w.CloudCover) + 0.2 * (Noise(4, t, 120) - 0.5);

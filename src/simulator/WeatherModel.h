@@ -51,7 +51,7 @@ class WeatherModel {
     TWeather At(double modelSeconds, double clockSecondsOfDay) const;
 
     // Cycle periods: every state of sky, wind, humidity and rain comes round within each of them.
-    static constexpr double CloudPeriod = 40 * 60;
+    static constexpr double CloudPeriod = 55 * 60;
     static constexpr double WindPeriod = 34 * 60;
     static constexpr double HumidityPeriod = 52 * 60;
 
