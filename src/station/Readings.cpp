@@ -1,0 +1,215 @@
+// Weather and light readings of the communication thread.
+#include <cmath>
+#include <fmt/printf.h>
+#include <random>
+
+#include "Conversions.h"
+#include "InfoDataFile.h"
+#include "Log.h"
+#include "ThreadCommunicate.h"
+#include "UserText.h"
+
+namespace {
+
+const char* BoolText(bool b) {
+    return b ? "True" : "False";
+}
+
+uint16_t WordLE(const TArrayByte& a, size_t low) {
+    return Bytes_ToWord(AnswerByte(a, low + 1), AnswerByte(a, low));
+}
+
+// Random(n): a uniform integer from 0 to n - 1.
+int Random(int n) {
+    static std::mt19937 generator{std::random_device{}()};
+    static std::mutex generatorLock;
+    std::lock_guard guard(generatorLock);
+    return std::uniform_int_distribution<int>(0, n - 1)(generator);
+}
+
+void LogPhotodiode(const std::string& text) {
+    if (SetupInfos.Log.VerboseLevel == LogExpert) LogWrite("Photodiode.log", text);
+}
+
+// "End getting [...]" is logged however the reading ends.
+struct TEndLine {
+    const char* text;
+    ~TEndLine() { LogToday(text); }
+};
+
+} // namespace
+
+void TThread_Communicate::GetSensorInfos() {
+    if (SimulationMode) {
+        SimulateWeather();
+        return;
+    }
+    LogToday("Start getting [Weather Data]");
+    TEndLine end{"End getting [Weather Data]"};
+    DecodeWeather(Exchange({halvex::OrderGetWeather}));
+    DecodeGustWind(Exchange({halvex::OrderGetGustWind}));
+    DecodeFlags(Exchange({halvex::OrderGetFlags}));
+    if (SetupInfos.Log.VerboseLevel == LogExpert) {
+        const TcapteursInfos& c = CurrentCapteursInfos;
+        LogToday(fmt::sprintf("TempExt (°C)          = %2.2f", c.ValueTempDeg));
+        LogToday(fmt::sprintf("TempRainSensor (°C)   = %1.2f", c.ValueTempFceDeg));
+        LogToday(fmt::sprintf("TempDetectorIR (°C)   = %1.2f", c.ValueCanDeg));
+        LogToday(fmt::sprintf("PowerDry (%%)          = %d", c.PowerRainDet));
+        LogToday(fmt::sprintf("PowerIn (V)           = %1.2f", c.PowerVolts));
+    }
+    WriteInfoData(CurrentCapteursInfos);
+}
+
+void TThread_Communicate::DecodeWeather(const TArrayByte& a) {
+    std::lock_guard measurement(MeasurementLock);
+    TcapteursInfos& c = CurrentCapteursInfos;
+    c.ValueTempDeg = static_cast<float>(Raw_ToTemperature(WordLE(a, 0)));
+    c.PowerVolts = static_cast<float>(Raw_ToSupplyVolts(WordLE(a, 2)));
+    c.Humidity = static_cast<float>(Raw_ToHumidity(WordLE(a, 4), SetupInfos.SetupInfos_HW.RH_Correction));
+    c.DateSysteme = StationDateTime(2000 + Bcd_ToByte(AnswerByte(a, 11)), Bcd_ToByte(AnswerByte(a, 10)),
+                                    Bcd_ToByte(AnswerByte(a, 9)), Bcd_ToByte(AnswerByte(a, 8)),
+                                    Bcd_ToByte(AnswerByte(a, 7)), Bcd_ToByte(AnswerByte(a, 6)));
+    c.ValueTempFceDeg = static_cast<float>(Raw_ToTemperature(WordLE(a, 12)));
+    c.ValueSkyVolts = static_cast<float>(Raw_ToVolts(WordLE(a, 14)));
+    c.ValueSkyDeg = static_cast<float>(SkyVolts_ToDegrees(c.ValueSkyVolts));
+    c.ValueCanVolts = static_cast<float>(Raw_ToVolts(WordLE(a, 16)));
+    c.ValueCanDeg = static_cast<float>(Thermistor_ToDegrees(c.ValueCanVolts) - 2.0);
+    const uint8_t rain = AnswerByte(a, 18);
+    if (rain > 1) throw EOrvanelError(RangeErrorText);
+    c.RainStatus = static_cast<uint8_t>(1 - rain);
+    c.DewPoint = static_cast<float>(DewPointOf(c.ValueTempDeg, c.Humidity));
+    c.DeltaTempDeg = c.ValueSkyDeg - c.ValueTempDeg;
+}
+
+void TThread_Communicate::DecodeGustWind(const TArrayByte& a) {
+    std::lock_guard measurement(MeasurementLock);
+    TcapteursInfos& c = CurrentCapteursInfos;
+    const bool gust = WordLE(a, 1) != 0x8000;
+    c.ValidWindGUST = gust;
+    if (gust) {
+        c.WindSpeedMax_ms = static_cast<float>(Tenths_ToValue(WordLE(a, 12)));
+        c.DirSpeedMax_deg = static_cast<float>(Sector_ToDegrees(AnswerByte(a, 11)));
+        return;
+    }
+    // No gust anemometer: the analog sensor, still under the lock.
+    const TArrayByte analog = Exchange({halvex::OrderGetAnalogWind});
+    float speed = 0, direction = 0;
+    if (Analog_ToWindSpeed(WordLE(analog, 0), speed)) {
+        c.WindSpeedMax_ms = speed;
+        c.ValidWindGUST = true;
+        c.DirSpeedMax_deg = 0;
+        Analog_ToWindDir(WordLE(analog, 2), direction);
+        c.DirSpeedMax_deg = direction;
+    } else {
+        c.ValidWindGUST = false;
+        c.WindSpeedMax_ms = -1.0f;
+        c.DirSpeedMax_deg = -1.0f;
+    }
+}
+
+void TThread_Communicate::DecodeFlags(const TArrayByte& a) {
+    std::lock_guard measurement(MeasurementLock);
+    auto& hw = SetupInfos.SetupInfos_HW;
+    CurrentCapteursInfos.PowerRainDet = AnswerByte(a, 3);
+    const auto flag = [&](TT_Bool& cell, size_t i) {
+        cell.Value = AnswerByte(a, i) == 1;
+        cell.Valid = true;
+    };
+    flag(hw.DefrostEnabled, 15);
+    flag(hw.RainCleanEnabled, 14);
+    flag(hw.RainStatus, 13);
+    flag(hw.RoofSwitchActive, 16);
+}
+
+void TThread_Communicate::GetLightLevel() {
+    if (SimulationMode) {
+        SimulateLight();
+        return;
+    }
+    LogToday("Start getting [light Data]");
+    TEndLine end{"End getting [Light Data]"};
+    const TArrayByte a = Exchange({halvex::OrderGetLight});
+    const TDateTime t = Now();
+    const uint32_t counter =
+        Bytes_ToLong(AnswerByte(a, 0), AnswerByte(a, 1), AnswerByte(a, 2), AnswerByte(a, 3));
+    const uint8_t divider = AnswerByte(a, 4);
+    const uint8_t gain = AnswerByte(a, 5);
+
+    std::lock_guard measurement(MeasurementLock);
+    TcapteursInfos& c = CurrentCapteursInfos;
+    c.LightValueAbs = counter;
+    c.GainLight = gain;
+    c.DividLight = divider;
+    const int64_t d = static_cast<int64_t>(counter) - static_cast<int64_t>(LightPrevCounter);
+    // A reading with no time elapsed since the previous one (the clock set back) has no rate.
+    bool valid = gain == LightPrevGain && divider == LightPrevDivider && d > 0 && t > LightPrevDate;
+    c.Lumex = 0;
+    LogPhotodiode(fmt::sprintf("Counter          = %d", counter));
+    LogPhotodiode(fmt::sprintf("GainLight        = %d", gain));
+    LogPhotodiode(fmt::sprintf("DividLight       = %d", divider));
+    LogPhotodiode(std::string("Gain changed     = ") + BoolText(!valid));
+    LogPhotodiode(fmt::sprintf("Ticks Delta (raw)= %d", d));
+    if (valid) {
+        const double r = CountRate(counter, LightPrevCounter, divider, gain, LightPrevDate, t);
+        c.Lumex = LumexLogOf(SetupInfos.SetupInfos_HW.OffsetLevelLight, r, valid);
+        LogPhotodiode(fmt::sprintf("Delta T (sec)    = %2.1f", (t - LightPrevDate) * 86400.0));
+        LogPhotodiode(fmt::sprintf("Ticks/sec (raw)  = %1.3f", r * 100));
+        LogPhotodiode(fmt::sprintf("LumexLog         = %1.3f", c.Lumex));
+        LogPhotodiode(fmt::sprintf("Magnitude        = %1.2f", Lumex_ToMagnitude(c.Lumex)));
+        LogPhotodiode(std::string("Data above Dark C= ") + BoolText(valid) + "\r\n");
+        LightDeltaCounter = counter - LightPrevCounter;
+    } else {
+        LightDeltaCounter = 0;
+        LogPhotodiode("Gain changed/negative data !\r\n");
+    }
+    c.ValidLight = valid;
+    LightPrevDate = t;
+    LightPrevCounter = counter;
+    LightPrevGain = gain;
+    LightPrevDivider = divider;
+}
+
+void TThread_Communicate::SimulateWeather() {
+    TcapteursInfos& c = CurrentCapteursInfos;
+    const double k = SimulationTick;
+    c.ValueTempDeg = static_cast<float>(Random(1001) / 1000.0 * 10 + 20);
+    c.Humidity = static_cast<float>(Random(1001) / 1000.0 * 10 + 70);
+    c.DewPoint = static_cast<float>(DewPointOf(c.ValueTempDeg, c.Humidity));
+    c.DateSysteme = Now();
+    c.ValueTempFceDeg = static_cast<float>(Random(1001) / 1000.0 * 10 + 20);
+    c.ValueSkyVolts = static_cast<float>(std::sin(k / 10 * M_PI) * 2 + 2);
+    c.ValueSkyDeg = static_cast<float>(SkyVolts_ToDegrees(c.ValueSkyVolts));
+    c.ValueCanVolts = static_cast<float>(std::sin(k / 14 * M_PI) * 2 + 2.5);
+    c.ValueCanDeg = static_cast<float>(Thermistor_ToDegrees(c.ValueCanVolts) - 2.0);
+    c.RainStatus = static_cast<uint8_t>(Random(2));
+    c.PowerVolts = static_cast<float>(Random(10) / 10.0 + 12);
+    c.DirSpeedMax_deg = static_cast<float>(Sector_ToDegrees(static_cast<uint8_t>(Random(16))));
+    c.WindSpeedMax_ms = static_cast<float>(Random(5) + 20);
+    c.ValidWindGUST = 1;
+    c.DeltaTempDeg = c.ValueSkyDeg - c.ValueTempDeg;
+    WriteInfoData(c);
+    ++SimulationTick;
+}
+
+void TThread_Communicate::SimulateLight() {
+    TcapteursInfos& c = CurrentCapteursInfos;
+    if (SimulationTick == 0)
+        c.LightValueAbs = 0;
+    else
+        c.LightValueAbs += static_cast<uint32_t>(10 + Random(3));
+    c.GainLight = 100;
+    c.DividLight = 1;
+    bool valid = LightPrevGain == 100 && LightPrevDivider == 1;
+    c.Lumex = 0;
+    const double seconds = (c.DateSysteme - LightPrevDate) * 24 * 3600;
+    // Two readings with no weather reading between them share one time stamp: no rate to compute.
+    if (valid && seconds > 0 && c.LightValueAbs > LightPrevCounter)
+        c.Lumex = std::log10((c.LightValueAbs - LightPrevCounter) / seconds * c.DividLight / c.GainLight);
+    else
+        valid = false;
+    c.ValidLight = valid;
+    LightPrevDate = c.DateSysteme;
+    LightPrevCounter = c.LightValueAbs;
+    LightPrevGain = c.GainLight;
+    LightPrevDivider = c.DividLight;
+}
