@@ -1,82 +1,111 @@
-// orvanel: the cloud monitor. Today it runs the foundation: folders, log, settings, history.
+// orvanel: the cloud monitor. Until the main window exists the program runs headless: the same
+// controller polls the station, keeps the history and writes the condition files.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
-#include <fmt/format.h>
-#include <fmt/printf.h>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "DateTime.h"
-#include "HistoryFile.h"
-#include "Log.h"
+#include "AutomationSwitches.h"
 #include "QtHooks.h"
-#include "SettingsTable.h"
-#include "Records.h"
 #include "StartupFolders.h"
-#include "UserText.h"
-#include "Utilities.h"
+#include "Supervisor.h"
 
 namespace {
 
 const char* kUsage = R"(Usage: orvanel [options]
 
-  /Sim=1        run without a station (simulated values)
-  --help        show this help
+  --headless        run without a window (status and errors also on standard error)
+  --port DEVICE     use this serial device for this run only (nothing is stored),
+                    e.g. /dev/ttyUSB0, /dev/rfcomm0, or the link made by halvex-sim
+  /Sim=1            run without a station (simulated values)
+  REGSERVERPERUSER  install the D-Bus activation files of the automation interface
+                    (UNREGSERVERPERUSER removes them; REGSERVER/UNREGSERVER for every user)
+  --help            show this help
 
-Folders: ~/Documents/Halvex/Datas (history), Logs (daily log), Jpeg (snapshots).
+SIGINT, SIGTERM and SIGHUP close the program cleanly: the history is saved and the station
+clock is set.
+Folders: ~/Documents/Halvex/Datas (history, infodata.txt), Logs (daily log), Jpeg (snapshots).
 Settings: ~/.config/Orvanel/registry.ini
 )";
 
-void Say(const std::string& text) { std::printf("%s\n", text.c_str()); }
+struct TCommandLine {
+    bool Headless = false;
+    bool Help = false;
+    std::string Port;
+    std::string Error;
+};
+
+TCommandLine ParseCommandLine(int argc, char** argv) {
+    TCommandLine line;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--headless")
+            line.Headless = true;
+        else if (arg == "--help" || arg == "-h")
+            line.Help = true;
+        else if (arg == "--port") {
+            if (i + 1 >= argc) {
+                line.Error = "--port needs a device path";
+                break;
+            }
+            line.Port = argv[++i];
+        } else if (arg.rfind("--port=", 0) == 0)
+            line.Port = arg.substr(7);
+        else if (arg.rfind("--", 0) == 0)
+            line.Error = "unknown option " + arg;
+        // Everything else ("/Sim=1", the automation switches) is read further on.
+    }
+    if (line.Port.empty() && line.Error.empty())
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], "--port") == 0) line.Error = "--port needs a device path";
+    return line;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("Orvanel");
-    const QStringList args = QCoreApplication::arguments();
-    if (args.contains("--help") || args.contains("-h")) {
+    const TCommandLine line = ParseCommandLine(argc, argv);
+    if (line.Help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    InstallQtHooks(true);
+    if (!line.Error.empty()) {
+        std::fprintf(stderr, "orvanel: %s\n\n%s", line.Error.c_str(), kUsage);
+        return 2;
+    }
+    // No window is built yet: the program always runs headless, on Qt's offscreen platform.
+    const bool headless = true;
+    if (!line.Headless)
+        std::fputs("orvanel: the main window is not available yet; running headless (see --help).\n", stderr);
+    if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName("Orvanel");
+    if (const auto code = HandleAutomationSwitches(QCoreApplication::arguments(), QCoreApplication::applicationFilePath()))
+        return *code;
+
+    InstallQtHooks(headless);
     SetupFolders();
 
-    const std::string caption = Tr("MainForm", "Moniteur de nuages HALVEX") + " -> Version " + Tr("MainForm", "v1.49 27/03/13");
-    LogToday(fmt::sprintf("Application start : %s", caption));
-    LogToday(fmt::sprintf("Storage data path : %s", PathDatas));
-    LogToday(fmt::sprintf("Storage Log  path : %s", PathLogs));
-    LogToday(fmt::sprintf("Storage Jpeg path : %s", PathJpeg));
-    ReadMonthsToLoad();
-    SimulationMode = args.size() > 1 && args[1] == "/Sim=1";
-    DebugMode = FileExists(PathLogs + "debug.txt");
-    AssignStartupDefaults();
-    TStartupSettings startup;
-    startup.CurrentLang = ReadCurrentLang();
-    ReadStartupSettings(startup);
-
-    Say(caption);
-    Say("Data folder : " + PathDatas);
-    Say("Log folder  : " + PathLogs + LogFileNameToday());
-    Say("Settings    : " + DatabaseRegistry().FileName());
-    Say(fmt::format("Station     : {}{}", SetupInfos.SetupInfos_HW.PortDevice.empty()
-                                              ? fmt::format("COM{}", SetupInfos.SetupInfos_HW.PortCOM)
-                                              : SetupInfos.SetupInfos_HW.PortDevice,
-                    SimulationMode ? " (simulation: no station)" : ""));
-    Say("Condition file : " + SetupInfos.BoltWoodFileName);
-
-    LogToday("Config, OK, loading data...");
-    LogToday("Data load...");
-    try {
-        LoadHistory(PathDatas, SetupInfos.NbMonthtoLoad, DataStation, [](const std::string& step) { Say(step); });
-    } catch (const std::exception& e) {
-        ShowUserMessage(e.what());
+    TSupervisorOptions options;
+    options.Headless = headless;
+    options.PortDevice = line.Port;
+    for (const QString& a : QCoreApplication::arguments()) options.Arguments.push_back(a.toStdString());
+    Supervisor supervisor(options);
+    QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (!supervisor.Start()) {
+        std::fputs("orvanel: another instance is running; it was asked to show itself.\n", stderr);
+        return 0;
     }
-    Say(fmt::format("History     : {} records in memory ({} month(s) loaded)", DataStation.size(),
-                    SetupInfos.NbMonthtoLoad));
-    if (!DataStation.empty())
-        Say("              from " + DateTimeText(DataStation.front().DateSysteme) + " to " +
-            DateTimeText(DataStation.back().DateSysteme));
-    Say("The station link and the window are not built yet; nothing more to do.");
-    return 0;
+    supervisor.InstallSignalHandlers();
+    std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
+    const int code = app.exec();
+    supervisor.FormClose();
+    return code;
 }

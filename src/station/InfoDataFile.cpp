@@ -24,7 +24,8 @@ std::string AdaptivePrecision(double value) {
 
 } // namespace
 
-std::string InfoDataText(const TcapteursInfos& c) {
+// Weak until this copy goes: the publishing layer defines the same text, and a program links both.
+__attribute__((weak)) std::string InfoDataText(const TcapteursInfos& c) {
     const TDateTimeParts d = DecodeDateTime(c.DateSysteme);
     std::string text;
     const auto line = [&](const std::string& s) { text += s + "\r\n"; };

@@ -1,0 +1,729 @@
+#include "Supervisor.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QSocketNotifier>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <fmt/printf.h>
+#include <unistd.h>
+
+#include "AutomationServer.h"
+#include "ComObjRs232.h"
+#include "ConditionFiles.h"
+#include "Conversions.h"
+#include "HistoryFile.h"
+#include "Log.h"
+#include "MedianObject.h"
+#include "PlatformServices.h"
+#include "SettingsTable.h"
+#include "UserText.h"
+#include "Utilities.h"
+
+namespace {
+
+constexpr const char* kContext = "MainForm";
+constexpr int kCloseWaitMs = 10000;
+constexpr int kSaveMonths = 2;
+
+std::string T(const char* text) { return Tr(kContext, text); }
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Language identifier of the system locale (primary language, sub-language shifted by 10 bits).
+int32_t SystemLanguageId() {
+    switch (QLocale::system().language()) {
+    case QLocale::French: return LangFrench;
+    case QLocale::English: return LangEnglish;
+    default: return 0;
+    }
+}
+
+int signalPipe[2] = {-1, -1};
+
+void OnPosixSignal(int number) {
+    const char byte = static_cast<char>(number);
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+// Turns the worker thread's reports into queued calls on the main thread, where the Supervisor
+// lives. Never deleted while a station thread may still report (see ~Supervisor).
+class TQtComBridge : public QObject, public TComListener, public TCompletionDispatcher {
+  public:
+    explicit TQtComBridge(Supervisor* owner) : owner_(owner) {}
+    void Detach() { owner_ = nullptr; }
+
+    void ComError() override {
+        Queue([this] {
+            if (owner_) owner_->OnComError();
+        });
+    }
+    void ComVersion() override {
+        Queue([this] {
+            if (owner_) owner_->OnComVersion();
+        });
+    }
+    void ComEepromProgress(uint32_t done, uint32_t total) override {
+        Queue([this, done, total] {
+            if (owner_) owner_->OnComEepromProgress(done, total);
+        });
+    }
+    void Dispatch(std::function<void()> handler) override {
+        // Once the owner is gone the handler (which refers to it) is dropped; the thread leaks.
+        Queue([this, handler = std::move(handler)] {
+            if (owner_) handler();
+        });
+    }
+
+  private:
+    template <typename F> void Queue(F&& f) {
+        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+    }
+    Supervisor* owner_;
+};
+
+Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)), bridge_(std::make_unique<TQtComBridge>(this)),
+      utcClock_([] { return NowUTC(); }) {
+    TimerMain.setInterval(1000);
+    TimerLight.setInterval(1000);
+    connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
+    connect(&TimerLight, &QTimer::timeout, this, &Supervisor::TimerLightTimer);
+    connect(&TimerSAVDataPeriodic, &QTimer::timeout, this, &Supervisor::TimerSAVDataPeriodicTimer);
+    relay_.ButtonCaption = T("Ouvrir relais");
+    relay_.ButtonHint = T("Ouvre le relais de fermeture d'urgence d'Abri/Dôme...");
+}
+
+Supervisor::~Supervisor() {
+    if (started_) {
+        FormClose();
+        try {
+            DataStation.clear();
+            LogToday("Application closed");
+            LogToday("");
+        } catch (...) {
+        }
+    }
+    bridge_->Detach();
+    if (ComThreadCount > 0) {
+        // A station thread still runs (it outlived the bounded wait): it keeps using the bridge and
+        // the serial object, so both stay alive until the process ends.
+        (void)bridge_.release();
+        (void)ComObjRs232.release();
+    }
+    if (signalNotifier_) {
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+    }
+    if (inhibitorFd_) ::close(*inhibitorFd_);
+}
+
+// ---- Start-up -----------------------------------------------------------------------------------
+
+bool Supervisor::Start() {
+    ResetAutomationValues();
+    if (options_.CheckSingleInstance) {
+        instance_ = new TSingleInstance(this);
+        connect(instance_, &TSingleInstance::showRequested, this, &Supervisor::showRequested);
+        if (!instance_->CheckSingleInstance()) return false;
+    }
+    if (options_.StartAutomationServer) {
+        automation_ = new TAutomationServer(AutomationValues, this);
+        automation_->Start();
+    }
+    started_ = true;
+
+    Toggle_GoodCond.Validprevious = false;
+    Langue_courante = SystemLanguageId();
+    Pass_relay = 0;
+    caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
+    LogToday(fmt::sprintf("Application start : %s", caption_));
+    LogToday(fmt::sprintf("Storage data path : %s", PathDatas));
+    LogToday(fmt::sprintf("Storage Log  path : %s", PathLogs));
+    LogToday(fmt::sprintf("Storage Jpeg path : %s", PathJpeg));
+    ReadSettings();
+    LoadHistoryData();
+
+    medianSky_ = std::make_unique<TMedianObject>(MedianSkySamples);
+    status_ = {};
+    emit statusChanged();
+    ComObjRs232 = std::make_unique<TComObjRs232>();
+    OpenPortAndStartList();
+
+    StartupDone = true;
+    legend_ = GoodConditionsLegend(SetupInfos);
+    PublishThresholds(SetupInfos);
+    if (options_.WatchSuspend) WatchLogindSuspend();
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { OnSessionEnd(); });
+    return true;
+}
+
+void Supervisor::ReadSettings() {
+    ReadMonthsToLoad();
+    SimulationMode = ApplySimulationArgument(options_.Arguments);
+    DebugMode = FileExists(PathLogs + "debug.txt");
+    AssignStartupDefaults();
+    const int32_t lang = ReadCurrentLang();
+    if (lang == LangFrench || lang == LangEnglish) Langue_courante = lang;
+    const char* name = Langue_courante == LangFrench ? "French" : Langue_courante == LangEnglish ? "English" : "";
+    LogToday(fmt::sprintf("Application language : %s  (%d)", name, Langue_courante));
+    TStartupSettings startup;
+    startup.CurrentLang = lang;
+    ReadStartupSettings(startup);
+    // A device named on the command line serves this run only; the stored setting is untouched.
+    if (!options_.PortDevice.empty()) SetupInfos.SetupInfos_HW.PortDevice = options_.PortDevice;
+    FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
+    SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
+}
+
+void Supervisor::LoadHistoryData() {
+    LogToday("Config, OK, loading data...");
+    LogToday("Data load...");
+    try {
+        LoadHistory(PathDatas, SetupInfos.NbMonthtoLoad, DataStation,
+                    [this](const std::string& step) { emit historyLoadProgress(Q(step)); });
+    } catch (const std::exception& e) {
+        ShowMessage(e.what());
+    }
+    emit historyLoadProgress({});
+}
+
+void Supervisor::OpenPortAndStartList() {
+    const auto& hw = SetupInfos.SetupInfos_HW;
+    try {
+        if (!SimulationMode) ComObjRs232->OpenConfigured(hw.PortCOM, hw.PortDevice, hw.OverBlueTooth);
+        LogToday("Opened COM" + (hw.PortDevice.empty() ? std::to_string(hw.PortCOM) : " " + hw.PortDevice));
+        StartList({TCom_GetVersion, TCom_DownLoadData, TCom_SetDate}, &Supervisor::OnAfterStartUp_threadOver);
+    } catch (const std::exception& e) {
+        // The cycle stays off until a configuration round trip succeeds.
+        LogToday(std::string("Startup failed ! -> ") + e.what());
+        ShowStatus(e.what(), true);
+        ShowMessage(e.what());
+    }
+}
+
+// ---- Station lists ------------------------------------------------------------------------------
+
+void Supervisor::StartList(std::vector<Tcommand> commands, void (Supervisor::*handler)(TThread_Communicate&),
+                           bool quiet) {
+    auto* thread = new TThread_Communicate(std::move(commands), bridge_.get(), ComObjRs232.get(), true, bridge_.get());
+    if (handler) thread->OnTerminate = [this, handler](TThread_Communicate& t) { (this->*handler)(t); };
+    thread->Quiet = quiet;
+    thread->Start();
+}
+
+void Supervisor::RunListAndWait(std::vector<Tcommand> commands) {
+    TThread_Communicate thread(std::move(commands), nullptr, ComObjRs232.get(), false);
+    thread.Start();
+    thread.WaitFor();
+}
+
+void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
+    if (closed_) return;
+    try {
+        // This list's own error: ComLastError may already hold a later list's.
+        const std::string error = thread.ErrorText();
+        if (!error.empty()) {
+            ShowStatus(error, true);
+            LogToday("Startup failed ! -> " + error);
+        } else {
+            TimerSec = 0;
+            TimerSecLight = 0;
+            weatherLabels_.Interval = DurationText(SetupInfos.InterValQuickPoolSec);
+            lightLabels_.Interval = DurationText(SetupInfos.InterValLightPoolSec);
+            emit readingLabelsChanged();
+            TimerMain.start();
+            TimerLight.start();
+            TimerSAVDataPeriodic.start(std::max(1, SetupInfos.TimeMinIntSavDatas) * 60000);
+            LogToday("Startup complete...");
+        }
+        emit startupFinished(error.empty());
+    } catch (const std::exception& e) {
+        LogToday(std::string("OnAfterStartUp_threadOver -> ") + e.what());
+        ShowMessage(std::string("OnAfterStartUp_threadOver -> ") + e.what());
+    }
+}
+
+// ---- Timers -------------------------------------------------------------------------------------
+
+namespace {
+std::string LastReadingText(TDateTime date) {
+    return DateTimeText(date) + " -> " + DurationText((Now() - date) * 86400.0);
+}
+} // namespace
+
+void Supervisor::TimerMainTimer() {
+    ++TimerSec;
+    weatherLabels_.Remaining =
+        DurationText(static_cast<double>(SetupInfos.InterValQuickPoolSec) - static_cast<double>(TimerSec));
+    TDateTime last = 0;
+    {
+        AnyThreadLock lock(MeasurementLock);
+        last = CurrentCapteursInfos.DateSysteme;
+    }
+    if (last != 0) weatherLabels_.LastReading = LastReadingText(last);
+    emit readingLabelsChanged();
+    if (TimerSec >= SetupInfos.InterValQuickPoolSec) {
+        TimerSec = 0;
+        SetStatusBar(1, fmt::sprintf(T("Affichage des données des %1.0f dernier(s) jour(s)"),
+                                     SetupInfos.RangeDateDisplay));
+        StartList({TCom_getSensorInfos}, &Supervisor::AffData_threadOver);
+    }
+}
+
+void Supervisor::TimerLightTimer() {
+    ++TimerSecLight;
+    lightLabels_.Remaining =
+        DurationText(static_cast<double>(SetupInfos.InterValLightPoolSec) - static_cast<double>(TimerSecLight));
+    TDateTime last = 0;
+    {
+        AnyThreadLock lock(MeasurementLock);
+        last = LightPrevDate;
+    }
+    if (last != 0) lightLabels_.LastReading = LastReadingText(last);
+    emit readingLabelsChanged();
+    if (TimerSecLight >= SetupInfos.InterValLightPoolSec) {
+        TimerSecLight = 0;
+        StartList({TCom_GetLightLevel}, nullptr);
+    }
+}
+
+void Supervisor::TimerSAVDataPeriodicTimer() {
+    try {
+        LogToday("Periodic datasave start");
+        SaveHistory(PathDatas, kSaveMonths, DataStation);
+        LogToday("Periodic datasave done");
+    } catch (const std::exception& e) {
+        const std::string text = T("Erreur lors de la sauvegarde périodique -> ") + e.what();
+        LogToday(text);
+        ShowMessage(text);
+    }
+}
+
+// ---- One weather reading ------------------------------------------------------------------------
+
+void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
+    if (closed_) return;
+    if (!thread.ErrorText().empty()) {
+        ShowStatus(thread.ErrorText(), true);
+        return;
+    }
+    try {
+        TcapteursInfos copy;
+        {
+            AnyThreadLock lock(MeasurementLock);
+            copy = CurrentCapteursInfos;
+        }
+        ProcessReading(copy);
+    } catch (const std::exception& e) {
+        const std::string text = T("Erreur dans la procédure \"AffData_threadOver\", message -> ") + e.what();
+        LogToday(text);
+        ShowMessage(text);
+    }
+    emit weatherReadingProcessed();
+}
+
+void Supervisor::ProcessReading(const TcapteursInfos& copy) {
+    weatherLabels_.LastReading = DateTimeText(copy.DateSysteme);
+    emit readingLabelsChanged();
+
+    // Panels and condition codes, published on the way; the sounds wait until the relay is shown.
+    TConditionsOutcome outcome =
+        ProcessConditions(copy, SetupInfos, *medianSky_, Toggle_GoodCond, DataStation, AutomationValues);
+    conditions_ = outcome.Display;
+    hasConditions_ = true;
+    double chill = 0;
+    const bool computed = WindChillOf(copy.ValidWindGUST != 0, copy.ValueTempDeg, copy.WindSpeedMax_ms, chill);
+    windChillText_ = WindChillText(computed, chill);
+    windDirectionText_ =
+        conditions_.WindValid ? Degrees_ToSectorName(copy.DirSpeedMax_deg) : conditions_.WindDirectionText;
+    emit conditionsChanged();
+
+    UpdateRelayDisplay();
+    for (const auto& sound : outcome.SoundsToPlay) PlaySound(sound);
+
+    if (--FUnderSampleDataFactor <= 0) {
+        FUnderSampleDataFactor = static_cast<int16_t>(std::max<uint16_t>(1, SetupInfos.UnderSampleDataFactor));
+        AnyThreadLock lock(DataSaveLock);
+        DataStation.push_back(copy);
+    }
+    if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
+        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, copy, AutomationValues);
+    emit redrawRequested();
+    ShowStatus("Ok", false);
+    SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(DataStation.size())));
+}
+
+// ---- Thread messages ----------------------------------------------------------------------------
+
+void Supervisor::OnComError() {
+    std::string error;
+    {
+        AnyThreadLock lock(MeasurementLock);
+        error = ComLastError;
+    }
+    ShowStatus(T("Erreur : ") + error, true);
+}
+
+void Supervisor::OnComVersion() {
+    std::string version;
+    bool intervalValid = false;
+    int32_t address = 0;
+    {
+        AnyThreadLock lock(MeasurementLock);
+        const auto& hw = SetupInfos.SetupInfos_HW;
+        version = hw.Version;
+        intervalValid = hw.InterVal_Rec_EEPROM.Valid;
+        address = hw.AdresseEEPROM.Value;
+    }
+    const std::string text = T("Version -> ") + version;
+    SetStatusBar(0, text);
+    ShowStatus(text, false);
+    SetStatusBar(1, intervalValid ? " -> " + std::to_string(address / 17) + T(" enregistrements") : "");
+    SetStatusBar(2, "");
+}
+
+void Supervisor::OnComEepromProgress(uint32_t done, uint32_t total) {
+    download_.Shown = true;
+    download_.Done = done;
+    download_.Total = total;
+    if (done == total) {
+        download_.Shown = false;
+        download_.Text.clear();
+        SetStatusBar(2, T("A récupéré ") + std::to_string(done) + T(" donnée(s) EEPROM Halvex"));
+    } else {
+        download_.Text = T("Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) + "/" + std::to_string(total);
+        SetStatusBar(2, download_.Text);
+    }
+    emit downloadProgressChanged();
+}
+
+// ---- Status -------------------------------------------------------------------------------------
+
+void Supervisor::ShowStatus(const std::string& text, bool isError) {
+    const QString q = Q(text);
+    const std::string shown = q.size() > 80 ? "...." + q.left(70).toStdString() : text;
+    const bool changed = shown != status_.Text || isError != status_.IsError;
+    status_.Text = shown;
+    status_.IsError = isError;
+    status_.Hint = T("Affiché à ") + DateTimeText(Now());
+    emit statusChanged();
+    if (options_.Headless && (changed || isError))
+        std::fprintf(stderr, "%s %s%s\n", DateTimeText(Now()).c_str(), isError ? "[erreur] " : "", shown.c_str());
+}
+
+void Supervisor::SetStatusBar(int panel, const std::string& text) {
+    statusBar_[static_cast<size_t>(panel)] = text;
+    emit statusBarChanged(panel);
+}
+
+void Supervisor::ShowMessage(const std::string& text) {
+    emit messageBox(Q(text));
+    if (options_.Headless)
+        ShowUserMessage(text); // log and standard error
+    else
+        LogToday(text);
+}
+
+void Supervisor::PlaySound(const std::string& file) {
+    emit soundRequested(Q(file));
+    PlaySoundFile(file);
+}
+
+// ---- Roof relay ---------------------------------------------------------------------------------
+
+void Supervisor::UpdateRelayDisplay() {
+    TRoofCloserCriterias c;
+    TT_Bool roof;
+    {
+        AnyThreadLock lock(MeasurementLock);
+        c = SetupInfos.RoofCloserCriterias;
+        roof = SetupInfos.SetupInfos_HW.RoofSwitchActive;
+    }
+    const std::string unknown = "???";
+    const auto yesNo = [](bool b) { return b ? T("OUI") : T("NON"); };
+    relay_.WatchText = c.DoWatch.Valid ? yesNo(c.DoWatch.Value) : unknown;
+    relay_.SkyThresholdText = c.TempSky.Valid ? fmt::sprintf("%1.0f °C", c.TempSky.Value) : unknown;
+    relay_.RHThresholdText = c.RH.Valid ? fmt::sprintf("%d %%", c.RH.Value) : unknown;
+    relay_.WindThresholdText = c.Wind.Valid ? fmt::sprintf("%d km/h", c.Wind.Value) : unknown;
+    relay_.LightText = c.Light.Valid ? yesNo(c.Light.Value) : unknown;
+    relay_.MagnitudeText = c.ValueMag.Valid ? fmt::sprintf("%1.1f", c.ValueMag.Value) : unknown;
+
+    if (!roof.Valid) {
+        relay_.Panel = {T("Pas disponible"), std::nullopt, T("Non activé, pas de surveillance"), 0};
+        emit relayChanged();
+        return;
+    }
+    ++Pass_relay;
+    const bool closed = roof.Value;
+    if (closed) {
+        relay_.Panel.Text = T(" Fermé");
+        relay_.Panel.Colour = ColorRed;
+        PublishRoofState(roof);
+        if (!relay_.ButtonEnabled) {
+            PlaySound(SetupInfos.Sound_at_RelayClose);
+            RunProgram(SetupInfos.Soft_OnRelayClose); // a failure ends this reading: alarm again next time
+            if (!SetupInfos.Soft_OnRelayClose.empty()) emit programStarted(Q(SetupInfos.Soft_OnRelayClose));
+            relay_.Panel.Hint = T("Activé à ") + DateTimeText(Now());
+            LogToday(T("Alarme : activation du relai d'urgence !"));
+        }
+        relay_.ButtonEnabled = true;
+    } else {
+        relay_.Panel.Text = T(" Ouvert");
+        relay_.Panel.Colour = ColorGreen;
+        PublishRoofState(roof);
+    }
+
+    const TDateTime now = utcClock_();
+    if (closed && (Pass_relay == 1 || !PreviousStateRelayState)) {
+        DateStartDeclenched = now;
+        LogToday("Relay closed condition met");
+    } else if (closed && c.DoReamAuto) {
+        const double remaining = c.AfterMinutes - (now - DateStartDeclenched) * 24 * 60;
+        if (remaining >= 0) {
+            relay_.ButtonCaption = fmt::sprintf(T("Ouvrir relai  [%1.1f m]"), remaining);
+        } else {
+            relay_.ButtonCaption = T("Ouvrir relai");
+            TcapteursInfos copy;
+            {
+                AnyThreadLock lock(MeasurementLock);
+                copy = CurrentCapteursInfos;
+            }
+            if (RearmConditionsMet(copy)) {
+                RearmRelay(true);
+                LogToday("Rearm condition met -> OK");
+            } else {
+                DateStartDeclenched = now;
+                LogToday("Relay closed condition met");
+            }
+        }
+    }
+    PreviousStateRelayState = closed;
+    emit relayChanged();
+}
+
+bool Supervisor::RearmConditionsMet(const TcapteursInfos& r) const {
+    TRoofCloserCriterias c;
+    {
+        AnyThreadLock lock(MeasurementLock);
+        c = SetupInfos.RoofCloserCriterias;
+    }
+    if (r.RainStatus != 0) return false;
+    if (!c.TempSky.Valid || !(r.DeltaTempDeg < c.TempSky.Value)) return false;
+    if (!c.RH.Valid || !(r.Humidity < c.RH.Value)) return false;
+    if (!c.Wind.Valid || !(GustKmh(r) < c.Wind.Value)) return false;
+    if (c.Light.Value && c.ValueMag.Valid && !(SkyMagnitude(r.Lumex) > c.ValueMag.Value)) return false;
+    return true;
+}
+
+void Supervisor::RearmRelay(bool quiet) {
+    StartList({TCom_RearmTrig}, &Supervisor::OnterminateRearm, quiet);
+    relay_.ButtonEnabled = false;
+    emit relayChanged();
+}
+
+void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
+    if (closed_) return;
+    try {
+        if (!thread.ErrorText().empty()) {
+            {
+                AnyThreadLock lock(MeasurementLock);
+                SetupInfos.SetupInfos_HW.RoofSwitchActive.Valid = false;
+            }
+            relay_.WatchText = "???";
+            relay_.Panel = {T("Pas disponible"), std::nullopt, "", 0};
+            emit relayChanged();
+            emit rearmFinished();
+            return;
+        }
+        bool watch = true;
+        if (!thread.Quiet) {
+            const std::string question = T("Voulez-vous re-activer la surveillance ?");
+            watch = question_ ? question_(Q(question)) : AskUserYesNo(question);
+        }
+        {
+            AnyThreadLock lock(MeasurementLock);
+            SetupInfos.RoofCloserCriterias.DoWatch.DefaultValue = watch;
+        }
+        StartList({TCom_Setup, TCom_GetVersion, TCom_getSensorInfos}, &Supervisor::AfterRearmSetup);
+    } catch (const std::exception& e) {
+        LogToday(std::string("OnterminateRearm -> ") + e.what());
+        ShowMessage(std::string("OnterminateRearm -> ") + e.what());
+    }
+}
+
+void Supervisor::AfterRearmSetup(TThread_Communicate&) {
+    if (closed_) return;
+    try {
+        relay_.Panel.Hint = T("Réarmé à : ") + DateTimeText(Now());
+        UpdateRelayDisplay();
+    } catch (const std::exception& e) {
+        LogToday(std::string("AfterRearmSetup -> ") + e.what());
+        ShowMessage(std::string("AfterRearmSetup -> ") + e.what());
+    }
+    emit rearmFinished();
+}
+
+// ---- Closing, suspend, resume -------------------------------------------------------------------
+
+void Supervisor::StopTimers() {
+    TimerMain.stop();
+    TimerLight.stop();
+    TimerSAVDataPeriodic.stop();
+}
+
+void Supervisor::WaitForThreads(int maxMs) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (ComThreadCount > 0 && elapsed.elapsed() < maxMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+void Supervisor::SaveHistoryNow() { SaveHistory(PathDatas, kSaveMonths, DataStation); }
+
+void Supervisor::FormClose() {
+    if (closed_ || !started_) return;
+    closed_ = true;
+    try {
+        StopTimers();
+        LogToday("Waits for threadcom to terminate....");
+        WaitForThreads(kCloseWaitMs);
+        LogToday("Waits for threadcom terminated, start thread set date");
+        if (ComObjRs232) {
+            RunListAndWait({TCom_SetDate});
+            LogToday("Thread set date complete");
+            ComObjRs232->CloseCom();
+            if (ComThreadCount == 0) ComObjRs232.reset(); // a late thread keeps using it (see ~Supervisor)
+            LogToday("ComObjRs232 destroyed");
+        }
+        SaveHistoryNow();
+        {
+            AnyThreadLock lock(DataSaveLock);
+            DataStation.clear();
+        }
+        LogToday("Data saved");
+        StartupDone = false;
+    } catch (const std::exception& e) {
+        ShowMessage(T("Erreur lors de la fermeture de l'application : ") + e.what());
+    }
+    // The graph scales and check boxes are the window's own; it stores them when it closes.
+    if (automation_) automation_->Stop();
+    if (inhibitorFd_) {
+        ::close(*inhibitorFd_);
+        inhibitorFd_.reset();
+    }
+    emit closed();
+}
+
+void Supervisor::SuspendNow() {
+    if (closed_ || !started_) return;
+    StopTimers();
+    LogToday("Starts to hibernate -> saving datas");
+    try {
+        SaveHistoryNow();
+        LogToday("Starts to hibernate -> data saved...");
+    } catch (const std::exception& e) {
+        LogToday(std::string("Starts to hibernate -> ") + e.what());
+    }
+    if (ComObjRs232) RunListAndWait({TCom_SetDate});
+    LogToday("Starts to hibernate -> SetTime DS done!");
+    LogToday("");
+}
+
+void Supervisor::ResumeNow() {
+    if (closed_ || !started_) return;
+    LogToday("Resuming from hibernation");
+    StartList({TCom_GetVersion_Wait, TCom_GetVersion, TCom_DownLoadData, TCom_SetDate},
+              &Supervisor::OnAfterStartUp_threadOver);
+    LogToday("Resuming from hibernation, complete, thread started..");
+}
+
+void Supervisor::WatchLogindSuspend() {
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        LogToday("No system bus: suspend and resume are not watched");
+        return;
+    }
+    const bool ok = bus.connect("org.freedesktop.login1", "/org/freedesktop/login1",
+                                "org.freedesktop.login1.Manager", "PrepareForSleep", this,
+                                SLOT(onPrepareForSleep(bool)));
+    if (!ok) {
+        LogToday("logind not reachable: suspend and resume are not watched");
+        return;
+    }
+    TakeSleepInhibitor();
+}
+
+void Supervisor::TakeSleepInhibitor() {
+    if (inhibitorFd_) return;
+    QDBusInterface manager("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                           QDBusConnection::systemBus());
+    QDBusReply<QDBusUnixFileDescriptor> reply =
+        manager.call("Inhibit", "sleep", "Orvanel", "Saving the history and setting the station clock", "delay");
+    if (!reply.isValid()) {
+        LogToday("No sleep inhibitor: " + reply.error().message().toStdString());
+        return;
+    }
+    const int fd = ::dup(reply.value().fileDescriptor());
+    if (fd >= 0) inhibitorFd_ = fd;
+}
+
+void Supervisor::onPrepareForSleep(bool start) { OnPrepareForSleep(start); }
+
+void Supervisor::OnPrepareForSleep(bool start) {
+    if (start) {
+        SuspendNow();
+        if (inhibitorFd_) { // the machine may sleep now
+            ::close(*inhibitorFd_);
+            inhibitorFd_.reset();
+        }
+    } else {
+        ResumeNow();
+        TakeSleepInhibitor();
+    }
+}
+
+void Supervisor::OnSessionEnd() {
+    LogToday("The desktop session is ending -> closing application and saving datas");
+    LogToday("");
+    FormClose();
+    QCoreApplication::quit();
+}
+
+void Supervisor::InstallSignalHandlers() {
+    if (signalNotifier_) return;
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        LogToday("No signal pipe: SIGINT and SIGTERM end the program without saving");
+        return;
+    }
+    signalNotifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(signalNotifier_, &QSocketNotifier::activated, this, &Supervisor::OnSignal);
+    struct sigaction action {};
+    action.sa_handler = OnPosixSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &action, nullptr);
+}
+
+void Supervisor::OnSignal() {
+    char byte = 0;
+    int number = 0;
+    while (::read(signalPipe[0], &byte, 1) == 1) number = byte;
+    LogToday(fmt::format("Signal {} received -> closing application and saving datas", number));
+    if (options_.Headless) std::fprintf(stderr, "Signal %d: closing (history saved, station clock set)...\n", number);
+    FormClose();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,238 @@
+// The controller of the whole program, without any widget: start-up, the timed acquisition cycle,
+// the completion handlers of the station threads, the roof relay, the periodic save, suspend and
+// resume, and the closing sequence. A view (the main window, or nothing when headless) shows what
+// it reports through its signals and reads the state below; it never drives the station itself.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Classification.h"
+#include "DateTime.h"
+#include "Records.h"
+#include "ThreadCommunicate.h"
+
+class TMedianObject;
+class TComObjRs232;
+class TAutomationServer;
+class TSingleInstance;
+class TQtComBridge;
+class QSocketNotifier;
+
+struct TSupervisorOptions {
+    // No window: messages and status lines also go to standard error, questions are answered No.
+    bool Headless = true;
+    // A device that replaces the stored port for this run only (nothing is stored).
+    std::string PortDevice;
+    // The command line (for "/Sim=1"); the program's own name first.
+    std::vector<std::string> Arguments;
+    // Steps a test may leave out.
+    bool CheckSingleInstance = true;
+    bool StartAutomationServer = true;
+    bool WatchSuspend = true;
+};
+
+// The state panel of the station link ("Etat communication RS232").
+struct TStatusDisplay {
+    std::string Text; // at most 80 characters, longer ones shortened
+    bool IsError = false;
+    std::string Hint; // "Affiché à " + date and time
+};
+
+// Interval, time to the next reading and last reading of one rhythm ("???" until set).
+struct TReadingLabels {
+    std::string Interval = "???";
+    std::string Remaining = "???";
+    std::string LastReading = "???";
+};
+
+// The "Relais" group of the information tab.
+struct TRelayDisplay {
+    std::string WatchText = "???"; // surveillance on: "OUI" / "NON"
+    std::string SkyThresholdText = "???";
+    std::string RHThresholdText = "???";
+    std::string WindThresholdText = "???";
+    std::string LightText = "???";
+    std::string MagnitudeText = "???";
+    TStatePanel Panel;          // " Fermé" / " Ouvert" / "Pas disponible", colour and hint
+    std::string ButtonCaption;  // "Ouvrir relais", then the countdown "Ouvrir relai  [%1.1f m]"
+    std::string ButtonHint;
+    bool ButtonEnabled = false; // also the mark that the alarm was raised for this closing
+};
+
+// Memory download progress.
+struct TDownloadProgress {
+    bool Shown = false;
+    uint32_t Done = 0;
+    uint32_t Total = 0;
+    std::string Text; // "Récupère les donnée(s) EEPROM Halvex : 10/250"
+};
+
+class Supervisor : public QObject {
+    Q_OBJECT
+  public:
+    explicit Supervisor(TSupervisorOptions options = {}, QObject* parent = nullptr);
+    ~Supervisor() override;
+    Supervisor(const Supervisor&) = delete;
+    Supervisor& operator=(const Supervisor&) = delete;
+
+    // Program entry after the folders exist: moving older files is part of SetupFolders (called by
+    // main); here the single instance, automation server, settings, history, port and start-up list.
+    // False when another instance runs (the program ends with exit code 0).
+    bool Start();
+    // The closing sequence; safe to call twice (the second call does nothing).
+    void FormClose();
+    bool Closed() const { return closed_; }
+
+    // SIGINT, SIGTERM and SIGHUP close the program as the window's close button does, then quit the
+    // application. Call once, from the main thread, in the program (tests do not).
+    void InstallSignalHandlers();
+
+    // ---- Timer events (public so that a test can drive the cycle without waiting) ----
+    void TimerMainTimer();
+    void TimerLightTimer();
+    void TimerSAVDataPeriodicTimer();
+    bool CycleRunning() const { return TimerMain.isActive(); }
+    bool PeriodicSaveRunning() const { return TimerSAVDataPeriodic.isActive(); }
+
+    // ---- Suspend and resume (logind calls them; tests may too) ----
+    void SuspendNow();
+    void ResumeNow();
+
+    // ---- Roof relay ----
+    // Button "Ouvrir relais": re-arm and ask whether to watch again.
+    void ButtonDesarmRainClick() { RearmRelay(false); }
+    void RearmRelay(bool quiet);
+    bool RearmConditionsMet(const TcapteursInfos& reading) const;
+
+    // ---- What a view shows ----
+    const TStatusDisplay& Status() const { return status_; }
+    // Status bar: 0 the station version, 1 display range or memory count, 2 points / FTP / download.
+    const std::array<std::string, 3>& StatusBarPanels() const { return statusBar_; }
+    const TConditionsDisplay& Conditions() const { return conditions_; }
+    bool HasConditions() const { return hasConditions_; }
+    // Felt temperature text of the last reading ("Pas disponible" when not computed).
+    const std::string& WindChill() const { return windChillText_; }
+    // Compass point of the last gust (or "Pas de données").
+    const std::string& WindDirection() const { return windDirectionText_; }
+    const TRelayDisplay& RelayDisplay() const { return relay_; }
+    const TReadingLabels& WeatherLabels() const { return weatherLabels_; }
+    const TReadingLabels& LightLabels() const { return lightLabels_; }
+    const TDownloadProgress& DownloadProgress() const { return download_; }
+    // The window's caption: "Moniteur de nuages HALVEX -> Version v1.49 27/03/13".
+    const std::string& Caption() const { return caption_; }
+    // The good-conditions legend (hint of the sky graph).
+    const std::string& GoodConditionsLegendText() const { return legend_; }
+    const TMedianObject& MedianSky() const { return *medianSky_; }
+
+    // The view's Yes/No box; without one the answer is No.
+    void SetQuestionHandler(std::function<bool(const QString&)> handler) { question_ = std::move(handler); }
+
+    // ---- For tests ----
+    // The relay waiting time starts from this UTC clock (default NowUTC).
+    void SetUtcClockForTests(std::function<TDateTime()> clock) { utcClock_ = std::move(clock); }
+    int32_t PassRelay() const { return Pass_relay; }
+
+  signals:
+    void statusChanged();
+    void statusBarChanged(int panel);
+    // A classified weather reading: conditions, wind chill and direction changed.
+    void conditionsChanged();
+    void relayChanged();
+    // Every second, and when an interval changes.
+    void readingLabelsChanged();
+    void downloadProgressChanged();
+    // "Charge le fichier : ..." while the history loads; empty when done.
+    void historyLoadProgress(const QString& step);
+    // A message box with this text (also logged; headless: on standard error).
+    void messageBox(const QString& text);
+    // The graphs and the wind dial should be redrawn from DataStation.
+    void redrawRequested();
+    // A sound file (setting) was asked for, and the program of a relay closing was started.
+    void soundRequested(const QString& file);
+    void programStarted(const QString& commandLine);
+    // A later start of the program asked this one to show its window.
+    void showRequested();
+    // The start-up (or resume) list ended; ok = without error.
+    void startupFinished(bool ok);
+    // One weather reading has been processed completely.
+    void weatherReadingProcessed();
+    // The re-arm and its set-up list have ended.
+    void rearmFinished();
+    // The closing sequence has ended.
+    void closed();
+
+  private slots:
+    void onPrepareForSleep(bool start);
+
+  private:
+    friend class TQtComBridge;
+    // Thread messages, on the main thread.
+    void OnComError();
+    void OnComVersion();
+    void OnComEepromProgress(uint32_t done, uint32_t total);
+
+    void ReadSettings();
+    void LoadHistoryData();
+    void OpenPortAndStartList();
+    void StartList(std::vector<Tcommand> commands, void (Supervisor::*handler)(TThread_Communicate&),
+                   bool quiet = false);
+    void RunListAndWait(std::vector<Tcommand> commands);
+    void OnAfterStartUp_threadOver(TThread_Communicate& thread);
+    void AffData_threadOver(TThread_Communicate& thread);
+    void OnterminateRearm(TThread_Communicate& thread);
+    void AfterRearmSetup(TThread_Communicate& thread);
+    void ProcessReading(const TcapteursInfos& reading);
+    void UpdateRelayDisplay();
+    void ShowStatus(const std::string& text, bool isError);
+    void SetStatusBar(int panel, const std::string& text);
+    void ShowMessage(const std::string& text);
+    void PlaySound(const std::string& file);
+    void StopTimers();
+    void WaitForThreads(int maxMs);
+    void SaveHistoryNow();
+    void WatchLogindSuspend();
+    void TakeSleepInhibitor();
+    void OnPrepareForSleep(bool start);
+    void OnSessionEnd();
+    void OnSignal();
+
+    TSupervisorOptions options_;
+    QTimer TimerMain, TimerLight, TimerSAVDataPeriodic;
+    uint32_t TimerSec = 0, TimerSecLight = 0;
+    int16_t FUnderSampleDataFactor = 0;
+    TToggle_bool Toggle_GoodCond;
+    int32_t Pass_relay = 0;
+    bool PreviousStateRelayState = false;
+    TDateTime DateStartDeclenched = 0;
+    int32_t Langue_courante = 0;
+    std::unique_ptr<TMedianObject> medianSky_;
+    std::unique_ptr<TComObjRs232> ComObjRs232;
+    std::unique_ptr<TQtComBridge> bridge_;
+    TAutomationServer* automation_ = nullptr;
+    TSingleInstance* instance_ = nullptr;
+
+    TStatusDisplay status_;
+    std::array<std::string, 3> statusBar_;
+    TConditionsDisplay conditions_;
+    bool hasConditions_ = false;
+    std::string windChillText_, windDirectionText_;
+    TRelayDisplay relay_;
+    TReadingLabels weatherLabels_, lightLabels_;
+    TDownloadProgress download_;
+    std::string caption_, legend_;
+    std::function<bool(const QString&)> question_;
+    std::function<TDateTime()> utcClock_;
+    bool closed_ = false;
+    bool started_ = false;
+    std::optional<int> inhibitorFd_;
+    QSocketNotifier* signalNotifier_ = nullptr;
+};
