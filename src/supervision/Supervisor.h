@@ -133,6 +133,10 @@ class Supervisor : public QObject {
     const std::string& GoodConditionsLegendText() const { return legend_; }
     const TMedianObject& MedianSky() const { return *medianSky_; }
 
+    // Puts a text in the status panel of the station link (red when isError); a text longer than 80
+    // characters is shown as "...." and its first 70. Headless: also on standard error.
+    void ShowStatus(const std::string& text, bool isError);
+
     // The view's Yes/No box; without one the answer is No.
     void SetQuestionHandler(std::function<bool(const QString&)> handler) { question_ = std::move(handler); }
 
@@ -192,7 +196,6 @@ class Supervisor : public QObject {
     void AfterRearmSetup(TThread_Communicate& thread);
     void ProcessReading(const TcapteursInfos& reading);
     void UpdateRelayDisplay();
-    void ShowStatus(const std::string& text, bool isError);
     void SetStatusBar(int panel, const std::string& text);
     void ShowMessage(const std::string& text);
     void PlaySound(const std::string& file);

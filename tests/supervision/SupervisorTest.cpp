@@ -1,0 +1,389 @@
+// The controller end to end: the simulated station on a real pseudo-terminal, a Supervisor without
+// any widget, and the cycle driven by calling its timer events (no waiting for real periods).
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "ConditionFiles.h"
+#include "HalvexStation.h"
+#include "HistoryFile.h"
+#include "Protocol.h"
+#include "QtHooks.h"
+#include "StationTestSupport.h"
+#include "Supervisor.h"
+#include "WeatherModel.h"
+
+namespace {
+
+using namespace halvex::sim;
+using halvex::OrderRearm;
+using halvex::OrderSetDate;
+
+constexpr TDateTime BaseClock = 46365.5; // 09/12/2026 12:00:00
+
+// Runs the event loop until the condition holds; false when it never did.
+bool WaitUntil(const std::function<bool()>& condition, int maxMs = 15000) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!condition()) {
+        if (elapsed.elapsed() > maxMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+class SupervisorTest : public StationSandbox {
+  protected:
+    void SetUp() override {
+        StationSandbox::SetUp();
+        InstallQtHooks(true);
+        SetClockForTests([this] { return BaseClock + modelSeconds_ / 86400.0; });
+    }
+    void TearDown() override {
+        supervisor_.reset();
+        if (station_) station_->Stop();
+        SetClockForTests({});
+        StationSandbox::TearDown();
+    }
+
+    void StartStation(StationOptions options) {
+        options.Speed = 0;
+        options.StartClock = BaseClock;
+        station_ = std::make_unique<HalvexStation>(options);
+        station_->Start();
+    }
+
+    // Moves the station's model time and the PC's clock together.
+    void Advance(double seconds) {
+        modelSeconds_ += seconds;
+        station_->AdvanceTime(seconds);
+    }
+
+    void CreateSupervisor(const std::string& port) {
+        TSupervisorOptions options;
+        options.Headless = true;
+        options.PortDevice = port;
+        options.Arguments = {"orvanel", "--headless"};
+        options.CheckSingleInstance = false;
+        options.StartAutomationServer = false;
+        options.WatchSuspend = false;
+        supervisor_ = std::make_unique<Supervisor>(options);
+        QObject::connect(supervisor_.get(), &Supervisor::startupFinished,
+                         [this](bool ok) { startup_ = ok ? 1 : -1; });
+        QObject::connect(supervisor_.get(), &Supervisor::weatherReadingProcessed, [this] { ++readings_; });
+        QObject::connect(supervisor_.get(), &Supervisor::rearmFinished, [this] { ++rearms_; });
+        QObject::connect(supervisor_.get(), &Supervisor::soundRequested,
+                         [this](const QString& f) { sounds_.push_back(f.toStdString()); });
+        QObject::connect(supervisor_.get(), &Supervisor::programStarted, [this](const QString&) { ++programs_; });
+        QObject::connect(supervisor_.get(), &Supervisor::messageBox,
+                         [this](const QString& t) { messages_.push_back(t.toStdString()); });
+    }
+
+    void StartAndWait() {
+        ASSERT_TRUE(supervisor_->Start());
+        ASSERT_TRUE(WaitUntil([this] { return startup_ != 0; }));
+    }
+
+    // One weather reading: the timer ticks until the interval is reached, then the reading ends.
+    void WeatherReading() {
+        const int before = readings_;
+        for (uint32_t i = 0; i < SetupInfos.InterValQuickPoolSec; ++i) supervisor_->TimerMainTimer();
+        ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
+    }
+
+    void LightReading() {
+        const TDateTime before = LightPrevDate;
+        for (uint32_t i = 0; i < SetupInfos.InterValLightPoolSec; ++i) supervisor_->TimerLightTimer();
+        ASSERT_TRUE(WaitUntil([&] { return LightPrevDate != before && ComThreadCount == 0; }));
+    }
+
+    int CountOrders(uint8_t code) const {
+        int n = 0;
+        for (const auto& order : station_->ReceivedOrders())
+            if (!order.empty() && order[0] == code) ++n;
+        return n;
+    }
+
+    double modelSeconds_ = 0;
+    std::unique_ptr<HalvexStation> station_;
+    std::unique_ptr<Supervisor> supervisor_;
+    int startup_ = 0, readings_ = 0, rearms_ = 0, programs_ = 0;
+    std::vector<std::string> sounds_, messages_;
+};
+
+StationOptions WeatherScript() {
+    StationOptions options;
+    options.PrefillRecords = 40;
+    // Clear, dry, calm and dark, except two showers; the roof criteria stay the station's defaults.
+    options.Scenario = ParseScenario("sky=-25@0-1000,rh=50@0-1000,wind=5@0-1000,mag=19@0-1000,dry@0-1,rain@1-2,"
+                                     "dry@2-5,rain@5-7,dry@7-1000");
+    return options;
+}
+
+TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
+    StartStation(WeatherScript());
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+
+    // Start-up: version read, the station memory downloaded into the history, the clock set.
+    EXPECT_EQ(startup_, 1);
+    EXPECT_EQ(supervisor_->StatusBarPanels()[0], "Version -> 2.65");
+    EXPECT_EQ(supervisor_->StatusBarPanels()[2], "A récupéré 40 donnée(s) EEPROM Halvex");
+    EXPECT_EQ(DataStation.size(), 40u);
+    EXPECT_EQ(CountOrders(OrderSetDate), 1);
+    EXPECT_TRUE(supervisor_->CycleRunning());
+    EXPECT_TRUE(supervisor_->PeriodicSaveRunning());
+    EXPECT_EQ(supervisor_->WeatherLabels().Interval, "20 sec");
+    EXPECT_EQ(supervisor_->LightLabels().Interval, "1.0 min");
+    EXPECT_TRUE(LogHasLine("Startup complete..."));
+
+    // The one-line file in flavour II beside the data; alarm sound and program of the relay.
+    SetupInfos.FileCLoudSensorVersion = CloudSensorII_File;
+    SetupInfos.BoltWoodFileName = Root() + "recfile.txt";
+    SetupInfos.Sound_at_RelayClose = "Relay.wav";
+    const std::string programMark = Root() + "relay-program-ran";
+    SetupInfos.Soft_OnRelayClose = "/usr/bin/touch " + programMark;
+    SetupInfos.RoofCloserCriterias.DoReamAuto = true;
+    SetupInfos.RoofCloserCriterias.AfterMinutes = 2; // shortened waiting time
+    TDateTime utc = 46365.0;
+    supervisor_->SetUtcClockForTests([&utc] { return utc; });
+
+    // Under-sampling by 3: six readings store two records; the light reading between them.
+    supervisor_->TimerMainTimer();
+    EXPECT_EQ(supervisor_->WeatherLabels().Remaining, "19 sec");
+    for (int i = 1; i < 19; ++i) supervisor_->TimerMainTimer();
+    EXPECT_EQ(supervisor_->WeatherLabels().Remaining, "1 sec");
+    ASSERT_NO_FATAL_FAILURE(LightReading());
+    Advance(10);
+    ASSERT_NO_FATAL_FAILURE(LightReading());
+    const int before = readings_;
+    supervisor_->TimerMainTimer();
+    ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
+    for (int i = 0; i < 5; ++i) {
+        Advance(5);
+        ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    }
+    EXPECT_EQ(DataStation.size(), 42u);
+    EXPECT_EQ(supervisor_->Status().Text, "Ok");
+    EXPECT_FALSE(supervisor_->Status().IsError);
+    EXPECT_EQ(supervisor_->StatusBarPanels()[2], "42 données totales");
+    EXPECT_EQ(supervisor_->RelayDisplay().Panel.Text, " Ouvert");
+    EXPECT_EQ(supervisor_->Conditions().Sky.Code, CloudClear); // the median is ready after five
+    EXPECT_TRUE(supervisor_->Conditions().LightValid);
+
+    // Both condition files, column for column.
+    const std::vector<std::string> infoLines = {
+        "Fileversion          = 1.01",
+        "DateYear             = 2026",
+        "DateMonth            = 12",
+        "DateDay              = 9",
+        "DateHour             = 12",
+        "DateMin              = 0",
+        "DateSec              = 35",
+        "TempExt (°C)         = 16.63",
+        "Humidity (%RH)       = 50.0",
+        "DewPoint (°C)        = 6.09",
+        "TempRainSensor (°C)  = 16.63",
+        "TempSkyIR   (°C)     = -8.37",
+        "TempDetectorIR (°C)  = 17.13",
+        "RainFall             = No",
+        "WindSpeedGust (km/h) = 5.0",
+        "WinDirection (°)     = 270",
+        "PowerDry (%)         = 0",
+        "PowerIn (V)          = 12.46",
+        "LighLevel (Log a.u)  = -2.824",
+        "LighLevel (Mag/sec²) = 19.46",
+    };
+    std::string info;
+    for (const auto& l : infoLines) info += l + "\r\n";
+    EXPECT_EQ(ReadWholeFile(PathDatas + "infodata.txt"), info);
+    EXPECT_EQ(ReadWholeFile(Root() + "recfile.txt"),
+              "2026-12-09 12:00:35.00 C K -25.0  16.6  17.1    5.0    50  6.1    00  0 0 00000 046365.50041 1 2 1 1  "
+              "19.5   270\r\n");
+    SetupInfos.FileCLoudSensorVersion = CloudSensorI_File;
+    Advance(5);
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_EQ(ReadWholeFile(Root() + "recfile.txt"),
+              "2026-12-09 12:00:40 C  -25.0   16.6  17.1 00 0 00000 46365.50046  1\r\n");
+
+    // The shower closes the relay: the alarm is raised once for this closing.
+    Advance(60 - 35);
+    ASSERT_TRUE(station_->RelayClosed());
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_EQ(supervisor_->RelayDisplay().Panel.Text, " Fermé");
+    EXPECT_TRUE(supervisor_->RelayDisplay().ButtonEnabled);
+    EXPECT_EQ(std::count(sounds_.begin(), sounds_.end(), "Relay.wav"), 1);
+    EXPECT_EQ(programs_, 1);
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(programMark); }));
+    EXPECT_EQ(CountLogLines("Alarme : activation du relai d'urgence !"), 1);
+    EXPECT_EQ(CountLogLines("Relay closed condition met"), 1);
+    EXPECT_EQ(AutomationValues.RoofCloseRequested, true);
+
+    // Within the waiting time the button counts down.
+    utc += 0.5 / 1440;
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_EQ(supervisor_->RelayDisplay().ButtonCaption, "Ouvrir relai  [1.5 m]");
+
+    // After it, with the shower over and every criterion met again: re-armed quietly.
+    Advance(60);
+    utc += 2.0 / 1440;
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    ASSERT_TRUE(WaitUntil([&] { return rearms_ == 1; }));
+    EXPECT_TRUE(LogHasLine("Rearm condition met -> OK"));
+    EXPECT_FALSE(station_->RelayClosed());
+    EXPECT_TRUE(SetupInfos.RoofCloserCriterias.DoWatch.DefaultValue);
+    EXPECT_EQ(supervisor_->RelayDisplay().Panel.Text, " Ouvert");
+    EXPECT_EQ(supervisor_->RelayDisplay().Panel.Hint.rfind("Réarmé à : ", 0), 0u);
+    EXPECT_EQ(CountOrders(OrderRearm), 1);
+
+    // The second shower: closed again, and when the waiting time ends in the rain a new full wait starts.
+    Advance(5 * 60 - modelSeconds_ + 10);
+    ASSERT_TRUE(station_->RelayClosed());
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_EQ(CountLogLines("Alarme : activation du relai d'urgence !"), 2);
+    utc += 2.5 / 1440;
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_EQ(CountLogLines("Relay closed condition met"), 3);
+    EXPECT_EQ(CountOrders(OrderRearm), 1);
+    utc += 0.5 / 1440;
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_EQ(supervisor_->RelayDisplay().ButtonCaption, "Ouvrir relai  [1.5 m]");
+
+    // Closing: the station clock set once more, the history saved.
+    const int setDates = CountOrders(OrderSetDate);
+    const size_t records = DataStation.size();
+    supervisor_->FormClose();
+    EXPECT_EQ(CountOrders(OrderSetDate), setDates + 1);
+    EXPECT_TRUE(DataStation.empty());
+    TTDataStation saved;
+    LoadHistory(PathDatas, 2, saved);
+    EXPECT_EQ(saved.size(), records);
+    EXPECT_TRUE(LogHasLine("Data saved"));
+}
+
+TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling) {
+    StationOptions options;
+    options.Faults.Silent = true;
+    StartStation(options);
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    EXPECT_EQ(startup_, -1);
+    EXPECT_FALSE(supervisor_->CycleRunning());
+    EXPECT_TRUE(supervisor_->Status().IsError);
+    // The reason names the port (the text may be shortened at its end).
+    EXPECT_NE(supervisor_->Status().Text.find("port " + station_->DevicePath()), std::string::npos)
+        << supervisor_->Status().Text;
+    bool logged = false;
+    for (const auto& l : LogTexts()) logged = logged || l.rfind("Startup failed ! -> ", 0) == 0;
+    EXPECT_TRUE(logged);
+    supervisor_->FormClose();
+    EXPECT_TRUE(LogHasLine("Data saved"));
+}
+
+TEST_F(SupervisorTest, APortThatCannotBeOpenedIsNamed) {
+    const std::string port = Root() + "no-such-tty";
+    CreateSupervisor(port);
+    ASSERT_TRUE(supervisor_->Start());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find(port), std::string::npos) << messages_[0];
+    EXPECT_TRUE(supervisor_->Status().IsError);
+    EXPECT_FALSE(supervisor_->CycleRunning());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(startup_, 0); // no start-up list was started
+}
+
+TEST_F(SupervisorTest, StatusTextsAreShortenedAbove80Characters) {
+    CreateSupervisor(Root() + "unused");
+    const std::string eighty(80, 'a');
+    const std::string eightyOne = "é" + std::string(80, 'b'); // characters, not bytes
+    supervisor_->ShowStatus(eighty, false);
+    EXPECT_EQ(supervisor_->Status().Text, eighty);
+    EXPECT_FALSE(supervisor_->Status().IsError);
+    supervisor_->ShowStatus(eightyOne, true);
+    EXPECT_EQ(supervisor_->Status().Text, "....é" + std::string(69, 'b'));
+    EXPECT_TRUE(supervisor_->Status().IsError);
+    EXPECT_EQ(supervisor_->Status().Hint.rfind("Affiché à ", 0), 0u);
+}
+
+// The automatic re-arm compares with the criteria as the station reported them; all strict.
+TEST_F(SupervisorTest, RearmConditionsFollowTheStationCriteria) {
+    CreateSupervisor(Root() + "unused");
+    auto& c = SetupInfos.RoofCloserCriterias;
+    const auto report = [&] {
+        c.TempSky = {-10, 0, true};
+        c.RH = {90, 0, true};
+        c.Wind = {50, 0, true};
+        c.Light = {false, false, true};
+        c.ValueMag = {18, 0, true};
+    };
+    TcapteursInfos good{};
+    good.DeltaTempDeg = -20;
+    good.Humidity = 60;
+    good.WindSpeedMax_ms = 10 / 3.6f;
+    good.ValidWindGUST = 1;
+    good.Lumex = 0;
+    struct Case {
+        const char* name;
+        std::function<void(TcapteursInfos&)> reading;
+        std::function<void()> criteria;
+        bool met;
+    };
+    const std::vector<Case> cases = {
+        {"all below", [](TcapteursInfos&) {}, [] {}, true},
+        {"rain", [](TcapteursInfos& r) { r.RainStatus = 1; }, [] {}, false},
+        {"sky at threshold", [](TcapteursInfos& r) { r.DeltaTempDeg = -10; }, [] {}, false},
+        {"humidity at threshold", [](TcapteursInfos& r) { r.Humidity = 90; }, [] {}, false},
+        {"wind at threshold", [](TcapteursInfos& r) { r.WindSpeedMax_ms = 50 / 3.6f; }, [] {}, false},
+        {"no gust: stored -1 m/s", [](TcapteursInfos& r) { r.ValidWindGUST = 0; r.WindSpeedMax_ms = -1; }, [] {}, true},
+        {"sky not reported", [](TcapteursInfos&) {}, [&] { c.TempSky.Valid = false; }, false},
+        {"wind not reported", [](TcapteursInfos&) {}, [&] { c.Wind.Valid = false; }, false},
+        {"light watched, sky too bright", [](TcapteursInfos&) {}, [&] { c.Light.Value = true; }, false},
+        {"light watched, magnitude unreported", [](TcapteursInfos&) {},
+         [&] { c.Light.Value = true; c.ValueMag.Valid = false; }, true},
+    };
+    for (const auto& k : cases) {
+        report();
+        k.criteria();
+        TcapteursInfos r = good;
+        k.reading(r);
+        EXPECT_EQ(supervisor_->RearmConditionsMet(r), k.met) << k.name;
+    }
+}
+
+// A real orvanel process: SIGTERM closes it as the window would, history saved and clock set.
+TEST_F(SupervisorTest, SigtermClosesTheHeadlessProgramCleanly) {
+    const QString program = QCoreApplication::applicationDirPath() + "/orvanel";
+    ASSERT_TRUE(std::filesystem::exists(program.toStdString())) << "build the orvanel target";
+    StationOptions options;
+    options.PrefillRecords = 25;
+    StartStation(options);
+    SetClockForTests({});
+    QProcess orvanel;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString("unix:path=" + Root() + "no-bus"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    orvanel.setProcessEnvironment(env);
+    orvanel.start(program, {"--headless", "--port", QString::fromStdString(station_->DevicePath())});
+    ASSERT_TRUE(orvanel.waitForStarted(10000));
+    ASSERT_TRUE(WaitUntil([] { return LogHasLine("Startup complete..."); }, 20000))
+        << orvanel.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(orvanel.processId()), SIGTERM);
+    ASSERT_TRUE(orvanel.waitForFinished(20000));
+    EXPECT_EQ(orvanel.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(orvanel.exitCode(), 0);
+    EXPECT_EQ(CountOrders(OrderSetDate), 2); // start-up and closing
+    EXPECT_TRUE(LogHasLine("Thread set date complete"));
+    EXPECT_TRUE(LogHasLine("Data saved"));
+    TTDataStation saved;
+    LoadHistory(PathDatas, 2, saved);
+    EXPECT_EQ(saved.size(), 25u);
+}
+
+} // namespace
