@@ -36,8 +36,19 @@ test: build
 bench: build
 	$(BUILD_DIR)/orvanel-bench
 
+# The simulated station on a pseudo-terminal (link $(BUILD_DIR)/halvex.tty) and the program connected
+# to it, headless. The station's day lasts 20 minutes and a script brings a shower, wind and
+# cloud within the first ten, so states change while you watch. Ctrl-C closes the program first
+# (history saved, station clock set), then the station.
+SIM_ARGS ?= --day-length 20 --records 300 \
+            --scenario "rain@2-3,wind=30@4-6,sky=-3@6-9,rh=95@8-10"
 run: build
-	$(BUILD_DIR)/orvanel
+	@rm -f $(BUILD_DIR)/halvex.tty
+	@trap 'true' INT TERM; \
+	setsid $(BUILD_DIR)/halvex-sim --link $(BUILD_DIR)/halvex.tty $(SIM_ARGS) & sim=$$!; \
+	for i in 1 2 3 4 5 6 7 8 9 10; do [ -e $(BUILD_DIR)/halvex.tty ] && break; sleep 0.2; done; \
+	$(BUILD_DIR)/orvanel --headless --port $(BUILD_DIR)/halvex.tty; code=$$?; \
+	kill -INT $$sim 2>/dev/null; wait $$sim; exit $$code
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
