@@ -268,6 +268,37 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
     EXPECT_TRUE(LogHasLine("Data saved"));
 }
 
+// Suspend saves the history and sets the station clock; resume downloads the memory again, and
+// only then does polling restart.
+TEST_F(SupervisorTest, SuspendAndResumeDownloadTheMemoryBeforePollingRestarts) {
+    StationOptions options;
+    options.PrefillRecords = 12;
+    options.IdleSeconds = 60;
+    StartStation(options);
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    ASSERT_EQ(DataStation.size(), 12u);
+
+    supervisor_->SuspendNow();
+    EXPECT_FALSE(supervisor_->CycleRunning());
+    EXPECT_FALSE(supervisor_->PeriodicSaveRunning());
+    EXPECT_EQ(CountOrders(OrderSetDate), 2);
+    TTDataStation saved;
+    LoadHistory(PathDatas, 2, saved);
+    EXPECT_EQ(saved.size(), 12u);
+    EXPECT_EQ(DataStation.size(), 12u); // the history stays in memory
+
+    Advance(10 * 60); // the station records while nobody polls
+    startup_ = 0;
+    supervisor_->ResumeNow();
+    EXPECT_FALSE(supervisor_->CycleRunning());
+    ASSERT_TRUE(WaitUntil([this] { return startup_ != 0; }));
+    EXPECT_EQ(startup_, 1);
+    EXPECT_GT(DataStation.size(), 12u);
+    EXPECT_EQ(CountOrders(OrderSetDate), 3);
+    EXPECT_TRUE(supervisor_->CycleRunning());
+}
+
 TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling) {
     StationOptions options;
     options.Faults.Silent = true;
