@@ -396,6 +396,10 @@ TEST_F(SupervisorTest, SigtermClosesTheHeadlessProgramCleanly) {
     options.PrefillRecords = 25;
     StartStation(options);
     SetClockForTests({});
+    // Qt ignores a runtime folder others may read, and would fall back to one shared with any other
+    // program started by a test at the same time (the single-instance check would then refuse).
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
     QProcess orvanel;
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString("unix:path=" + Root() + "no-bus"));
