@@ -351,6 +351,7 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     emit conditionsChanged();
 
     UpdateRelayDisplay();
+    PrintStatesWhenChanged();
     for (const auto& sound : outcome.SoundsToPlay) PlaySound(sound);
 
     if (--FUnderSampleDataFactor <= 0) {
@@ -363,6 +364,18 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     emit redrawRequested();
     ShowStatus("Ok", false);
     SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(DataStation.size())));
+}
+
+// Without a window the operator follows the states on standard error, one line when one changes.
+void Supervisor::PrintStatesWhenChanged() {
+    if (!options_.Headless) return;
+    const auto& d = conditions_;
+    const std::string states = fmt::format("{}: {} | {}: {} | {}: {} | {}: {} | {}: {} | {}: {}", T("Ciel"), d.Sky.Text,
+                                           T("Air"), d.Humidity.Text, T("Pluie"), d.Rain.Text, T("Vent"), d.Wind.Text,
+                                           T("Fond de ciel"), d.SkyBackground.Text, T("Relais"), relay_.Panel.Text);
+    if (states == lastPrintedStates_) return;
+    lastPrintedStates_ = states;
+    std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());
 }
 
 // ---- Thread messages ----------------------------------------------------------------------------

@@ -196,6 +196,7 @@ class Supervisor : public QObject {
     void AfterRearmSetup(TThread_Communicate& thread);
     void ProcessReading(const TcapteursInfos& reading);
     void UpdateRelayDisplay();
+    void PrintStatesWhenChanged();
     void SetStatusBar(int panel, const std::string& text);
     void ShowMessage(const std::string& text);
     void PlaySound(const std::string& file);
@@ -232,6 +233,7 @@ class Supervisor : public QObject {
     TReadingLabels weatherLabels_, lightLabels_;
     TDownloadProgress download_;
     std::string caption_, legend_;
+    std::string lastPrintedStates_;
     std::function<bool(const QString&)> question_;
     std::function<TDateTime()> utcClock_;
     bool closed_ = false;
