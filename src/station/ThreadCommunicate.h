@@ -92,7 +92,7 @@ class TThread_Communicate {
   public:
     // Created suspended: the creator sets OnTerminate (and Quiet) and then calls Start.
     // A thread created with freeOnTerminate deletes itself after its completion handler has run;
-    // otherwise its creator calls WaitFor and deletes it.
+    // otherwise its creator calls WaitFor and deletes it, after its queued completion (if any) has run.
     TThread_Communicate(std::vector<Tcommand> commands, TComListener* listener, TComObjRs232* comObj,
                         bool freeOnTerminate, TCompletionDispatcher* dispatcher = nullptr);
     ~TThread_Communicate();
