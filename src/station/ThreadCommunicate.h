@@ -81,9 +81,12 @@ struct TComPauses {
 void SetComPausesForTests(const TComPauses& pauses);
 TComPauses ComPauses();
 
-// Writes "infodata.txt" after each weather reading; the default writes PathDatas + "infodata.txt".
+// Writes "infodata.txt" after each weather reading. The publishing layer installs the writer;
+// without one nothing is written.
 using TInfoDataWriter = std::function<void(const TcapteursInfos&)>;
 void SetInfoDataWriter(TInfoDataWriter writer);
+// Calls the installed writer (on the communication thread).
+void WriteInfoData(const TcapteursInfos& record);
 
 // True when the command line holds "/Sim=1" (any letter case); sets SimulationMode accordingly.
 bool ApplySimulationArgument(const std::vector<std::string>& arguments);
