@@ -1,0 +1,31 @@
+#include "StatePanel.h"
+
+#include <QFont>
+#include <QPalette>
+
+TStatePanelLabel::TStatePanelLabel(QWidget* parent) : QLabel(parent) {
+    setAlignment(Qt::AlignCenter);
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setAutoFillBackground(true);
+    setMinimumHeight(40);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    QFont f = font();
+    f.setPointSizeF(f.pointSizeF() * 1.6);
+    f.setBold(true);
+    setFont(f);
+}
+
+void TStatePanelLabel::SetPanel(const TStatePanel& panel) {
+    // The texts carry a leading blank in places (" Fermé"); centred, it only shifts the text.
+    setText(QString::fromStdString(panel.Text));
+    setToolTip(QString::fromStdString(panel.Hint));
+    colour_ = panel.Colour;
+    QPalette p = QPalette();
+    if (colour_) {
+        p.setColor(QPalette::Window, QColor(colour_->R, colour_->G, colour_->B));
+        // Every state colour is light: black text stays readable on all of them.
+        p.setColor(QPalette::WindowText, Qt::black);
+    }
+    setPalette(p);
+    repaint();
+}
