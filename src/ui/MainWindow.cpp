@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -59,7 +60,7 @@ QLabel* CaptionLabel(const QString& text) {
 }
 
 // A value: large enough to read from a distance, selectable for copying into a log book.
-QLabel* ValueLabel(const char* name, double scale = 1.25) {
+QLabel* ValueLabel(const char* name, double scale = 1.35) {
     auto* label = new QLabel(QString::fromLatin1(UnknownText));
     label->setObjectName(name);
     QFont f = label->font();
@@ -252,6 +253,8 @@ void MainWindow::BuildPages(bool debugMode) {
     pages_ = new QTabWidget(this);
     pages_->setObjectName("PageControl");
     pages_->setDocumentMode(true);
+    // Tighter tabs: the ten captions fit the first window width without scroll arrows.
+    pages_->tabBar()->setStyleSheet("QTabBar::tab { padding: 5px 6px; }");
     // Until the graphs, the table and the statistics exist, their tabs say so and stay disabled.
     auto placeholder = [this](const char* name, const QString& caption) {
         auto* page = new QLabel(tr("Cet onglet n'est pas encore disponible."));
@@ -293,8 +296,9 @@ QWidget* MainWindow::BuildInformationTab() {
     grid->addWidget(BuildTimersGroup(), 2, 0, 1, 2);
     grid->setColumnStretch(0, 5);
     grid->setColumnStretch(1, 6);
-    grid->setRowStretch(0, 3);
-    grid->setRowStretch(1, 2);
+    // Extra height goes to the states; the relay group keeps its natural height.
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 0);
     return page;
 }
 
@@ -338,7 +342,8 @@ QWidget* MainWindow::BuildValuesGroup() {
     rs232Stat_->setWordWrap(true);
     grid->addWidget(rs232Stat_, row++, 1);
     grid->setColumnStretch(1, 1);
-    grid->setRowStretch(row, 1);
+    // Rows share the height evenly: no empty band at the bottom of a tall window.
+    for (int r = 0; r < row; ++r) grid->setRowStretch(r, 1);
     return box;
 }
 
@@ -409,9 +414,13 @@ QWidget* MainWindow::BuildRelayGroup() {
     rearmButton_->setObjectName("ButtonDesarmRain");
     rearmButton_->setToolTip(tr("Ouvre le relais de fermeture d'urgence d'Abri/Dôme..."));
     rearmButton_->setMinimumHeight(40);
+    QFont buttonFont = rearmButton_->font();
+    buttonFont.setBold(true);
+    rearmButton_->setFont(buttonFont);
     connect(rearmButton_, &QPushButton::clicked, this, &MainWindow::rearmClicked);
     roofRow->addWidget(rearmButton_);
-    outer->addLayout(roofRow, 1);
+    outer->addLayout(roofRow);
+    outer->addStretch(1);
     ShowRelay(InitialRelayDisplay());
     return box;
 }

@@ -85,6 +85,8 @@ void ReportCriteria() {
 
 void Shoot(const TScene& scene, const QString& folder) {
     SetClockForTests([now = scene.now] { return now; });
+    // After rain the station dries its rain sensor.
+    SetupInfos.SetupInfos_HW.RainCleanEnabled = {scene.reading.RainStatus != 0, false, true};
     MainWindow window;
     TMedianObject medianSky(MedianSkySamples);
     TConditionsDisplay display;

@@ -8,6 +8,8 @@ TStatePanelLabel::TStatePanelLabel(QWidget* parent) : QLabel(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);
     setMinimumHeight(40);
+    // Taller panels do not read better; on a large screen they stay bands, not blocks.
+    setMaximumHeight(80);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     QFont f = font();
     f.setPointSizeF(f.pointSizeF() * 1.6);
