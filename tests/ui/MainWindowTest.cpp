@@ -79,11 +79,12 @@ class MainWindowTest : public SandboxTest {
         return widget;
     }
 
-    // The colour actually painted inside the panel's frame.
-    static QColor PaintedColour(QWidget* panel) {
+    // The colour actually painted inside the panel's frame, as the whole window shows it.
+    QColor PaintedColour(QWidget* panel) {
         QApplication::processEvents();
-        const QImage image = panel->grab().toImage();
-        return image.pixelColor(4, 4);
+        const QImage image = window_->grab().toImage();
+        const QPoint inside = panel->mapTo(window_.get(), QPoint(4, 4));
+        return image.pixelColor(inside * image.devicePixelRatio());
     }
 
     std::unique_ptr<MainWindow> window_;
