@@ -32,7 +32,9 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // A cloud on a night-blue disc: the window's and the tray's icon.
 QIcon CloudIcon() {
@@ -118,9 +120,9 @@ void MainWindow::BuildMenus() {
     QMenu* graphs = menuBar()->addMenu(tr("Graphiques"));
     later(graphs->addAction(tr("Copier image")));
     QMenu* lastRange = graphs->addMenu(tr("Montrer dernier(es)"));
-    for (const char* range : {QT_TR_NOOP("heure"), QT_TR_NOOP("6 heures"), QT_TR_NOOP("24 heures"),
-                              QT_TR_NOOP("3 jours"), QT_TR_NOOP("semaine"), QT_TR_NOOP("mois"),
-                              QT_TR_NOOP("année"), QT_TR_NOOP("2 ans")})
+    for (const char* range :
+         {QT_TR_NOOP("heure"), QT_TR_NOOP("6 heures"), QT_TR_NOOP("24 heures"), QT_TR_NOOP("3 jours"),
+          QT_TR_NOOP("semaine"), QT_TR_NOOP("mois"), QT_TR_NOOP("année"), QT_TR_NOOP("2 ans")})
         later(lastRange->addAction(tr(range)));
 
     QMenu* options = menuBar()->addMenu(tr("Options"));
@@ -160,6 +162,10 @@ void MainWindow::RestoreFromTray() {
     if (isMinimized()) showNormal();
     raise();
     activateWindow();
+}
+
+void MainWindow::FollowSingleInstance(TSingleInstance& instance) {
+    connect(&instance, &TSingleInstance::showRequested, this, &MainWindow::RestoreFromTray);
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -343,7 +349,8 @@ QWidget* MainWindow::BuildValuesGroup() {
     grid->addWidget(rs232Stat_, row++, 1);
     grid->setColumnStretch(1, 1);
     // Rows share the height evenly: no empty band at the bottom of a tall window.
-    for (int r = 0; r < row; ++r) grid->setRowStretch(r, 1);
+    for (int r = 0; r < row; ++r)
+        grid->setRowStretch(r, 1);
     return box;
 }
 

@@ -3,10 +3,10 @@
 // user asks for (close, re-arm). It owns no station, timer or history logic.
 #pragma once
 
+#include <memory>
 #include <QMainWindow>
 #include <QMetaType>
 #include <QString>
-#include <memory>
 
 #include "Classification.h"
 #include "ViewData.h"
@@ -17,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
 class QTabWidget;
+class TSingleInstance;
 class TStatePanelLabel;
 class TStatusLoadDatas;
 
@@ -35,6 +36,9 @@ class MainWindow : public QMainWindow {
     QString StatusBarText(int panel) const;
     // The memory-download progress window while it is shown, else null.
     TStatusLoadDatas* DownloadWindow() const { return downloadWindow_.get(); }
+
+    // A second start of the program raises this window.
+    void FollowSingleInstance(TSingleInstance& instance);
 
     // Yes/No box asking whether the surveillance is switched on again after a manual re-arm.
     bool AskReactivateSurveillance();
@@ -102,8 +106,8 @@ class MainWindow : public QMainWindow {
     TStatePanelLabel *skyState_ = nullptr, *humidityState_ = nullptr, *rainState_ = nullptr,
                      *windState_ = nullptr, *skyBgdState_ = nullptr, *roofState_ = nullptr;
     // Relay group
-    QLabel *watching_ = nullptr, *skyThreshold_ = nullptr, *rhThreshold_ = nullptr,
-           *windThreshold_ = nullptr, *lightWatched_ = nullptr, *magThreshold_ = nullptr;
+    QLabel *watching_ = nullptr, *skyThreshold_ = nullptr, *rhThreshold_ = nullptr, *windThreshold_ = nullptr,
+           *lightWatched_ = nullptr, *magThreshold_ = nullptr;
     QPushButton* rearmButton_ = nullptr;
     // Timers
     QLabel *interval_ = nullptr, *remaining_ = nullptr, *lastReading_ = nullptr;

@@ -1,12 +1,12 @@
 // orvanel-screenshots: pictures of the main window fed with crafted readings, made on Qt's offscreen
 // platform, to judge the layout without a desktop. Usage: orvanel-screenshots [folder]
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QStatusBar>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "Classification.h"
@@ -91,7 +91,8 @@ void Shoot(const TScene& scene, const QString& folder) {
     TMedianObject medianSky(MedianSkySamples);
     TConditionsDisplay display;
     // Five readings fill the sky median, as after the first two minutes of a night.
-    for (int i = 0; i < MedianSkySamples; ++i) display = ClassifyConditions(scene.reading, SetupInfos, medianSky);
+    for (int i = 0; i < MedianSkySamples; ++i)
+        display = ClassifyConditions(scene.reading, SetupInfos, medianSky);
     double chill = 0;
     const bool chillComputed = WindChillOf(scene.reading.ValidWindGUST != 0, scene.reading.ValueTempDeg,
                                            scene.reading.WindSpeedMax_ms, chill);
@@ -116,8 +117,10 @@ void Shoot(const TScene& scene, const QString& folder) {
     window.show();
     QApplication::processEvents();
     const QString path = folder + "/" + scene.file;
-    if (!window.grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    else std::printf("%s\n", qPrintable(path));
+    if (!window.grab().save(path))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
     // Resized: the layout must stay tidy larger and at a smaller laptop size.
     window.resize(1280, 800);
     QApplication::processEvents();
@@ -140,6 +143,7 @@ int main(int argc, char** argv) {
     const TDateTime night = EncodeDateTime(2026, 12, 9, 23, 41, 12);
     const TDateTime evening = EncodeDateTime(2026, 6, 14, 21, 52, 40);
     Shoot({"clear-dark-night.png", ClearDarkNight(night), true, false, night + 7.0 / 86400}, folder);
-    Shoot({"rainy-evening-relay-closed.png", RainyEvening(evening), true, true, evening + 7.0 / 86400}, folder);
+    Shoot({"rainy-evening-relay-closed.png", RainyEvening(evening), true, true, evening + 7.0 / 86400},
+          folder);
     return 0;
 }

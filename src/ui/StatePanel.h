@@ -2,8 +2,8 @@
 // from across the room. No colour means the normal face colour (state unknown).
 #pragma once
 
-#include <QLabel>
 #include <optional>
+#include <QLabel>
 
 #include "Classification.h"
 

@@ -24,6 +24,6 @@ class TStatusLoadDatas : public QWidget {
     static void LoadHistoryShown(const std::string& folder, int monthsToLoad, TTDataStation& data);
 
   private:
-    QLabel* label_ = nullptr;    // Label_s
+    QLabel* label_ = nullptr;      // Label_s
     QProgressBar* busy_ = nullptr; // Animate
 };

@@ -97,6 +97,18 @@ bool DownloadFinished(int recordsRead, int recordsToRead) {
     return recordsToRead >= 0 && recordsRead == recordsToRead;
 }
 
+std::string DisplayRangeText(double rangeDays) {
+    return fmt::sprintf(Tr(kContext, "Affichage des données des %1.0f dernier(s) jour(s)"), rangeDays);
+}
+
+std::string StoredPointsText(size_t records, std::optional<bool> ftpRunning, double ftpSeconds) {
+    std::string text = fmt::sprintf(Tr(kContext, "%d données totales"), records);
+    if (!ftpRunning) return text;
+    text += *ftpRunning ? Tr(kContext, "   Transfert FTP en cours (")
+                        : Tr(kContext, "   Transfert FTP en attente (");
+    return text + DurationText(ftpSeconds) + ")";
+}
+
 std::string MainWindowCaption() {
     return Tr(kContext, "Moniteur de nuages HALVEX") + " -> Version " + Tr(kContext, "v1.49 27/03/13");
 }

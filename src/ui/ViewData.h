@@ -3,6 +3,7 @@
 // can fill them without knowing the widgets.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -15,11 +16,11 @@ inline constexpr const char* UnknownText = "???";
 // The "Relais" group of the information tab.
 struct TRelayDisplay {
     // Criteria in force, as the station reported them; "???" for a criterion it has not reported.
-    std::string Watching = UnknownText;   // surveillance on: "OUI" / "NON"
-    std::string SkyThreshold = UnknownText;   // "-15 °C"
-    std::string HumidityThreshold = UnknownText; // "90 %"
-    std::string WindThreshold = UnknownText;  // "30 km/h"
-    std::string LightWatched = UnknownText;   // "OUI" / "NON"
+    std::string Watching = UnknownText;           // surveillance on: "OUI" / "NON"
+    std::string SkyThreshold = UnknownText;       // "-15 °C"
+    std::string HumidityThreshold = UnknownText;  // "90 %"
+    std::string WindThreshold = UnknownText;      // "30 km/h"
+    std::string LightWatched = UnknownText;       // "OUI" / "NON"
     std::string MagnitudeThreshold = UnknownText; // "10.5"
 
     // State panel of the roof: "Pas disponible" (neutral), " Fermé" (red) or " Ouvert" (green).
@@ -64,6 +65,13 @@ std::string DownloadProgressText(int recordsRead, int recordsToRead);
 std::string DownloadDoneText(int recordsRead);
 // True when the progress report means the download is over.
 bool DownloadFinished(int recordsRead, int recordsToRead);
+
+// Status bar panel 1 at each weather reading: the span of the graphs.
+std::string DisplayRangeText(double rangeDays);
+// Status bar panel 2 after a reading: the records in memory and, when FTP publishing is on, whether an
+// upload runs (ftpRunning) and since how many seconds it runs or waits.
+std::string StoredPointsText(size_t records, std::optional<bool> ftpRunning = std::nullopt,
+                             double ftpSeconds = 0);
 
 // The window's caption: the program's name and version.
 std::string MainWindowCaption();

@@ -1,18 +1,20 @@
 // The main window fed the way the controller feeds it: classified readings, relay displays, status
 // texts and download progress; what an observer sees is read back from the real widgets.
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
 #include <QAction>
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
-#include <cmath>
-#include <functional>
-#include <gtest/gtest.h>
-#include <optional>
+#include <QTimer>
 #include <string>
 
 #include "Classification.h"
@@ -20,10 +22,12 @@
 #include "HistoryFile.h"
 #include "MainWindow.h"
 #include "MedianObject.h"
+#include "PlatformServices.h"
 #include "Records.h"
 #include "StatePanel.h"
 #include "StatusLoadDatas.h"
 #include "TestSupport.h"
+#include "UserPrompts.h"
 #include "UserText.h"
 #include "Utilities.h"
 #include "ViewData.h"
@@ -50,7 +54,9 @@ TcapteursInfos BaseReading() {
     return r;
 }
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 class MainWindowTest : public SandboxTest {
   protected:
@@ -69,7 +75,8 @@ class MainWindowTest : public SandboxTest {
     void ShowReading(const TcapteursInfos& reading) {
         TMedianObject median(MedianSkySamples);
         TConditionsDisplay display;
-        for (int i = 0; i < MedianSkySamples; ++i) display = ClassifyConditions(reading, SetupInfos, median);
+        for (int i = 0; i < MedianSkySamples; ++i)
+            display = ClassifyConditions(reading, SetupInfos, median);
         window_->ShowConditions(display, "Pas disponible");
     }
 
@@ -114,13 +121,16 @@ TEST_P(StatePanelCases, ShowTextAndColour) {
     EXPECT_EQ(PaintedColour(panel), expected);
 }
 
-const auto kmh = [](double v) { return [v](TcapteursInfos& r) { r.WindSpeedMax_ms = static_cast<float>(v / 3.6); }; };
+const auto kmh = [](double v) {
+    return [v](TcapteursInfos& r) { r.WindSpeedMax_ms = static_cast<float>(v / 3.6); };
+};
 const auto magnitude = [](double m) { return [m](TcapteursInfos& r) { r.Lumex = LumexFor(m); }; };
 
 INSTANTIATE_TEST_SUITE_P(
     Readings, StatePanelCases,
     ::testing::Values(
-        PanelCase{"Clear", "Panel_WeatherSF", [](TcapteursInfos& r) { r.DeltaTempDeg = -25; }, "DEGAGE", ColorGreen},
+        PanelCase{"Clear", "Panel_WeatherSF", [](TcapteursInfos& r) { r.DeltaTempDeg = -25; }, "DEGAGE",
+                  ColorGreen},
         PanelCase{"Cloudy", "Panel_WeatherSF", [](TcapteursInfos& r) { r.DeltaTempDeg = -15; }, "COUVERT",
                   ColorOrange},
         PanelCase{"VeryCloudy", "Panel_WeatherSF", [](TcapteursInfos& r) { r.DeltaTempDeg = -5; },
@@ -131,7 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
         PanelCase{"NoGust", "PanelWIND", [](TcapteursInfos& r) { r.ValidWindGUST = 0; }, "Pas disponible",
                   std::nullopt},
         PanelCase{"Dry", "PanelHumidity", [](TcapteursInfos& r) { r.Humidity = 40; }, "SEC", ColorGreen},
-        PanelCase{"Humid", "PanelHumidity", [](TcapteursInfos& r) { r.Humidity = 60; }, "HUMIDE", ColorOrange},
+        PanelCase{"Humid", "PanelHumidity", [](TcapteursInfos& r) { r.Humidity = 60; }, "HUMIDE",
+                  ColorOrange},
         PanelCase{"VeryHumid", "PanelHumidity", [](TcapteursInfos& r) { r.Humidity = 80; }, "TRES HUMIDE",
                   ColorRed},
         PanelCase{"DarkNight", "PanelSkyBgd", magnitude(19), "NUIT NOIRE", ColorGreen},
@@ -205,12 +216,12 @@ TEST_P(RelayCases, RoofPanel) {
     EXPECT_EQ(roof->Colour(), c.colour);
 }
 
-INSTANTIATE_TEST_SUITE_P(States, RelayCases,
-                         ::testing::Values(RelayCase{"Open", {false, false, true}, " Ouvert", ColorGreen},
-                                           RelayCase{"Closed", {true, false, true}, " Fermé", ColorRed},
-                                           RelayCase{"NotReported", {true, false, false}, "Pas disponible",
-                                                     std::nullopt}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    States, RelayCases,
+    ::testing::Values(RelayCase{"Open", {false, false, true}, " Ouvert", ColorGreen},
+                      RelayCase{"Closed", {true, false, true}, " Fermé", ColorRed},
+                      RelayCase{"NotReported", {true, false, false}, "Pas disponible", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, RelayCriteriaAndCountdown) {
     TRoofCloserCriterias criteria;
@@ -275,7 +286,8 @@ TEST_F(MainWindowTest, DownloadOfTwoHundredFiftyRecords) {
     EXPECT_EQ(window_->DownloadWindow(), nullptr);
     for (int read = 10; read < 250; read += 10) {
         window_->ShowDownloadProgress(read, 250);
-        const QString expected = Q("Récupère les donnée(s) EEPROM Halvex : ") + QString::number(read) + "/250";
+        const QString expected =
+            Q("Récupère les donnée(s) EEPROM Halvex : ") + QString::number(read) + "/250";
         ASSERT_NE(window_->DownloadWindow(), nullptr);
         EXPECT_TRUE(window_->DownloadWindow()->isVisible());
         EXPECT_EQ(window_->DownloadWindow()->Text(), expected);
@@ -303,7 +315,8 @@ TEST_F(MainWindowTest, TimerLabels) {
 
 QStringList TabCaptions(const QTabWidget* pages) {
     QStringList captions;
-    for (int i = 0; i < pages->count(); ++i) captions << pages->tabText(i);
+    for (int i = 0; i < pages->count(); ++i)
+        captions << pages->tabText(i);
     return captions;
 }
 
@@ -365,6 +378,48 @@ TEST_F(MainWindowTest, HistorySplashGoesAwayAlsoOnAnError) {
     TTDataStation data;
     EXPECT_THROW(TStatusLoadDatas::LoadHistoryShown(PathDatas, 1, data), EOrvanelError);
     EXPECT_FALSE(SplashShown());
+}
+
+} // namespace
+
+namespace {
+
+// Answers the next modal box with the given button, once it is up.
+void AnswerNextBox(QMessageBox::StandardButton answer) {
+    QTimer::singleShot(0, [answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        box->button(answer)->click();
+    });
+}
+
+TEST_F(MainWindowTest, QuestionsAreAskedInMessageBoxes) {
+    InstallMessageBoxHooks(window_.get());
+    AnswerNextBox(QMessageBox::Yes);
+    EXPECT_TRUE(AskUserYesNo("Le programme Orvanel fonctionne déjà, ouvrir une autre session ?"));
+    AnswerNextBox(QMessageBox::No);
+    EXPECT_FALSE(AskUserYesNo("Le programme Orvanel fonctionne déjà, ouvrir une autre session ?"));
+    AnswerNextBox(QMessageBox::No);
+    EXPECT_FALSE(window_->AskReactivateSurveillance());
+    AnswerNextBox(QMessageBox::Ok);
+    ShowUserMessage("Erreur lors de la fermeture de l'application : disque plein");
+    SetUserMessageHandler({});
+    SetUserQuestionHandler({});
+}
+
+TEST_F(MainWindowTest, SecondStartRaisesTheWindow) {
+    TSingleInstance instance;
+    window_->FollowSingleInstance(instance);
+    window_->hide();
+    emit instance.showRequested();
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST(StatusBarTexts, RangeAndStoredPoints) {
+    EXPECT_EQ(DisplayRangeText(1), "Affichage des données des 1 dernier(s) jour(s)");
+    EXPECT_EQ(StoredPointsText(8640), "8640 données totales");
+    EXPECT_EQ(StoredPointsText(12, true, 90), "12 données totales   Transfert FTP en cours (1.5 min)");
+    EXPECT_EQ(StoredPointsText(12, false, 5), "12 données totales   Transfert FTP en attente (5 sec)");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Widget tests run inside a real application object on the offscreen platform.
-#include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
