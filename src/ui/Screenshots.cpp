@@ -15,6 +15,7 @@
 #include "MainWindow.h"
 #include "MedianObject.h"
 #include "Records.h"
+#include "UserText.h"
 #include "ViewData.h"
 
 namespace {
@@ -130,6 +131,17 @@ void Shoot(const TScene& scene, const QString& folder) {
     window.grab().save(folder + "/small-" + scene.file);
 }
 
+// The window as it opens, before the station has answered: every state unknown.
+void ShootStart(const QString& folder) {
+    MainWindow window;
+    window.ShowStatus(QString::fromStdString(Tr("MainWindow", "Erreur : ")) +
+                          "Ne peut ouvrir le port /dev/ttyUSB0 ! (No such file or directory)",
+                      true);
+    window.show();
+    QApplication::processEvents();
+    window.grab().save(folder + "/starting.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -145,5 +157,6 @@ int main(int argc, char** argv) {
     Shoot({"clear-dark-night.png", ClearDarkNight(night), true, false, night + 7.0 / 86400}, folder);
     Shoot({"rainy-evening-relay-closed.png", RainyEvening(evening), true, true, evening + 7.0 / 86400},
           folder);
+    ShootStart(folder);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "StatePanel.h"
 
+#include <QColor>
 #include <QFont>
 #include <QPalette>
 
@@ -27,6 +28,9 @@ void TStatePanelLabel::SetPanel(const TStatePanel& panel) {
         p.setColor(QPalette::Window, QColor(colour_->R, colour_->G, colour_->B));
         // Every state colour is light: black text stays readable on all of them.
         p.setColor(QPalette::WindowText, Qt::black);
+    } else {
+        // An unknown state is quieter than a known one, so the coloured states catch the eye.
+        p.setColor(QPalette::WindowText, QColor(100, 100, 100));
     }
     setPalette(p);
     repaint();
