@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -420,6 +421,37 @@ TEST(StatusBarTexts, RangeAndStoredPoints) {
     EXPECT_EQ(StoredPointsText(8640), "8640 données totales");
     EXPECT_EQ(StoredPointsText(12, true, 90), "12 données totales   Transfert FTP en cours (1.5 min)");
     EXPECT_EQ(StoredPointsText(12, false, 5), "12 données totales   Transfert FTP en attente (5 sec)");
+}
+
+} // namespace
+
+namespace {
+
+// "caption" for a working item, "(caption)" for one that waits for a later part of the program.
+QStringList MenuItems(const QMenu* menu) {
+    QStringList items;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        const QString text = action->menu() ? action->text() + " >" : action->text();
+        items << (action->isEnabled() ? text : "(" + text + ")");
+    }
+    return items;
+}
+
+TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
+    const QList<QAction*> menus = window_->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->text(), Q("Fichiers"));
+    EXPECT_EQ(menus[1]->text(), Q("Graphiques"));
+    EXPECT_EQ(menus[2]->text(), Q("Options"));
+    EXPECT_EQ(MenuItems(menus[0]->menu()),
+              QStringList({Q("(Sauver copie écran)"), Q("(Sauver images pour transfert FTP)"),
+                           Q("(Exporter les données en CSV)"), Q("Voir le répertoire de fichiers de données"),
+                           Q("Voir le répertoire des images sauvées"), Q("Quitter")}));
+    EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("(Copier image)"), Q("Montrer dernier(es) >")}));
+    EXPECT_EQ(MenuItems(menus[2]->menu()),
+              QStringList({Q("(Configuration)"), Q("(Publication Web)"), Q("Langues >")}));
+    EXPECT_EQ(MenuItems(window_->TrayMenu()), QStringList({Q("Restaurer"), Q("Fermer")}));
 }
 
 } // namespace
