@@ -15,6 +15,7 @@
 #include "MainWindow.h"
 #include "MedianObject.h"
 #include "Records.h"
+#include "StatusLoadDatas.h"
 #include "UserText.h"
 #include "ViewData.h"
 
@@ -140,6 +141,10 @@ void ShootStart(const QString& folder) {
     window.show();
     QApplication::processEvents();
     window.grab().save(folder + "/starting.png");
+    window.ShowDownloadProgress(120, 250);
+    QApplication::processEvents();
+    if (TStatusLoadDatas* progress = window.DownloadWindow())
+        progress->grab().save(folder + "/download-progress.png");
 }
 
 } // namespace

@@ -13,7 +13,7 @@ TStatePanelLabel::TStatePanelLabel(QWidget* parent) : QLabel(parent) {
     setMaximumHeight(80);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     QFont f = font();
-    f.setPointSizeF(f.pointSizeF() * 1.6);
+    f.setPointSizeF(f.pointSizeF() * 1.9);
     f.setBold(true);
     setFont(f);
 }

@@ -1,6 +1,7 @@
 #include "StatusLoadDatas.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -12,7 +13,14 @@
 TStatusLoadDatas::TStatusLoadDatas(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("StatusLoadDatas");
-    auto* layout = new QVBoxLayout(this);
+    // Without a title bar the window needs its own edge to stand out from what lies below.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    frame->setLineWidth(1);
+    outer->addWidget(frame);
+    auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(16, 12, 16, 12);
     label_ = new QLabel(this);
     label_->setObjectName("Label_s");
