@@ -10,7 +10,7 @@ DEPS := cmake ninja-build g++ pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev \
         espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb
 
-.PHONY: all deps build test bench run clean format
+.PHONY: all deps build test bench run screenshots clean format
 
 all: build
 
@@ -49,6 +49,11 @@ run: build
 	for i in 1 2 3 4 5 6 7 8 9 10; do [ -e $(BUILD_DIR)/halvex.tty ] && break; sleep 0.2; done; \
 	$(BUILD_DIR)/orvanel --headless --port $(BUILD_DIR)/halvex.tty; code=$$?; \
 	kill -INT $$sim 2>/dev/null; wait $$sim; exit $$code
+
+# Pictures of the main window made on Qt's offscreen platform, fed with crafted readings.
+screenshots: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel-screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/orvanel-screenshots $(BUILD_DIR)/screenshots
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

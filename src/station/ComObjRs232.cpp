@@ -121,7 +121,12 @@ void TComObjRs232::OpenNamed(const std::string& device, bool OverBlueTooth) {
 
 void TComObjRs232::CloseCom() {
     if (HCom == 0) return;
-    if (HCom > 0) ::close(HCom);
+    if (HCom > 0) {
+        // The exclusive mode outlives the descriptor on some devices (pseudo-terminals): release
+        // it, or the next open of the same port by this user fails with "busy".
+        ::ioctl(HCom, TIOCNXCL);
+        ::close(HCom);
+    }
     HCom = -1;
     LogToday("COM Closed");
 }

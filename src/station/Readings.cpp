@@ -4,7 +4,6 @@
 #include <random>
 
 #include "Conversions.h"
-#include "InfoDataFile.h"
 #include "Log.h"
 #include "ThreadCommunicate.h"
 #include "UserText.h"

@@ -7,7 +7,6 @@
 #include <fmt/printf.h>
 
 #include "Conversions.h"
-#include "InfoDataFile.h"
 #include "Log.h"
 #include "UserText.h"
 
@@ -114,10 +113,7 @@ void WriteInfoData(const TcapteursInfos& record) {
         std::lock_guard guard(settingsMutex);
         writer = infoDataWriter;
     }
-    if (writer)
-        writer(record);
-    else
-        WriteInfoDataFile(PathDatas + "infodata.txt", record);
+    if (writer) writer(record);
 }
 
 bool ApplySimulationArgument(const std::vector<std::string>& arguments) {

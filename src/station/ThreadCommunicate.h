@@ -81,9 +81,12 @@ struct TComPauses {
 void SetComPausesForTests(const TComPauses& pauses);
 TComPauses ComPauses();
 
-// Writes "infodata.txt" after each weather reading; the default writes PathDatas + "infodata.txt".
+// Writes "infodata.txt" after each weather reading. The publishing layer installs the writer;
+// without one nothing is written.
 using TInfoDataWriter = std::function<void(const TcapteursInfos&)>;
 void SetInfoDataWriter(TInfoDataWriter writer);
+// Calls the installed writer (on the communication thread).
+void WriteInfoData(const TcapteursInfos& record);
 
 // True when the command line holds "/Sim=1" (any letter case); sets SimulationMode accordingly.
 bool ApplySimulationArgument(const std::vector<std::string>& arguments);
@@ -92,7 +95,7 @@ class TThread_Communicate {
   public:
     // Created suspended: the creator sets OnTerminate (and Quiet) and then calls Start.
     // A thread created with freeOnTerminate deletes itself after its completion handler has run;
-    // otherwise its creator calls WaitFor and deletes it.
+    // otherwise its creator calls WaitFor and deletes it, after its queued completion (if any) has run.
     TThread_Communicate(std::vector<Tcommand> commands, TComListener* listener, TComObjRs232* comObj,
                         bool freeOnTerminate, TCompletionDispatcher* dispatcher = nullptr);
     ~TThread_Communicate();

@@ -1,3 +1,4 @@
+#include "Conversions.h"
 #include "Classification.h"
 
 #include <chrono>
@@ -108,9 +109,7 @@ TStatePanel SkyBackgroundNotAvailable() {
     return NeutralPanel(DayUnknown);
 }
 
-double SkyMagnitude(double lumex) {
-    return 12.4 - lumex / std::log10(2.512);
-}
+double SkyMagnitude(double lumex) { return Lumex_ToMagnitude(lumex); }
 
 double GustKmh(const TcapteursInfos& reading) {
     return std::round(MsToKmh(reading.WindSpeedMax_ms) * 1e4) / 1e4;

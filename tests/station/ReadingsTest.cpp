@@ -4,7 +4,7 @@
 #include <map>
 
 #include "Conversions.h"
-#include "InfoDataFile.h"
+#include "ConditionFiles.h"
 #include "ScriptedPeer.h"
 #include "SimulatedStation.h"
 #include "UserText.h"
@@ -236,44 +236,3 @@ TEST_F(ScriptedReadings, WeatherBlockEdgeCases) {
     EXPECT_TRUE(hw.RoofSwitchActive.Value);
 }
 
-TEST_F(StationSandbox, InfoDataFileLines) {
-    TcapteursInfos c{};
-    c.DateSysteme = EncodeDateTime(2013, 3, 27, 4, 5, 9);
-    c.ValueTempDeg = 8.0f;
-    c.Humidity = 65.3f;
-    c.DewPoint = 1.5f;
-    c.ValueTempFceDeg = 9.0f;
-    c.ValueSkyDeg = -17.3f;
-    c.ValueCanDeg = 10.5f;
-    c.RainStatus = 0;
-    c.ValidWindGUST = 1;
-    c.WindSpeedMax_ms = 5.0f;
-    c.DirSpeedMax_deg = 135.0f;
-    c.PowerRainDet = 5;
-    c.PowerVolts = 12.25f;
-    c.ValidLight = 1;
-    c.Lumex = -1.5;
-    WriteInfoDataFile(PathDatas + "infodata.txt", c);
-    const auto lines = SplitLines(ReadWholeFile(PathDatas + "infodata.txt"));
-    const std::vector<std::string> expected = {
-        "Fileversion          = 1.01",   "DateYear             = 2013", "DateMonth            = 3",
-        "DateDay              = 27",     "DateHour             = 4",    "DateMin              = 5",
-        "DateSec              = 9",      "TempExt (°C)         = 8.00", "Humidity (%RH)       = 65.3",
-        "DewPoint (°C)        = 1.50",   "TempRainSensor (°C)  = 9.00", "TempSkyIR   (°C)     = -17.30",
-        "TempDetectorIR (°C)  = 10.50",  "RainFall             = No",   "WindSpeedGust (km/h) = 18.0",
-        "WinDirection (°)     = 135",    "PowerDry (%)         = 5",    "PowerIn (V)          = 12.25",
-        "LighLevel (Log a.u)  = -1.500", "LighLevel (Mag/sec²) = 16.15"};
-    EXPECT_EQ(lines, expected);
-
-    c.ValidWindGUST = 0;
-    c.ValidLight = 0;
-    c.RainStatus = 1;
-    const auto noData = SplitLines(InfoDataText(c));
-    EXPECT_EQ(noData[13], "RainFall             = Yes");
-    EXPECT_EQ(noData[14], "WindSpeedGust (km/h) = NoData");
-    EXPECT_EQ(noData[15], "WinDirection (°)     = NoData");
-    EXPECT_EQ(noData[18], "LighLevel (Log a.u)  = NoData");
-    EXPECT_EQ(noData[19], "LighLevel (Mag/sec²) = NoData ");
-
-    EXPECT_THROW(WriteInfoDataFile(Root() + "no-such-folder/infodata.txt", c), EOrvanelError);
-}

@@ -1,6 +1,7 @@
 #include "StationTestSupport.h"
 
 #include "DateTime.h"
+#include "ConditionFiles.h"
 #include "Records.h"
 
 std::vector<std::string> LogTexts(const std::string& fileName) {
@@ -39,7 +40,7 @@ void StationSandbox::SetUp() {
     t.BlueToothSettleMs = 0;
     TComObjRs232::SetTimeoutsForTests(t);
     SetComPausesForTests({20, 10});
-    SetInfoDataWriter({});
+    SetInfoDataWriter([](const TcapteursInfos& reading) { WriteInfoDataFile(reading); });
     FirmwareVersionNumber = 0;
     SimulationTick = 0;
     EepromRecordCount = 0;

@@ -224,7 +224,7 @@ TEST_F(ThreadList, LineFaultsReachTheCompletion) {
 TEST_F(ThreadList, SplitOrLateAnswersAreRead) {
     StartStation();
     station_->AddFault({0x1A, -1, 0, 1, FaultKind::Split, 6});
-    station_->AddFault({0x24, -1, 0, 1, FaultKind::Delay, 60});
+    station_->AddFault({0x24, -1, 0, 1, FaultKind::Delay, 30});
     station_->AddFault({0x35, -1, 0, 1, FaultKind::Split, 11});
     EXPECT_EQ(RunList({TCom_GetVersion}, com_, &listener_), "");
     EXPECT_EQ(SetupInfos.SetupInfos_HW.Version, "2.65");

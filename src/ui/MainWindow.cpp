@@ -1,0 +1,508 @@
+#include "MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "Conversions.h"
+#include "DateTime.h"
+#include "PlatformServices.h"
+#include "StatePanel.h"
+#include "StatusLoadDatas.h"
+#include "UserText.h"
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// A cloud on a night-blue disc: the window's and the tray's icon.
+QIcon CloudIcon() {
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 30, 70));
+    p.drawEllipse(2, 2, 60, 60);
+    p.setBrush(QColor(235, 235, 240));
+    QPainterPath cloud;
+    cloud.addEllipse(12, 30, 22, 18);
+    cloud.addEllipse(22, 20, 24, 24);
+    cloud.addEllipse(34, 28, 20, 20);
+    cloud.addRect(20, 36, 26, 12);
+    p.drawPath(cloud.simplified());
+    return QIcon(pixmap);
+}
+
+QLabel* CaptionLabel(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    return label;
+}
+
+// A value: large enough to read from a distance, selectable for copying into a log book.
+QLabel* ValueLabel(const char* name, double scale = 1.35) {
+    auto* label = new QLabel(QString::fromLatin1(UnknownText));
+    label->setObjectName(name);
+    QFont f = label->font();
+    f.setPointSizeF(f.pointSizeF() * scale);
+    f.setBold(true);
+    label->setFont(f);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+void SetValue(QLabel* label, const std::string& text) {
+    label->setText(Q(text));
+}
+
+} // namespace
+
+MainWindow::MainWindow(bool debugMode, QWidget* parent) : QMainWindow(parent) {
+    setObjectName("MainForm_Sky");
+    setWindowTitle(Q(MainWindowCaption()));
+    setWindowIcon(CloudIcon());
+    BuildMenus();
+    BuildPages(debugMode);
+    BuildStatusBar();
+    BuildTray();
+    resize(853, 630);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- Menus and tray -------------------------------------------------------------------------
+
+void MainWindow::BuildMenus() {
+    // Items whose function comes with the graphs, the dialogs and the data tools stay in place,
+    // disabled, so that the menus already read as they will.
+    auto later = [](QAction* action) { action->setEnabled(false); };
+
+    QMenu* files = menuBar()->addMenu(tr("Fichiers"));
+    later(files->addAction(tr("Sauver copie écran")));
+    later(files->addAction(tr("Sauver images pour transfert FTP")));
+    later(files->addAction(tr("Exporter les données en CSV")));
+    files->addSeparator();
+    QAction* datas = files->addAction(tr("Voir le répertoire de fichiers de données"));
+    datas->setObjectName("Voirlerpertoiredefichiersdedonnes1");
+    connect(datas, &QAction::triggered, this, [] { OpenFolderInExplorer(PathDatas); });
+    QAction* images = files->addAction(tr("Voir le répertoire des images sauvées"));
+    images->setObjectName("Voirlerpertoiredesimagessauves1");
+    connect(images, &QAction::triggered, this, [] { OpenFolderInExplorer(PathJpeg); });
+    files->addSeparator();
+    QAction* quit = files->addAction(tr("Quitter"));
+    quit->setObjectName("Quitter1");
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* graphs = menuBar()->addMenu(tr("Graphiques"));
+    later(graphs->addAction(tr("Copier image")));
+    QMenu* lastRange = graphs->addMenu(tr("Montrer dernier(es)"));
+    for (const char* range :
+         {QT_TR_NOOP("heure"), QT_TR_NOOP("6 heures"), QT_TR_NOOP("24 heures"), QT_TR_NOOP("3 jours"),
+          QT_TR_NOOP("semaine"), QT_TR_NOOP("mois"), QT_TR_NOOP("année"), QT_TR_NOOP("2 ans")})
+        later(lastRange->addAction(tr(range)));
+
+    QMenu* options = menuBar()->addMenu(tr("Options"));
+    later(options->addAction(tr("Configuration")));
+    later(options->addAction(tr("Publication Web")));
+    QMenu* languages = options->addMenu(tr("Langues"));
+    QAction* french = languages->addAction(tr("Francais"));
+    french->setCheckable(true);
+    french->setChecked(true);
+    later(french);
+    QAction* english = languages->addAction(tr("Anglais"));
+    english->setCheckable(true);
+    later(english);
+}
+
+void MainWindow::BuildTray() {
+    trayMenu_ = new QMenu(this);
+    QAction* restore = trayMenu_->addAction(tr("Restaurer"));
+    restore->setObjectName("RestaureMenu");
+    connect(restore, &QAction::triggered, this, &MainWindow::RestoreFromTray);
+    QAction* close = trayMenu_->addAction(tr("Fermer"));
+    close->setObjectName("FermerMenu");
+    connect(close, &QAction::triggered, this, &QWidget::close);
+
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setToolTip(tr("Moniteur de nuages"));
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) RestoreFromTray();
+    });
+    tray_->show();
+}
+
+void MainWindow::RestoreFromTray() {
+    show();
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::FollowSingleInstance(TSingleInstance& instance) {
+    connect(&instance, &TSingleInstance::showRequested, this, &MainWindow::RestoreFromTray);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Minimised, the window lives in the tray only; without a tray it stays in the task bar.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_ && tray_->isVisible())
+        QTimer::singleShot(0, this, &QWidget::hide);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!closeAnnounced_) {
+        closeAnnounced_ = true;
+        emit closeRequested();
+    }
+    if (tray_) tray_->hide();
+    event->accept();
+}
+
+// ---- Status bar -----------------------------------------------------------------------------
+
+void MainWindow::BuildStatusBar() {
+    const int widths[3] = {150, 300, 50};
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(this);
+        panel->setObjectName(QString("StatusBarPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setMinimumWidth(widths[i]);
+        if (i < 2) panel->setMaximumWidth(widths[i]);
+        // The last panel takes the rest of the width: it carries the longest texts.
+        statusBar()->addPermanentWidget(panel, i == 2 ? 1 : 0);
+        statusPanels_[i] = panel;
+    }
+}
+
+QString MainWindow::StatusBarText(int panel) const {
+    return panel >= 0 && panel < 3 ? statusPanels_[panel]->text() : QString();
+}
+
+void MainWindow::SetStatusBarText(int panel, const QString& text) {
+    if (panel < 0 || panel >= 3) return;
+    statusPanels_[panel]->setText(text);
+    statusPanels_[panel]->setToolTip(text);
+}
+
+void MainWindow::ShowStatus(const QString& text, bool isError) {
+    rs232Stat_->setText(Q(ShortStatusText(text.toStdString())));
+    rs232Stat_->setToolTip(tr("Affiché à ") + Q(DateTimeText(Now())));
+    QPalette p = QPalette();
+    if (isError) p.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    rs232Stat_->setPalette(p);
+    rs232Stat_->repaint();
+}
+
+void MainWindow::ShowStationVersion(const QString& version, int eepromRecords) {
+    const QString text = tr("Version -> ") + version;
+    SetStatusBarText(0, text);
+    ShowStatus(text, false);
+    SetStatusBarText(1, eepromRecords >= 0 ? " -> " + QString::number(eepromRecords) + tr(" enregistrements")
+                                           : QString());
+    SetStatusBarText(2, QString());
+}
+
+void MainWindow::ShowDownloadProgress(int recordsRead, int recordsToRead) {
+    if (!downloadWindow_) {
+        downloadWindow_ = std::make_unique<TStatusLoadDatas>();
+        downloadWindow_->show();
+    }
+    if (DownloadFinished(recordsRead, recordsToRead)) {
+        downloadWindow_.reset();
+        SetStatusBarText(2, Q(DownloadDoneText(recordsRead)));
+        return;
+    }
+    const QString text = Q(DownloadProgressText(recordsRead, recordsToRead));
+    downloadWindow_->SetText(text);
+    SetStatusBarText(2, text);
+}
+
+void MainWindow::ShowMessage(const QString& text) {
+    QMessageBox::warning(this, QApplication::applicationName(), text);
+}
+
+bool MainWindow::AskReactivateSurveillance() {
+    return QMessageBox::question(this, QApplication::applicationName(),
+                                 tr("Voulez-vous re-activer la surveillance ?"),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+// ---- Pages ----------------------------------------------------------------------------------
+
+void MainWindow::BuildPages(bool debugMode) {
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName("PageControl");
+    pages_->setDocumentMode(true);
+    // Tighter tabs: the ten captions fit the first window width without scroll arrows.
+    pages_->tabBar()->setStyleSheet("QTabBar::tab { padding: 5px 6px; }");
+    // Until the graphs, the table and the statistics exist, their tabs say so and stay disabled.
+    auto placeholder = [this](const char* name, const QString& caption) {
+        auto* page = new QLabel(tr("Cet onglet n'est pas encore disponible."));
+        page->setObjectName(name);
+        page->setAlignment(Qt::AlignCenter);
+        page->setEnabled(false);
+        const int index = pages_->addTab(page, caption);
+        pages_->setTabEnabled(index, false);
+        return page;
+    };
+    pages_->addTab(BuildInformationTab(), tr("Informations"));
+    if (debugMode) placeholder("TabSheetVoltage", tr("Volts (IR det debug)"));
+    placeholder("TabSheetTemp", tr("Température Ext."));
+    panelClouds_ = placeholder("TabSheetSKY", tr("Couverture nuageuse et pluie"));
+    placeholder("TabSheetLight", tr("Fond ciel (Magn/sec²)"));
+    placeholder("TabSheetWind", tr("Vent"));
+    placeholder("TabSheetHumid", tr("Humidité (RH %)"));
+    placeholder("TabSheetDatas", tr("Table"));
+    if (debugMode) placeholder("TabSheetHeater", tr("Chauffage (debug)"));
+    placeholder("TabSheetStats", tr("Statistiques"));
+    pages_->setCurrentIndex(0);
+    setCentralWidget(pages_);
+}
+
+void MainWindow::SetGoodConditionsLegend(const QString& legend) {
+    panelClouds_->setToolTip(legend);
+}
+
+QWidget* MainWindow::BuildInformationTab() {
+    auto* page = new QWidget;
+    page->setObjectName("TabSheetInfos");
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(8, 8, 8, 8);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(8);
+    grid->addWidget(BuildValuesGroup(), 0, 0, 2, 1);
+    grid->addWidget(BuildStatesGroup(), 0, 1);
+    grid->addWidget(BuildRelayGroup(), 1, 1);
+    grid->addWidget(BuildTimersGroup(), 2, 0, 1, 2);
+    grid->setColumnStretch(0, 5);
+    grid->setColumnStretch(1, 6);
+    // Extra height goes to the states; the relay group keeps its natural height.
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 0);
+    return page;
+}
+
+QLabel* MainWindow::AddValueRow(QGridLayout* grid, int row, const QString& caption, const char* name) {
+    QLabel* value = ValueLabel(name);
+    grid->addWidget(CaptionLabel(caption), row, 0);
+    grid->addWidget(value, row, 1);
+    return value;
+}
+
+QWidget* MainWindow::BuildValuesGroup() {
+    auto* box = new QGroupBox(tr("Mesures"));
+    auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(2);
+    int row = 0;
+    tempText_ = AddValueRow(grid, row++, tr("  Température extérieure"), "StaticTextTempSF");
+    windChill_ = AddValueRow(grid, row++, tr("  Température ressentie"), "PanelTempWindChill");
+    rainTemp_ = AddValueRow(grid, row++, tr("  Température détect. pluie"), "StaticTextRainTempSF");
+    irCanTemp_ = AddValueRow(grid, row++, tr("  Température détect. IR"), "StaticTextIRCANTemp");
+    skyTemp_ = AddValueRow(grid, row++, tr("  Température CIEL"), "StaticTextSkyTempSF");
+    defrost_ = new QLabel;
+    defrost_->setObjectName("LabelDefrost");
+    QPalette warm = defrost_->palette();
+    warm.setColor(QPalette::WindowText, QColor(190, 80, 0));
+    defrost_->setPalette(warm);
+    grid->addWidget(defrost_, row++, 0, 1, 2);
+    humidity_ = AddValueRow(grid, row++, tr("  Humidité"), "StaticTextHumidSF");
+    dewPoint_ = AddValueRow(grid, row++, tr("  Point de rosée"), "StaticTextDewpointSF");
+    windDir_ = AddValueRow(grid, row++, tr("  Direction Vent (Rafale)"), "StaticTextDirWindSFG");
+    windSpeed_ = AddValueRow(grid, row++, tr("  Vitesse vent (Rafale)"), "StaticTextSpeedWindSFG");
+    power_ = AddValueRow(grid, row++, tr("  Puissance chauffage"), "PanelPower");
+    power_->setToolTip(tr("Est aussi mis en route lorsque T<4°C (85% RH), T<0° ou pluie, coupé lorsque "
+                          "T>6°C (RH<75%), T>15°C ou détecteur sec."));
+    volts_ = AddValueRow(grid, row++, tr("  Tension d'alimentation"), "StaticTextPowerVolts");
+    light_ = AddValueRow(grid, row++, tr("  Lumière"), "StaticTextLightSF");
+    magnitude_ = AddValueRow(grid, row++, tr("  Magnitude /sec²"), "StaticTextMag");
+    grid->addWidget(CaptionLabel(tr("  Etat communication RS232")), row, 0);
+    rs232Stat_ = new QLabel;
+    rs232Stat_->setObjectName("PanelRS232Stat");
+    rs232Stat_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    rs232Stat_->setWordWrap(true);
+    grid->addWidget(rs232Stat_, row++, 1);
+    grid->setColumnStretch(1, 1);
+    // Rows share the height evenly: no empty band at the bottom of a tall window.
+    for (int r = 0; r < row; ++r)
+        grid->setRowStretch(r, 1);
+    return box;
+}
+
+TStatePanelLabel* MainWindow::AddStateRow(QGridLayout* grid, int row, const QString& caption,
+                                          const char* name) {
+    auto* panel = new TStatePanelLabel;
+    panel->setObjectName(name);
+    panel->SetPanel(TStatePanel{Tr("MainWindow", "Pas disponible"), std::nullopt, {}, 0});
+    QLabel* label = CaptionLabel(caption);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(panel, row, 1);
+    return panel;
+}
+
+QWidget* MainWindow::BuildStatesGroup() {
+    auto* box = new QGroupBox(tr("Etats"));
+    auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(6);
+    skyState_ = AddStateRow(grid, 0, tr(" Etat du CIEL"), "Panel_WeatherSF");
+    auto* note = new QLabel(tr("(Il faut au moins 5 mesures pour obtenir une information valide)"));
+    note->setWordWrap(true);
+    QFont small = note->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    note->setFont(small);
+    grid->addWidget(note, 1, 1);
+    humidityState_ = AddStateRow(grid, 2, tr(" Etat de l'atmosphère"), "PanelHumidity");
+    rainState_ = AddStateRow(grid, 3, tr(" Pluie/neige en cours"), "Panel_RainSF");
+    windState_ = AddStateRow(grid, 4, tr(" Etat du vent"), "PanelWIND");
+    skyBgdState_ = AddStateRow(grid, 5, tr("  Etat du fond de ciel"), "PanelSkyBgd");
+    grid->setColumnStretch(1, 1);
+    return box;
+}
+
+QWidget* MainWindow::BuildRelayGroup() {
+    auto* box = new QGroupBox(tr("Relais"));
+    auto* outer = new QVBoxLayout(box);
+    auto* criteria = new QGridLayout;
+    criteria->setVerticalSpacing(2);
+    auto add = [criteria](int row, int column, const QString& caption, const char* name) {
+        QLabel* value = ValueLabel(name, 1.0);
+        criteria->addWidget(CaptionLabel(caption), row, column);
+        criteria->addWidget(value, row, column + 1);
+        return value;
+    };
+    watching_ = add(0, 0, tr("Surveillance"), "LabelActivatedRelay");
+    skyThreshold_ = add(1, 0, tr("Ciel-sol <"), "LabelSeuil_Ciel_sol");
+    rhThreshold_ = add(2, 0, tr("Humidité <"), "LabelSeuilRH");
+    windThreshold_ = add(0, 2, tr("Vent <"), "LabelventSeuil");
+    lightWatched_ = add(1, 2, tr("Lumière"), "LabelLumiereSeuil");
+    magThreshold_ = add(2, 2, tr("Magnitude >"), "LabelMag");
+    criteria->setColumnStretch(1, 1);
+    criteria->setColumnStretch(3, 1);
+    outer->addLayout(criteria);
+
+    auto* roofRow = new QHBoxLayout;
+    QLabel* roofCaption = CaptionLabel(tr(" Abri/Dôme"));
+    QFont bold = roofCaption->font();
+    bold.setBold(true);
+    roofCaption->setFont(bold);
+    roofRow->addWidget(roofCaption);
+    roofState_ = new TStatePanelLabel;
+    roofState_->setObjectName("PanelAbriDome");
+    roofRow->addWidget(roofState_, 1);
+    rearmButton_ = new QPushButton;
+    rearmButton_->setObjectName("ButtonDesarmRain");
+    rearmButton_->setToolTip(tr("Ouvre le relais de fermeture d'urgence d'Abri/Dôme..."));
+    rearmButton_->setMinimumHeight(40);
+    QFont buttonFont = rearmButton_->font();
+    buttonFont.setBold(true);
+    rearmButton_->setFont(buttonFont);
+    connect(rearmButton_, &QPushButton::clicked, this, &MainWindow::rearmClicked);
+    roofRow->addWidget(rearmButton_);
+    outer->addLayout(roofRow);
+    outer->addStretch(1);
+    ShowRelay(InitialRelayDisplay());
+    return box;
+}
+
+QWidget* MainWindow::BuildTimersGroup() {
+    auto* box = new QGroupBox(tr("Cycle des mesures"));
+    auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(2);
+    grid->addWidget(CaptionLabel(tr("Intervalle")), 0, 1);
+    grid->addWidget(CaptionLabel(tr("Prochaine dans")), 0, 2);
+    grid->addWidget(CaptionLabel(tr("Dernière mesure")), 0, 3);
+    auto row = [grid](int r, const QString& caption, const char* interval, const char* remaining,
+                      const char* last, QLabel*& i, QLabel*& rem, QLabel*& l) {
+        grid->addWidget(CaptionLabel(caption), r, 0);
+        i = ValueLabel(interval, 1.0);
+        rem = ValueLabel(remaining, 1.0);
+        l = ValueLabel(last, 1.0);
+        grid->addWidget(i, r, 1);
+        grid->addWidget(rem, r, 2);
+        grid->addWidget(l, r, 3);
+    };
+    row(1, tr("Météo"), "LabelInterValMes", "LabelDateRemaining", "LabelLastDateMeasurments", interval_,
+        remaining_, lastReading_);
+    row(2, tr("Lumière"), "LabelInterValMesLight", "LabelDateRemainingLight", "LabelLastDateMeasurmentslight",
+        intervalLight_, remainingLight_, lastReadingLight_);
+    grid->setColumnStretch(3, 1);
+    return box;
+}
+
+// ---- What the controller reports ------------------------------------------------------------
+
+void MainWindow::ShowConditions(const TConditionsDisplay& d, const QString& windChillText) {
+    SetValue(tempText_, d.TempText);
+    SetValue(rainTemp_, d.RainTempText);
+    SetValue(irCanTemp_, d.IRCanTempText);
+    SetValue(skyTemp_, d.SkyTempText);
+    windChill_->setText(windChillText);
+    SetValue(humidity_, d.HumidityText);
+    SetValue(dewPoint_, d.DewPointText);
+    SetValue(windSpeed_, d.WindSpeedText);
+    SetValue(windDir_, d.WindValid && d.WindDirectionText.empty()
+                           ? Degrees_ToSectorName(static_cast<float>(d.WindDirDeg))
+                           : d.WindDirectionText);
+    SetValue(power_, d.PowerText);
+    SetValue(volts_, d.VoltsText);
+    SetValue(defrost_, d.DefrostText);
+    SetValue(light_, d.LightText);
+    SetValue(magnitude_, d.MagnitudeText);
+    skyState_->SetPanel(d.Sky);
+    humidityState_->SetPanel(d.Humidity);
+    rainState_->SetPanel(d.Rain);
+    windState_->SetPanel(d.Wind);
+    skyBgdState_->SetPanel(d.SkyBackground);
+}
+
+void MainWindow::ShowRelay(const TRelayDisplay& r) {
+    SetValue(watching_, r.Watching);
+    SetValue(skyThreshold_, r.SkyThreshold);
+    SetValue(rhThreshold_, r.HumidityThreshold);
+    SetValue(windThreshold_, r.WindThreshold);
+    SetValue(lightWatched_, r.LightWatched);
+    SetValue(magThreshold_, r.MagnitudeThreshold);
+    roofState_->SetPanel(r.Panel);
+    rearmButton_->setText(Q(r.ButtonCaption));
+    rearmButton_->setEnabled(r.ButtonEnabled);
+}
+
+void MainWindow::ShowWeatherTimes(const TTimerLabels& labels) {
+    SetValue(interval_, labels.Interval);
+    SetValue(remaining_, labels.Remaining);
+    SetValue(lastReading_, labels.LastReading);
+}
+
+void MainWindow::ShowLightTimes(const TTimerLabels& labels) {
+    SetValue(intervalLight_, labels.Interval);
+    SetValue(remainingLight_, labels.Remaining);
+    SetValue(lastReadingLight_, labels.LastReading);
+}

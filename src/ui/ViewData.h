@@ -1,0 +1,77 @@
+// Plain data the controller hands to the main window, beyond the classified reading itself: the
+// roof relay group, the reading timers and the download progress. No Qt here, so the controller
+// can fill them without knowing the widgets.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "Classification.h"
+#include "Records.h"
+
+// Shown until the station or the controller reports a value.
+inline constexpr const char* UnknownText = "???";
+
+// The "Relais" group of the information tab.
+struct TRelayDisplay {
+    // Criteria in force, as the station reported them; "???" for a criterion it has not reported.
+    std::string Watching = UnknownText;           // surveillance on: "OUI" / "NON"
+    std::string SkyThreshold = UnknownText;       // "-15 °C"
+    std::string HumidityThreshold = UnknownText;  // "90 %"
+    std::string WindThreshold = UnknownText;      // "30 km/h"
+    std::string LightWatched = UnknownText;       // "OUI" / "NON"
+    std::string MagnitudeThreshold = UnknownText; // "10.5"
+
+    // State panel of the roof: "Pas disponible" (neutral), " Fermé" (red) or " Ouvert" (green).
+    TStatePanel Panel;
+    // "Ouvrir relais", or the countdown of the automatic re-arm.
+    std::string ButtonCaption;
+    bool ButtonEnabled = false;
+    friend bool operator==(const TRelayDisplay&, const TRelayDisplay&) = default;
+};
+
+// The state before the station has said anything about its relay.
+TRelayDisplay InitialRelayDisplay();
+// The criteria texts of the reported criteria; "???" where a criterion is not valid.
+void FillRelayCriteria(const TRoofCloserCriterias& criteria, TRelayDisplay& display);
+// The roof panel for a relay state: not reported, closed or open. The hint is the caller's: the
+// time the alarm was raised or the relay re-armed; only the unreported state has a fixed hint.
+TStatePanel RelayPanel(const TT_Bool& roofSwitchActive);
+// Caption of the re-arm button while the automatic re-arm counts down; remaining in minutes,
+// none once the waiting time is over.
+std::string RearmCaption(std::optional<double> remainingMinutes);
+// Caption of the button at start.
+std::string OpenRelayCaption();
+
+// Interval, time to the next reading and the last reading, for one kind of reading.
+struct TTimerLabels {
+    std::string Interval = UnknownText;
+    std::string Remaining = UnknownText;
+    std::string LastReading = UnknownText;
+    friend bool operator==(const TTimerLabels&, const TTimerLabels&) = default;
+};
+
+// The texts a one-second tick shows for a reading every intervalSec seconds, secondsCounted since
+// the last one started, the last one dated lastReading (0: none yet).
+TTimerLabels TimerLabelsAt(double intervalSec, double secondsCounted, TDateTime lastReading, TDateTime now);
+
+// The status panel shows long texts cut: "...." and the first 70 characters of a text over 80.
+std::string ShortStatusText(const std::string& text);
+
+// Texts of the station memory download: in progress (the window's label and status bar panel)
+// and finished (status bar panel).
+std::string DownloadProgressText(int recordsRead, int recordsToRead);
+std::string DownloadDoneText(int recordsRead);
+// True when the progress report means the download is over.
+bool DownloadFinished(int recordsRead, int recordsToRead);
+
+// Status bar panel 1 at each weather reading: the span of the graphs.
+std::string DisplayRangeText(double rangeDays);
+// Status bar panel 2 after a reading: the records in memory and, when FTP publishing is on, whether an
+// upload runs (ftpRunning) and since how many seconds it runs or waits.
+std::string StoredPointsText(size_t records, std::optional<bool> ftpRunning = std::nullopt,
+                             double ftpSeconds = 0);
+
+// The window's caption: the program's name and version.
+std::string MainWindowCaption();
