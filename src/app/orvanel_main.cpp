@@ -1,13 +1,13 @@
 // orvanel: the cloud monitor. Until the main window exists the program runs headless: the same
 // controller polls the station, keeps the history and writes the condition files.
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
 
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("Orvanel");
-    if (const auto code = HandleAutomationSwitches(QCoreApplication::arguments(), QCoreApplication::applicationFilePath()))
+    if (const auto code =
+            HandleAutomationSwitches(QCoreApplication::arguments(), QCoreApplication::applicationFilePath()))
         return *code;
 
     InstallQtHooks(headless);
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
     TSupervisorOptions options;
     options.Headless = headless;
     options.PortDevice = line.Port;
-    for (const QString& a : QCoreApplication::arguments()) options.Arguments.push_back(a.toStdString());
+    for (const QString& a : QCoreApplication::arguments())
+        options.Arguments.push_back(a.toStdString());
     Supervisor supervisor(options);
     QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!supervisor.Start()) {

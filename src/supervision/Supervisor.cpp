@@ -1,5 +1,10 @@
 #include "Supervisor.h"
 
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <fmt/printf.h>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -10,11 +15,6 @@
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QThread>
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
-#include <fmt/format.h>
-#include <fmt/printf.h>
 #include <unistd.h>
 
 #include "AutomationServer.h"
@@ -35,16 +35,23 @@ constexpr const char* kContext = "MainForm";
 constexpr int kCloseWaitMs = 10000;
 constexpr int kSaveMonths = 2;
 
-std::string T(const char* text) { return Tr(kContext, text); }
+std::string T(const char* text) {
+    return Tr(kContext, text);
+}
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // Language identifier of the system locale (primary language, sub-language shifted by 10 bits).
 int32_t SystemLanguageId() {
     switch (QLocale::system().language()) {
-    case QLocale::French: return LangFrench;
-    case QLocale::English: return LangEnglish;
-    default: return 0;
+    case QLocale::French:
+        return LangFrench;
+    case QLocale::English:
+        return LangEnglish;
+    default:
+        return 0;
     }
 }
 
@@ -123,7 +130,8 @@ Supervisor::~Supervisor() {
         (void)ComObjRs232.release();
     }
     if (signalNotifier_) {
-        for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(s, SIG_DFL);
     }
     if (inhibitorFd_) ::close(*inhibitorFd_);
 }
@@ -176,7 +184,9 @@ void Supervisor::ReadSettings() {
     AssignStartupDefaults();
     const int32_t lang = ReadCurrentLang();
     if (lang == LangFrench || lang == LangEnglish) Langue_courante = lang;
-    const char* name = Langue_courante == LangFrench ? "French" : Langue_courante == LangEnglish ? "English" : "";
+    const char* name = Langue_courante == LangFrench    ? "French"
+                       : Langue_courante == LangEnglish ? "English"
+                                                        : "";
     LogToday(fmt::sprintf("Application language : %s  (%d)", name, Langue_courante));
     TStartupSettings startup;
     startup.CurrentLang = lang;
@@ -217,7 +227,8 @@ void Supervisor::OpenPortAndStartList() {
 
 void Supervisor::StartList(std::vector<Tcommand> commands, void (Supervisor::*handler)(TThread_Communicate&),
                            bool quiet) {
-    auto* thread = new TThread_Communicate(std::move(commands), bridge_.get(), ComObjRs232.get(), true, bridge_.get());
+    auto* thread =
+        new TThread_Communicate(std::move(commands), bridge_.get(), ComObjRs232.get(), true, bridge_.get());
     if (handler) thread->OnTerminate = [this, handler](TThread_Communicate& t) { (this->*handler)(t); };
     thread->Quiet = quiet;
     thread->Start();
@@ -284,8 +295,8 @@ void Supervisor::TimerMainTimer() {
 
 void Supervisor::TimerLightTimer() {
     ++TimerSecLight;
-    lightLabels_.Remaining =
-        DurationText(static_cast<double>(SetupInfos.InterValLightPoolSec) - static_cast<double>(TimerSecLight));
+    lightLabels_.Remaining = DurationText(static_cast<double>(SetupInfos.InterValLightPoolSec) -
+                                          static_cast<double>(TimerSecLight));
     TDateTime last = 0;
     {
         AnyThreadLock lock(MeasurementLock);
@@ -344,7 +355,8 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     conditions_ = outcome.Display;
     hasConditions_ = true;
     double chill = 0;
-    const bool computed = WindChillOf(copy.ValidWindGUST != 0, copy.ValueTempDeg, copy.WindSpeedMax_ms, chill);
+    const bool computed =
+        WindChillOf(copy.ValidWindGUST != 0, copy.ValueTempDeg, copy.WindSpeedMax_ms, chill);
     windChillText_ = WindChillText(computed, chill);
     windDirectionText_ =
         conditions_.WindValid ? Degrees_ToSectorName(copy.DirSpeedMax_deg) : conditions_.WindDirectionText;
@@ -352,15 +364,18 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
 
     UpdateRelayDisplay();
     PrintStatesWhenChanged();
-    for (const auto& sound : outcome.SoundsToPlay) PlaySound(sound);
+    for (const auto& sound : outcome.SoundsToPlay)
+        PlaySound(sound);
 
     if (--FUnderSampleDataFactor <= 0) {
-        FUnderSampleDataFactor = static_cast<int16_t>(std::max<uint16_t>(1, SetupInfos.UnderSampleDataFactor));
+        FUnderSampleDataFactor =
+            static_cast<int16_t>(std::max<uint16_t>(1, SetupInfos.UnderSampleDataFactor));
         AnyThreadLock lock(DataSaveLock);
         DataStation.push_back(copy);
     }
     if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
-        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, copy, AutomationValues);
+        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, copy,
+                         AutomationValues);
     emit redrawRequested();
     ShowStatus("Ok", false);
     SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(DataStation.size())));
@@ -370,9 +385,10 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
 void Supervisor::PrintStatesWhenChanged() {
     if (!options_.Headless) return;
     const auto& d = conditions_;
-    const std::string states = fmt::format("{}: {} | {}: {} | {}: {} | {}: {} | {}: {} | {}: {}", T("Ciel"), d.Sky.Text,
-                                           T("Air"), d.Humidity.Text, T("Pluie"), d.Rain.Text, T("Vent"), d.Wind.Text,
-                                           T("Fond de ciel"), d.SkyBackground.Text, T("Relais"), relay_.Panel.Text);
+    const std::string states =
+        fmt::format("{}: {} | {}: {} | {}: {} | {}: {} | {}: {} | {}: {}", T("Ciel"), d.Sky.Text, T("Air"),
+                    d.Humidity.Text, T("Pluie"), d.Rain.Text, T("Vent"), d.Wind.Text, T("Fond de ciel"),
+                    d.SkyBackground.Text, T("Relais"), relay_.Panel.Text);
     if (states == lastPrintedStates_) return;
     lastPrintedStates_ = states;
     std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());
@@ -416,7 +432,8 @@ void Supervisor::OnComEepromProgress(uint32_t done, uint32_t total) {
         download_.Text.clear();
         SetStatusBar(2, T("A récupéré ") + std::to_string(done) + T(" donnée(s) EEPROM Halvex"));
     } else {
-        download_.Text = T("Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) + "/" + std::to_string(total);
+        download_.Text =
+            T("Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) + "/" + std::to_string(total);
         SetStatusBar(2, download_.Text);
     }
     emit downloadProgressChanged();
@@ -433,7 +450,8 @@ void Supervisor::ShowStatus(const std::string& text, bool isError) {
     status_.Hint = T("Affiché à ") + DateTimeText(Now());
     emit statusChanged();
     if (options_.Headless && (changed || isError))
-        std::fprintf(stderr, "%s %s%s\n", DateTimeText(Now()).c_str(), isError ? "[erreur] " : "", shown.c_str());
+        std::fprintf(stderr, "%s %s%s\n", DateTimeText(Now()).c_str(), isError ? "[erreur] " : "",
+                     shown.c_str());
 }
 
 void Supervisor::SetStatusBar(int panel, const std::string& text) {
@@ -605,7 +623,9 @@ void Supervisor::WaitForThreads(int maxMs) {
     }
 }
 
-void Supervisor::SaveHistoryNow() { SaveHistory(PathDatas, kSaveMonths, DataStation); }
+void Supervisor::SaveHistoryNow() {
+    SaveHistory(PathDatas, kSaveMonths, DataStation);
+}
 
 void Supervisor::FormClose() {
     if (closed_ || !started_) return;
@@ -670,9 +690,9 @@ void Supervisor::WatchLogindSuspend() {
         LogToday("No system bus: suspend and resume are not watched");
         return;
     }
-    const bool ok = bus.connect("org.freedesktop.login1", "/org/freedesktop/login1",
-                                "org.freedesktop.login1.Manager", "PrepareForSleep", this,
-                                SLOT(onPrepareForSleep(bool)));
+    const bool ok =
+        bus.connect("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                    "PrepareForSleep", this, SLOT(onPrepareForSleep(bool)));
     if (!ok) {
         LogToday("logind not reachable: suspend and resume are not watched");
         return;
@@ -682,10 +702,10 @@ void Supervisor::WatchLogindSuspend() {
 
 void Supervisor::TakeSleepInhibitor() {
     if (inhibitorFd_) return;
-    QDBusInterface manager("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                           QDBusConnection::systemBus());
-    QDBusReply<QDBusUnixFileDescriptor> reply =
-        manager.call("Inhibit", "sleep", "Orvanel", "Saving the history and setting the station clock", "delay");
+    QDBusInterface manager("org.freedesktop.login1", "/org/freedesktop/login1",
+                           "org.freedesktop.login1.Manager", QDBusConnection::systemBus());
+    QDBusReply<QDBusUnixFileDescriptor> reply = manager.call(
+        "Inhibit", "sleep", "Orvanel", "Saving the history and setting the station clock", "delay");
     if (!reply.isValid()) {
         LogToday("No sleep inhibitor: " + reply.error().message().toStdString());
         return;
@@ -694,7 +714,9 @@ void Supervisor::TakeSleepInhibitor() {
     if (fd >= 0) inhibitorFd_ = fd;
 }
 
-void Supervisor::onPrepareForSleep(bool start) { OnPrepareForSleep(start); }
+void Supervisor::onPrepareForSleep(bool start) {
+    OnPrepareForSleep(start);
+}
 
 void Supervisor::OnPrepareForSleep(bool start) {
     if (start) {
@@ -728,15 +750,18 @@ void Supervisor::InstallSignalHandlers() {
     action.sa_handler = OnPosixSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &action, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &action, nullptr);
 }
 
 void Supervisor::OnSignal() {
     char byte = 0;
     int number = 0;
-    while (::read(signalPipe[0], &byte, 1) == 1) number = byte;
+    while (::read(signalPipe[0], &byte, 1) == 1)
+        number = byte;
     LogToday(fmt::format("Signal {} received -> closing application and saving datas", number));
-    if (options_.Headless) std::fprintf(stderr, "Signal %d: closing (history saved, station clock set)...\n", number);
+    if (options_.Headless)
+        std::fprintf(stderr, "Signal %d: closing (history saved, station clock set)...\n", number);
     FormClose();
     QCoreApplication::quit();
 }

@@ -4,14 +4,14 @@
 // it reports through its signals and reads the state below; it never drives the station itself.
 #pragma once
 
-#include <QObject>
-#include <QString>
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <QObject>
+#include <QString>
+#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -62,8 +62,8 @@ struct TRelayDisplay {
     std::string WindThresholdText = "???";
     std::string LightText = "???";
     std::string MagnitudeText = "???";
-    TStatePanel Panel;          // " Fermé" / " Ouvert" / "Pas disponible", colour and hint
-    std::string ButtonCaption;  // "Ouvrir relais", then the countdown "Ouvrir relai  [%1.1f m]"
+    TStatePanel Panel;         // " Fermé" / " Ouvert" / "Pas disponible", colour and hint
+    std::string ButtonCaption; // "Ouvrir relais", then the countdown "Ouvrir relai  [%1.1f m]"
     std::string ButtonHint;
     bool ButtonEnabled = false; // also the mark that the alarm was raised for this closing
 };

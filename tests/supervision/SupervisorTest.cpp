@@ -1,13 +1,13 @@
 // The controller end to end: the simulated station on a real pseudo-terminal, a Supervisor without
 // any widget, and the cycle driven by calling its timer events (no waiting for real periods).
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QThread>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
 
 #include "ConditionFiles.h"
 #include "HalvexStation.h"
@@ -80,7 +80,8 @@ class SupervisorTest : public StationSandbox {
         QObject::connect(supervisor_.get(), &Supervisor::rearmFinished, [this] { ++rearms_; });
         QObject::connect(supervisor_.get(), &Supervisor::soundRequested,
                          [this](const QString& f) { sounds_.push_back(f.toStdString()); });
-        QObject::connect(supervisor_.get(), &Supervisor::programStarted, [this](const QString&) { ++programs_; });
+        QObject::connect(supervisor_.get(), &Supervisor::programStarted,
+                         [this](const QString&) { ++programs_; });
         QObject::connect(supervisor_.get(), &Supervisor::messageBox,
                          [this](const QString& t) { messages_.push_back(t.toStdString()); });
     }
@@ -93,13 +94,15 @@ class SupervisorTest : public StationSandbox {
     // One weather reading: the timer ticks until the interval is reached, then the reading ends.
     void WeatherReading() {
         const int before = readings_;
-        for (uint32_t i = 0; i < SetupInfos.InterValQuickPoolSec; ++i) supervisor_->TimerMainTimer();
+        for (uint32_t i = 0; i < SetupInfos.InterValQuickPoolSec; ++i)
+            supervisor_->TimerMainTimer();
         ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
     }
 
     void LightReading() {
         const TDateTime before = LightPrevDate;
-        for (uint32_t i = 0; i < SetupInfos.InterValLightPoolSec; ++i) supervisor_->TimerLightTimer();
+        for (uint32_t i = 0; i < SetupInfos.InterValLightPoolSec; ++i)
+            supervisor_->TimerLightTimer();
         ASSERT_TRUE(WaitUntil([&] { return LightPrevDate != before && ComThreadCount == 0; }));
     }
 
@@ -121,8 +124,9 @@ StationOptions WeatherScript() {
     StationOptions options;
     options.PrefillRecords = 40;
     // Clear, dry, calm and dark, except two showers; the roof criteria stay the station's defaults.
-    options.Scenario = ParseScenario("sky=-25@0-1000,rh=50@0-1000,wind=5@0-1000,mag=19@0-1000,dry@0-1,rain@1-2,"
-                                     "dry@2-5,rain@5-7,dry@7-1000");
+    options.Scenario =
+        ParseScenario("sky=-25@0-1000,rh=50@0-1000,wind=5@0-1000,mag=19@0-1000,dry@0-1,rain@1-2,"
+                      "dry@2-5,rain@5-7,dry@7-1000");
     return options;
 }
 
@@ -157,7 +161,8 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
     // Under-sampling by 3: six readings store two records; the light reading between them.
     supervisor_->TimerMainTimer();
     EXPECT_EQ(supervisor_->WeatherLabels().Remaining, "19 sec");
-    for (int i = 1; i < 19; ++i) supervisor_->TimerMainTimer();
+    for (int i = 1; i < 19; ++i)
+        supervisor_->TimerMainTimer();
     EXPECT_EQ(supervisor_->WeatherLabels().Remaining, "1 sec");
     ASSERT_NO_FATAL_FAILURE(LightReading());
     Advance(10);
@@ -179,33 +184,21 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
 
     // Both condition files, column for column.
     const std::vector<std::string> infoLines = {
-        "Fileversion          = 1.01",
-        "DateYear             = 2026",
-        "DateMonth            = 12",
-        "DateDay              = 9",
-        "DateHour             = 12",
-        "DateMin              = 0",
-        "DateSec              = 35",
-        "TempExt (°C)         = 16.63",
-        "Humidity (%RH)       = 50.0",
-        "DewPoint (°C)        = 6.09",
-        "TempRainSensor (°C)  = 16.63",
-        "TempSkyIR   (°C)     = -8.37",
-        "TempDetectorIR (°C)  = 17.13",
-        "RainFall             = No",
-        "WindSpeedGust (km/h) = 5.0",
-        "WinDirection (°)     = 270",
-        "PowerDry (%)         = 0",
-        "PowerIn (V)          = 12.46",
-        "LighLevel (Log a.u)  = -2.824",
-        "LighLevel (Mag/sec²) = 19.46",
+        "Fileversion          = 1.01",   "DateYear             = 2026",  "DateMonth            = 12",
+        "DateDay              = 9",      "DateHour             = 12",    "DateMin              = 0",
+        "DateSec              = 35",     "TempExt (°C)         = 16.63", "Humidity (%RH)       = 50.0",
+        "DewPoint (°C)        = 6.09",   "TempRainSensor (°C)  = 16.63", "TempSkyIR   (°C)     = -8.37",
+        "TempDetectorIR (°C)  = 17.13",  "RainFall             = No",    "WindSpeedGust (km/h) = 5.0",
+        "WinDirection (°)     = 270",    "PowerDry (%)         = 0",     "PowerIn (V)          = 12.46",
+        "LighLevel (Log a.u)  = -2.824", "LighLevel (Mag/sec²) = 19.46",
     };
     std::string info;
-    for (const auto& l : infoLines) info += l + "\r\n";
+    for (const auto& l : infoLines)
+        info += l + "\r\n";
     EXPECT_EQ(ReadWholeFile(PathDatas + "infodata.txt"), info);
-    EXPECT_EQ(ReadWholeFile(Root() + "recfile.txt"),
-              "2026-12-09 12:00:35.00 C K -25.0  16.6  17.1    5.0    50  6.1    00  0 0 00000 046365.50041 1 2 1 1  "
-              "19.5   270\r\n");
+    EXPECT_EQ(ReadWholeFile(Root() + "recfile.txt"), "2026-12-09 12:00:35.00 C K -25.0  16.6  17.1    5.0    "
+                                                     "50  6.1    00  0 0 00000 046365.50041 1 2 1 1  "
+                                                     "19.5   270\r\n");
     SetupInfos.FileCLoudSensorVersion = CloudSensorI_File;
     Advance(5);
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
@@ -312,7 +305,8 @@ TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling)
     EXPECT_NE(supervisor_->Status().Text.find("port " + station_->DevicePath()), std::string::npos)
         << supervisor_->Status().Text;
     bool logged = false;
-    for (const auto& l : LogTexts()) logged = logged || l.rfind("Startup failed ! -> ", 0) == 0;
+    for (const auto& l : LogTexts())
+        logged = logged || l.rfind("Startup failed ! -> ", 0) == 0;
     EXPECT_TRUE(logged);
     supervisor_->FormClose();
     EXPECT_TRUE(LogHasLine("Data saved"));
@@ -372,12 +366,21 @@ TEST_F(SupervisorTest, RearmConditionsFollowTheStationCriteria) {
         {"sky at threshold", [](TcapteursInfos& r) { r.DeltaTempDeg = -10; }, [] {}, false},
         {"humidity at threshold", [](TcapteursInfos& r) { r.Humidity = 90; }, [] {}, false},
         {"wind at threshold", [](TcapteursInfos& r) { r.WindSpeedMax_ms = 50 / 3.6f; }, [] {}, false},
-        {"no gust: stored -1 m/s", [](TcapteursInfos& r) { r.ValidWindGUST = 0; r.WindSpeedMax_ms = -1; }, [] {}, true},
+        {"no gust: stored -1 m/s",
+         [](TcapteursInfos& r) {
+             r.ValidWindGUST = 0;
+             r.WindSpeedMax_ms = -1;
+         },
+         [] {}, true},
         {"sky not reported", [](TcapteursInfos&) {}, [&] { c.TempSky.Valid = false; }, false},
         {"wind not reported", [](TcapteursInfos&) {}, [&] { c.Wind.Valid = false; }, false},
         {"light watched, sky too bright", [](TcapteursInfos&) {}, [&] { c.Light.Value = true; }, false},
         {"light watched, magnitude unreported", [](TcapteursInfos&) {},
-         [&] { c.Light.Value = true; c.ValueMag.Valid = false; }, true},
+         [&] {
+             c.Light.Value = true;
+             c.ValueMag.Valid = false;
+         },
+         true},
     };
     for (const auto& k : cases) {
         report();
@@ -399,7 +402,8 @@ TEST_F(SupervisorTest, SigtermClosesTheHeadlessProgramCleanly) {
     // Qt ignores a runtime folder others may read, and would fall back to one shared with any other
     // program started by a test at the same time (the single-instance check would then refuse).
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
     QProcess orvanel;
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString("unix:path=" + Root() + "no-bus"));
