@@ -30,6 +30,8 @@ void SandboxTest::SetUp() {
     ::setenv("XDG_DATA_HOME", (root + ".local/share").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", (root + "run").c_str(), 1);
     fs::create_directories(root + "run");
+    // Qt ignores a runtime folder that others may read, and falls back to a shared one.
+    fs::permissions(root + "run", fs::perms::owner_all);
     PathExe = root + "exe/";
     PathDatas = root + "Documents/Halvex/Datas/";
     PathLogs = root + "Documents/Halvex/Logs/";

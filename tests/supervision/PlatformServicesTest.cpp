@@ -63,16 +63,17 @@ TEST_F(PlatformServices, RunProgramRefusesWhatItCannotStart) {
 }
 
 TEST_F(PlatformServices, SoundNamesResolveToTheFileOrTheProgramFolderElseNothing) {
-    WriteWholeFile(PathExe + "GoodConditions.wav", "RIFF");
+    // A name no working folder holds, so that only the program folder can supply it.
+    WriteWholeFile(PathExe + "Test_OnlyInProgramFolder.wav", "RIFF");
     WriteWholeFile(Root() + "own.wav", "RIFF");
-    EXPECT_EQ(ResolveSoundFile("GoodConditions.wav"), PathExe + "GoodConditions.wav");
+    EXPECT_EQ(ResolveSoundFile("Test_OnlyInProgramFolder.wav"), PathExe + "Test_OnlyInProgramFolder.wav");
     EXPECT_EQ(ResolveSoundFile(Root() + "own.wav"), Root() + "own.wav");
     EXPECT_EQ(ResolveSoundFile("Absent.wav"), "");
     EXPECT_EQ(ResolveSoundFile(""), "");
     // Whatever the sound device, playing never fails or blocks, from any thread.
     PlaySoundFile("Absent.wav");
-    PlaySoundFile(PathExe + "GoodConditions.wav");
-    std::thread worker([] { PlaySoundFile("GoodConditions.wav"); });
+    PlaySoundFile(PathExe + "Test_OnlyInProgramFolder.wav");
+    std::thread worker([] { PlaySoundFile("Test_OnlyInProgramFolder.wav"); });
     worker.join();
     WaitFor([] { return false; }, 200);
 }
