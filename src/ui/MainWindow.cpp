@@ -537,8 +537,14 @@ void MainWindow::Attach(Supervisor& sv) {
     connect(this, &MainWindow::rearmClicked, s, &Supervisor::ButtonDesarmRainClick);
     s->SetQuestionHandler([this](const QString&) { return AskReactivateSurveillance(); });
 
-    setWindowTitle(Q(s->Caption()));
-    SetGoodConditionsLegend(Q(s->GoodConditionsLegendText()));
+    // The caption and the legend are known once the settings are read, at start.
+    const auto caption = [this, s] {
+        if (!s->Caption().empty()) setWindowTitle(Q(s->Caption()));
+        if (!s->GoodConditionsLegendText().empty()) SetGoodConditionsLegend(Q(s->GoodConditionsLegendText()));
+    };
+    connect(s, &Supervisor::statusChanged, this, caption);
+    connect(s, &Supervisor::startupFinished, this, caption);
+    caption();
     conditions();
     if (!s->Status().Text.empty()) status();
     for (int i = 0; i < 3; ++i) panel(i);
