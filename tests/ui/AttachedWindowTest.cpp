@@ -1,5 +1,6 @@
 // The window attached to a real controller, the simulated station on a pseudo-terminal, the cycle
 // driven by calling the timer events.
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <QAction>
@@ -88,6 +89,38 @@ TEST_F(AttachedWindowTest, ShowsTheControllersTextsAndClosesThroughIt) {
     ASSERT_NE(close, nullptr);
     close->trigger();
     EXPECT_TRUE(WaitUntil([this] { return supervisor_->Closed(); }));
+}
+
+TEST_F(AttachedWindowTest, FollowsTheMemoryDownload) {
+    // The fixture's station holds 40 records; this one 250.
+    window_.reset();
+    supervisor_.reset();
+    station_->Stop();
+    StationOptions options;
+    options.Speed = 0;
+    options.StartClock = BaseClock;
+    options.PrefillRecords = 250;
+    station_ = std::make_unique<HalvexStation>(options);
+    station_->Start();
+    TSupervisorOptions so;
+    so.PortDevice = station_->DevicePath();
+    so.Arguments = {"orvanel"};
+    so.CheckSingleInstance = false;
+    so.StartAutomationServer = false;
+    so.WatchSuspend = false;
+    supervisor_ = std::make_unique<Supervisor>(so);
+    window_ = std::make_unique<MainWindow>();
+    window_->Attach(*supervisor_);
+    std::vector<std::string> texts;
+    QObject::connect(supervisor_.get(), &Supervisor::downloadProgressChanged,
+                     [this, &texts] { texts.push_back(window_->StatusBarText(2).toStdString()); });
+    QObject::connect(supervisor_.get(), &Supervisor::startupFinished, [this](bool) { started_ = true; });
+
+    ASSERT_TRUE(supervisor_->Start());
+    ASSERT_TRUE(WaitUntil([this] { return started_; }));
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Récupère les donnée(s) EEPROM Halvex : 10/250"), texts.end());
+    EXPECT_EQ(window_->StatusBarText(2).toStdString(), "A récupéré 250 donnée(s) EEPROM Halvex");
 }
 
 } // namespace
