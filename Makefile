@@ -47,7 +47,7 @@ run: build
 	@trap 'true' INT TERM; \
 	setsid $(BUILD_DIR)/halvex-sim --link $(BUILD_DIR)/halvex.tty $(SIM_ARGS) & sim=$$!; \
 	for i in 1 2 3 4 5 6 7 8 9 10; do [ -e $(BUILD_DIR)/halvex.tty ] && break; sleep 0.2; done; \
-	$(BUILD_DIR)/orvanel --headless --port $(BUILD_DIR)/halvex.tty; code=$$?; \
+	$(BUILD_DIR)/orvanel --port $(BUILD_DIR)/halvex.tty; code=$$?; \
 	kill -INT $$sim 2>/dev/null; wait $$sim; exit $$code
 
 # Pictures of the main window made on Qt's offscreen platform, fed with crafted readings.

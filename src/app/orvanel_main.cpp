@@ -1,20 +1,23 @@
-// orvanel: the cloud monitor. Until the main window exists the program runs headless: the same
-// controller polls the station, keeps the history and writes the condition files.
+// orvanel: the cloud monitor. With a display the main window shows the controller; with --headless or
+// without a display the same controller polls the station, keeps the history and writes the files.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QStringList>
 #include <string>
 #include <vector>
 
 #include "AutomationSwitches.h"
+#include "MainWindow.h"
 #include "QtHooks.h"
 #include "StartupFolders.h"
 #include "Supervisor.h"
+#include "UserPrompts.h"
 
 namespace {
 
@@ -67,6 +70,12 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     return line;
 }
 
+bool DisplayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(name); value && *value) return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -79,13 +88,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvanel: %s\n\n%s", line.Error.c_str(), kUsage);
         return 2;
     }
-    // No window is built yet: the program always runs headless, on Qt's offscreen platform.
-    const bool headless = true;
-    if (!line.Headless)
-        std::fputs("orvanel: the main window is not available yet; running headless (see --help).\n", stderr);
+    const bool headless = line.Headless || !DisplayAvailable();
+    if (!line.Headless && headless)
+        std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n", stderr);
     if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Orvanel");
     if (const auto code =
             HandleAutomationSwitches(QCoreApplication::arguments(), QCoreApplication::applicationFilePath()))
@@ -100,6 +108,13 @@ int main(int argc, char** argv) {
     for (const QString& a : QCoreApplication::arguments())
         options.Arguments.push_back(a.toStdString());
     Supervisor supervisor(options);
+    std::unique_ptr<MainWindow> window;
+    if (!headless) {
+        window = std::make_unique<MainWindow>();
+        InstallMessageBoxHooks(window.get());
+        window->Attach(supervisor);
+        window->show();
+    }
     QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!supervisor.Start()) {
         std::fputs("orvanel: another instance is running; it was asked to show itself.\n", stderr);

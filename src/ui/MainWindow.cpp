@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "Supervisor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -484,25 +485,69 @@ void MainWindow::ShowConditions(const TConditionsDisplay& d, const QString& wind
 }
 
 void MainWindow::ShowRelay(const TRelayDisplay& r) {
-    SetValue(watching_, r.Watching);
-    SetValue(skyThreshold_, r.SkyThreshold);
-    SetValue(rhThreshold_, r.HumidityThreshold);
-    SetValue(windThreshold_, r.WindThreshold);
-    SetValue(lightWatched_, r.LightWatched);
-    SetValue(magThreshold_, r.MagnitudeThreshold);
+    SetValue(watching_, r.WatchText);
+    SetValue(skyThreshold_, r.SkyThresholdText);
+    SetValue(rhThreshold_, r.RHThresholdText);
+    SetValue(windThreshold_, r.WindThresholdText);
+    SetValue(lightWatched_, r.LightText);
+    SetValue(magThreshold_, r.MagnitudeText);
     roofState_->SetPanel(r.Panel);
     rearmButton_->setText(Q(r.ButtonCaption));
     rearmButton_->setEnabled(r.ButtonEnabled);
 }
 
-void MainWindow::ShowWeatherTimes(const TTimerLabels& labels) {
+void MainWindow::ShowWeatherTimes(const TReadingLabels& labels) {
     SetValue(interval_, labels.Interval);
     SetValue(remaining_, labels.Remaining);
     SetValue(lastReading_, labels.LastReading);
 }
 
-void MainWindow::ShowLightTimes(const TTimerLabels& labels) {
+void MainWindow::ShowLightTimes(const TReadingLabels& labels) {
     SetValue(intervalLight_, labels.Interval);
     SetValue(remainingLight_, labels.Remaining);
     SetValue(lastReadingLight_, labels.LastReading);
+}
+
+void MainWindow::Attach(Supervisor& sv) {
+    Supervisor* s = &sv;
+    const auto conditions = [this, s] {
+        if (s->HasConditions()) ShowConditions(s->Conditions(), Q(s->WindChill()));
+    };
+    const auto status = [this, s] { ShowStatus(Q(s->Status().Text), s->Status().IsError); };
+    const auto panel = [this, s](int i) { SetStatusBarText(i, Q(s->StatusBarPanels()[size_t(i)])); };
+    const auto relay = [this, s] { ShowRelay(s->RelayDisplay()); };
+    const auto labels = [this, s] {
+        ShowWeatherTimes(s->WeatherLabels());
+        ShowLightTimes(s->LightLabels());
+    };
+    const auto download = [this, s] {
+        const TDownloadProgress& d = s->DownloadProgress();
+        if (d.Shown || downloadWindow_) ShowDownloadProgress(int(d.Done), int(d.Total));
+    };
+    connect(s, &Supervisor::conditionsChanged, this, conditions);
+    connect(s, &Supervisor::statusChanged, this, status);
+    connect(s, &Supervisor::statusBarChanged, this, panel);
+    connect(s, &Supervisor::relayChanged, this, relay);
+    connect(s, &Supervisor::readingLabelsChanged, this, labels);
+    connect(s, &Supervisor::downloadProgressChanged, this, download);
+    connect(s, &Supervisor::messageBox, this, &MainWindow::ShowMessage);
+    connect(s, &Supervisor::showRequested, this, &MainWindow::RestoreFromTray);
+    connect(s, &Supervisor::historyLoadProgress, this, [this](const QString& step) { SetStatusBarText(2, step); });
+    connect(this, &MainWindow::closeRequested, s, &Supervisor::FormClose);
+    connect(this, &MainWindow::rearmClicked, s, &Supervisor::ButtonDesarmRainClick);
+    s->SetQuestionHandler([this](const QString&) { return AskReactivateSurveillance(); });
+
+    // The caption and the legend are known once the settings are read, at start.
+    const auto caption = [this, s] {
+        if (!s->Caption().empty()) setWindowTitle(Q(s->Caption()));
+        if (!s->GoodConditionsLegendText().empty()) SetGoodConditionsLegend(Q(s->GoodConditionsLegendText()));
+    };
+    connect(s, &Supervisor::statusChanged, this, caption);
+    connect(s, &Supervisor::startupFinished, this, caption);
+    caption();
+    conditions();
+    if (!s->Status().Text.empty()) status();
+    for (int i = 0; i < 3; ++i) panel(i);
+    relay();
+    labels();
 }

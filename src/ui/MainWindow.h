@@ -12,6 +12,7 @@
 #include "ViewData.h"
 
 class QAction;
+class Supervisor;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -37,6 +38,11 @@ class MainWindow : public QMainWindow {
     // The memory-download progress window while it is shown, else null.
     TStatusLoadDatas* DownloadWindow() const { return downloadWindow_.get(); }
 
+    // Makes this window the view of the controller: every state signal updates the window, the
+    // user's close and re-arm go to the controller, its questions to the Yes/No box. The window is
+    // filled from the controller's current state at once; attach before Start().
+    void Attach(Supervisor& supervisor);
+
     // A second start of the program raises this window.
     void FollowSingleInstance(TSingleInstance& instance);
 
@@ -49,8 +55,8 @@ class MainWindow : public QMainWindow {
     // The "Relais" group: criteria, roof panel with its hint, re-arm button.
     void ShowRelay(const TRelayDisplay& relay);
     // Interval, time to the next reading and last reading of the weather and of the light readings.
-    void ShowWeatherTimes(const TTimerLabels& labels);
-    void ShowLightTimes(const TTimerLabels& labels);
+    void ShowWeatherTimes(const TReadingLabels& labels);
+    void ShowLightTimes(const TReadingLabels& labels);
     // The station link status panel: red for errors, a long text cut, hint with the time shown.
     void ShowStatus(const QString& text, bool isError);
     void SetStatusBarText(int panel, const QString& text);
@@ -119,4 +125,4 @@ class MainWindow : public QMainWindow {
 
 Q_DECLARE_METATYPE(TConditionsDisplay)
 Q_DECLARE_METATYPE(TRelayDisplay)
-Q_DECLARE_METATYPE(TTimerLabels)
+Q_DECLARE_METATYPE(TReadingLabels)

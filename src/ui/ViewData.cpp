@@ -44,12 +44,12 @@ TRelayDisplay InitialRelayDisplay() {
 }
 
 void FillRelayCriteria(const TRoofCloserCriterias& c, TRelayDisplay& d) {
-    d.Watching = c.DoWatch.Valid ? YesNo(c.DoWatch.Value) : UnknownText;
-    d.SkyThreshold = c.TempSky.Valid ? fmt::sprintf("%1.0f °C", c.TempSky.Value) : UnknownText;
-    d.HumidityThreshold = c.RH.Valid ? fmt::sprintf("%d %%", c.RH.Value) : UnknownText;
-    d.WindThreshold = c.Wind.Valid ? fmt::sprintf("%d km/h", c.Wind.Value) : UnknownText;
-    d.LightWatched = c.Light.Valid ? YesNo(c.Light.Value) : UnknownText;
-    d.MagnitudeThreshold = c.ValueMag.Valid ? fmt::sprintf("%1.1f", c.ValueMag.Value) : UnknownText;
+    d.WatchText = c.DoWatch.Valid ? YesNo(c.DoWatch.Value) : UnknownText;
+    d.SkyThresholdText = c.TempSky.Valid ? fmt::sprintf("%1.0f °C", c.TempSky.Value) : UnknownText;
+    d.RHThresholdText = c.RH.Valid ? fmt::sprintf("%d %%", c.RH.Value) : UnknownText;
+    d.WindThresholdText = c.Wind.Valid ? fmt::sprintf("%d km/h", c.Wind.Value) : UnknownText;
+    d.LightText = c.Light.Valid ? YesNo(c.Light.Value) : UnknownText;
+    d.MagnitudeText = c.ValueMag.Valid ? fmt::sprintf("%1.1f", c.ValueMag.Value) : UnknownText;
 }
 
 TStatePanel RelayPanel(const TT_Bool& roofSwitchActive) {
@@ -69,8 +69,8 @@ std::string OpenRelayCaption() {
     return Tr(kContext, "Ouvrir relais");
 }
 
-TTimerLabels TimerLabelsAt(double intervalSec, double secondsCounted, TDateTime lastReading, TDateTime now) {
-    TTimerLabels labels;
+TReadingLabels TimerLabelsAt(double intervalSec, double secondsCounted, TDateTime lastReading, TDateTime now) {
+    TReadingLabels labels;
     labels.Interval = DurationText(intervalSec);
     labels.Remaining = DurationText(intervalSec - secondsCounted);
     if (lastReading != 0)

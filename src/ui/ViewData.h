@@ -9,27 +9,11 @@
 
 #include "Classification.h"
 #include "Records.h"
+#include "Supervisor.h"
 
 // Shown until the station or the controller reports a value.
 inline constexpr const char* UnknownText = "???";
 
-// The "Relais" group of the information tab.
-struct TRelayDisplay {
-    // Criteria in force, as the station reported them; "???" for a criterion it has not reported.
-    std::string Watching = UnknownText;           // surveillance on: "OUI" / "NON"
-    std::string SkyThreshold = UnknownText;       // "-15 °C"
-    std::string HumidityThreshold = UnknownText;  // "90 %"
-    std::string WindThreshold = UnknownText;      // "30 km/h"
-    std::string LightWatched = UnknownText;       // "OUI" / "NON"
-    std::string MagnitudeThreshold = UnknownText; // "10.5"
-
-    // State panel of the roof: "Pas disponible" (neutral), " Fermé" (red) or " Ouvert" (green).
-    TStatePanel Panel;
-    // "Ouvrir relais", or the countdown of the automatic re-arm.
-    std::string ButtonCaption;
-    bool ButtonEnabled = false;
-    friend bool operator==(const TRelayDisplay&, const TRelayDisplay&) = default;
-};
 
 // The state before the station has said anything about its relay.
 TRelayDisplay InitialRelayDisplay();
@@ -44,17 +28,10 @@ std::string RearmCaption(std::optional<double> remainingMinutes);
 // Caption of the button at start.
 std::string OpenRelayCaption();
 
-// Interval, time to the next reading and the last reading, for one kind of reading.
-struct TTimerLabels {
-    std::string Interval = UnknownText;
-    std::string Remaining = UnknownText;
-    std::string LastReading = UnknownText;
-    friend bool operator==(const TTimerLabels&, const TTimerLabels&) = default;
-};
 
 // The texts a one-second tick shows for a reading every intervalSec seconds, secondsCounted since
 // the last one started, the last one dated lastReading (0: none yet).
-TTimerLabels TimerLabelsAt(double intervalSec, double secondsCounted, TDateTime lastReading, TDateTime now);
+TReadingLabels TimerLabelsAt(double intervalSec, double secondsCounted, TDateTime lastReading, TDateTime now);
 
 // The status panel shows long texts cut: "...." and the first 70 characters of a text over 80.
 std::string ShortStatusText(const std::string& text);
