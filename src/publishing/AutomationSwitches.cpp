@@ -138,7 +138,7 @@ bool IsAutomationStart(const QStringList& args) {
 
 TActivationFolders DefaultActivationFolders() {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores a relative path.
+    // XDG base directories must be absolute; a relative one is ignored.
     if (dataHome.isEmpty() || QDir::isRelativePath(dataHome)) dataHome = QDir::homePath() + "/.local/share";
     return {QDir::cleanPath(dataHome + "/dbus-1/services") + '/',
             QStringLiteral("/usr/share/dbus-1/services/")};
