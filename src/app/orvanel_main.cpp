@@ -110,9 +110,8 @@ int main(int argc, char** argv) {
     Supervisor supervisor(options);
     std::unique_ptr<MainWindow> window;
     if (!headless) {
-        window = std::make_unique<MainWindow>();
+        window = std::make_unique<MainWindow>(supervisor);
         InstallMessageBoxHooks(window.get());
-        window->Attach(supervisor);
         window->show();
     }
     QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

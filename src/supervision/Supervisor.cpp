@@ -55,6 +55,11 @@ int32_t SystemLanguageId() {
     }
 }
 
+// The roof panel while the station has not reported its relay.
+TStatePanel UnreportedRelayPanel() {
+    return {T("Pas disponible"), std::nullopt, T("Non activé, pas de surveillance"), 0};
+}
+
 int signalPipe[2] = {-1, -1};
 
 void OnPosixSignal(int number) {
@@ -108,8 +113,12 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
     connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
     connect(&TimerLight, &QTimer::timeout, this, &Supervisor::TimerLightTimer);
     connect(&TimerSAVDataPeriodic, &QTimer::timeout, this, &Supervisor::TimerSAVDataPeriodicTimer);
+    relay_.Panel = UnreportedRelayPanel();
     relay_.ButtonCaption = T("Ouvrir relais");
     relay_.ButtonHint = T("Ouvre le relais de fermeture d'urgence d'Abri/Dôme...");
+    caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
+    // Known before the start so that a window can lay out its debug tabs from the beginning.
+    DebugMode = FileExists(PathLogs + "debug.txt");
 }
 
 Supervisor::~Supervisor() {
@@ -154,7 +163,6 @@ bool Supervisor::Start() {
     Toggle_GoodCond.Validprevious = false;
     Langue_courante = SystemLanguageId();
     Pass_relay = 0;
-    caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
     LogToday(fmt::sprintf("Application start : %s", caption_));
     LogToday(fmt::sprintf("Storage data path : %s", PathDatas));
     LogToday(fmt::sprintf("Storage Log  path : %s", PathLogs));
@@ -180,7 +188,6 @@ bool Supervisor::Start() {
 void Supervisor::ReadSettings() {
     ReadMonthsToLoad();
     SimulationMode = ApplySimulationArgument(options_.Arguments);
-    DebugMode = FileExists(PathLogs + "debug.txt");
     AssignStartupDefaults();
     const int32_t lang = ReadCurrentLang();
     if (lang == LangFrench || lang == LangEnglish) Langue_courante = lang;
@@ -492,7 +499,7 @@ void Supervisor::UpdateRelayDisplay() {
     relay_.MagnitudeText = c.ValueMag.Valid ? fmt::sprintf("%1.1f", c.ValueMag.Value) : unknown;
 
     if (!roof.Valid) {
-        relay_.Panel = {T("Pas disponible"), std::nullopt, T("Non activé, pas de surveillance"), 0};
+        relay_.Panel = UnreportedRelayPanel();
         emit relayChanged();
         return;
     }

@@ -1,5 +1,4 @@
 #include "MainWindow.h"
-#include "Supervisor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,12 +23,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "Conversions.h"
-#include "DateTime.h"
 #include "PlatformServices.h"
+#include "Records.h"
 #include "StatePanel.h"
 #include "StatusLoadDatas.h"
-#include "UserText.h"
+#include "Supervisor.h"
 
 namespace {
 
@@ -64,7 +62,7 @@ QLabel* CaptionLabel(const QString& text) {
 
 // A value: large enough to read from a distance, selectable for copying into a log book.
 QLabel* ValueLabel(const char* name, double scale = 1.35) {
-    auto* label = new QLabel(QString::fromLatin1(UnknownText));
+    auto* label = new QLabel(QStringLiteral("???"));
     label->setObjectName(name);
     QFont f = label->font();
     f.setPointSizeF(f.pointSizeF() * scale);
@@ -80,17 +78,17 @@ void SetValue(QLabel* label, const std::string& text) {
 
 } // namespace
 
-MainWindow::MainWindow(bool debugMode, QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent) : QMainWindow(parent), supervisor_(supervisor) {
     setObjectName("MainForm_Sky");
-    setWindowTitle(Q(MainWindowCaption()));
     setWindowIcon(CloudIcon());
     BuildMenus();
-    BuildPages(debugMode);
+    BuildPages();
     BuildStatusBar();
     BuildTray();
     resize(853, 630);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    FollowSupervisor();
 }
 
 MainWindow::~MainWindow() = default;
@@ -165,10 +163,6 @@ void MainWindow::RestoreFromTray() {
     activateWindow();
 }
 
-void MainWindow::FollowSingleInstance(TSingleInstance& instance) {
-    connect(&instance, &TSingleInstance::showRequested, this, &MainWindow::RestoreFromTray);
-}
-
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // Minimised, the window lives in the tray only; without a tray it stays in the task bar.
@@ -177,9 +171,11 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The closing sequence pumps events while it waits for the station; a second close meanwhile
+    // must not start it again.
     if (!closeAnnounced_) {
         closeAnnounced_ = true;
-        emit closeRequested();
+        supervisor_.FormClose();
     }
     if (tray_) tray_->hide();
     event->accept();
@@ -205,58 +201,62 @@ QString MainWindow::StatusBarText(int panel) const {
     return panel >= 0 && panel < 3 ? statusPanels_[panel]->text() : QString();
 }
 
-void MainWindow::SetStatusBarText(int panel, const QString& text) {
+void MainWindow::ShowStatusBarPanel(int panel) {
     if (panel < 0 || panel >= 3) return;
+    const QString text = Q(supervisor_.StatusBarPanels()[size_t(panel)]);
     statusPanels_[panel]->setText(text);
     statusPanels_[panel]->setToolTip(text);
 }
 
-void MainWindow::ShowStatus(const QString& text, bool isError) {
-    rs232Stat_->setText(Q(ShortStatusText(text.toStdString())));
-    rs232Stat_->setToolTip(tr("Affiché à ") + Q(DateTimeText(Now())));
+void MainWindow::ShowStatus() {
+    const TStatusDisplay& status = supervisor_.Status();
+    rs232Stat_->setText(Q(status.Text));
+    rs232Stat_->setToolTip(Q(status.Hint));
     QPalette p = QPalette();
-    if (isError) p.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    if (status.IsError) p.setColor(QPalette::WindowText, QColor(255, 0, 0));
     rs232Stat_->setPalette(p);
     rs232Stat_->repaint();
 }
 
-void MainWindow::ShowStationVersion(const QString& version, int eepromRecords) {
-    const QString text = tr("Version -> ") + version;
-    SetStatusBarText(0, text);
-    ShowStatus(text, false);
-    SetStatusBarText(1, eepromRecords >= 0 ? " -> " + QString::number(eepromRecords) + tr(" enregistrements")
-                                           : QString());
-    SetStatusBarText(2, QString());
-}
-
-void MainWindow::ShowDownloadProgress(int recordsRead, int recordsToRead) {
+void MainWindow::ShowDownloadProgress() {
+    const TDownloadProgress& progress = supervisor_.DownloadProgress();
+    if (!progress.Shown) {
+        downloadWindow_.reset();
+        return;
+    }
     if (!downloadWindow_) {
         downloadWindow_ = std::make_unique<TStatusLoadDatas>();
         downloadWindow_->show();
     }
-    if (DownloadFinished(recordsRead, recordsToRead)) {
-        downloadWindow_.reset();
-        SetStatusBarText(2, Q(DownloadDoneText(recordsRead)));
+    downloadWindow_->SetText(Q(progress.Text));
+}
+
+// The controller loads the history without returning to the event loop: the window repaints itself
+// at each step, so the observer sees which month file is read.
+void MainWindow::ShowHistoryLoading(const QString& step) {
+    if (step.isEmpty()) {
+        historySplash_.reset();
         return;
     }
-    const QString text = Q(DownloadProgressText(recordsRead, recordsToRead));
-    downloadWindow_->SetText(text);
-    SetStatusBarText(2, text);
+    if (!historySplash_) {
+        historySplash_ = std::make_unique<TStatusLoadDatas>();
+        historySplash_->show();
+    }
+    historySplash_->SetText(step);
 }
 
 void MainWindow::ShowMessage(const QString& text) {
     QMessageBox::warning(this, QApplication::applicationName(), text);
 }
 
-bool MainWindow::AskReactivateSurveillance() {
-    return QMessageBox::question(this, QApplication::applicationName(),
-                                 tr("Voulez-vous re-activer la surveillance ?"),
+bool MainWindow::AskQuestion(const QString& question) {
+    return QMessageBox::question(this, QApplication::applicationName(), question,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 // ---- Pages ----------------------------------------------------------------------------------
 
-void MainWindow::BuildPages(bool debugMode) {
+void MainWindow::BuildPages() {
     pages_ = new QTabWidget(this);
     pages_->setObjectName("PageControl");
     pages_->setDocumentMode(true);
@@ -273,21 +273,17 @@ void MainWindow::BuildPages(bool debugMode) {
         return page;
     };
     pages_->addTab(BuildInformationTab(), tr("Informations"));
-    if (debugMode) placeholder("TabSheetVoltage", tr("Volts (IR det debug)"));
+    if (DebugMode) placeholder("TabSheetVoltage", tr("Volts (IR det debug)"));
     placeholder("TabSheetTemp", tr("Température Ext."));
     panelClouds_ = placeholder("TabSheetSKY", tr("Couverture nuageuse et pluie"));
     placeholder("TabSheetLight", tr("Fond ciel (Magn/sec²)"));
     placeholder("TabSheetWind", tr("Vent"));
     placeholder("TabSheetHumid", tr("Humidité (RH %)"));
     placeholder("TabSheetDatas", tr("Table"));
-    if (debugMode) placeholder("TabSheetHeater", tr("Chauffage (debug)"));
+    if (DebugMode) placeholder("TabSheetHeater", tr("Chauffage (debug)"));
     placeholder("TabSheetStats", tr("Statistiques"));
     pages_->setCurrentIndex(0);
     setCentralWidget(pages_);
-}
-
-void MainWindow::SetGoodConditionsLegend(const QString& legend) {
-    panelClouds_->setToolTip(legend);
 }
 
 QWidget* MainWindow::BuildInformationTab() {
@@ -331,6 +327,8 @@ QWidget* MainWindow::BuildValuesGroup() {
     QPalette warm = defrost_->palette();
     warm.setColor(QPalette::WindowText, QColor(190, 80, 0));
     defrost_->setPalette(warm);
+    defrost_->hide(); // shown only while the station defrosts or dries its sensor
+    const int defrostRow = row;
     grid->addWidget(defrost_, row++, 0, 1, 2);
     humidity_ = AddValueRow(grid, row++, tr("  Humidité"), "StaticTextHumidSF");
     dewPoint_ = AddValueRow(grid, row++, tr("  Point de rosée"), "StaticTextDewpointSF");
@@ -351,7 +349,7 @@ QWidget* MainWindow::BuildValuesGroup() {
     grid->setColumnStretch(1, 1);
     // Rows share the height evenly: no empty band at the bottom of a tall window.
     for (int r = 0; r < row; ++r)
-        grid->setRowStretch(r, 1);
+        grid->setRowStretch(r, r == defrostRow ? 0 : 1);
     return box;
 }
 
@@ -359,7 +357,7 @@ TStatePanelLabel* MainWindow::AddStateRow(QGridLayout* grid, int row, const QStr
                                           const char* name) {
     auto* panel = new TStatePanelLabel;
     panel->setObjectName(name);
-    panel->SetPanel(TStatePanel{Tr("MainWindow", "Pas disponible"), std::nullopt, {}, 0});
+    panel->SetPanel(TStatePanel{tr("Pas disponible").toStdString(), std::nullopt, {}, 0});
     QLabel* label = CaptionLabel(caption);
     QFont f = label->font();
     f.setBold(true);
@@ -420,16 +418,14 @@ QWidget* MainWindow::BuildRelayGroup() {
     roofRow->addWidget(roofState_, 1);
     rearmButton_ = new QPushButton;
     rearmButton_->setObjectName("ButtonDesarmRain");
-    rearmButton_->setToolTip(tr("Ouvre le relais de fermeture d'urgence d'Abri/Dôme..."));
     rearmButton_->setMinimumHeight(40);
     QFont buttonFont = rearmButton_->font();
     buttonFont.setBold(true);
     rearmButton_->setFont(buttonFont);
-    connect(rearmButton_, &QPushButton::clicked, this, &MainWindow::rearmClicked);
+    connect(rearmButton_, &QPushButton::clicked, this, [this] { supervisor_.ButtonDesarmRainClick(); });
     roofRow->addWidget(rearmButton_);
     outer->addLayout(roofRow);
     outer->addStretch(1);
-    ShowRelay(InitialRelayDisplay());
     return box;
 }
 
@@ -460,21 +456,51 @@ QWidget* MainWindow::BuildTimersGroup() {
 
 // ---- What the controller reports ------------------------------------------------------------
 
-void MainWindow::ShowConditions(const TConditionsDisplay& d, const QString& windChillText) {
+void MainWindow::FollowSupervisor() {
+    Supervisor* s = &supervisor_;
+    connect(s, &Supervisor::conditionsChanged, this, &MainWindow::ShowConditions);
+    connect(s, &Supervisor::statusChanged, this, &MainWindow::ShowStatus);
+    connect(s, &Supervisor::statusBarChanged, this, &MainWindow::ShowStatusBarPanel);
+    connect(s, &Supervisor::relayChanged, this, &MainWindow::ShowRelay);
+    connect(s, &Supervisor::readingLabelsChanged, this, &MainWindow::ShowReadingTimes);
+    connect(s, &Supervisor::downloadProgressChanged, this, &MainWindow::ShowDownloadProgress);
+    connect(s, &Supervisor::historyLoadProgress, this, &MainWindow::ShowHistoryLoading);
+    connect(s, &Supervisor::messageBox, this, &MainWindow::ShowMessage);
+    connect(s, &Supervisor::showRequested, this, &MainWindow::RestoreFromTray);
+    // The legend follows the thresholds, which are read at start.
+    connect(s, &Supervisor::startupFinished, this, &MainWindow::ShowCaptionAndLegend);
+    connect(s, &Supervisor::statusChanged, this, &MainWindow::ShowCaptionAndLegend);
+    s->SetQuestionHandler([this](const QString& question) { return AskQuestion(question); });
+
+    ShowCaptionAndLegend();
+    if (s->HasConditions()) ShowConditions();
+    ShowStatus();
+    for (int i = 0; i < 3; ++i)
+        ShowStatusBarPanel(i);
+    ShowRelay();
+    ShowReadingTimes();
+}
+
+void MainWindow::ShowCaptionAndLegend() {
+    setWindowTitle(Q(supervisor_.Caption()));
+    panelClouds_->setToolTip(Q(supervisor_.GoodConditionsLegendText()));
+}
+
+void MainWindow::ShowConditions() {
+    const TConditionsDisplay& d = supervisor_.Conditions();
     SetValue(tempText_, d.TempText);
     SetValue(rainTemp_, d.RainTempText);
     SetValue(irCanTemp_, d.IRCanTempText);
     SetValue(skyTemp_, d.SkyTempText);
-    windChill_->setText(windChillText);
+    SetValue(windChill_, supervisor_.WindChill());
     SetValue(humidity_, d.HumidityText);
     SetValue(dewPoint_, d.DewPointText);
     SetValue(windSpeed_, d.WindSpeedText);
-    SetValue(windDir_, d.WindValid && d.WindDirectionText.empty()
-                           ? Degrees_ToSectorName(static_cast<float>(d.WindDirDeg))
-                           : d.WindDirectionText);
+    SetValue(windDir_, supervisor_.WindDirection());
     SetValue(power_, d.PowerText);
     SetValue(volts_, d.VoltsText);
     SetValue(defrost_, d.DefrostText);
+    defrost_->setVisible(!d.DefrostText.empty());
     SetValue(light_, d.LightText);
     SetValue(magnitude_, d.MagnitudeText);
     skyState_->SetPanel(d.Sky);
@@ -484,7 +510,8 @@ void MainWindow::ShowConditions(const TConditionsDisplay& d, const QString& wind
     skyBgdState_->SetPanel(d.SkyBackground);
 }
 
-void MainWindow::ShowRelay(const TRelayDisplay& r) {
+void MainWindow::ShowRelay() {
+    const TRelayDisplay& r = supervisor_.RelayDisplay();
     SetValue(watching_, r.WatchText);
     SetValue(skyThreshold_, r.SkyThresholdText);
     SetValue(rhThreshold_, r.RHThresholdText);
@@ -493,61 +520,17 @@ void MainWindow::ShowRelay(const TRelayDisplay& r) {
     SetValue(magThreshold_, r.MagnitudeText);
     roofState_->SetPanel(r.Panel);
     rearmButton_->setText(Q(r.ButtonCaption));
+    rearmButton_->setToolTip(Q(r.ButtonHint));
     rearmButton_->setEnabled(r.ButtonEnabled);
 }
 
-void MainWindow::ShowWeatherTimes(const TReadingLabels& labels) {
-    SetValue(interval_, labels.Interval);
-    SetValue(remaining_, labels.Remaining);
-    SetValue(lastReading_, labels.LastReading);
-}
-
-void MainWindow::ShowLightTimes(const TReadingLabels& labels) {
-    SetValue(intervalLight_, labels.Interval);
-    SetValue(remainingLight_, labels.Remaining);
-    SetValue(lastReadingLight_, labels.LastReading);
-}
-
-void MainWindow::Attach(Supervisor& sv) {
-    Supervisor* s = &sv;
-    const auto conditions = [this, s] {
-        if (s->HasConditions()) ShowConditions(s->Conditions(), Q(s->WindChill()));
-    };
-    const auto status = [this, s] { ShowStatus(Q(s->Status().Text), s->Status().IsError); };
-    const auto panel = [this, s](int i) { SetStatusBarText(i, Q(s->StatusBarPanels()[size_t(i)])); };
-    const auto relay = [this, s] { ShowRelay(s->RelayDisplay()); };
-    const auto labels = [this, s] {
-        ShowWeatherTimes(s->WeatherLabels());
-        ShowLightTimes(s->LightLabels());
-    };
-    const auto download = [this, s] {
-        const TDownloadProgress& d = s->DownloadProgress();
-        if (d.Shown || downloadWindow_) ShowDownloadProgress(int(d.Done), int(d.Total));
-    };
-    connect(s, &Supervisor::conditionsChanged, this, conditions);
-    connect(s, &Supervisor::statusChanged, this, status);
-    connect(s, &Supervisor::statusBarChanged, this, panel);
-    connect(s, &Supervisor::relayChanged, this, relay);
-    connect(s, &Supervisor::readingLabelsChanged, this, labels);
-    connect(s, &Supervisor::downloadProgressChanged, this, download);
-    connect(s, &Supervisor::messageBox, this, &MainWindow::ShowMessage);
-    connect(s, &Supervisor::showRequested, this, &MainWindow::RestoreFromTray);
-    connect(s, &Supervisor::historyLoadProgress, this, [this](const QString& step) { SetStatusBarText(2, step); });
-    connect(this, &MainWindow::closeRequested, s, &Supervisor::FormClose);
-    connect(this, &MainWindow::rearmClicked, s, &Supervisor::ButtonDesarmRainClick);
-    s->SetQuestionHandler([this](const QString&) { return AskReactivateSurveillance(); });
-
-    // The caption and the legend are known once the settings are read, at start.
-    const auto caption = [this, s] {
-        if (!s->Caption().empty()) setWindowTitle(Q(s->Caption()));
-        if (!s->GoodConditionsLegendText().empty()) SetGoodConditionsLegend(Q(s->GoodConditionsLegendText()));
-    };
-    connect(s, &Supervisor::statusChanged, this, caption);
-    connect(s, &Supervisor::startupFinished, this, caption);
-    caption();
-    conditions();
-    if (!s->Status().Text.empty()) status();
-    for (int i = 0; i < 3; ++i) panel(i);
-    relay();
-    labels();
+void MainWindow::ShowReadingTimes() {
+    const TReadingLabels& weather = supervisor_.WeatherLabels();
+    SetValue(interval_, weather.Interval);
+    SetValue(remaining_, weather.Remaining);
+    SetValue(lastReading_, weather.LastReading);
+    const TReadingLabels& light = supervisor_.LightLabels();
+    SetValue(intervalLight_, light.Interval);
+    SetValue(remainingLight_, light.Remaining);
+    SetValue(lastReadingLight_, light.LastReading);
 }

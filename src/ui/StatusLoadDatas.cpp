@@ -1,6 +1,7 @@
 #include "StatusLoadDatas.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -8,7 +9,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "HistoryFile.h"
 
 TStatusLoadDatas::TStatusLoadDatas(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -38,18 +38,20 @@ TStatusLoadDatas::TStatusLoadDatas(QWidget* parent)
 }
 
 void TStatusLoadDatas::SetText(const QString& text) {
-    label_->setText(text);
+    text_ = text;
+    // The window grows with its text up to most of the screen; a longer text (a deep data folder)
+    // loses its middle, so that the file name at its end stays readable.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int widest = screen ? screen->availableGeometry().width() * 4 / 5 : 900;
+    const QFontMetrics metrics(label_->font());
+    label_->setText(metrics.elidedText(text, Qt::ElideMiddle, widest));
+    if (label_->sizeHint().width() > label_->width()) {
+        adjustSize();
+        if (screen) move(screen->availableGeometry().center() - rect().center());
+    }
     if (isVisible()) repaint();
 }
 
 QString TStatusLoadDatas::Text() const {
-    return label_->text();
-}
-
-void TStatusLoadDatas::LoadHistoryShown(const std::string& folder, int monthsToLoad, TTDataStation& data) {
-    TStatusLoadDatas splash;
-    splash.show();
-    splash.repaint();
-    LoadHistory(folder, monthsToLoad, data,
-                [&splash](const std::string& step) { splash.SetText(QString::fromStdString(step)); });
+    return text_;
 }

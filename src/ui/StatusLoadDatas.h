@@ -3,9 +3,6 @@
 #pragma once
 
 #include <QWidget>
-#include <string>
-
-#include "Records.h"
 
 class QLabel;
 class QProgressBar;
@@ -15,15 +12,13 @@ class TStatusLoadDatas : public QWidget {
   public:
     explicit TStatusLoadDatas(QWidget* parent = nullptr);
 
-    // Shows the text at once, even while the caller keeps the event loop busy.
+    // Shows the text at once, even while the caller keeps the event loop busy. Text() gives it whole,
+    // also when the window shows it shortened.
     void SetText(const QString& text);
     QString Text() const;
-
-    // Loads the history with the window shown, naming each month file as it is read; the window
-    // goes away when the load ends, also on an error (which is passed on).
-    static void LoadHistoryShown(const std::string& folder, int monthsToLoad, TTDataStation& data);
 
   private:
     QLabel* label_ = nullptr;      // Label_s
     QProgressBar* busy_ = nullptr; // Animate
+    QString text_;
 };

@@ -15,6 +15,7 @@
 #include "Protocol.h"
 #include "QtHooks.h"
 #include "StationTestSupport.h"
+#include "SupervisedStation.h"
 #include "Supervisor.h"
 #include "WeatherModel.h"
 
@@ -24,101 +25,7 @@ using namespace halvex::sim;
 using halvex::OrderRearm;
 using halvex::OrderSetDate;
 
-constexpr TDateTime BaseClock = 46365.5; // 09/12/2026 12:00:00
-
-// Runs the event loop until the condition holds; false when it never did.
-bool WaitUntil(const std::function<bool()>& condition, int maxMs = 15000) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!condition()) {
-        if (elapsed.elapsed() > maxMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-class SupervisorTest : public StationSandbox {
-  protected:
-    void SetUp() override {
-        StationSandbox::SetUp();
-        InstallQtHooks(true);
-        SetClockForTests([this] { return BaseClock + modelSeconds_ / 86400.0; });
-    }
-    void TearDown() override {
-        supervisor_.reset();
-        if (station_) station_->Stop();
-        SetClockForTests({});
-        StationSandbox::TearDown();
-    }
-
-    void StartStation(StationOptions options) {
-        options.Speed = 0;
-        options.StartClock = BaseClock;
-        station_ = std::make_unique<HalvexStation>(options);
-        station_->Start();
-    }
-
-    // Moves the station's model time and the PC's clock together.
-    void Advance(double seconds) {
-        modelSeconds_ += seconds;
-        station_->AdvanceTime(seconds);
-    }
-
-    void CreateSupervisor(const std::string& port) {
-        TSupervisorOptions options;
-        options.Headless = true;
-        options.PortDevice = port;
-        options.Arguments = {"orvanel", "--headless"};
-        options.CheckSingleInstance = false;
-        options.StartAutomationServer = false;
-        options.WatchSuspend = false;
-        supervisor_ = std::make_unique<Supervisor>(options);
-        QObject::connect(supervisor_.get(), &Supervisor::startupFinished,
-                         [this](bool ok) { startup_ = ok ? 1 : -1; });
-        QObject::connect(supervisor_.get(), &Supervisor::weatherReadingProcessed, [this] { ++readings_; });
-        QObject::connect(supervisor_.get(), &Supervisor::rearmFinished, [this] { ++rearms_; });
-        QObject::connect(supervisor_.get(), &Supervisor::soundRequested,
-                         [this](const QString& f) { sounds_.push_back(f.toStdString()); });
-        QObject::connect(supervisor_.get(), &Supervisor::programStarted,
-                         [this](const QString&) { ++programs_; });
-        QObject::connect(supervisor_.get(), &Supervisor::messageBox,
-                         [this](const QString& t) { messages_.push_back(t.toStdString()); });
-    }
-
-    void StartAndWait() {
-        ASSERT_TRUE(supervisor_->Start());
-        ASSERT_TRUE(WaitUntil([this] { return startup_ != 0; }));
-    }
-
-    // One weather reading: the timer ticks until the interval is reached, then the reading ends.
-    void WeatherReading() {
-        const int before = readings_;
-        for (uint32_t i = 0; i < SetupInfos.InterValQuickPoolSec; ++i)
-            supervisor_->TimerMainTimer();
-        ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
-    }
-
-    void LightReading() {
-        const TDateTime before = LightPrevDate;
-        for (uint32_t i = 0; i < SetupInfos.InterValLightPoolSec; ++i)
-            supervisor_->TimerLightTimer();
-        ASSERT_TRUE(WaitUntil([&] { return LightPrevDate != before && ComThreadCount == 0; }));
-    }
-
-    int CountOrders(uint8_t code) const {
-        int n = 0;
-        for (const auto& order : station_->ReceivedOrders())
-            if (!order.empty() && order[0] == code) ++n;
-        return n;
-    }
-
-    double modelSeconds_ = 0;
-    std::unique_ptr<HalvexStation> station_;
-    std::unique_ptr<Supervisor> supervisor_;
-    int startup_ = 0, readings_ = 0, rearms_ = 0, programs_ = 0;
-    std::vector<std::string> sounds_, messages_;
-};
+class SupervisorTest : public SupervisedStationTest {};
 
 StationOptions WeatherScript() {
     StationOptions options;

@@ -1,0 +1,91 @@
+#include "SupervisedStation.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "QtHooks.h"
+
+using halvex::sim::HalvexStation;
+using halvex::sim::StationOptions;
+
+bool WaitUntil(const std::function<bool()>& condition, int maxMs) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!condition()) {
+        if (elapsed.elapsed() > maxMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void SupervisedStationTest::SetUp() {
+    StationSandbox::SetUp();
+    InstallQtHooks(true);
+    SetClockForTests([this] { return BaseClock + modelSeconds_ / 86400.0; });
+}
+
+void SupervisedStationTest::TearDown() {
+    supervisor_.reset();
+    if (station_) station_->Stop();
+    SetClockForTests({});
+    StationSandbox::TearDown();
+}
+
+void SupervisedStationTest::StartStation(StationOptions options) {
+    options.Speed = 0;
+    options.StartClock = BaseClock;
+    station_ = std::make_unique<HalvexStation>(options);
+    station_->Start();
+}
+
+void SupervisedStationTest::Advance(double seconds) {
+    modelSeconds_ += seconds;
+    station_->AdvanceTime(seconds);
+}
+
+void SupervisedStationTest::CreateSupervisor(const std::string& port, bool headless) {
+    TSupervisorOptions options;
+    options.Headless = headless;
+    options.PortDevice = port;
+    options.Arguments = {"orvanel"};
+    if (headless) options.Arguments.push_back("--headless");
+    options.CheckSingleInstance = false;
+    options.StartAutomationServer = false;
+    options.WatchSuspend = false;
+    supervisor_ = std::make_unique<Supervisor>(options);
+    Supervisor* s = supervisor_.get();
+    QObject::connect(s, &Supervisor::startupFinished, [this](bool ok) { startup_ = ok ? 1 : -1; });
+    QObject::connect(s, &Supervisor::weatherReadingProcessed, [this] { ++readings_; });
+    QObject::connect(s, &Supervisor::rearmFinished, [this] { ++rearms_; });
+    QObject::connect(s, &Supervisor::soundRequested, [this](const QString& f) { sounds_.push_back(f.toStdString()); });
+    QObject::connect(s, &Supervisor::programStarted, [this](const QString&) { ++programs_; });
+    QObject::connect(s, &Supervisor::messageBox, [this](const QString& t) { messages_.push_back(t.toStdString()); });
+}
+
+void SupervisedStationTest::StartAndWait() {
+    ASSERT_TRUE(supervisor_->Start());
+    ASSERT_TRUE(WaitUntil([this] { return startup_ != 0; }));
+}
+
+void SupervisedStationTest::WeatherReading() {
+    const int before = readings_;
+    for (uint32_t i = 0; i < SetupInfos.InterValQuickPoolSec; ++i)
+        supervisor_->TimerMainTimer();
+    ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
+}
+
+void SupervisedStationTest::LightReading() {
+    const TDateTime before = LightPrevDate;
+    for (uint32_t i = 0; i < SetupInfos.InterValLightPoolSec; ++i)
+        supervisor_->TimerLightTimer();
+    ASSERT_TRUE(WaitUntil([&] { return LightPrevDate != before && ComThreadCount == 0; }));
+}
+
+int SupervisedStationTest::CountOrders(uint8_t code) const {
+    int n = 0;
+    for (const auto& order : station_->ReceivedOrders())
+        if (!order.empty() && order[0] == code) ++n;
+    return n;
+}

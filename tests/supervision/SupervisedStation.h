@@ -1,0 +1,44 @@
+// The controller against the simulated station: a Supervisor polling a HalvexStation on a real
+// pseudo-terminal, the cycle driven by calling its timer events (no waiting for real periods) and the
+// PC's clock moving with the station's. Shared by the controller's tests and the window's.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DateTime.h"
+#include "HalvexStation.h"
+#include "StationTestSupport.h"
+#include "Supervisor.h"
+
+inline constexpr TDateTime BaseClock = 46365.5; // 09/12/2026 12:00:00
+
+// Runs the event loop until the condition holds; false when it never did.
+bool WaitUntil(const std::function<bool()>& condition, int maxMs = 15000);
+
+class SupervisedStationTest : public StationSandbox {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The station at BaseClock; its time moves only with Advance.
+    void StartStation(halvex::sim::StationOptions options);
+    // Moves the station's model time and the PC's clock together.
+    void Advance(double seconds);
+    // headless: as `orvanel --headless` (messages also on standard error); otherwise as with a window.
+    void CreateSupervisor(const std::string& port, bool headless = true);
+    void StartAndWait();
+    // One weather reading: the timer ticks until the interval is reached, then the reading ends.
+    void WeatherReading();
+    void LightReading();
+    int CountOrders(uint8_t code) const;
+
+    double modelSeconds_ = 0;
+    std::unique_ptr<halvex::sim::HalvexStation> station_;
+    std::unique_ptr<Supervisor> supervisor_;
+    int startup_ = 0, readings_ = 0, rearms_ = 0, programs_ = 0;
+    std::vector<std::string> sounds_, messages_;
+};
