@@ -40,7 +40,7 @@ bench: build
 # to it, headless. The station's day lasts 20 minutes and a script brings a shower, wind and
 # cloud within the first ten, so states change while you watch. Ctrl-C closes the program first
 # (history saved, station clock set), then the station.
-SIM_ARGS ?= --day-length 20 --records 300 \
+SIM_ARGS ?= --day-length 20 \
             --scenario "rain@2-3,wind=30@4-6,sky=-3@6-9,rh=95@8-10"
 run: build
 	@rm -f $(BUILD_DIR)/halvex.tty
@@ -50,7 +50,8 @@ run: build
 	$(BUILD_DIR)/orvanel --port $(BUILD_DIR)/halvex.tty; code=$$?; \
 	kill -INT $$sim 2>/dev/null; wait $$sim; exit $$code
 
-# Pictures of the main window made on Qt's offscreen platform, fed with crafted readings.
+# Pictures of the main window made on Qt's offscreen platform, the monitor polling the simulated
+# station under a weather script.
 screenshots: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel-screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/orvanel-screenshots $(BUILD_DIR)/screenshots

@@ -1,9 +1,11 @@
-// The main window fed the way the controller feeds it: classified readings, relay displays, status
-// texts and download progress; what an observer sees is read back from the real widgets.
-#include <cmath>
+// The main window as an observer meets it: the view of a real controller polling the simulated
+// station on a pseudo-terminal, a weather script holding what the station measures. What the window
+// shows is read back from the real widgets and, for colours, from the painted window.
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QImage>
@@ -12,9 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTabWidget>
-#include <QTest>
 #include <QTimer>
 #include <string>
 
@@ -22,63 +22,73 @@
 #include "DateTime.h"
 #include "HistoryFile.h"
 #include "MainWindow.h"
-#include "MedianObject.h"
 #include "PlatformServices.h"
-#include "Records.h"
+#include "Protocol.h"
 #include "StatePanel.h"
 #include "StatusLoadDatas.h"
+#include "SupervisedStation.h"
 #include "TestSupport.h"
 #include "UserPrompts.h"
 #include "UserText.h"
 #include "Utilities.h"
-#include "ViewData.h"
+#include "WeatherModel.h"
 
 namespace {
 
-const TDateTime kNow = EncodeDateTime(2026, 12, 9, 22, 30, 0);
-
-double LumexFor(double magnitude) {
-    return (12.4 - magnitude) * std::log10(2.512);
-}
-
-// A quiet, clear, dark and dry reading that each case then changes in one respect.
-TcapteursInfos BaseReading() {
-    TcapteursInfos r{};
-    r.DateSysteme = kNow;
-    r.ValueTempDeg = 5.0f;
-    r.DeltaTempDeg = -25.0f;
-    r.Humidity = 40.0f;
-    r.ValidWindGUST = 1;
-    r.WindSpeedMax_ms = static_cast<float>(3.0 / 3.6);
-    r.ValidLight = 1;
-    r.Lumex = LumexFor(19.0);
-    return r;
-}
+using namespace halvex::sim;
 
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-class MainWindowTest : public SandboxTest {
+// Clear, dry, calm and dark; each case appends what it changes (a later item wins).
+constexpr const char* kQuietNight = "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
+
+StationOptions Script(const std::string& changes = {}) {
+    StationOptions options;
+    options.Scenario = ParseScenario(changes.empty() ? kQuietNight : std::string(kQuietNight) + "," + changes);
+    return options;
+}
+
+class MainWindowTest : public SupervisedStationTest {
   protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        SetClockForTests([] { return kNow; });
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-    }
     void TearDown() override {
         window_.reset();
-        SandboxTest::TearDown();
+        delete boxCloser_;
+        SupervisedStationTest::TearDown();
     }
 
-    // Shows the reading as the controller does once the sky median is ready.
-    void ShowReading(const TcapteursInfos& reading) {
-        TMedianObject median(MedianSkySamples);
-        TConditionsDisplay display;
-        for (int i = 0; i < MedianSkySamples; ++i)
-            display = ClassifyConditions(reading, SetupInfos, median);
-        window_->ShowConditions(display, "Pas disponible");
+    // The program as `orvanel` starts it with a display: the window built on the controller and shown
+    // before the controller starts. Message boxes are answered by `answer` and their texts kept.
+    void OpenWindow(StationOptions options, QMessageBox::StandardButton answer = QMessageBox::Yes) {
+        StartStation(std::move(options));
+        CreateSupervisor(station_->DevicePath(), false);
+        window_ = std::make_unique<MainWindow>(*supervisor_);
+        window_->show();
+        boxCloser_ = new QTimer;
+        QObject::connect(boxCloser_, &QTimer::timeout, [this, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes_.push_back(box->text().toStdString());
+                if (QAbstractButton* button = box->button(answer))
+                    button->click();
+                else
+                    box->accept(); // a message with its single button
+
+            }
+        });
+        boxCloser_->start(10);
+    }
+
+    // Readings as the cycle makes them, the clock moving by one interval each time; two light readings
+    // give a light level.
+    void Readings(int weather, bool light = true) {
+        for (int i = 0; i < weather; ++i) {
+            Advance(SetupInfos.InterValQuickPoolSec);
+            ASSERT_NO_FATAL_FAILURE(WeatherReading());
+            if (light && i < 2) {
+                ASSERT_NO_FATAL_FAILURE(LightReading());
+            }
+        }
     }
 
     template <typename W> W* Child(const char* name) {
@@ -86,6 +96,7 @@ class MainWindowTest : public SandboxTest {
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
+    QString Text(const char* name) { return Child<QLabel>(name)->text(); }
 
     // The colour actually painted inside the panel's frame, as the whole window shows it.
     QColor PaintedColour(QWidget* panel) {
@@ -95,24 +106,39 @@ class MainWindowTest : public SandboxTest {
         return image.pixelColor(inside * image.devicePixelRatio());
     }
 
+    QAction* Action(QWidget* owner, const char* name) { return owner->findChild<QAction*>(name); }
+
     std::unique_ptr<MainWindow> window_;
+    QTimer* boxCloser_ = nullptr;
+    std::vector<std::string> boxes_;
 };
+
+// ---- State panels after readings ------------------------------------------------------------
 
 struct PanelCase {
     const char* name;
+    std::string scenario; // appended to the quiet night
     const char* panel;
-    std::function<void(TcapteursInfos&)> change;
     const char* text;
     std::optional<TRgb> colour; // none: the neutral face colour
+    std::function<void(StationOptions&)> station = {};
+    bool light = true;
 };
+
+void PrintTo(const PanelCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StatePanelCases : public MainWindowTest, public ::testing::WithParamInterface<PanelCase> {};
 
 TEST_P(StatePanelCases, ShowTextAndColour) {
     const PanelCase& c = GetParam();
-    TcapteursInfos reading = BaseReading();
-    c.change(reading);
-    ShowReading(reading);
+    StationOptions options = Script(c.scenario);
+    if (c.station) c.station(options);
+    OpenWindow(options);
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    // Five readings fill the sky median.
+    ASSERT_NO_FATAL_FAILURE(Readings(MedianSkySamples, c.light));
     auto* panel = Child<TStatePanelLabel>(c.panel);
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->text(), Q(c.text));
@@ -120,199 +146,245 @@ TEST_P(StatePanelCases, ShowTextAndColour) {
     const QColor expected =
         c.colour ? QColor(c.colour->R, c.colour->G, c.colour->B) : QPalette().color(QPalette::Window);
     EXPECT_EQ(PaintedColour(panel), expected);
+    EXPECT_TRUE(boxes_.empty()) << boxes_.front();
 }
-
-const auto kmh = [](double v) {
-    return [v](TcapteursInfos& r) { r.WindSpeedMax_ms = static_cast<float>(v / 3.6); };
-};
-const auto magnitude = [](double m) { return [m](TcapteursInfos& r) { r.Lumex = LumexFor(m); }; };
 
 INSTANTIATE_TEST_SUITE_P(
     Readings, StatePanelCases,
     ::testing::Values(
-        PanelCase{"Clear", "Panel_WeatherSF", [](TcapteursInfos& r) { r.DeltaTempDeg = -25; }, "DEGAGE",
-                  ColorGreen},
-        PanelCase{"Cloudy", "Panel_WeatherSF", [](TcapteursInfos& r) { r.DeltaTempDeg = -15; }, "COUVERT",
-                  ColorOrange},
-        PanelCase{"VeryCloudy", "Panel_WeatherSF", [](TcapteursInfos& r) { r.DeltaTempDeg = -5; },
-                  "TRES COUVERT", ColorRed},
-        PanelCase{"Calm", "PanelWIND", kmh(3), "CALME", ColorGreen},
-        PanelCase{"Windy", "PanelWIND", kmh(10), "VENTEUX", ColorOrange},
-        PanelCase{"VeryWindy", "PanelWIND", kmh(20), "TRES VENTEUX", ColorRed},
-        PanelCase{"NoGust", "PanelWIND", [](TcapteursInfos& r) { r.ValidWindGUST = 0; }, "Pas disponible",
-                  std::nullopt},
-        PanelCase{"Dry", "PanelHumidity", [](TcapteursInfos& r) { r.Humidity = 40; }, "SEC", ColorGreen},
-        PanelCase{"Humid", "PanelHumidity", [](TcapteursInfos& r) { r.Humidity = 60; }, "HUMIDE",
-                  ColorOrange},
-        PanelCase{"VeryHumid", "PanelHumidity", [](TcapteursInfos& r) { r.Humidity = 80; }, "TRES HUMIDE",
-                  ColorRed},
-        PanelCase{"DarkNight", "PanelSkyBgd", magnitude(19), "NUIT NOIRE", ColorGreen},
-        PanelCase{"GreyNight", "PanelSkyBgd", magnitude(16), "NUIT \"GRISE\"", ColorYellowGreen},
-        PanelCase{"Twilight", "PanelSkyBgd", magnitude(10), "CREPUSCULE", ColorOrange},
-        PanelCase{"Day", "PanelSkyBgd", magnitude(5), "JOUR", ColorRed},
-        PanelCase{"NoLight", "PanelSkyBgd", [](TcapteursInfos& r) { r.ValidLight = 0; }, "Pas disponible",
-                  std::nullopt},
-        PanelCase{"Rain", "Panel_RainSF", [](TcapteursInfos& r) { r.RainStatus = 1; }, "OUI", ColorRed},
-        PanelCase{"NoRain", "Panel_RainSF", [](TcapteursInfos& r) { r.RainStatus = 0; }, "NON", ColorGreen}),
+        PanelCase{"Clear", "", "Panel_WeatherSF", "DEGAGE", ColorGreen},
+        PanelCase{"Cloudy", "sky=-15@0-1000", "Panel_WeatherSF", "COUVERT", ColorOrange},
+        PanelCase{"VeryCloudy", "sky=-4@0-1000", "Panel_WeatherSF", "TRES COUVERT", ColorRed},
+        PanelCase{"Calm", "", "PanelWIND", "CALME", ColorGreen},
+        PanelCase{"Windy", "wind=10@0-1000", "PanelWIND", "VENTEUX", ColorOrange},
+        PanelCase{"VeryWindy", "wind=25@0-1000", "PanelWIND", "TRES VENTEUX", ColorRed},
+        PanelCase{"NoGustSensor", "", "PanelWIND", "Pas disponible", std::nullopt,
+                  [](StationOptions& o) { o.GustSensor = false; }},
+        PanelCase{"Dry", "", "PanelHumidity", "SEC", ColorGreen},
+        PanelCase{"Humid", "rh=62@0-1000", "PanelHumidity", "HUMIDE", ColorOrange},
+        PanelCase{"VeryHumid", "rh=85@0-1000", "PanelHumidity", "TRES HUMIDE", ColorRed},
+        PanelCase{"DarkNight", "", "PanelSkyBgd", "NUIT NOIRE", ColorGreen},
+        PanelCase{"GreyNight", "mag=16@0-1000", "PanelSkyBgd", "NUIT \"GRISE\"", ColorYellowGreen},
+        PanelCase{"Twilight", "mag=10@0-1000", "PanelSkyBgd", "CREPUSCULE", ColorOrange},
+        PanelCase{"Day", "mag=4@0-1000", "PanelSkyBgd", "JOUR", ColorRed},
+        PanelCase{"NoLightReadingYet", "", "PanelSkyBgd", "Pas disponible", std::nullopt, {}, false},
+        PanelCase{"NoRain", "", "Panel_RainSF", "NON", ColorGreen},
+        PanelCase{"Rain", "rain@0-1000,rh=40@0-1000", "Panel_RainSF", "OUI", ColorRed},
+        PanelCase{"RelayOpen", "", "PanelAbriDome", " Ouvert", ColorGreen},
+        PanelCase{"RelayClosed", "rain@0-1000", "PanelAbriDome", " Fermé", ColorRed},
+        PanelCase{"RelayNotWatched", "rain@0-1000", "PanelAbriDome", " Ouvert", ColorGreen,
+                  [](StationOptions& o) { o.Criteria.DoWatch = false; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MainWindowTest, ValuesCarryTheirUnitsAndTheSkyBackgroundItsHint) {
-    TcapteursInfos reading = BaseReading();
-    reading.WindSpeedMax_ms = static_cast<float>(10.0 / 3.6);
-    reading.DirSpeedMax_deg = 90;
-    ShowReading(reading);
-    EXPECT_EQ(Child<QLabel>("StaticTextTempSF")->text(), Q("5.0 °C"));
-    EXPECT_EQ(Child<QLabel>("StaticTextHumidSF")->text(), Q("40.0 %"));
-    EXPECT_EQ(Child<QLabel>("StaticTextSpeedWindSFG")->text(), Q("10.0 km/h"));
-    EXPECT_EQ(Child<QLabel>("StaticTextDirWindSFG")->text(), Q("E"));
-    EXPECT_EQ(Child<QLabel>("StaticTextMag")->text(), Q("19.00"));
-    EXPECT_EQ(Child<QLabel>("PanelTempWindChill")->text(), Q("Pas disponible"));
-    EXPECT_EQ(Child<TStatePanelLabel>("PanelSkyBgd")->toolTip(), Q("Nuit noire sans Lune"));
-
-    reading.ValidWindGUST = 0;
-    ShowReading(reading);
-    EXPECT_EQ(Child<QLabel>("StaticTextDirWindSFG")->text(), Q("Pas de données"));
-}
-
 TEST_F(MainWindowTest, SkyStateWaitsForFiveReadings) {
-    TMedianObject median(MedianSkySamples);
-    window_->ShowConditions(ClassifyConditions(BaseReading(), SetupInfos, median), "");
+    OpenWindow(Script());
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
     auto* sky = Child<TStatePanelLabel>("Panel_WeatherSF");
+    ASSERT_NO_FATAL_FAILURE(Readings(MedianSkySamples - 1));
     EXPECT_EQ(sky->text(), Q("Pas disponible"));
     EXPECT_FALSE(sky->Colour());
+    ASSERT_NO_FATAL_FAILURE(Readings(1));
+    EXPECT_EQ(sky->text(), Q("DEGAGE"));
+}
+
+TEST_F(MainWindowTest, ValuesCarryTheirUnitsAndTheSkyBackgroundItsHint) {
+    OpenWindow(Script("temp=-2@0-1000,rh=46@0-1000,wind=20@0-1000,dir=90@0-1000,mag=19.5@0-1000"));
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    // Before the first reading every value is unknown.
+    EXPECT_EQ(Text("StaticTextTempSF"), "???");
+    // The light level comes with the weather reading that follows two light readings.
+    ASSERT_NO_FATAL_FAILURE(Readings(3));
+    EXPECT_EQ(Text("StaticTextTempSF"), Q("-2.0 °C"));
+    EXPECT_EQ(Text("StaticTextHumidSF"), Q("46.0 %"));
+    EXPECT_EQ(Text("StaticTextDirWindSFG"), Q("E"));
+    EXPECT_TRUE(Text("StaticTextSpeedWindSFG").endsWith(Q(" km/h"))) << Text("StaticTextSpeedWindSFG").toStdString();
+    // Cold and windy: the felt temperature is computed, below the air temperature.
+    const QString chill = Text("PanelTempWindChill");
+    ASSERT_TRUE(chill.endsWith(Q(" °C"))) << chill.toStdString();
+    EXPECT_LT(chill.chopped(3).toDouble(), -2.0);
+    EXPECT_TRUE(Text("StaticTextPowerVolts").endsWith(" V"));
+    EXPECT_TRUE(Text("PanelPower").endsWith("%"));
+    // Two decimals above magnitude 10; the station's counter steps leave it near the scripted value.
+    EXPECT_NEAR(Text("StaticTextMag").toDouble(), 19.5, 0.2);
+    EXPECT_EQ(Text("StaticTextMag").section('.', 1).size(), 2);
+    EXPECT_EQ(Child<TStatePanelLabel>("PanelSkyBgd")->toolTip(), Q("Nuit noire sans Lune"));
+    EXPECT_EQ(Child<QLabel>("PanelPower")->toolTip(),
+              Q("Est aussi mis en route lorsque T<4°C (85% RH), T<0° ou pluie, coupé lorsque T>6°C (RH<75%), "
+                "T>15°C ou détecteur sec."));
+}
+
+TEST_F(MainWindowTest, WithoutAGustSensorTheWindSaysSo) {
+    StationOptions options = Script();
+    options.GustSensor = false;
+    OpenWindow(options);
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_NO_FATAL_FAILURE(Readings(1));
+    EXPECT_EQ(Text("StaticTextDirWindSFG"), Q("Pas de données"));
+    EXPECT_EQ(Text("StaticTextSpeedWindSFG"), Q("Pas de données"));
+    EXPECT_EQ(Text("PanelTempWindChill"), Q("Pas disponible"));
 }
 
 // ---- Relay group ----------------------------------------------------------------------------
 
-TEST_F(MainWindowTest, RelayGroupBeforeTheStationReports) {
-    EXPECT_EQ(Child<QLabel>("LabelActivatedRelay")->text(), "???");
-    EXPECT_EQ(Child<QLabel>("LabelSeuil_Ciel_sol")->text(), "???");
-    EXPECT_EQ(Child<QLabel>("LabelMag")->text(), "???");
+TEST_F(MainWindowTest, RelayGroupFromStartToAnAutomaticCountdown) {
+    // Rain for the first minute: the station closes its relay and keeps it closed.
+    OpenWindow(Script("rain@0-1,dry@1-1000"));
     auto* roof = Child<TStatePanelLabel>("PanelAbriDome");
+    auto* button = Child<QPushButton>("ButtonDesarmRain");
+    EXPECT_EQ(Text("LabelActivatedRelay"), "???");
+    EXPECT_EQ(Text("LabelMag"), "???");
     EXPECT_EQ(roof->text(), Q("Pas disponible"));
     EXPECT_EQ(roof->toolTip(), Q("Non activé, pas de surveillance"));
     EXPECT_FALSE(roof->Colour());
-    auto* button = Child<QPushButton>("ButtonDesarmRain");
     EXPECT_EQ(button->text(), Q("Ouvrir relais"));
-    EXPECT_FALSE(button->isEnabled());
     EXPECT_EQ(button->toolTip(), Q("Ouvre le relais de fermeture d'urgence d'Abri/Dôme..."));
+    EXPECT_FALSE(button->isEnabled());
+
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    SetupInfos.RoofCloserCriterias.DoReamAuto = true;
+    SetupInfos.RoofCloserCriterias.AfterMinutes = 120;
+    supervisor_->SetUtcClockForTests([] { return Now(); });
+    Advance(1);
+    ASSERT_TRUE(station_->RelayClosed());
+    ASSERT_NO_FATAL_FAILURE(Readings(1, false));
+    // The criteria as the station reports them (its defaults).
+    EXPECT_EQ(Text("LabelActivatedRelay"), Q("OUI"));
+    EXPECT_EQ(Text("LabelSeuil_Ciel_sol"), Q("-10 °C"));
+    EXPECT_EQ(Text("LabelSeuilRH"), Q("90 %"));
+    EXPECT_EQ(Text("LabelventSeuil"), Q("50 km/h"));
+    EXPECT_EQ(Text("LabelLumiereSeuil"), Q("NON"));
+    EXPECT_EQ(Text("LabelMag"), Q("5.1"));
+    EXPECT_EQ(roof->text(), Q(" Fermé"));
+    EXPECT_TRUE(roof->toolTip().startsWith(Q("Activé à "))) << roof->toolTip().toStdString();
+    EXPECT_TRUE(button->isEnabled());
+    // The next reading, 20 s later, counts the waiting time down.
+    ASSERT_NO_FATAL_FAILURE(Readings(1, false));
+    EXPECT_EQ(button->text(), Q("Ouvrir relai  [119.7 m]"));
 }
 
-struct RelayCase {
-    const char* name;
-    TT_Bool roof;
-    const char* text;
-    std::optional<TRgb> colour;
-};
-
-class RelayCases : public MainWindowTest, public ::testing::WithParamInterface<RelayCase> {};
-
-TEST_P(RelayCases, RoofPanel) {
-    const RelayCase& c = GetParam();
-    TRelayDisplay relay = InitialRelayDisplay();
-    relay.Panel = RelayPanel(c.roof);
-    window_->ShowRelay(relay);
-    auto* roof = Child<TStatePanelLabel>("PanelAbriDome");
-    EXPECT_EQ(roof->text(), Q(c.text));
-    EXPECT_EQ(roof->Colour(), c.colour);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    States, RelayCases,
-    ::testing::Values(RelayCase{"Open", {false, false, true}, " Ouvert", ColorGreen},
-                      RelayCase{"Closed", {true, false, true}, " Fermé", ColorRed},
-                      RelayCase{"NotReported", {true, false, false}, "Pas disponible", std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(MainWindowTest, RelayCriteriaAndCountdown) {
-    TRoofCloserCriterias criteria;
-    criteria.DoWatch = {true, false, true};
-    criteria.TempSky = {-10.4, 0, true};
-    criteria.RH = {90, 0, true};
-    criteria.Wind = {30, 0, true};
-    criteria.Light = {false, false, true};
-    criteria.ValueMag = {4.0, 0, false}; // not reported
-    TRelayDisplay relay = InitialRelayDisplay();
-    FillRelayCriteria(criteria, relay);
-    relay.Panel = RelayPanel({true, false, true});
-    relay.ButtonCaption = RearmCaption(120.0);
-    relay.ButtonEnabled = true;
-    window_->ShowRelay(relay);
-
-    EXPECT_EQ(Child<QLabel>("LabelActivatedRelay")->text(), Q("OUI"));
-    EXPECT_EQ(Child<QLabel>("LabelSeuil_Ciel_sol")->text(), Q("-10 °C"));
-    EXPECT_EQ(Child<QLabel>("LabelSeuilRH")->text(), Q("90 %"));
-    EXPECT_EQ(Child<QLabel>("LabelventSeuil")->text(), Q("30 km/h"));
-    EXPECT_EQ(Child<QLabel>("LabelLumiereSeuil")->text(), Q("NON"));
-    EXPECT_EQ(Child<QLabel>("LabelMag")->text(), Q("???"));
+TEST_F(MainWindowTest, TheReArmButtonAsksWhetherToWatchAgain) {
+    OpenWindow(Script("rain@0-1,dry@1-1000"), QMessageBox::No);
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    Advance(1);
+    ASSERT_NO_FATAL_FAILURE(Readings(1, false));
     auto* button = Child<QPushButton>("ButtonDesarmRain");
-    EXPECT_EQ(button->text(), Q("Ouvrir relai  [120.0 m]"));
-    EXPECT_EQ(RearmCaption(std::nullopt), "Ouvrir relai");
-
-    QSignalSpy rearm(window_.get(), &MainWindow::rearmClicked);
-    QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(rearm.count(), 1);
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    EXPECT_FALSE(button->isEnabled());
+    ASSERT_TRUE(WaitUntil([this] { return rearms_ == 1; }));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0], "Voulez-vous re-activer la surveillance ?");
+    // Answered No: the station was sent the set-up without surveillance, and its relay is open.
+    EXPECT_FALSE(station_->Criteria().DoWatch);
+    auto* roof = Child<TStatePanelLabel>("PanelAbriDome");
+    EXPECT_EQ(roof->text(), Q(" Ouvert"));
+    EXPECT_TRUE(roof->toolTip().startsWith(Q("Réarmé à : "))) << roof->toolTip().toStdString();
+    EXPECT_EQ(Text("LabelActivatedRelay"), Q("NON"));
 }
 
-// ---- Status panel, status bar, timers -------------------------------------------------------
+TEST_F(MainWindowTest, AFailedReArmLeavesTheRelayUnreported) {
+    OpenWindow(Script("rain@0-1,dry@1-1000"));
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    Advance(1);
+    ASSERT_NO_FATAL_FAILURE(Readings(1, false));
+    FaultRule silentRearm;
+    silentRearm.Order = halvex::OrderRearm;
+    silentRearm.Count = -1; // the retries of the order too
+    station_->AddFault(silentRearm);
+    Child<QPushButton>("ButtonDesarmRain")->click();
+    ASSERT_TRUE(WaitUntil([this] { return rearms_ == 1; }));
+    auto* roof = Child<TStatePanelLabel>("PanelAbriDome");
+    EXPECT_EQ(roof->text(), Q("Pas disponible"));
+    EXPECT_EQ(roof->toolTip(), "");
+    EXPECT_EQ(Text("LabelActivatedRelay"), "???");
+    EXPECT_FALSE(Child<QPushButton>("ButtonDesarmRain")->isEnabled());
+}
+
+// ---- Status panel, status bar, timers, download ---------------------------------------------
 
 TEST_F(MainWindowTest, StatusTextsAreCutAboveEightyCharacters) {
+    OpenWindow(Script());
     auto* status = Child<QLabel>("PanelRS232Stat");
-    const QString eighty = QString(79, 'a') + Q("é"); // characters, not bytes
-    window_->ShowStatus(eighty, false);
-    EXPECT_EQ(status->text(), eighty);
+    const std::string eighty = std::string(79, 'a') + "é"; // characters, not bytes
+    supervisor_->ShowStatus(eighty, false);
+    EXPECT_EQ(status->text().toStdString(), eighty);
+    EXPECT_EQ(status->toolTip(), Q("Affiché à ") + QString::fromStdString(DateTimeText(Now())));
 
-    const QString eightyOne = Q("é") + QString(80, 'b');
-    window_->ShowStatus(eightyOne, true);
-    EXPECT_EQ(status->text(), "...." + eightyOne.left(70));
-    EXPECT_EQ(status->toolTip(), Q("Affiché à ") + QString::fromStdString(DateTimeText(kNow)));
+    const std::string eightyOne = "é" + std::string(80, 'b');
+    supervisor_->ShowStatus(eightyOne, true);
+    EXPECT_EQ(status->text().toStdString(), "....é" + std::string(69, 'b'));
     EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 
-    window_->ShowStatus("Ok", false);
+    supervisor_->ShowStatus("Ok", false);
     EXPECT_EQ(status->palette().color(QPalette::WindowText), QPalette().color(QPalette::WindowText));
 }
 
-TEST_F(MainWindowTest, StationVersionFillsTheStatusBar) {
-    window_->SetStatusBarText(2, "old");
-    window_->ShowStationVersion("V2.31", 1204);
-    EXPECT_EQ(window_->StatusBarText(0), Q("Version -> V2.31"));
-    EXPECT_EQ(window_->StatusBarText(1), Q(" -> 1204 enregistrements"));
-    EXPECT_EQ(window_->StatusBarText(2), "");
-    EXPECT_EQ(Child<QLabel>("PanelRS232Stat")->text(), Q("Version -> V2.31"));
-    window_->ShowStationVersion("V2.31", -1);
-    EXPECT_EQ(window_->StatusBarText(1), "");
+TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
+    OpenWindow(Script());
+    EXPECT_EQ(window_->windowTitle(), Q("Moniteur de nuages HALVEX -> Version v1.49 27/03/13"));
+    EXPECT_EQ(Text("LabelDateRemaining"), "???");
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    EXPECT_EQ(window_->StatusBarText(0), Q("Version -> 2.65"));
+    EXPECT_EQ(Text("PanelRS232Stat"), Q("Version -> 2.65"));
+    EXPECT_EQ(Text("LabelInterValMes"), "20 sec");
+    EXPECT_EQ(Text("LabelInterValMesLight"), "1.0 min");
+
+    ASSERT_NO_FATAL_FAILURE(Readings(1));
+    EXPECT_EQ(window_->StatusBarText(1), Q("Affichage des données des 1 dernier(s) jour(s)"));
+    EXPECT_EQ(window_->StatusBarText(2), QString::number(DataStation.size()) + Q(" données totales"));
+    EXPECT_EQ(Text("PanelRS232Stat"), "Ok");
+    const TDateTime reading = CurrentCapteursInfos.DateSysteme;
+    Advance(7);
+    supervisor_->TimerMainTimer();
+    EXPECT_EQ(Text("LabelDateRemaining"), "19 sec");
+    EXPECT_EQ(Text("LabelLastDateMeasurments"), QString::fromStdString(DateTimeText(reading)) + " -> 7 sec");
 }
 
-TEST_F(MainWindowTest, DownloadOfTwoHundredFiftyRecords) {
-    EXPECT_EQ(window_->DownloadWindow(), nullptr);
-    for (int read = 10; read < 250; read += 10) {
-        window_->ShowDownloadProgress(read, 250);
-        const QString expected =
-            Q("Récupère les donnée(s) EEPROM Halvex : ") + QString::number(read) + "/250";
-        ASSERT_NE(window_->DownloadWindow(), nullptr);
-        EXPECT_TRUE(window_->DownloadWindow()->isVisible());
-        EXPECT_EQ(window_->DownloadWindow()->Text(), expected);
-        EXPECT_EQ(window_->StatusBarText(2), expected);
-    }
-    window_->ShowDownloadProgress(250, 250);
+TEST_F(MainWindowTest, MemoryDownloadOfTwoHundredFiftyRecords) {
+    StationOptions options = Script();
+    options.PrefillRecords = 250;
+    OpenWindow(options);
+    std::vector<std::string> shown;
+    QObject::connect(supervisor_.get(), &Supervisor::downloadProgressChanged, [this, &shown] {
+        if (TStatusLoadDatas* progress = window_->DownloadWindow()) {
+            EXPECT_TRUE(progress->isVisible());
+            EXPECT_EQ(progress->Text(), window_->StatusBarText(2));
+            shown.push_back(progress->Text().toStdString());
+        }
+    });
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0], "Récupère les donnée(s) EEPROM Halvex : 10/250");
+    EXPECT_EQ(shown[1], "Récupère les donnée(s) EEPROM Halvex : 20/250");
     EXPECT_EQ(window_->DownloadWindow(), nullptr);
     EXPECT_EQ(window_->StatusBarText(2), Q("A récupéré 250 donnée(s) EEPROM Halvex"));
 }
 
-TEST_F(MainWindowTest, TimerLabels) {
-    EXPECT_EQ(Child<QLabel>("LabelDateRemaining")->text(), "???");
-    window_->ShowWeatherTimes(TimerLabelsAt(20, 1, kNow - 7.0 / 86400, kNow));
-    EXPECT_EQ(Child<QLabel>("LabelInterValMes")->text(), "20 sec");
-    EXPECT_EQ(Child<QLabel>("LabelDateRemaining")->text(), "19 sec");
-    EXPECT_EQ(Child<QLabel>("LabelLastDateMeasurments")->text(),
-              QString::fromStdString(DateTimeText(kNow - 7.0 / 86400)) + " -> 7 sec");
-    window_->ShowLightTimes(TimerLabelsAt(60, 60, 0, kNow));
-    EXPECT_EQ(Child<QLabel>("LabelInterValMesLight")->text(), "1.0 min");
-    EXPECT_EQ(Child<QLabel>("LabelDateRemainingLight")->text(), "0 sec");
-    EXPECT_EQ(Child<QLabel>("LabelLastDateMeasurmentslight")->text(), "???");
+// ---- History loading ------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, HistoryLoadingNamesEachMonthAndGoesAwayAlsoOnAnError) {
+    const TDateTimeParts today = DecodeDateTime(Now());
+    const std::string month = PathDatas + MonthFileName(today.Year, today.Month);
+    // A month file whose magic is zero: the load reports it, and the program comes up all the same.
+    WriteWholeFile(month, std::string(8, '\0'));
+    OpenWindow(Script());
+    std::vector<std::string> steps;
+    QObject::connect(supervisor_.get(), &Supervisor::historyLoadProgress, [this, &steps](const QString& step) {
+        if (!step.isEmpty()) {
+            ASSERT_NE(window_->HistorySplash(), nullptr);
+            EXPECT_TRUE(window_->HistorySplash()->isVisible());
+            steps.push_back(window_->HistorySplash()->Text().toStdString());
+        }
+    });
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.back(), "Charge le fichier : " + month);
+    EXPECT_EQ(window_->HistorySplash(), nullptr);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].find("n'a pas le bon format"), std::string::npos) << boxes_[0];
 }
 
-// ---- Window, tabs, tray ---------------------------------------------------------------------
+// ---- Window, tabs, menus, tray --------------------------------------------------------------
 
 QStringList TabCaptions(const QTabWidget* pages) {
     QStringList captions;
@@ -321,111 +393,23 @@ QStringList TabCaptions(const QTabWidget* pages) {
     return captions;
 }
 
-TEST_F(MainWindowTest, TabsInOrderDebugTabsOnlyInDebugMode) {
+TEST_F(MainWindowTest, TabsInOrder) {
+    OpenWindow(Script());
     EXPECT_EQ(TabCaptions(window_->Pages()),
               QStringList({Q("Informations"), Q("Température Ext."), Q("Couverture nuageuse et pluie"),
                            Q("Fond ciel (Magn/sec²)"), Q("Vent"), Q("Humidité (RH %)"), Q("Table"),
                            Q("Statistiques")}));
-    EXPECT_EQ(window_->windowTitle(), Q("Moniteur de nuages HALVEX -> Version v1.49 27/03/13"));
-    MainWindow debug(true);
-    EXPECT_EQ(TabCaptions(debug.Pages()),
+    EXPECT_EQ(window_->Pages()->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, DebugTabsWithDebugFile) {
+    WriteWholeFile(PathLogs + "debug.txt", "");
+    OpenWindow(Script());
+    EXPECT_EQ(TabCaptions(window_->Pages()),
               QStringList({Q("Informations"), Q("Volts (IR det debug)"), Q("Température Ext."),
                            Q("Couverture nuageuse et pluie"), Q("Fond ciel (Magn/sec²)"), Q("Vent"),
                            Q("Humidité (RH %)"), Q("Table"), Q("Chauffage (debug)"), Q("Statistiques")}));
 }
-
-QAction* ActionNamed(QWidget* owner, const char* name) {
-    return owner->findChild<QAction*>(name);
-}
-
-TEST_F(MainWindowTest, TrayCloseAsksTheControllerToCloseOnce) {
-    QSignalSpy closing(window_.get(), &MainWindow::closeRequested);
-    QAction* fermer = ActionNamed(window_->TrayMenu(), "FermerMenu");
-    ASSERT_NE(fermer, nullptr);
-    EXPECT_EQ(fermer->text(), Q("Fermer"));
-    fermer->trigger();
-    EXPECT_EQ(closing.count(), 1);
-    EXPECT_FALSE(window_->isVisible());
-    ActionNamed(window_.get(), "Quitter1")->trigger();
-    EXPECT_EQ(closing.count(), 1);
-}
-
-TEST_F(MainWindowTest, QuitterAsksTheControllerToClose) {
-    QSignalSpy closing(window_.get(), &MainWindow::closeRequested);
-    QAction* quitter = ActionNamed(window_.get(), "Quitter1");
-    ASSERT_NE(quitter, nullptr);
-    quitter->trigger();
-    EXPECT_EQ(closing.count(), 1);
-}
-
-TEST_F(MainWindowTest, RestoreShowsTheHiddenWindow) {
-    window_->hide();
-    ActionNamed(window_->TrayMenu(), "RestaureMenu")->trigger();
-    EXPECT_TRUE(window_->isVisible());
-}
-
-// ---- History loading splash -----------------------------------------------------------------
-
-bool SplashShown() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<TStatusLoadDatas*>(w)) return true;
-    return false;
-}
-
-TEST_F(MainWindowTest, HistorySplashGoesAwayAlsoOnAnError) {
-    const TDateTimeParts today = DecodeDateTime(Now());
-    // A month file whose magic is zero: the load reports it.
-    WriteWholeFile(PathDatas + MonthFileName(today.Year, today.Month), std::string(8, '\0'));
-    TTDataStation data;
-    EXPECT_THROW(TStatusLoadDatas::LoadHistoryShown(PathDatas, 1, data), EOrvanelError);
-    EXPECT_FALSE(SplashShown());
-}
-
-} // namespace
-
-namespace {
-
-// Answers the next modal box with the given button, once it is up.
-void AnswerNextBox(QMessageBox::StandardButton answer) {
-    QTimer::singleShot(0, [answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        box->button(answer)->click();
-    });
-}
-
-TEST_F(MainWindowTest, QuestionsAreAskedInMessageBoxes) {
-    InstallMessageBoxHooks(window_.get());
-    AnswerNextBox(QMessageBox::Yes);
-    EXPECT_TRUE(AskUserYesNo("Le programme Orvanel fonctionne déjà, ouvrir une autre session ?"));
-    AnswerNextBox(QMessageBox::No);
-    EXPECT_FALSE(AskUserYesNo("Le programme Orvanel fonctionne déjà, ouvrir une autre session ?"));
-    AnswerNextBox(QMessageBox::No);
-    EXPECT_FALSE(window_->AskReactivateSurveillance());
-    AnswerNextBox(QMessageBox::Ok);
-    ShowUserMessage("Erreur lors de la fermeture de l'application : disque plein");
-    SetUserMessageHandler({});
-    SetUserQuestionHandler({});
-}
-
-TEST_F(MainWindowTest, SecondStartRaisesTheWindow) {
-    TSingleInstance instance;
-    window_->FollowSingleInstance(instance);
-    window_->hide();
-    emit instance.showRequested();
-    EXPECT_TRUE(window_->isVisible());
-}
-
-TEST(StatusBarTexts, RangeAndStoredPoints) {
-    EXPECT_EQ(DisplayRangeText(1), "Affichage des données des 1 dernier(s) jour(s)");
-    EXPECT_EQ(StoredPointsText(8640), "8640 données totales");
-    EXPECT_EQ(StoredPointsText(12, true, 90), "12 données totales   Transfert FTP en cours (1.5 min)");
-    EXPECT_EQ(StoredPointsText(12, false, 5), "12 données totales   Transfert FTP en attente (5 sec)");
-}
-
-} // namespace
-
-namespace {
 
 // "caption" for a working item, "(caption)" for one that waits for a later part of the program.
 QStringList MenuItems(const QMenu* menu) {
@@ -439,6 +423,7 @@ QStringList MenuItems(const QMenu* menu) {
 }
 
 TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
+    OpenWindow(Script());
     const QList<QAction*> menus = window_->menuBar()->actions();
     ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), Q("Fichiers"));
@@ -452,6 +437,78 @@ TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
     EXPECT_EQ(MenuItems(menus[2]->menu()),
               QStringList({Q("(Configuration)"), Q("(Publication Web)"), Q("Langues >")}));
     EXPECT_EQ(MenuItems(window_->TrayMenu()), QStringList({Q("Restaurer"), Q("Fermer")}));
+}
+
+// Closing from the tray runs the whole closing sequence once: station clock set, history saved.
+TEST_F(MainWindowTest, TrayFermerClosesThroughTheController) {
+    OpenWindow(Script());
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_NO_FATAL_FAILURE(Readings(SetupInfos.UnderSampleDataFactor * 2));
+    const size_t records = DataStation.size();
+    ASSERT_GT(records, 0u);
+    const int setDatesBefore = CountOrders(halvex::OrderSetDate);
+
+    QAction* fermer = Action(window_->TrayMenu(), "FermerMenu");
+    ASSERT_NE(fermer, nullptr);
+    EXPECT_EQ(fermer->text(), Q("Fermer"));
+    fermer->trigger();
+    EXPECT_TRUE(supervisor_->Closed());
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(CountOrders(halvex::OrderSetDate), setDatesBefore + 1);
+    TTDataStation saved;
+    LoadHistory(PathDatas, 1, saved);
+    EXPECT_EQ(saved.size(), records);
+    EXPECT_EQ(CountLogLines("Data saved"), 1);
+
+    // A second close (the menu's "Quitter") finds the work done.
+    Action(window_.get(), "Quitter1")->trigger();
+    EXPECT_EQ(CountLogLines("Data saved"), 1);
+}
+
+TEST_F(MainWindowTest, QuitterClosesThroughTheController) {
+    OpenWindow(Script());
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    QAction* quitter = Action(window_.get(), "Quitter1");
+    ASSERT_NE(quitter, nullptr);
+    quitter->trigger();
+    EXPECT_TRUE(supervisor_->Closed());
+}
+
+TEST_F(MainWindowTest, RestoreShowsTheHiddenWindow) {
+    OpenWindow(Script());
+    window_->hide();
+    Action(window_->TrayMenu(), "RestaureMenu")->trigger();
+    EXPECT_TRUE(window_->isVisible());
+}
+
+// A second start of the program asks the first to show itself; the first window comes back.
+TEST_F(MainWindowTest, SecondStartRaisesTheWindow) {
+    StartStation(Script());
+    TSupervisorOptions options;
+    options.Headless = false;
+    options.PortDevice = station_->DevicePath();
+    options.Arguments = {"orvanel"};
+    options.StartAutomationServer = false;
+    options.WatchSuspend = false;
+    supervisor_ = std::make_unique<Supervisor>(options);
+    window_ = std::make_unique<MainWindow>(*supervisor_);
+    ASSERT_TRUE(supervisor_->Start());
+    window_->hide();
+    // The second start answers No to "open another session?" (the headless hooks answer No).
+    TSingleInstance second;
+    EXPECT_FALSE(second.CheckSingleInstance());
+    EXPECT_TRUE(WaitUntil([this] { return window_->isVisible(); }));
+}
+
+TEST_F(MainWindowTest, QuestionsAndMessagesUseMessageBoxes) {
+    OpenWindow(Script(), QMessageBox::Yes);
+    InstallMessageBoxHooks(window_.get());
+    EXPECT_TRUE(AskUserYesNo("Le programme Orvanel fonctionne déjà, ouvrir une autre session ?"));
+    ShowUserMessage("Erreur lors de la fermeture de l'application : disque plein");
+    SetUserMessageHandler({});
+    SetUserQuestionHandler({});
+    EXPECT_EQ(boxes_, std::vector<std::string>({"Le programme Orvanel fonctionne déjà, ouvrir une autre session ?",
+                                                "Erreur lors de la fermeture de l'application : disque plein"}));
 }
 
 } // namespace
