@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "FileIo.h"
 #include "Log.h"
 #include "UserText.h"
 #include "Utilities.h"
@@ -27,33 +28,10 @@ namespace fs = std::filesystem;
 
 constexpr size_t kRecordSize = sizeof(TcapteursInfos);
 constexpr size_t kHeaderSize = 8; // magic + count
-constexpr size_t kCopyBlockSize = 65500;
 
 std::string SystemErrorText(int error) {
     return std::system_category().message(error);
 }
-
-// Closes the descriptor when the scope ends, whatever happens in between.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    // 0, or the errno of a failed close (a delayed write error shows up here).
-    int Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-  private:
-    int fd_;
-};
 
 // Reads until size bytes or the end of the file; 0 or errno. got tells how many bytes arrived.
 int ReadFully(int fd, void* buffer, size_t size, off_t offset, size_t& got) {
@@ -65,20 +43,6 @@ int ReadFully(int fd, void* buffer, size_t size, off_t offset, size_t& got) {
         if (n < 0) return errno;
         if (n == 0) break;
         got += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-// Writes everything; 0 or errno.
-int WriteFully(int fd, const void* buffer, size_t size) {
-    const auto* in = static_cast<const char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, in, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        in += n;
-        size -= static_cast<size_t>(n);
     }
     return 0;
 }
@@ -149,7 +113,7 @@ TFileOutcome Damaged(const std::string& name, int32_t announced, size_t complete
 
 // Appends the records of one history file to data with one read straight into the grown tail.
 TFileOutcome AppendHistoryFile(const std::string& name, TTDataStation& data, bool zeroMagicHasOwnText) {
-    FileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    TFileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.IsOpen()) return ReadError(name, errno);
     struct stat st {};
     if (::fstat(file.Get(), &st) != 0) return ReadError(name, errno);
@@ -301,7 +265,7 @@ std::string WriteErrorText(const std::string& name, int error) {
 
 // Writes the whole month file under path and flushes it to the disk; 0 or errno.
 int WriteDurably(const std::string& path, const TcapteursInfos* records, size_t count) {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    TFileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!file.IsOpen()) return errno;
     unsigned char header[kHeaderSize];
     const uint32_t magic = DataFileMagic;
@@ -326,7 +290,7 @@ void KeepPrevious(const std::string& name) {
 
 // Makes the rename itself durable.
 void SyncFolder(const std::string& folder) {
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.IsOpen()) ::fsync(dir.Get());
 }
 
@@ -434,22 +398,6 @@ int MonthSpan(TDateTime first, TDateTime last) {
     const auto a = DecodeDateTime(first);
     const auto b = DecodeDateTime(last);
     return (b.Year - a.Year) * 12 + b.Month - a.Month + 1;
-}
-
-int CopyFileBlocks(const std::string& source, const std::string& destination) {
-    FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.IsOpen()) return 1;
-    FileDescriptor out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!out.IsOpen()) return 1;
-    static thread_local char block[kCopyBlockSize];
-    for (;;) {
-        const ssize_t n = ::read(in.Get(), block, sizeof block);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return 1;
-        if (n == 0) break;
-        if (WriteFully(out.Get(), block, static_cast<size_t>(n)) != 0) return 1;
-    }
-    return out.Close() == 0 ? 0 : 1;
 }
 
 std::string MonthFileName(int year, int month) {
