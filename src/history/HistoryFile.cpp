@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <fmt/printf.h>
+#include <span>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "FileIo.h"
 #include "Log.h"
 #include "UserText.h"
@@ -263,54 +265,24 @@ std::string WriteErrorText(const std::string& name, int error) {
                         SystemErrorText(error));
 }
 
-// Writes the whole month file under path and flushes it to the disk; 0 or errno.
-int WriteDurably(const std::string& path, const TcapteursInfos* records, size_t count) {
-    TFileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!file.IsOpen()) return errno;
+// Replaces the month file in one step, flushed to the disk, the previous one kept as name + ".back":
+// a crash or a full disk leaves either the old file or the new one, never half of one.
+void WriteMonthFile(const std::string& name, const TcapteursInfos* records, size_t count) {
+    LogToday("Saving -> " + name);
     unsigned char header[kHeaderSize];
     const uint32_t magic = DataFileMagic;
     const int32_t n = static_cast<int32_t>(count);
     std::memcpy(header, &magic, sizeof magic);
     std::memcpy(header + sizeof magic, &n, sizeof n);
-    if (const int error = WriteFully(file.Get(), header, sizeof header)) return error;
-    if (const int error = WriteFully(file.Get(), records, count * kRecordSize)) return error;
-    if (::fsync(file.Get()) != 0) return errno;
-    return file.Close();
-}
+    const TByteRun content[] = {std::as_bytes(std::span(header)), std::as_bytes(std::span(records, count))};
 
-// Keeps the current month file as name + ".back". A hard link shares the bytes without copying them;
-// the rename that follows gives the month file a new inode and leaves the old one to the backup.
-void KeepPrevious(const std::string& name) {
-    const std::string back = name + ".back";
-    if (::access(name.c_str(), F_OK) != 0) return;
-    ::unlink(back.c_str());
-    if (::link(name.c_str(), back.c_str()) == 0) return;
-    CopyFileBlocks(name, back); // file systems without hard links; a failed backup does not stop the save
-}
-
-// Makes the rename itself durable.
-void SyncFolder(const std::string& folder) {
-    TFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.IsOpen()) ::fsync(dir.Get());
-}
-
-// Replaces the month file in one step: the new content is written and flushed beside it, then renamed
-// into place, so a crash or a full disk leaves either the old file or the new one, never half of one.
-void WriteMonthFile(const std::string& folder, const std::string& name, const TcapteursInfos* records,
-                    size_t count) {
-    LogToday("Saving -> " + name);
-    const std::string temporary = name + ".tmp";
-    if (const int error = WriteDurably(temporary, records, count)) {
-        ::unlink(temporary.c_str());
-        throw EOrvanelError(WriteErrorText(name, error));
-    }
-    KeepPrevious(name);
-    if (::rename(temporary.c_str(), name.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EOrvanelError(WriteErrorText(name, error));
-    }
-    SyncFolder(folder);
+    TReplaceOptions options;
+    options.Mode = 0644;
+    options.SyncContent = true;
+    options.SyncFolder = true;
+    options.BackupPath = name + ".back";
+    if (const auto result = ReplaceFileAtomically(name, content, options); !result.Succeeded())
+        throw EOrvanelError(WriteErrorText(name, result.Error));
     LogToday(fmt::sprintf("Saved -> %s %d points", name, static_cast<int>(count)));
 }
 
@@ -344,8 +316,7 @@ void SaveMonths(const std::string& folder, int months, const TTDataStation& data
         while (start > 0 && MonthKeyOf(data[start - 1].DateSysteme) == key)
             --start;
         if (end > start)
-            WriteMonthFile(folder, folder + MonthFileName(key / 12, key % 12 + 1), data.data() + start,
-                           end - start);
+            WriteMonthFile(folder + MonthFileName(key / 12, key % 12 + 1), data.data() + start, end - start);
         end = start;
     }
 }
