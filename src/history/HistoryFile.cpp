@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <fmt/printf.h>
+#include <span>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
 
+#include "AtomicFile.h"
+#include "FileIo.h"
 #include "Log.h"
 #include "UserText.h"
 #include "Utilities.h"
@@ -27,33 +30,10 @@ namespace fs = std::filesystem;
 
 constexpr size_t kRecordSize = sizeof(TcapteursInfos);
 constexpr size_t kHeaderSize = 8; // magic + count
-constexpr size_t kCopyBlockSize = 65500;
 
 std::string SystemErrorText(int error) {
     return std::system_category().message(error);
 }
-
-// Closes the descriptor when the scope ends, whatever happens in between.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    // 0, or the errno of a failed close (a delayed write error shows up here).
-    int Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-  private:
-    int fd_;
-};
 
 // Reads until size bytes or the end of the file; 0 or errno. got tells how many bytes arrived.
 int ReadFully(int fd, void* buffer, size_t size, off_t offset, size_t& got) {
@@ -65,20 +45,6 @@ int ReadFully(int fd, void* buffer, size_t size, off_t offset, size_t& got) {
         if (n < 0) return errno;
         if (n == 0) break;
         got += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-// Writes everything; 0 or errno.
-int WriteFully(int fd, const void* buffer, size_t size) {
-    const auto* in = static_cast<const char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, in, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        in += n;
-        size -= static_cast<size_t>(n);
     }
     return 0;
 }
@@ -149,7 +115,7 @@ TFileOutcome Damaged(const std::string& name, int32_t announced, size_t complete
 
 // Appends the records of one history file to data with one read straight into the grown tail.
 TFileOutcome AppendHistoryFile(const std::string& name, TTDataStation& data, bool zeroMagicHasOwnText) {
-    FileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    TFileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.IsOpen()) return ReadError(name, errno);
     struct stat st {};
     if (::fstat(file.Get(), &st) != 0) return ReadError(name, errno);
@@ -299,54 +265,24 @@ std::string WriteErrorText(const std::string& name, int error) {
                         SystemErrorText(error));
 }
 
-// Writes the whole month file under path and flushes it to the disk; 0 or errno.
-int WriteDurably(const std::string& path, const TcapteursInfos* records, size_t count) {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!file.IsOpen()) return errno;
+// Replaces the month file in one step, flushed to the disk, the previous one kept as name + ".back":
+// a crash or a full disk leaves either the old file or the new one, never half of one.
+void WriteMonthFile(const std::string& name, const TcapteursInfos* records, size_t count) {
+    LogToday("Saving -> " + name);
     unsigned char header[kHeaderSize];
     const uint32_t magic = DataFileMagic;
     const int32_t n = static_cast<int32_t>(count);
     std::memcpy(header, &magic, sizeof magic);
     std::memcpy(header + sizeof magic, &n, sizeof n);
-    if (const int error = WriteFully(file.Get(), header, sizeof header)) return error;
-    if (const int error = WriteFully(file.Get(), records, count * kRecordSize)) return error;
-    if (::fsync(file.Get()) != 0) return errno;
-    return file.Close();
-}
+    const TByteRun content[] = {std::as_bytes(std::span(header)), std::as_bytes(std::span(records, count))};
 
-// Keeps the current month file as name + ".back". A hard link shares the bytes without copying them;
-// the rename that follows gives the month file a new inode and leaves the old one to the backup.
-void KeepPrevious(const std::string& name) {
-    const std::string back = name + ".back";
-    if (::access(name.c_str(), F_OK) != 0) return;
-    ::unlink(back.c_str());
-    if (::link(name.c_str(), back.c_str()) == 0) return;
-    CopyFileBlocks(name, back); // file systems without hard links; a failed backup does not stop the save
-}
-
-// Makes the rename itself durable.
-void SyncFolder(const std::string& folder) {
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.IsOpen()) ::fsync(dir.Get());
-}
-
-// Replaces the month file in one step: the new content is written and flushed beside it, then renamed
-// into place, so a crash or a full disk leaves either the old file or the new one, never half of one.
-void WriteMonthFile(const std::string& folder, const std::string& name, const TcapteursInfos* records,
-                    size_t count) {
-    LogToday("Saving -> " + name);
-    const std::string temporary = name + ".tmp";
-    if (const int error = WriteDurably(temporary, records, count)) {
-        ::unlink(temporary.c_str());
-        throw EOrvanelError(WriteErrorText(name, error));
-    }
-    KeepPrevious(name);
-    if (::rename(temporary.c_str(), name.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EOrvanelError(WriteErrorText(name, error));
-    }
-    SyncFolder(folder);
+    TReplaceOptions options;
+    options.Mode = 0644;
+    options.SyncContent = true;
+    options.SyncFolder = true;
+    options.BackupPath = name + ".back";
+    if (const auto result = ReplaceFileAtomically(name, content, options); !result.Succeeded())
+        throw EOrvanelError(WriteErrorText(name, result.Error));
     LogToday(fmt::sprintf("Saved -> %s %d points", name, static_cast<int>(count)));
 }
 
@@ -380,8 +316,7 @@ void SaveMonths(const std::string& folder, int months, const TTDataStation& data
         while (start > 0 && MonthKeyOf(data[start - 1].DateSysteme) == key)
             --start;
         if (end > start)
-            WriteMonthFile(folder, folder + MonthFileName(key / 12, key % 12 + 1), data.data() + start,
-                           end - start);
+            WriteMonthFile(folder + MonthFileName(key / 12, key % 12 + 1), data.data() + start, end - start);
         end = start;
     }
 }
@@ -434,22 +369,6 @@ int MonthSpan(TDateTime first, TDateTime last) {
     const auto a = DecodeDateTime(first);
     const auto b = DecodeDateTime(last);
     return (b.Year - a.Year) * 12 + b.Month - a.Month + 1;
-}
-
-int CopyFileBlocks(const std::string& source, const std::string& destination) {
-    FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.IsOpen()) return 1;
-    FileDescriptor out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!out.IsOpen()) return 1;
-    static thread_local char block[kCopyBlockSize];
-    for (;;) {
-        const ssize_t n = ::read(in.Get(), block, sizeof block);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return 1;
-        if (n == 0) break;
-        if (WriteFully(out.Get(), block, static_cast<size_t>(n)) != 0) return 1;
-    }
-    return out.Close() == 0 ? 0 : 1;
 }
 
 std::string MonthFileName(int year, int month) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "FileIo.h" // CopyFileBlocks, for copies of the month files
 #include "Records.h"
 
 // Reports each step of a load ("Charge le fichier : " + path of the month file) to whoever shows progress.
@@ -25,8 +26,6 @@ void SaveHistory(const std::string& folder, int months, const TTDataStation& dat
 int DiscardBackwardPoints(TTDataStation& data);
 // Calendar months from the month of first to the month of last, both included.
 int MonthSpan(TDateTime first, TDateTime last);
-// Byte copy; 0 on success, 1 on any failure. Never raises.
-int CopyFileBlocks(const std::string& source, const std::string& destination);
 // "2013_03.bin"
 std::string MonthFileName(int year, int month);
 // True when record index lies within RangeDateDisplay days of the last record of DataStation.

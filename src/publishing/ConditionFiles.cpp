@@ -1,15 +1,13 @@
 #include "ConditionFiles.h"
 
-#include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <fmt/format.h>
 #include <fmt/printf.h>
-#include <unistd.h>
+#include <span>
 
+#include "AtomicFile.h"
 #include "Log.h"
 #include "UserText.h"
 
@@ -21,22 +19,16 @@ std::string SystemErrorText(const std::string& what, const std::string& path, in
     return fmt::format("{} {}: {}", what, path, std::strerror(error));
 }
 
-// A name beside the target, unique within the process and unlikely to clash with another one.
-std::string TemporaryNameFor(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return fmt::format("{}.{}-{}.tmp", path, ::getpid(), counter++);
-}
-
-void WriteAll(int fd, const std::string& content, const std::string& path) {
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw EOrvanelError(SystemErrorText("Cannot write", path, errno));
-        }
-        done += static_cast<size_t>(n);
+std::string ReplaceErrorText(const std::string& path, const TReplaceResult& result) {
+    switch (result.Step) {
+    case TReplaceStep::Create:
+        return SystemErrorText("Cannot create", result.TemporaryPath, result.Error);
+    case TReplaceStep::Write:
+        return SystemErrorText("Cannot write", result.TemporaryPath, result.Error);
+    case TReplaceStep::Replace:
+        break;
     }
+    return SystemErrorText("Cannot replace", path, result.Error);
 }
 
 // ---- One-line file ----------------------------------------------------------------------------
@@ -151,27 +143,10 @@ std::string NoDataOr(bool valid, const std::string& text) {
 } // namespace
 
 void WriteFileAtomically(const std::string& path, const std::string& content) {
-    const std::string temporary = TemporaryNameFor(path);
     // Created with the usual permissions (0666 less the umask) so other programs may read it.
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) throw EOrvanelError(SystemErrorText("Cannot create", temporary, errno));
-    try {
-        WriteAll(fd, content, temporary);
-    } catch (...) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw;
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EOrvanelError(SystemErrorText("Cannot write", temporary, error));
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EOrvanelError(SystemErrorText("Cannot replace", path, error));
-    }
+    const TByteRun runs[] = {std::as_bytes(std::span(content))};
+    const TReplaceResult result = ReplaceFileAtomically(path, runs);
+    if (!result.Succeeded()) throw EOrvanelError(ReplaceErrorText(path, result));
 }
 
 std::string TwoDigitField(long long value) {

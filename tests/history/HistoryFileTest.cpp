@@ -550,16 +550,4 @@ TEST_F(HistoryFileTest, DisplayRangeOfTheGlobalHistoryUsesTheSetting) {
     EXPECT_TRUE(InDisplayRange(1));
 }
 
-TEST_F(HistoryFileTest, CopyFileBlocksCopiesEveryByteOrReportsFailure) {
-    std::string content(200000, '\0');
-    for (size_t i = 0; i < content.size(); ++i)
-        content[i] = static_cast<char>(i * 7 % 251);
-    WriteWholeFile(Root() + "source", content);
-    EXPECT_EQ(CopyFileBlocks(Root() + "source", Root() + "copy"), 0);
-    EXPECT_EQ(ReadWholeFile(Root() + "copy"), content);
-    EXPECT_EQ(CopyFileBlocks(Root() + "missing", Root() + "copy2"), 1);
-    EXPECT_FALSE(fs::exists(Root() + "copy2"));
-    EXPECT_EQ(CopyFileBlocks(Root() + "source", Root() + "no-folder/copy"), 1);
-}
-
 } // namespace
