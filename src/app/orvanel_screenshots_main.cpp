@@ -8,11 +8,9 @@
 #include <memory>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <string>
 
@@ -31,15 +29,8 @@ using halvex::sim::HalvexStation;
 using halvex::sim::ParseScenario;
 using halvex::sim::StationOptions;
 
-bool WaitUntil(const std::function<bool()>& condition, int maxMs = 20000) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!condition()) {
-        if (elapsed.elapsed() > maxMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+bool WaitUntil(const std::function<bool()>& condition) {
+    return ProcessEventsUntil(condition, 20000);
 }
 
 // A message box would wait for a click that never comes: its text goes to standard error instead.

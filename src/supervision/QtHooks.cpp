@@ -1,7 +1,9 @@
 #include "QtHooks.h"
 
-#include <QCoreApplication>
 #include <cstdio>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 
 #include "Log.h"
 #include "UserText.h"
@@ -19,4 +21,15 @@ void InstallQtHooks(bool headless) {
         });
         SetUserQuestionHandler([](const std::string&) { return false; });
     }
+}
+
+bool ProcessEventsUntil(const std::function<bool()>& done, int maxMs) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() >= maxMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
 }

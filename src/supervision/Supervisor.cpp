@@ -10,11 +10,9 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QSocketNotifier>
-#include <QThread>
 #include <unistd.h>
 
 #include "AutomationServer.h"
@@ -25,6 +23,7 @@
 #include "Log.h"
 #include "MedianObject.h"
 #include "PlatformServices.h"
+#include "QtHooks.h"
 #include "SettingsTable.h"
 #include "UserText.h"
 #include "Utilities.h"
@@ -622,12 +621,7 @@ void Supervisor::StopTimers() {
 }
 
 void Supervisor::WaitForThreads(int maxMs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (ComThreadCount > 0 && elapsed.elapsed() < maxMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
+    ProcessEventsUntil([] { return ComThreadCount == 0; }, maxMs);
 }
 
 void Supervisor::SaveHistoryNow() {

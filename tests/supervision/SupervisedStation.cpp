@@ -1,23 +1,12 @@
 #include "SupervisedStation.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
-
 #include "QtHooks.h"
 
 using halvex::sim::HalvexStation;
 using halvex::sim::StationOptions;
 
 bool WaitUntil(const std::function<bool()>& condition, int maxMs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!condition()) {
-        if (elapsed.elapsed() > maxMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+    return ProcessEventsUntil(condition, maxMs);
 }
 
 void SupervisedStationTest::SetUp() {

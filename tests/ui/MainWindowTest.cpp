@@ -319,6 +319,22 @@ TEST_F(MainWindowTest, StatusTextsAreCutAboveEightyCharacters) {
     EXPECT_EQ(status->palette().color(QPalette::WindowText), QPalette().color(QPalette::WindowText));
 }
 
+TEST_F(MainWindowTest, APortThatCannotBeOpenedIsShownInRedAndInABox) {
+    OpenWindow(Script());
+    // The window of the program started on a device that does not exist.
+    window_.reset();
+    CreateSupervisor(Root() + "no-such-tty", false);
+    window_ = std::make_unique<MainWindow>(*supervisor_);
+    window_->show();
+    ASSERT_TRUE(supervisor_->Start());
+    ASSERT_TRUE(WaitUntil([this] { return !boxes_.empty(); }));
+    EXPECT_NE(boxes_[0].find("no-such-tty"), std::string::npos) << boxes_[0];
+    auto* status = Child<QLabel>("PanelRS232Stat");
+    EXPECT_NE(status->text().toStdString().find("no-such-tty"), std::string::npos);
+    EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_FALSE(supervisor_->CycleRunning());
+}
+
 TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     OpenWindow(Script());
     EXPECT_EQ(window_->windowTitle(), Q("Moniteur de nuages HALVEX -> Version v1.49 27/03/13"));
