@@ -218,31 +218,32 @@ void MainWindow::ShowStatus() {
     rs232Stat_->repaint();
 }
 
-void MainWindow::ShowDownloadProgress() {
-    const TDownloadProgress& progress = supervisor_.DownloadProgress();
-    if (!progress.Shown) {
-        downloadWindow_.reset();
+namespace {
+
+// Opens the progress window on the first text, updates it, and closes it on an empty text.
+void ShowProgressWindow(std::unique_ptr<TStatusLoadDatas>& window, const QString& text) {
+    if (text.isEmpty()) {
+        window.reset();
         return;
     }
-    if (!downloadWindow_) {
-        downloadWindow_ = std::make_unique<TStatusLoadDatas>();
-        downloadWindow_->show();
+    if (!window) {
+        window = std::make_unique<TStatusLoadDatas>();
+        window->show();
     }
-    downloadWindow_->SetText(Q(progress.Text));
+    window->SetText(text);
+}
+
+} // namespace
+
+void MainWindow::ShowDownloadProgress() {
+    const TDownloadProgress& progress = supervisor_.DownloadProgress();
+    ShowProgressWindow(downloadWindow_, progress.Shown ? Q(progress.Text) : QString());
 }
 
 // The controller loads the history without returning to the event loop: the window repaints itself
 // at each step, so the observer sees which month file is read.
 void MainWindow::ShowHistoryLoading(const QString& step) {
-    if (step.isEmpty()) {
-        historySplash_.reset();
-        return;
-    }
-    if (!historySplash_) {
-        historySplash_ = std::make_unique<TStatusLoadDatas>();
-        historySplash_->show();
-    }
-    historySplash_->SetText(step);
+    ShowProgressWindow(historySplash_, step);
 }
 
 void MainWindow::ShowMessage(const QString& text) {
