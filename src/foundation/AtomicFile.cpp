@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fmt/format.h>
+#include <regex>
+#include <signal.h>
 #include <unistd.h>
 
 #include "FileIo.h"
@@ -24,6 +26,18 @@ int CreateTemporary(const std::string& path, mode_t mode, std::string& temporary
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
+}
+
+// The process that owns a temporary file, from its name; 0 when the name is not one of ours.
+pid_t OwnerOfTemporary(const std::string& fileName) {
+    static const std::regex pattern(R"(.+\.([0-9]{1,9})-[0-9]+\.tmp)");
+    std::smatch match;
+    if (!std::regex_match(fileName, match, pattern)) return 0;
+    return static_cast<pid_t>(std::stol(match[1].str()));
+}
+
+bool ProcessRunning(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 // 0 or errno.
@@ -73,4 +87,15 @@ TReplaceResult ReplaceFileAtomically(const std::string& path, std::span<const TB
     }
     if (options.SyncFolder) SyncFolderOf(path);
     return {};
+}
+
+std::vector<std::string> RemoveOrphanTemporaryFiles(const std::string& folder) {
+    std::vector<std::string> removed;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const pid_t owner = OwnerOfTemporary(entry.path().filename().string());
+        if (owner <= 0 || ProcessRunning(owner) || !entry.is_regular_file(ec)) continue;
+        if (std::filesystem::remove(entry.path(), ec)) removed.push_back(entry.path().string());
+    }
+    return removed;
 }

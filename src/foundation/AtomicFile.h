@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 // One run of the new content. The runs are written one after the other, never joined in memory.
 using TByteRun = std::span<const std::byte>;
@@ -39,3 +40,8 @@ struct TReplaceResult {
 // Never raises for a file system failure; the caller turns the result into its own message.
 TReplaceResult ReplaceFileAtomically(const std::string& path, std::span<const TByteRun> content,
                                      const TReplaceOptions& options = {});
+
+// Removes the temporary files that replacements left in folder when their process ended before the
+// rename (a crash or a power cut during a save); those of processes still running are left alone.
+// Returns the paths removed. Never raises.
+std::vector<std::string> RemoveOrphanTemporaryFiles(const std::string& folder);

@@ -330,6 +330,9 @@ void LoadHistory(const std::string& folder, int monthsToLoad, TTDataStation& dat
         MigrateLegacyFile(legacy, folder, data, progress);
         return;
     }
+    // A save cut short by a crash leaves its temporary file; the month file itself is whole.
+    for (const std::string& orphan : RemoveOrphanTemporaryFiles(folder))
+        LogToday(orphan + " -> unfinished save removed");
     std::vector<std::string> problems;
     LoadMonthFiles(MonthFileNames(folder, monthsToLoad, Now()), data, progress, problems);
     if (!problems.empty()) throw EOrvanelError(JoinLines(problems));

@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -173,6 +174,31 @@ TEST_F(AtomicFileTest, ConcurrentWritersEachReplaceTheFileWhole) {
     const std::string last = ReadWholeFile(folder + "data");
     EXPECT_TRUE(last == contents[0] || last == contents[1]);
     EXPECT_EQ(Snapshot().size(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// A save cut short by a crash leaves its temporary file: it goes once its process has ended, and stays
+// while that process runs (another instance may be saving into the same folder at this moment).
+TEST_F(AtomicFileTest, OnlyTheTemporaryFilesOfEndedProcessesAreRemoved) {
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string orphan = Root() + "2026_12.bin." + std::to_string(ended) + "-3.tmp";
+    const std::string ours = Root() + "2026_12.bin." + std::to_string(::getpid()) + "-0.tmp";
+    const std::string month = Root() + "2026_12.bin";
+    const std::string notOurs = Root() + "notes.1-2.txt";
+    for (const std::string& path : {orphan, ours, month, notOurs})
+        WriteWholeFile(path, "x");
+
+    EXPECT_EQ(RemoveOrphanTemporaryFiles(Root()), std::vector<std::string>({orphan}));
+    EXPECT_FALSE(fs::exists(orphan));
+    for (const std::string& path : {ours, month, notOurs})
+        EXPECT_TRUE(fs::exists(path)) << path;
+    EXPECT_TRUE(RemoveOrphanTemporaryFiles(Root() + "missing/").empty());
 }
 
 } // namespace
