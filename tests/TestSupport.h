@@ -2,7 +2,9 @@
 // stands for the user's home, configuration and documents.
 #pragma once
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -34,3 +36,26 @@ class SandboxTest : public ::testing::Test {
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& content);
 std::vector<std::string> SplitLines(const std::string& text, const std::string& separator = "\r\n");
+
+// Lowers the largest file this process may write (a full disk, without filling one); a write beyond it
+// fails with EFBIG instead of killing the process. The previous limit comes back at the end of scope.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = SIG_DFL;
+};

@@ -129,6 +129,25 @@ uint8_t AnswerByte(const TArrayByte& answer, size_t i) {
     return answer[i];
 }
 
+namespace {
+
+// The roof criteria as the station reports them, from byte `first` of an answer: in the version
+// answer of firmware before 2.65, in an answer of their own since.
+void DecodeCriteria(const TArrayByte& a, size_t first, double rhCorrection, TRoofCloserCriterias& roof) {
+    const auto report = [](auto& cell, auto value) {
+        cell.Value = value;
+        cell.Valid = true;
+    };
+    report(roof.DoWatch, AnswerByte(a, first) == 1);
+    report(roof.RH, ThresholdRH(AnswerByte(a, first + 1) * rhCorrection));
+    report(roof.Wind, AnswerByte(a, first + 2));
+    report(roof.Light, AnswerByte(a, first + 3) == 1);
+    report(roof.TempSky,
+           Float24_ToFloat(AnswerByte(a, first + 6), AnswerByte(a, first + 5), AnswerByte(a, first + 4)));
+}
+
+} // namespace
+
 // ---- The thread -----------------------------------------------------------------------------------
 
 TThread_Communicate::TThread_Communicate(std::vector<Tcommand> commands, TComListener* listener,
@@ -280,16 +299,7 @@ void TThread_Communicate::GetVersion() {
 
         const bool criteriaAnswer = FirmwareVersionNumber >= 2.65f;
         if (!criteriaAnswer) {
-            roof.DoWatch.Value = AnswerByte(a, 13) == 1;
-            roof.DoWatch.Valid = true;
-            roof.RH.Value = ThresholdRH(AnswerByte(a, 14) * hw.RH_Correction);
-            roof.RH.Valid = true;
-            roof.Wind.Value = AnswerByte(a, 15);
-            roof.Wind.Valid = true;
-            roof.Light.Value = AnswerByte(a, 16) == 1;
-            roof.Light.Valid = true;
-            roof.TempSky.Value = Float24_ToFloat(AnswerByte(a, 19), AnswerByte(a, 18), AnswerByte(a, 17));
-            roof.TempSky.Valid = true;
+            DecodeCriteria(a, 13, hw.RH_Correction, roof);
         }
         const TArrayByte b = Exchange({halvex::OrderGetIRGain});
         hw.Gain_stage1_IR.Value = AnswerByte(b, 2);
@@ -298,16 +308,7 @@ void TThread_Communicate::GetVersion() {
         hw.Gain_stage2_IR.Valid = true;
         if (criteriaAnswer) {
             const TArrayByte c = Exchange({halvex::OrderGetCriteria});
-            roof.DoWatch.Value = AnswerByte(c, 0) == 1;
-            roof.DoWatch.Valid = true;
-            roof.RH.Value = ThresholdRH(AnswerByte(c, 1) * hw.RH_Correction);
-            roof.RH.Valid = true;
-            roof.Wind.Value = AnswerByte(c, 2);
-            roof.Wind.Valid = true;
-            roof.Light.Value = AnswerByte(c, 3) == 1;
-            roof.Light.Valid = true;
-            roof.TempSky.Value = Float24_ToFloat(AnswerByte(c, 6), AnswerByte(c, 5), AnswerByte(c, 4));
-            roof.TempSky.Valid = true;
+            DecodeCriteria(c, 0, hw.RH_Correction, roof);
             roof.ValueMag.Value = Counter_ToMagnitude(
                 Bytes_ToLong(AnswerByte(c, 7), AnswerByte(c, 8), AnswerByte(c, 9), AnswerByte(c, 10)));
             roof.ValueMag.Valid = true;

@@ -28,26 +28,6 @@ TByteRun Bytes(const std::string& text) {
     return std::as_bytes(std::span(text));
 }
 
-// Restores a process limit when the test ends, whatever it checked.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = SIG_DFL;
-};
-
 class UmaskFor {
   public:
     explicit UmaskFor(mode_t mask) : saved_(::umask(mask)) {}

@@ -359,26 +359,6 @@ TEST_F(HistoryFileTest, BackFileHoldsTheMonthAsItWasBeforeEachSave) {
     EXPECT_EQ(FilesIn(PathDatas), (std::vector<std::string>{"2013_03.bin", "2013_03.bin.back"}));
 }
 
-// Restores a process limit when the test ends, whatever it checked.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = SIG_DFL;
-};
-
 TEST_F(HistoryFileTest, FailedWriteLeavesThePreviousFileWholeAndNamesTheFault) {
     enum Fault { ReadOnlyFolder, DiskFull };
     struct Case {
