@@ -246,8 +246,16 @@ void MainWindow::ShowHistoryLoading(const QString& step) {
     ShowProgressWindow(historySplash_, step);
 }
 
+// The program runs unattended: an error may come back with every reading while nobody is at the
+// screen. Each text gets one box, which does not stop the program (a blocking box would nest one
+// more event loop per reading until somebody clicks them all away).
 void MainWindow::ShowMessage(const QString& text) {
-    QMessageBox::warning(this, QApplication::applicationName(), text);
+    if (openMessages_.contains(text)) return;
+    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    openMessages_.insert(text);
+    connect(box, &QDialog::finished, this, [this, text] { openMessages_.remove(text); });
+    box->open();
 }
 
 bool MainWindow::AskQuestion(const QString& question) {

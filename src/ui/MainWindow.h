@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 
 class QLabel;
@@ -95,5 +96,6 @@ class MainWindow : public QMainWindow {
 
     std::unique_ptr<TStatusLoadDatas> downloadWindow_;
     std::unique_ptr<TStatusLoadDatas> historySplash_;
+    QSet<QString> openMessages_; // texts of the message boxes on the screen
     bool closeAnnounced_ = false;
 };

@@ -335,6 +335,31 @@ TEST_F(MainWindowTest, APortThatCannotBeOpenedIsShownInRedAndInABox) {
     EXPECT_FALSE(supervisor_->CycleRunning());
 }
 
+// An error that comes back with every reading while nobody is at the screen: one box per text, and
+// the program goes on meanwhile (each report returns at once).
+TEST_F(MainWindowTest, ARepeatedErrorShowsOneBoxAndNothingWaitsForIt) {
+    OpenWindow(Script());
+    boxCloser_->stop(); // nobody at the screen
+    const auto visibleBoxes = [this] {
+        std::vector<QMessageBox*> shown;
+        for (QMessageBox* box : window_->findChildren<QMessageBox*>())
+            if (box->isVisible()) shown.push_back(box);
+        return shown;
+    };
+    const QString reading = Q("Erreur dans la procédure \"AffData_threadOver\", message -> disque plein");
+    emit supervisor_->messageBox(reading);
+    emit supervisor_->messageBox(reading);
+    emit supervisor_->messageBox(Q("Erreur lors de la sauvegarde périodique -> disque plein"));
+    ASSERT_EQ(visibleBoxes().size(), 2u);
+    EXPECT_EQ(visibleBoxes()[0]->text(), reading);
+
+    // Once the observer has closed it, the same error is shown again when it comes back.
+    visibleBoxes()[0]->button(QMessageBox::Ok)->click();
+    ASSERT_EQ(visibleBoxes().size(), 1u);
+    emit supervisor_->messageBox(reading);
+    EXPECT_EQ(visibleBoxes().size(), 2u);
+}
+
 TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     OpenWindow(Script());
     EXPECT_EQ(window_->windowTitle(), Q("Moniteur de nuages HALVEX -> Version v1.49 27/03/13"));
