@@ -2,6 +2,7 @@
 // station on a pseudo-terminal, a weather script holding what the station measures. What the window
 // shows is read back from the real widgets and, for colours, from the painted window.
 #include <functional>
+#include <map>
 #include <gtest/gtest.h>
 #include <optional>
 #include <ostream>
@@ -175,6 +176,31 @@ INSTANTIATE_TEST_SUITE_P(
         PanelCase{"RelayNotWatched", "rain@0-1000", "PanelAbriDome", " Ouvert", ColorGreen,
                   [](StationOptions& o) { o.Criteria.DoWatch = false; }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The longest state texts stay whole in a small window and grow with a large one.
+TEST_F(MainWindowTest, StateTextsFitTheirPanelsAtEverySize) {
+    OpenWindow(Script("sky=-4@0-1000,rh=85@0-1000,wind=25@0-1000,mag=10@0-1000,rain@0-1000"));
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_NO_FATAL_FAILURE(Readings(MedianSkySamples));
+    auto* sky = Child<TStatePanelLabel>("Panel_WeatherSF");
+    ASSERT_EQ(sky->text(), Q("TRES COUVERT"));
+    std::map<int, double> skyPointSize;
+    for (const QSize size : {QSize(760, 560), QSize(853, 630), QSize(1280, 800)}) {
+        window_->resize(size);
+        QApplication::processEvents();
+        for (TStatePanelLabel* panel : window_->findChildren<TStatePanelLabel*>()) {
+            const QFontMetrics metrics(panel->font());
+            EXPECT_LE(metrics.horizontalAdvance(panel->text()), panel->contentsRect().width())
+                << panel->objectName().toStdString() << " at " << size.width() << "x" << size.height();
+        }
+        skyPointSize[size.width()] = sky->font().pointSizeF();
+    }
+    EXPECT_GT(skyPointSize[1280], skyPointSize[853]);
+    // Back to the small size: the grown texts have not kept the window from shrinking.
+    window_->resize(760, 560);
+    QApplication::processEvents();
+    EXPECT_EQ(window_->width(), 760);
+}
 
 TEST_F(MainWindowTest, SkyStateWaitsForFiveReadings) {
     OpenWindow(Script());
