@@ -187,7 +187,7 @@ void ShootStart(const QString& folder) {
     QObject::connect(&run.Controller(), &Supervisor::downloadProgressChanged, [&run, folder] {
         const TDownloadProgress& d = run.Controller().DownloadProgress();
         static bool saved = false;
-        if (!saved && d.Shown && d.Done >= 120 && run.Window().DownloadWindow()) {
+        if (!saved && !d.Text.empty() && d.Done >= 120 && run.Window().DownloadWindow()) {
             saved = true;
             Save(*run.Window().DownloadWindow(), folder + "/download-progress.png");
             Save(run.Window(), folder + "/starting.png");

@@ -135,6 +135,9 @@ void FillSky(const TcapteursInfos& r, const TSetupInfos& setup, TMedianObject& m
 
 void FillWind(const TcapteursInfos& r, const TSetupInfos& setup, TConditionsDisplay& d) {
     d.WindValid = r.ValidWindGUST != 0;
+    double chill = 0;
+    const bool chillComputed = WindChillOf(d.WindValid, r.ValueTempDeg, r.WindSpeedMax_ms, chill);
+    d.WindChillText = WindChillText(chillComputed, chill);
     if (!d.WindValid) {
         d.WindSpeedText = Tr("Classification", "Pas de données");
         d.WindDirectionText = Tr("Classification", "Pas de données");
@@ -144,6 +147,7 @@ void FillWind(const TcapteursInfos& r, const TSetupInfos& setup, TConditionsDisp
     d.WindKmh = GustKmh(r);
     d.WindDirDeg = r.DirSpeedMax_deg;
     d.WindSpeedText = fmt::sprintf("%1.1f km/h", d.WindKmh);
+    d.WindDirectionText = Degrees_ToSectorName(r.DirSpeedMax_deg);
     d.Wind = ClassifyWind(d.WindKmh, setup);
 }
 

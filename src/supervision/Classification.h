@@ -73,9 +73,10 @@ struct TConditionsDisplay {
     std::string HumidityText;
     std::string DewPointText;
     std::string WindSpeedText;
-    // "Pas de données" without a valid gust; otherwise empty: the caller names the compass point of
-    // WindDirDeg with the station conversions.
+    // The compass point of the gust ("N-NE"), "Pas de données" without a valid gust.
     std::string WindDirectionText;
+    // The felt temperature ("-7.2 °C"), "Pas disponible" when it is not computed.
+    std::string WindChillText;
     std::string PowerText;
     std::string VoltsText;
     std::string DefrostText;

@@ -18,7 +18,6 @@
 #include "AutomationServer.h"
 #include "ComObjRs232.h"
 #include "ConditionFiles.h"
-#include "Conversions.h"
 #include "HistoryFile.h"
 #include "Log.h"
 #include "MedianObject.h"
@@ -177,6 +176,7 @@ bool Supervisor::Start() {
 
     StartupDone = true;
     legend_ = GoodConditionsLegend(SetupInfos);
+    emit legendChanged();
     PublishThresholds(SetupInfos);
     if (options_.WatchSuspend) WatchLogindSuspend();
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -360,12 +360,6 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
         ProcessConditions(copy, SetupInfos, *medianSky_, Toggle_GoodCond, DataStation, AutomationValues);
     conditions_ = outcome.Display;
     hasConditions_ = true;
-    double chill = 0;
-    const bool computed =
-        WindChillOf(copy.ValidWindGUST != 0, copy.ValueTempDeg, copy.WindSpeedMax_ms, chill);
-    windChillText_ = WindChillText(computed, chill);
-    windDirectionText_ =
-        conditions_.WindValid ? Degrees_ToSectorName(copy.DirSpeedMax_deg) : conditions_.WindDirectionText;
     emit conditionsChanged();
 
     UpdateRelayDisplay();
@@ -430,11 +424,9 @@ void Supervisor::OnComVersion() {
 }
 
 void Supervisor::OnComEepromProgress(uint32_t done, uint32_t total) {
-    download_.Shown = true;
     download_.Done = done;
     download_.Total = total;
     if (done == total) {
-        download_.Shown = false;
         download_.Text.clear();
         SetStatusBar(2, T("A récupéré ") + std::to_string(done) + T(" donnée(s) EEPROM Halvex"));
     } else {

@@ -70,10 +70,9 @@ struct TRelayDisplay {
 
 // Memory download progress.
 struct TDownloadProgress {
-    bool Shown = false;
     uint32_t Done = 0;
     uint32_t Total = 0;
-    std::string Text; // "Récupère les donnée(s) EEPROM Halvex : 10/250"
+    std::string Text; // "Récupère les donnée(s) EEPROM Halvex : 10/250"; empty when no download runs
 };
 
 class Supervisor : public QObject {
@@ -119,10 +118,6 @@ class Supervisor : public QObject {
     const std::array<std::string, 3>& StatusBarPanels() const { return statusBar_; }
     const TConditionsDisplay& Conditions() const { return conditions_; }
     bool HasConditions() const { return hasConditions_; }
-    // Felt temperature text of the last reading ("Pas disponible" when not computed).
-    const std::string& WindChill() const { return windChillText_; }
-    // Compass point of the last gust (or "Pas de données").
-    const std::string& WindDirection() const { return windDirectionText_; }
     const TRelayDisplay& RelayDisplay() const { return relay_; }
     const TReadingLabels& WeatherLabels() const { return weatherLabels_; }
     const TReadingLabels& LightLabels() const { return lightLabels_; }
@@ -148,7 +143,7 @@ class Supervisor : public QObject {
   signals:
     void statusChanged();
     void statusBarChanged(int panel);
-    // A classified weather reading: conditions, wind chill and direction changed.
+    // A classified weather reading: the conditions changed.
     void conditionsChanged();
     void relayChanged();
     // Every second, and when an interval changes.
@@ -158,6 +153,8 @@ class Supervisor : public QObject {
     void historyLoadProgress(const QString& step);
     // A message box with this text (also logged; headless: on standard error).
     void messageBox(const QString& text);
+    // The good-conditions legend was written anew (at start, after the thresholds were read).
+    void legendChanged();
     // The graphs and the wind dial should be redrawn from DataStation.
     void redrawRequested();
     // A sound file (setting) was asked for, and the program of a relay closing was started.
@@ -228,7 +225,6 @@ class Supervisor : public QObject {
     std::array<std::string, 3> statusBar_;
     TConditionsDisplay conditions_;
     bool hasConditions_ = false;
-    std::string windChillText_, windDirectionText_;
     TRelayDisplay relay_;
     TReadingLabels weatherLabels_, lightLabels_;
     TDownloadProgress download_;

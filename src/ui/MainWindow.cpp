@@ -236,8 +236,8 @@ void ShowProgressWindow(std::unique_ptr<TStatusLoadDatas>& window, const QString
 } // namespace
 
 void MainWindow::ShowDownloadProgress() {
-    const TDownloadProgress& progress = supervisor_.DownloadProgress();
-    ShowProgressWindow(downloadWindow_, progress.Shown ? Q(progress.Text) : QString());
+    // The text is empty once the download is over.
+    ShowProgressWindow(downloadWindow_, Q(supervisor_.DownloadProgress().Text));
 }
 
 // The controller loads the history without returning to the event loop: the window repaints itself
@@ -477,8 +477,7 @@ void MainWindow::FollowSupervisor() {
     connect(s, &Supervisor::messageBox, this, &MainWindow::ShowMessage);
     connect(s, &Supervisor::showRequested, this, &MainWindow::RestoreFromTray);
     // The legend follows the thresholds, which are read at start.
-    connect(s, &Supervisor::startupFinished, this, &MainWindow::ShowCaptionAndLegend);
-    connect(s, &Supervisor::statusChanged, this, &MainWindow::ShowCaptionAndLegend);
+    connect(s, &Supervisor::legendChanged, this, &MainWindow::ShowCaptionAndLegend);
     s->SetQuestionHandler([this](const QString& question) { return AskQuestion(question); });
 
     ShowCaptionAndLegend();
@@ -501,11 +500,11 @@ void MainWindow::ShowConditions() {
     SetValue(rainTemp_, d.RainTempText);
     SetValue(irCanTemp_, d.IRCanTempText);
     SetValue(skyTemp_, d.SkyTempText);
-    SetValue(windChill_, supervisor_.WindChill());
+    SetValue(windChill_, d.WindChillText);
     SetValue(humidity_, d.HumidityText);
     SetValue(dewPoint_, d.DewPointText);
     SetValue(windSpeed_, d.WindSpeedText);
-    SetValue(windDir_, supervisor_.WindDirection());
+    SetValue(windDir_, d.WindDirectionText);
     SetValue(power_, d.PowerText);
     SetValue(volts_, d.VoltsText);
     SetValue(defrost_, d.DefrostText);

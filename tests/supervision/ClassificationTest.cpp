@@ -156,7 +156,7 @@ TEST_F(ClassificationTest, ValueTextsOfTheInformationTab) {
     EXPECT_EQ(d.HumidityText, "45.0 %");
     EXPECT_EQ(d.DewPointText, "-3.5 °C");
     EXPECT_EQ(d.WindSpeedText, "10.8 km/h");
-    EXPECT_TRUE(d.WindDirectionText.empty());
+    EXPECT_EQ(d.WindDirectionText, "O");
     EXPECT_DOUBLE_EQ(d.WindDirDeg, 270);
     EXPECT_EQ(d.PowerText, "5%");
     EXPECT_EQ(d.VoltsText, "12.30 V");

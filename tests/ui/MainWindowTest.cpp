@@ -227,7 +227,7 @@ TEST_F(MainWindowTest, ValuesCarryTheirUnitsAndTheSkyBackgroundItsHint) {
     // Cold and windy: the felt temperature is computed, below the air temperature.
     const QString chill = Text("PanelTempWindChill");
     ASSERT_TRUE(chill.endsWith(Q(" °C"))) << chill.toStdString();
-    EXPECT_LT(chill.chopped(3).toDouble(), -2.0);
+    EXPECT_LT(chill.chopped(3).toDouble(), -2.0) << chill.toStdString();
     EXPECT_TRUE(Text("StaticTextPowerVolts").endsWith(" V"));
     EXPECT_TRUE(Text("PanelPower").endsWith("%"));
     // Two decimals above magnitude 10; the station's counter steps leave it near the scripted value.
@@ -395,6 +395,9 @@ TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     EXPECT_EQ(Text("PanelRS232Stat"), Q("Version -> 2.65"));
     EXPECT_EQ(Text("LabelInterValMes"), "20 sec");
     EXPECT_EQ(Text("LabelInterValMesLight"), "1.0 min");
+    // The good-conditions legend, written once the thresholds are read.
+    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")->toolTip().startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
+        << Child<QWidget>("TabSheetSKY")->toolTip().toStdString();
 
     ASSERT_NO_FATAL_FAILURE(Readings(1));
     EXPECT_EQ(window_->StatusBarText(1), Q("Affichage des données des 1 dernier(s) jour(s)"));
