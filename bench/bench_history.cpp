@@ -1,5 +1,5 @@
 // History file speed: loading a million records (74 MB) of month files from the page cache, and the
-// two-month save of the periodic timer with every file flushed to disk.
+// save of two changed months with every file flushed to disk.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "HistoryFile.h"
+#include "HistoryStore.h"
 #include "Records.h"
 
 namespace {
@@ -42,7 +42,9 @@ class HistoryFixture {
             r.LightValueAbs = static_cast<uint32_t>(i);
             r.Lumex = 2.5;
         }
-        SaveHistory(folder_, kMonths, data_);
+        THistoryStore store(folder_);
+        store.Append(data_);
+        store.SaveChanged();
         for (const auto& entry : fs::directory_iterator(folder_))
             if (entry.path().extension() == ".bin") loadBytes_ += entry.file_size();
         const TDateTime september = EncodeDateTime(2014, 9, 1);
@@ -74,12 +76,12 @@ HistoryFixture& Fixture() {
 void BM_HistoryLoadMillionRecords(benchmark::State& state) {
     auto& fixture = Fixture();
     for (auto _ : state) {
-        TTDataStation data;
-        LoadHistory(fixture.Folder(), kMonths, data);
-        benchmark::DoNotOptimize(data.data());
-        if (data.size() != kRecords) state.SkipWithError("wrong record count");
+        THistoryStore store(fixture.Folder());
+        store.Load(kMonths);
+        benchmark::DoNotOptimize(store.Records().data());
+        if (store.Size() != kRecords) state.SkipWithError("wrong record count");
         state.PauseTiming();
-        data = TTDataStation{};
+        store.Clear();
         state.ResumeTiming();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fixture.LoadBytes()));
@@ -91,8 +93,12 @@ BENCHMARK(BM_HistoryLoadMillionRecords)->Unit(benchmark::kMillisecond)->UseRealT
 
 void BM_HistorySaveTwoMonthsFlushed(benchmark::State& state) {
     auto& fixture = Fixture();
-    for (auto _ : state)
-        SaveHistory(fixture.Folder(), 2, fixture.Data());
+    THistoryStore store(fixture.Folder());
+    store.Load(2);
+    for (auto _ : state) {
+        store.MarkAllChanged();
+        store.SaveChanged();
+    }
     const size_t bytes = fixture.TwoMonthRecords() * sizeof(TcapteursInfos) + 2 * 8;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
     state.counters["records"] = static_cast<double>(fixture.TwoMonthRecords());

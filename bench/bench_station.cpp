@@ -13,6 +13,12 @@
 
 namespace {
 
+// Counts the records a download hands over (on the worker; read after the thread has ended).
+struct TCountingListener : TComListener {
+    size_t Received = 0;
+    void ComEepromRecords(std::vector<TcapteursInfos> records) override { Received += records.size(); }
+};
+
 // Data and log folders in a private temporary folder, removed at the end.
 class BenchFolders {
   public:
@@ -49,18 +55,17 @@ void DownloadFullRing(benchmark::State& state, bool lineTiming) {
     TComObjRs232 com;
     com.OpenDevice(station.DevicePath(), false);
 
+    TCountingListener listener;
     for (auto _ : state) {
-        state.PauseTiming();
-        DataStation.clear();
-        state.ResumeTiming();
-        TThread_Communicate thread({TCom_DownLoadData}, nullptr, &com, false);
+        listener.Received = 0;
+        TThread_Communicate thread({TCom_DownLoadData}, &listener, &com, false);
         thread.Start();
         thread.WaitFor();
         if (!thread.ErrorText().empty()) {
             state.SkipWithError(thread.ErrorText().c_str());
             break;
         }
-        if (DataStation.size() != halvex::RingRecords) {
+        if (listener.Received != halvex::RingRecords) {
             state.SkipWithError("incomplete download");
             break;
         }

@@ -69,7 +69,6 @@ class TSceneRun {
         ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         InitStartValues();
-        DataStation.clear();
         SetupFolders();
         clock_ = scene.clock;
         SetClockForTests([this] { return clock_; });

@@ -4,7 +4,6 @@ TSetupInfos SetupInfos;
 TcapteursInfos CurrentCapteursInfos;
 bool SimulationMode = false;
 std::mutex DataSaveLock;
-TTDataStation DataStation;
 TDateTime LightPrevDate = 0;
 uint32_t LightDeltaCounter = 0;
 uint32_t LightPrevCounter = 0;
@@ -20,7 +19,6 @@ void InitStartValues() {
     SetupInfos = TSetupInfos{};
     CurrentCapteursInfos = TcapteursInfos{};
     SimulationMode = false;
-    DataStation.clear();
     StartupDone = false;
     DebugMode = false;
     ComLastError.clear();

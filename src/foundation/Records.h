@@ -207,7 +207,6 @@ extern TSetupInfos SetupInfos;
 extern TcapteursInfos CurrentCapteursInfos;
 extern bool SimulationMode;
 extern std::mutex DataSaveLock;
-extern TTDataStation DataStation;
 extern TDateTime LightPrevDate;
 extern uint32_t LightDeltaCounter;
 extern uint32_t LightPrevCounter;

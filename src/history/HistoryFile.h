@@ -1,9 +1,12 @@
 // The history on disk: one binary file per calendar month in the data folder
-// (YYYY_MM.bin: magic, count, count packed TcapteursInfos records), with ".back" copies.
+// (YYYY_MM.bin: magic, count, count packed TcapteursInfos records), with ".back" copies, and
+// "rejected.bin" (same layout) for the records that could not take their place in the history.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "FileIo.h" // CopyFileBlocks, for copies of the month files
@@ -12,22 +15,48 @@
 // Reports each step of a load ("Charge le fichier : " + path of the month file) to whoever shows progress.
 using THistoryProgress = std::function<void(const std::string& text)>;
 
-// Loads the last monthsToLoad calendar months (oldest first) into data, or migrates the legacy
-// PathExe + "Data.bin" when it exists (deleted once its months are written). A damaged month does not
-// stop the load: the other months and the complete records of a short file are loaded, a copy of the
-// file is kept as name + ".damaged", and EOrvanelError is raised at the end with one line per problem.
-void LoadHistory(const std::string& folder, int monthsToLoad, TTDataStation& data,
-                 const THistoryProgress& progress = {});
-// Rewrites the files of the last `months` calendar months (counting back from the current month of
-// the PC clock) from data. Holds DataSaveLock throughout. Raises EOrvanelError when a file cannot be
-// written; the previous file then stays whole.
-void SaveHistory(const std::string& folder, int months, const TTDataStation& data);
-// Removes records dated before their predecessor; returns how many were removed.
-int DiscardBackwardPoints(TTDataStation& data);
+// Records that were measured but cannot enter the history (impossible date, older than the newest
+// record held) are kept here rather than thrown away.
+inline constexpr const char* RejectedFileName = "rejected.bin";
+
+// What one history file holds. Every complete record is read, whatever the header announces.
+struct THistoryFileContent {
+    bool Exists = false;
+    TTDataStation Records;
+    int32_t Announced = 0;    // the header's count
+    size_t TrailingBytes = 0; // bytes after the last complete record
+    bool HeaderCut = false;   // the file ends inside its header
+    bool WrongMagic = false;  // nothing was read: the file is not a history file
+    std::string Problem;      // the user's text when the file could not be read as it should
+    bool CountMismatch() const {
+        return HeaderCut || Announced < 0 || static_cast<size_t>(Announced) != Records.size() ||
+               TrailingBytes != 0;
+    }
+};
+
+// Reads one history file. A missing file is not a problem (Exists false). zeroMagicHasOwnText: a
+// month file whose magic is zero gets the text that says it should be erased.
+THistoryFileContent ReadHistoryFile(const std::string& name, bool zeroMagicHasOwnText);
+
+// Replaces the file whole (flushed, the previous content kept as name + ".back"). Raises
+// EOrvanelError naming the file when it cannot be written; the previous file then stays whole.
+void WriteHistoryFile(const std::string& name, std::span<const TcapteursInfos> records);
+
+// Adds records to folder + "rejected.bin" (created when missing). Raises EOrvanelError when the
+// file cannot be written.
+void AppendRejectedRecords(const std::string& folder, std::span<const TcapteursInfos> records);
+
+// Copies a file that cannot be read whole to name + ".damaged" (or ".damaged.2", ... when an
+// earlier, different copy is there) before anything rewrites it. Returns the copy's path, empty
+// when the copy failed.
+std::string KeepDamagedCopy(const std::string& name);
+
+// Removes records dated before their predecessor (moved to *discarded when given); returns how many
+// were removed.
+int DiscardBackwardPoints(TTDataStation& data, TTDataStation* discarded = nullptr);
 // Calendar months from the month of first to the month of last, both included.
 int MonthSpan(TDateTime first, TDateTime last);
 // "2013_03.bin"
 std::string MonthFileName(int year, int month);
-// True when record index lies within RangeDateDisplay days of the last record of DataStation.
-bool InDisplayRange(size_t index);
+// True when record index lies within rangeDays of the last record of data.
 bool InDisplayRange(const TTDataStation& data, size_t index, double rangeDays);

@@ -9,7 +9,8 @@ TMedianObject::TMedianObject(int nbSamples)
 bool TMedianObject::Return(double valueIn, double& value) {
     const size_t n = static_cast<size_t>(NbSamples_);
     if (Counter_ == NbSamples_) {
-        for (size_t i = 0; i + 1 < n; ++i) Fifo_[i] = Fifo_[i + 1];
+        for (size_t i = 0; i + 1 < n; ++i)
+            Fifo_[i] = Fifo_[i + 1];
         Fifo_[n - 1] = valueIn;
     } else {
         Fifo_[static_cast<size_t>(Counter_++)] = valueIn;

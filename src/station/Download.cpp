@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "Conversions.h"
-#include "HistoryFile.h"
 #include "Log.h"
 #include "ThreadCommunicate.h"
 #include "UserText.h"
@@ -72,6 +71,15 @@ void DecodeMemoryRecord(const TArrayByte& r, uint32_t interval, double rhCorrect
     c.ValidLight = valid;
 }
 
+// What one download carries from record to record.
+struct TThread_Communicate::TMemoryDownload {
+    uint32_t Interval = 0;
+    uint32_t Total = 0;
+    uint32_t Done = 0; // records read, decoded or skipped
+    TcapteursInfos Work{};
+    std::vector<TcapteursInfos> Batch;
+};
+
 void TThread_Communicate::DownLoadData() {
     if (SimulationMode) return;
     struct TEndLine {
@@ -81,43 +89,74 @@ void TThread_Communicate::DownLoadData() {
     const TArrayByte a = Exchange({halvex::OrderGetVersion});
     const uint32_t p = AnswerByte(a, 2) * 65536u + AnswerByte(a, 3) * 256u + AnswerByte(a, 4);
     const uint32_t w = AnswerByte(a, 5);
-    const uint32_t interval = AnswerByte(a, 6) + 256u * AnswerByte(a, 7);
     const uint32_t n = p / halvex::RecordSize;
+    TMemoryDownload download;
+    download.Interval = AnswerByte(a, 6) + 256u * AnswerByte(a, 7);
     EepromRecordCount = n;
     LogToday("EEPROM nb records     = " + std::to_string(n));
-    LogToday("EEPROM rec int. (sec) = " + std::to_string(interval));
+    LogToday("EEPROM rec int. (sec) = " + std::to_string(download.Interval));
     LogToday("EEPROM overflowpasses = " + std::to_string(w));
     LogToday("EEPROM PointerAddr    = " + std::to_string(p));
-    TDateTime tFirst = Now(), tLast = tFirst;
     if (n == 0 && w == 0) return;
 
+    // The fields the memory does not hold carry what the latest reading held.
+    {
+        std::lock_guard measurement(MeasurementLock);
+        download.Work = CurrentCapteursInfos;
+    }
     const auto tStart = std::chrono::steady_clock::now();
-    const size_t sizeBefore = DataStation.size();
-    const uint32_t total = w != 0 ? halvex::RingRecords : n;
-    uint32_t done = 0;
+    download.Total = w != 0 ? halvex::RingRecords : n;
     try {
         // A wrapped ring: the older part after the write pointer first, then the newer part.
-        if (w != 0) ReadMemoryRecords(n + 1, halvex::RingRecords, total, done, interval, tFirst, tLast);
-        ReadMemoryRecords(1, n, total, done, interval, tFirst, tLast);
-        SaveHistory(PathDatas, MonthSpan(tFirst, tLast), DataStation);
+        if (w != 0) ReadMemoryRecords(n + 1, halvex::RingRecords, download);
+        ReadMemoryRecords(1, n, download);
     } catch (...) {
-        // The station keeps these records until its clock is set (the list skips that after a
-        // failure); the next download brings them again, so they must not stay in the history twice.
-        DataStation.resize(sizeBefore);
+        // What arrived is stored all the same; the station keeps its memory (its clock is not set
+        // after a failed list), and the copies the next download brings again are dropped.
+        HandOverRecords(download);
         throw;
     }
-    if (FHWD) FHWD->ComEepromProgress(total, total);
+    HandOverRecords(download);
+    if (FHWD) FHWD->ComEepromProgress(download.Total, download.Total);
+    if (skippedRecords_ > 0)
+        LogToday(
+            fmt::sprintf("EEPROM records skipped (not decodable) : %d", static_cast<int>(skippedRecords_)));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
     if (seconds > 0)
-        LogToday(fmt::sprintf("%d/%d Read, Time to read EEPROM : %1.2f sec, record per sec : %2.1f", done,
-                              total, seconds, total / seconds));
+        LogToday(fmt::sprintf("%d/%d Read, Time to read EEPROM : %1.2f sec, record per sec : %2.1f",
+                              download.Done, download.Total, seconds, download.Total / seconds));
 }
 
-void TThread_Communicate::ReadMemoryRecords(uint32_t firstRecord, uint32_t lastRecord, uint32_t total,
-                                            uint32_t& done, uint32_t interval, TDateTime& tFirst,
-                                            TDateTime& tLast) {
+void TThread_Communicate::HandOverRecords(TMemoryDownload& download) {
+    if (download.Batch.empty()) return;
+    if (FHWD) FHWD->ComEepromRecords(std::move(download.Batch));
+    download.Batch.clear();
+}
+
+namespace {
+
+// The retry pause, cut short when the lists are asked to stop.
+void PauseBeforeRetry(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!StationListsStopRequested() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 50)));
+}
+
+std::string StoppedText(uint32_t k) {
+    return fmt::sprintf(Tr("ThreadCommunicate", "Récupération des données EEPROM interrompue à l'index %d"),
+                        static_cast<int>(k));
+}
+
+} // namespace
+
+void TThread_Communicate::ReadMemoryRecords(uint32_t firstRecord, uint32_t lastRecord,
+                                            TMemoryDownload& download) {
     const auto& hw = SetupInfos.SetupInfos_HW;
     for (uint32_t k = firstRecord; k <= lastRecord; ++k) {
+        if (StationListsStopRequested()) {
+            LogToday("EEPROM download stopped at index=" + std::to_string(k));
+            throw EOrvanelError(StoppedText(k));
+        }
         const TArrayByte order = halvex::ReadRecordOrder(k);
         TArrayByte answer;
         for (int attempts = 0;;) {
@@ -132,20 +171,27 @@ void TThread_Communicate::ReadMemoryRecords(uint32_t firstRecord, uint32_t lastR
                     throw EOrvanelError(DownloadErrorText(k, e.what()));
                 }
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(ComPauses().EepromRetryMs));
+            PauseBeforeRetry(ComPauses().EepromRetryMs);
+            if (StationListsStopRequested()) {
+                LogToday("EEPROM download stopped at index=" + std::to_string(k));
+                throw EOrvanelError(StoppedText(k));
+            }
         }
         try {
-            DecodeMemoryRecord(answer, interval, hw.RH_Correction, hw.OffsetLevelLight, CurrentCapteursInfos);
+            DecodeMemoryRecord(answer, download.Interval, hw.RH_Correction, hw.OffsetLevelLight,
+                               download.Work);
+            download.Batch.push_back(download.Work);
         } catch (const std::exception& e) {
+            // One erased or garbled record must not cost the others.
             LogToday("EEPROM read error (not a COM error) at index [=" + std::to_string(k) + "] -> " +
-                     e.what());
-            throw EOrvanelError(DownloadErrorText(k, e.what()));
+                     e.what() + " -> record skipped");
+            ++skippedRecords_;
         }
-        if (done == 0) tFirst = CurrentCapteursInfos.DateSysteme;
-        tLast = CurrentCapteursInfos.DateSysteme;
-        DataStation.push_back(CurrentCapteursInfos);
-        ++done;
-        if (done % 10 == 0 && FHWD) FHWD->ComEepromProgress(done, total);
-        if (done % 100 == 0) LogToday("100 more datas read successfuly");
+        ++download.Done;
+        if (download.Done % 10 == 0) {
+            HandOverRecords(download);
+            if (FHWD) FHWD->ComEepromProgress(download.Done, download.Total);
+        }
+        if (download.Done % 100 == 0) LogToday("100 more datas read successfuly");
     }
 }

@@ -1,6 +1,7 @@
 #include "ThreadCommunicate.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <chrono>
@@ -20,6 +21,7 @@ namespace {
 
 std::mutex settingsMutex;
 TComPauses pauses;
+std::atomic<bool> listsStopRequested{false};
 TInfoDataWriter infoDataWriter;
 
 const char* BoolText(bool b) {
@@ -91,6 +93,14 @@ bool TCompletionQueue::RunOne(int timeoutMs) {
 }
 
 // ---- Settings -------------------------------------------------------------------------------------
+
+void RequestStationListsStop(bool stop) {
+    listsStopRequested = stop;
+}
+
+bool StationListsStopRequested() {
+    return listsStopRequested;
+}
 
 void SetComPausesForTests(const TComPauses& p) {
     std::lock_guard guard(settingsMutex);

@@ -49,7 +49,16 @@ class TComListener {
     virtual void ComVersion() {}
     // Memory download progress: records read so far, records to read.
     virtual void ComEepromProgress(uint32_t /*done*/, uint32_t /*total*/) {}
+    // Records of the station memory, in the station's order, handed over as they arrive (before each
+    // progress report, and whatever was left when the download ends, fails or is stopped). The
+    // receiver stores them: the thread keeps nothing.
+    virtual void ComEepromRecords(std::vector<TcapteursInfos> /*records*/) {}
 };
+
+// Asks running and later command lists to stop between two memory records (closing, suspend).
+// A stopped download ends its list with an error, so the station clock is not set after it.
+void RequestStationListsStop(bool stop);
+bool StationListsStopRequested();
 
 // Runs completion handlers on the creator's side (the Qt side queues onto its main thread).
 class TCompletionDispatcher {
@@ -111,6 +120,8 @@ class TThread_Communicate {
     bool Quiet = false;
 
     const TCalibrationPD& CalibrationPD() const { return FCalibrationPD; }
+    // Memory records that could not be decoded (erased, impossible date) and were skipped.
+    uint32_t SkippedMemoryRecords() const { return skippedRecords_; }
     // This list's own error text (empty on success); ComLastError may already hold a later list's.
     const std::string& ErrorText() const { return errorText_; }
 
@@ -136,8 +147,9 @@ class TThread_Communicate {
     void DecodeFlags(const TArrayByte& a);
     void SimulateWeather();
     void SimulateLight();
-    void ReadMemoryRecords(uint32_t firstRecord, uint32_t lastRecord, uint32_t total, uint32_t& done,
-                           uint32_t interval, TDateTime& tFirst, TDateTime& tLast);
+    struct TMemoryDownload;
+    void ReadMemoryRecords(uint32_t firstRecord, uint32_t lastRecord, TMemoryDownload& download);
+    void HandOverRecords(TMemoryDownload& download);
 
     std::vector<Tcommand> FCommand;
     TComListener* FHWD;
@@ -146,6 +158,7 @@ class TThread_Communicate {
     bool freeOnTerminate_;
     TCalibrationPD FCalibrationPD;
     std::string errorText_;
+    uint32_t skippedRecords_ = 0;
     std::thread thread_;
 };
 

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSoundEffect>
+#include <map>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -29,19 +30,24 @@ constexpr int kSocketWaitMs = 1000;
 
 QString QStr(const std::string& s) { return QString::fromStdString(s); }
 
-// Keeps the sounds that are playing alive until they end; a few at most.
+// One sound effect per file, kept for the whole run and never destroyed: destroying a QSoundEffect
+// whose sample is still loading waits on Qt's sample loader, which hangs for good when the machine
+// has no working audio output (a headless observatory computer). A program that plays a sound must
+// never hang on it.
 class SoundPlayer : public QObject {
   public:
     void Play(const QString& path) {
-        while (playing_.size() >= 4) playing_.pop_front();
-        auto effect = std::make_unique<QSoundEffect>();
-        effect->setSource(QUrl::fromLocalFile(path));
+        QSoundEffect*& effect = effects_[path];
+        if (!effect) {
+            effect = new QSoundEffect; // deliberately never deleted, see above
+            effect->setSource(QUrl::fromLocalFile(path));
+        }
+        effect->stop();
         effect->play();
-        playing_.push_back(std::move(effect));
     }
 
   private:
-    std::deque<std::unique_ptr<QSoundEffect>> playing_;
+    std::map<QString, QSoundEffect*> effects_;
 };
 
 SoundPlayer* Player() {

@@ -18,7 +18,7 @@
 #include "AutomationServer.h"
 #include "ComObjRs232.h"
 #include "ConditionFiles.h"
-#include "HistoryFile.h"
+#include "HistoryStore.h"
 #include "Log.h"
 #include "MedianObject.h"
 #include "PlatformServices.h"
@@ -31,7 +31,6 @@ namespace {
 
 constexpr const char* kContext = "MainForm";
 constexpr int kCloseWaitMs = 10000;
-constexpr int kSaveMonths = 2;
 
 std::string T(const char* text) {
     return Tr(kContext, text);
@@ -89,6 +88,11 @@ class TQtComBridge : public QObject, public TComListener, public TCompletionDisp
             if (owner_) owner_->OnComEepromProgress(done, total);
         });
     }
+    void ComEepromRecords(std::vector<TcapteursInfos> records) override {
+        Queue([this, records = std::move(records)]() mutable {
+            if (owner_) owner_->OnComEepromRecords(std::move(records));
+        });
+    }
     void Dispatch(std::function<void()> handler) override {
         // Once the owner is gone the handler (which refers to it) is dropped; the thread leaks.
         Queue([this, handler = std::move(handler)] {
@@ -104,8 +108,8 @@ class TQtComBridge : public QObject, public TComListener, public TCompletionDisp
 };
 
 Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)), bridge_(std::make_unique<TQtComBridge>(this)),
-      utcClock_([] { return NowUTC(); }) {
+    : QObject(parent), options_(std::move(options)), history_(std::make_unique<THistoryStore>(PathDatas)),
+      bridge_(std::make_unique<TQtComBridge>(this)), utcClock_([] { return NowUTC(); }) {
     TimerMain.setInterval(1000);
     TimerLight.setInterval(1000);
     connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
@@ -123,7 +127,7 @@ Supervisor::~Supervisor() {
     if (started_) {
         FormClose();
         try {
-            DataStation.clear();
+            history_->Clear();
             LogToday("Application closed");
             LogToday("");
         } catch (...) {
@@ -207,8 +211,8 @@ void Supervisor::LoadHistoryData() {
     LogToday("Config, OK, loading data...");
     LogToday("Data load...");
     try {
-        LoadHistory(PathDatas, SetupInfos.NbMonthtoLoad, DataStation,
-                    [this](const std::string& step) { emit historyLoadProgress(Q(step)); });
+        history_->Load(SetupInfos.NbMonthtoLoad, PathExe + "Data.bin",
+                       [this](const std::string& step) { emit historyLoadProgress(Q(step)); });
     } catch (const std::exception& e) {
         ShowMessage(e.what());
     }
@@ -220,7 +224,7 @@ void Supervisor::OpenPortAndStartList() {
     try {
         if (!SimulationMode) ComObjRs232->OpenConfigured(hw.PortCOM, hw.PortDevice, hw.OverBlueTooth);
         LogToday("Opened COM" + (hw.PortDevice.empty() ? std::to_string(hw.PortCOM) : " " + hw.PortDevice));
-        StartList({TCom_GetVersion, TCom_DownLoadData, TCom_SetDate}, &Supervisor::OnAfterStartUp_threadOver);
+        StartDownloadList({TCom_GetVersion, TCom_DownLoadData});
     } catch (const std::exception& e) {
         // The cycle stays off until a configuration round trip succeeds.
         LogToday(std::string("Startup failed ! -> ") + e.what());
@@ -246,14 +250,66 @@ void Supervisor::RunListAndWait(std::vector<Tcommand> commands) {
     thread.WaitFor();
 }
 
+// The start-up and resume lists read the station memory; the station clock, which empties that
+// memory, is set by a list of its own once the main thread has stored and saved every record.
+void Supervisor::StartDownloadList(std::vector<Tcommand> commands) {
+    memoryStored_ = false;
+    downloadTally_ = {};
+    RequestStationListsStop(false);
+    StartList(std::move(commands), &Supervisor::OnMemoryDownloaded);
+}
+
+void Supervisor::OnComEepromRecords(std::vector<TcapteursInfos> records) {
+    downloadTally_ += history_->Append(records);
+    ShowHistoryProblems();
+}
+
+void Supervisor::OnMemoryDownloaded(TThread_Communicate& thread) {
+    const std::string error = thread.ErrorText();
+    const auto& tally = downloadTally_;
+    if (tally.Added + tally.Copies + tally.SetAside > 0 || thread.SkippedMemoryRecords() > 0)
+        LogToday(fmt::sprintf("EEPROM records stored : %d added, %d copies dropped, %d set aside, %d not decodable",
+                              tally.Added, tally.Copies, tally.SetAside,
+                              static_cast<int>(thread.SkippedMemoryRecords())));
+    if (!download_.Text.empty()) { // a download that failed closes its progress window too
+        download_.Text.clear();
+        emit downloadProgressChanged();
+    }
+    if (closed_) return; // the closing sequence saves
+    std::string saveError;
+    try {
+        history_->SaveChanged();
+    } catch (const std::exception& e) {
+        saveError = e.what();
+        ShowMessage(saveError);
+    }
+    if (!error.empty()) {
+        StartupFailed(error);
+        return;
+    }
+    if (!saveError.empty()) {
+        // The station keeps its memory until the records are safely on disk.
+        StartupFailed(saveError);
+        return;
+    }
+    memoryStored_ = true;
+    StartList({TCom_SetDate}, &Supervisor::OnAfterStartUp_threadOver);
+}
+
+void Supervisor::StartupFailed(const std::string& error) {
+    ShowStatus(error, true);
+    LogToday("Startup failed ! -> " + error);
+    emit startupFinished(false);
+}
+
 void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
     if (closed_) return;
     try {
         // This list's own error: ComLastError may already hold a later list's.
         const std::string error = thread.ErrorText();
         if (!error.empty()) {
-            ShowStatus(error, true);
-            LogToday("Startup failed ! -> " + error);
+            StartupFailed(error);
+            return;
         } else {
             TimerSec = 0;
             TimerSecLight = 0;
@@ -319,7 +375,7 @@ void Supervisor::TimerLightTimer() {
 void Supervisor::TimerSAVDataPeriodicTimer() {
     try {
         LogToday("Periodic datasave start");
-        SaveHistory(PathDatas, kSaveMonths, DataStation);
+        history_->SaveChanged();
         LogToday("Periodic datasave done");
     } catch (const std::exception& e) {
         const std::string text = T("Erreur lors de la sauvegarde périodique -> ") + e.what();
@@ -357,7 +413,7 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
 
     // Panels and condition codes, published on the way; the sounds wait until the relay is shown.
     TConditionsOutcome outcome =
-        ProcessConditions(copy, SetupInfos, *medianSky_, Toggle_GoodCond, DataStation, AutomationValues);
+        ProcessConditions(copy, SetupInfos, *medianSky_, Toggle_GoodCond, history_->Records(), AutomationValues);
     conditions_ = outcome.Display;
     hasConditions_ = true;
     emit conditionsChanged();
@@ -370,15 +426,16 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     if (--FUnderSampleDataFactor <= 0) {
         FUnderSampleDataFactor =
             static_cast<int16_t>(std::max<uint16_t>(1, SetupInfos.UnderSampleDataFactor));
-        AnyThreadLock lock(DataSaveLock);
-        DataStation.push_back(copy);
+        if (history_->Append(copy) == TAppendResult::SetAside)
+            LogToday("Reading set aside in " + PathDatas + RejectedFileName + " : " + DateTimeText(copy.DateSysteme));
+        ShowHistoryProblems();
     }
     if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
         WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, copy,
                          AutomationValues);
     emit redrawRequested();
     ShowStatus("Ok", false);
-    SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(DataStation.size())));
+    SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())));
 }
 
 // Without a window the operator follows the states on standard error, one line when one changes.
@@ -617,7 +674,37 @@ void Supervisor::WaitForThreads(int maxMs) {
 }
 
 void Supervisor::SaveHistoryNow() {
-    SaveHistory(PathDatas, kSaveMonths, DataStation);
+    history_->SaveChanged();
+}
+
+void Supervisor::ShowHistoryProblems() {
+    for (const std::string& problem : history_->TakeProblems())
+        ShowMessage(problem);
+}
+
+// Stops a running memory download between two records and waits, at most maxMs, for the station
+// lists to end; the records they handed over are stored before this returns.
+void Supervisor::StopStationLists(int maxMs) {
+    RequestStationListsStop(true);
+    WaitForThreads(maxMs);
+    // Records queued just before a thread ended are stored now, not after the save.
+    QCoreApplication::sendPostedEvents(bridge_.get(), QEvent::MetaCall);
+}
+
+// The station clock is set (emptying the station memory) only when every record it held is stored
+// and saved, and no list holds the line.
+bool Supervisor::SetStationClockIfStored() {
+    if (!ComObjRs232) return false;
+    if (ComThreadCount > 0) {
+        LogToday("Station clock not set : a station thread is still running");
+        return false;
+    }
+    if (!memoryStored_) {
+        LogToday("Station clock not set : the station memory has not been stored completely");
+        return false;
+    }
+    RunListAndWait({TCom_SetDate});
+    return true;
 }
 
 void Supervisor::FormClose() {
@@ -626,20 +713,16 @@ void Supervisor::FormClose() {
     try {
         StopTimers();
         LogToday("Waits for threadcom to terminate....");
-        WaitForThreads(kCloseWaitMs);
+        StopStationLists(kCloseWaitMs);
         LogToday("Waits for threadcom terminated, start thread set date");
         if (ComObjRs232) {
-            RunListAndWait({TCom_SetDate});
-            LogToday("Thread set date complete");
+            if (SetStationClockIfStored()) LogToday("Thread set date complete");
             ComObjRs232->CloseCom();
             if (ComThreadCount == 0) ComObjRs232.reset(); // a late thread keeps using it (see ~Supervisor)
             LogToday("ComObjRs232 destroyed");
         }
         SaveHistoryNow();
-        {
-            AnyThreadLock lock(DataSaveLock);
-            DataStation.clear();
-        }
+        history_->Clear();
         LogToday("Data saved");
         StartupDone = false;
     } catch (const std::exception& e) {
@@ -658,13 +741,14 @@ void Supervisor::SuspendNow() {
     if (closed_ || !started_) return;
     StopTimers();
     LogToday("Starts to hibernate -> saving datas");
+    StopStationLists(kCloseWaitMs);
     try {
         SaveHistoryNow();
         LogToday("Starts to hibernate -> data saved...");
     } catch (const std::exception& e) {
         LogToday(std::string("Starts to hibernate -> ") + e.what());
     }
-    if (ComObjRs232) RunListAndWait({TCom_SetDate});
+    SetStationClockIfStored();
     LogToday("Starts to hibernate -> SetTime DS done!");
     LogToday("");
 }
@@ -672,8 +756,7 @@ void Supervisor::SuspendNow() {
 void Supervisor::ResumeNow() {
     if (closed_ || !started_) return;
     LogToday("Resuming from hibernation");
-    StartList({TCom_GetVersion_Wait, TCom_GetVersion, TCom_DownLoadData, TCom_SetDate},
-              &Supervisor::OnAfterStartUp_threadOver);
+    StartDownloadList({TCom_GetVersion_Wait, TCom_GetVersion, TCom_DownLoadData});
     LogToday("Resuming from hibernation, complete, thread started..");
 }
 

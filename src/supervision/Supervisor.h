@@ -16,11 +16,13 @@
 #include <vector>
 
 #include "Classification.h"
+#include "HistoryStore.h"
 #include "DateTime.h"
 #include "Records.h"
 #include "ThreadCommunicate.h"
 
 class TMedianObject;
+class THistoryStore;
 class TComObjRs232;
 class TAutomationServer;
 class TSingleInstance;
@@ -127,6 +129,11 @@ class Supervisor : public QObject {
     // The good-conditions legend (hint of the sky graph).
     const std::string& GoodConditionsLegendText() const { return legend_; }
     const TMedianObject& MedianSky() const { return *medianSky_; }
+    // The history (records oldest first); empty before Start and after closing.
+    const THistoryStore& History() const { return *history_; }
+    // True once every record the station memory held has been stored and saved: only then may the
+    // station clock be set (which empties the station memory).
+    bool StationMemoryStored() const { return memoryStored_; }
 
     // Puts a text in the status panel of the station link (red when isError); a text longer than 80
     // characters is shown as "...." and its first 70. Headless: also on standard error.
@@ -155,7 +162,7 @@ class Supervisor : public QObject {
     void messageBox(const QString& text);
     // The good-conditions legend was written anew (at start, after the thresholds were read).
     void legendChanged();
-    // The graphs and the wind dial should be redrawn from DataStation.
+    // The graphs and the wind dial should be redrawn from the history.
     void redrawRequested();
     // A sound file (setting) was asked for, and the program of a relay closing was started.
     void soundRequested(const QString& file);
@@ -180,6 +187,7 @@ class Supervisor : public QObject {
     void OnComError();
     void OnComVersion();
     void OnComEepromProgress(uint32_t done, uint32_t total);
+    void OnComEepromRecords(std::vector<TcapteursInfos> records);
 
     void ReadSettings();
     void LoadHistoryData();
@@ -187,6 +195,9 @@ class Supervisor : public QObject {
     void StartList(std::vector<Tcommand> commands, void (Supervisor::*handler)(TThread_Communicate&),
                    bool quiet = false);
     void RunListAndWait(std::vector<Tcommand> commands);
+    void StartDownloadList(std::vector<Tcommand> commands);
+    void OnMemoryDownloaded(TThread_Communicate& thread);
+    void StartupFailed(const std::string& error);
     void OnAfterStartUp_threadOver(TThread_Communicate& thread);
     void AffData_threadOver(TThread_Communicate& thread);
     void OnterminateRearm(TThread_Communicate& thread);
@@ -200,6 +211,9 @@ class Supervisor : public QObject {
     void StopTimers();
     void WaitForThreads(int maxMs);
     void SaveHistoryNow();
+    void StopStationLists(int maxMs);
+    bool SetStationClockIfStored();
+    void ShowHistoryProblems();
     void WatchLogindSuspend();
     void TakeSleepInhibitor();
     void OnPrepareForSleep(bool start);
@@ -216,6 +230,9 @@ class Supervisor : public QObject {
     TDateTime DateStartDeclenched = 0;
     int32_t Langue_courante = 0;
     std::unique_ptr<TMedianObject> medianSky_;
+    std::unique_ptr<THistoryStore> history_;
+    bool memoryStored_ = false;
+    TAppendTally downloadTally_;
     std::unique_ptr<TComObjRs232> ComObjRs232;
     std::unique_ptr<TQtComBridge> bridge_;
     TAutomationServer* automation_ = nullptr;

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "HistoryFile.h"
+#include "HistoryStore.h"
 #include "Log.h"
 #include "TestSupport.h"
 #include "UserText.h"
@@ -92,14 +92,26 @@ class HistoryFileTest : public SandboxTest {
         std::sort(names.begin(), names.end());
         return names;
     }
-    // LoadHistory's error text, or "" when it did not raise.
+    // The load's error text, or "" when it did not raise; data gets what was loaded all the same.
     std::string LoadError(int months, TTDataStation& data, const THistoryProgress& progress = {}) {
+        THistoryStore store(PathDatas);
+        std::string error;
         try {
-            LoadHistory(PathDatas, months, data, progress);
+            store.Load(months, PathExe + "Data.bin", progress);
         } catch (const EOrvanelError& e) {
-            return e.what();
+            error = e.what();
         }
-        return {};
+        data = store.Records();
+        return error;
+    }
+    // A history holding data, saved.
+    static void SaveRecords(const TTDataStation& data) {
+        THistoryStore store(PathDatas);
+        store.Append(data);
+        store.SaveChanged();
+    }
+    std::string Copied(const std::string& name) const {
+        return " Le fichier endommagé a été copié dans " + name + ".damaged";
     }
 };
 
@@ -107,7 +119,7 @@ TEST_F(HistoryFileTest, SavedMonthsLoadBackByteForByte) {
     SetClock(At(2013, 3, 20));
     const TTDataStation data = {Record(At(2013, 2, 27), 1), Record(At(2013, 2, 28, 23, 59), 2),
                                 Record(At(2013, 3, 1, 0, 0), 3), Record(At(2013, 3, 19), 4)};
-    SaveHistory(PathDatas, 2, data);
+    SaveRecords(data);
 
     EXPECT_EQ(ReadWholeFile(Month(2013, 2)), FileBytes({data[0], data[1]}));
     EXPECT_EQ(ReadWholeFile(Month(2013, 3)), FileBytes({data[2], data[3]}));
@@ -138,8 +150,8 @@ TEST_F(HistoryFileTest, LoadsTheLastMonthsOldestFirstAcrossTheYear) {
     const Case cases[] = {
         {At(2014, 1, 15), 3, {201311, 201401}, {"2013_12.bin"}},
         {At(2014, 1, 15), 1, {201401}, {}},
-        {At(2014, 3, 1), 2, {201402, 201403}, {}},
-        {At(2014, 1, 15), 0, {}, {}},
+        {At(2014, 3, 15), 2, {201402, 201403}, {}},
+        {At(2014, 1, 15), 0, {201401}, {}}, // the current month is always read
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(DateTimeText(c.now) + " months " + std::to_string(c.months));
@@ -154,7 +166,7 @@ TEST_F(HistoryFileTest, LoadsTheLastMonthsOldestFirstAcrossTheYear) {
         for (const auto& r : data)
             tags.push_back(static_cast<int>(r.ValueSkyDeg + 30.25f));
         EXPECT_EQ(tags, c.expectedTags);
-        EXPECT_EQ(progress.size(), static_cast<size_t>(c.months));
+        EXPECT_EQ(progress.size(), static_cast<size_t>(std::max(1, c.months)));
         std::vector<std::string> opened;
         for (const auto& text : LogTexts())
             if (text.rfind("Attempting to open -> ", 0) == 0) opened.push_back(text.substr(22));
@@ -181,6 +193,8 @@ TEST_F(HistoryFileTest, WrongMagicNumberNamesTheFileAndTheOtherMonthsStillLoad) 
     SetClock(At(2013, 3, 20));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.suffix);
+        fs::remove_all(PathDatas);
+        fs::create_directories(PathDatas);
         WriteWholeFile(Month(2013, 1), FileBytes({Record(At(2013, 1, 5), 1)}));
         std::string bad = FileBytes({Record(At(2013, 2, 5), 2)});
         bad.replace(0, 4, c.magic);
@@ -188,7 +202,7 @@ TEST_F(HistoryFileTest, WrongMagicNumberNamesTheFileAndTheOtherMonthsStillLoad) 
         WriteWholeFile(Month(2013, 3), FileBytes({Record(At(2013, 3, 5), 3)}));
 
         TTDataStation data;
-        EXPECT_EQ(LoadError(3, data), Month(2013, 2) + c.suffix);
+        EXPECT_EQ(LoadError(3, data), Month(2013, 2) + c.suffix + Copied(Month(2013, 2)));
         ASSERT_EQ(data.size(), 2u);
         EXPECT_EQ(data[0].DateSysteme, At(2013, 1, 5));
         EXPECT_EQ(data[1].DateSysteme, At(2013, 3, 5)); // a month left out would be lost by the next save
@@ -248,6 +262,7 @@ TEST_F(HistoryFileTest, LegacyFileIsMigratedIntoMonthFilesThenDeleted) {
     TTDataStation data;
     EXPECT_EQ(LoadError(1, data), "");
     EXPECT_TRUE(SameRecords(data, {records[0], records[2], records[3]}));
+    EXPECT_EQ(ReadWholeFile(PathDatas + RejectedFileName), FileBytes({records[1]})) << "set aside, not lost";
     EXPECT_TRUE(
         Logged("Point #1 has a problem -> next=31/01/2013 09:00:00 < prev=31/01/2013 10:00:00 , point "
                "discarded !"));
@@ -280,41 +295,32 @@ TEST_F(HistoryFileTest, LegacyFileWithWrongMagicStaysAndNamesItself) {
     EXPECT_FALSE(fs::exists(Month(2013, 3)));
 }
 
-TEST_F(HistoryFileTest, SaveWritesOnlyTheMonthsThatHoldRecords) {
+TEST_F(HistoryFileTest, SaveWritesEveryMonthThatHoldsNewRecords) {
     struct Case {
         const char* what;
         TDateTime now;
-        int months;
         std::vector<TDateTime> dates;
         std::map<std::string, std::vector<size_t>> expected; // file -> indexes of data
     };
     const Case cases[] = {
-        {"only the previous month",
+        {"only the previous month", At(2013, 3, 20), {At(2013, 2, 1), At(2013, 2, 28)}, {{"2013_02.bin", {0, 1}}}},
+        {"older months too",
          At(2013, 3, 20),
-         2,
-         {At(2013, 2, 1), At(2013, 2, 28)},
-         {{"2013_02.bin", {0, 1}}}},
-        {"older months untouched",
-         At(2013, 3, 20),
-         2,
          {At(2013, 1, 9), At(2013, 2, 9), At(2013, 3, 9)},
-         {{"2013_02.bin", {1}}, {"2013_03.bin", {2}}}},
+         {{"2013_01.bin", {0}}, {"2013_02.bin", {1}}, {"2013_03.bin", {2}}}},
         {"over the new year",
          At(2014, 1, 2),
-         2,
          {At(2013, 11, 30), At(2013, 12, 31, 23, 59), At(2014, 1, 1, 0, 0)},
-         {{"2013_12.bin", {1}}, {"2014_01.bin", {2}}}},
-        {"all months of a span",
+         {{"2013_11.bin", {0}}, {"2013_12.bin", {1}}, {"2014_01.bin", {2}}}},
+        {"a month without records gets no file",
          At(2013, 3, 20),
-         3,
          {At(2013, 1, 9), At(2013, 1, 10), At(2013, 3, 9)},
          {{"2013_01.bin", {0, 1}}, {"2013_03.bin", {2}}}},
-        // A record dated after the current month is not written and does not hold the others back.
+        // A record dated after tomorrow cannot be placed; it is set aside and holds nothing back.
         {"a record from next month",
          At(2013, 3, 20),
-         2,
          {At(2013, 2, 9), At(2013, 3, 9), At(2013, 4, 2)},
-         {{"2013_02.bin", {0}}, {"2013_03.bin", {1}}}},
+         {{"2013_02.bin", {0}}, {"2013_03.bin", {1}}, {"rejected.bin", {2}}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -323,7 +329,7 @@ TEST_F(HistoryFileTest, SaveWritesOnlyTheMonthsThatHoldRecords) {
         TTDataStation data;
         for (size_t i = 0; i < c.dates.size(); ++i)
             data.push_back(Record(c.dates[i], static_cast<int>(i)));
-        SaveHistory(PathDatas, c.months, data);
+        SaveRecords(data);
 
         std::vector<std::string> expectedNames;
         for (const auto& [name, indexes] : c.expected) {
@@ -339,20 +345,24 @@ TEST_F(HistoryFileTest, SaveWritesOnlyTheMonthsThatHoldRecords) {
 
 TEST_F(HistoryFileTest, SavingNothingCreatesNothing) {
     fs::remove_all(PathDatas);
-    SaveHistory(PathDatas, 2, {});
+    THistoryStore store(PathDatas);
+    store.SaveChanged();
     EXPECT_FALSE(fs::exists(PathDatas));
 }
 
 TEST_F(HistoryFileTest, BackFileHoldsTheMonthAsItWasBeforeEachSave) {
     SetClock(At(2013, 3, 20));
+    THistoryStore store(PathDatas);
     TTDataStation data = {Record(At(2013, 3, 1), 1)};
-    SaveHistory(PathDatas, 2, data);
+    store.Append(data);
+    store.SaveChanged();
     EXPECT_FALSE(fs::exists(Month(2013, 3) + ".back"));
 
     for (int tag = 2; tag <= 4; ++tag) {
         const std::string before = ReadWholeFile(Month(2013, 3));
         data.push_back(Record(At(2013, 3, tag), tag));
-        SaveHistory(PathDatas, 2, data);
+        store.Append(data.back());
+        store.SaveChanged();
         EXPECT_EQ(ReadWholeFile(Month(2013, 3) + ".back"), before) << "save " << tag;
         EXPECT_EQ(ReadWholeFile(Month(2013, 3)), FileBytes(data)) << "save " << tag;
     }
@@ -378,11 +388,14 @@ TEST_F(HistoryFileTest, FailedWriteLeavesThePreviousFileWholeAndNamesTheFault) {
             continue;
         }
         fs::remove_all(PathDatas);
+        THistoryStore store(PathDatas);
         TTDataStation data = {Record(At(2013, 3, 1), 1)};
-        SaveHistory(PathDatas, 2, data);
+        store.Append(data);
+        store.SaveChanged();
         const std::string before = ReadWholeFile(Month(2013, 3));
         for (int i = 2; i < 200; ++i)
             data.push_back(Record(At(2013, 3, 1) + i / 1000.0, i));
+        store.Append(std::span(data).subspan(1));
 
         std::string error;
         {
@@ -391,7 +404,7 @@ TEST_F(HistoryFileTest, FailedWriteLeavesThePreviousFileWholeAndNamesTheFault) {
             if (c.fault == ReadOnlyFolder)
                 fs::permissions(PathDatas, fs::perms::owner_read | fs::perms::owner_exec);
             try {
-                SaveHistory(PathDatas, 2, data);
+                store.SaveChanged();
             } catch (const EOrvanelError& e) {
                 error = e.what();
             }
@@ -400,8 +413,10 @@ TEST_F(HistoryFileTest, FailedWriteLeavesThePreviousFileWholeAndNamesTheFault) {
         EXPECT_EQ(error, "Erreur d'écriture du fichier " + Month(2013, 3) + " : " + c.systemError);
         EXPECT_EQ(ReadWholeFile(Month(2013, 3)), before);
         EXPECT_EQ(FilesIn(PathDatas), std::vector<std::string>{"2013_03.bin"});
-        EXPECT_TRUE(DataSaveLock.try_lock()) << "the lock must be free after the error";
-        DataSaveLock.unlock();
+        // The month stays to be written: the next save, once the fault is gone, writes it.
+        EXPECT_TRUE(store.HasUnsavedChanges());
+        store.SaveChanged();
+        EXPECT_EQ(ReadWholeFile(Month(2013, 3)), FileBytes(data));
     }
 }
 
@@ -468,20 +483,24 @@ TEST_F(HistoryFileTest, ShortFileYieldsItsCompleteRecordsAndIsKeptAside) {
         EXPECT_TRUE(SameRecords(data, expected));
 
         const std::string name = Month(2013, 12);
-        const int announced = c.keptBytes >= 8 ? 3 : 0;
-        EXPECT_EQ(error, name + " est endommagé : il annonce " + std::to_string(announced) +
-                             " points mais n'en contient que " + std::to_string(c.completeRecords) +
-                             " complets, qui ont été chargés. Le fichier endommagé a été copié dans " + name +
-                             ".damaged");
-        EXPECT_TRUE(Logged("Damaged file -> " + name + " : " + std::to_string(announced) +
-                           " points announced, " + std::to_string(c.completeRecords) +
-                           " complete points loaded"));
+        const std::string announced = c.keptBytes >= 8 ? "3" : "0";
+        const std::string complete = std::to_string(c.completeRecords);
+        EXPECT_EQ(error, name + " est endommagé : il annonce " + announced + " points et en contient " + complete +
+                             " complets ; " + complete + " points ont été chargés, 0 mis de côté dans " +
+                             PathDatas + "rejected.bin." + Copied(name));
+        EXPECT_TRUE(Logged("Damaged file -> " + name + " : " + announced + " points announced, " + complete +
+                           " points loaded, 0 set aside"));
         EXPECT_EQ(ReadWholeFile(name + ".damaged"), damaged);
 
-        // Saving the months rewrites December from what memory holds of it; the damaged bytes stay aside.
-        SaveHistory(PathDatas, 3, data);
+        // The next save rewrites December whole and sound from what was loaded; the damaged bytes stay aside.
+        THistoryStore store(PathDatas);
+        try {
+            store.Load(3);
+        } catch (const EOrvanelError&) {
+        }
+        store.SaveChanged();
         const TTDataStation kept(december.begin(), december.begin() + c.completeRecords);
-        EXPECT_EQ(ReadWholeFile(name), kept.empty() ? damaged : FileBytes(kept));
+        EXPECT_EQ(ReadWholeFile(name), FileBytes(kept));
         EXPECT_EQ(ReadWholeFile(name + ".damaged"), damaged);
     }
 }
@@ -519,15 +538,6 @@ TEST(HistoryDisplayRange, RecordsWithinTheRangeOfTheNewestIncludingTheBoundary) 
         EXPECT_EQ(InDisplayRange(data, c.index, c.range), c.expected)
             << "index " << c.index << " range " << c.range;
     EXPECT_FALSE(InDisplayRange(TTDataStation{}, 0, 1.0));
-}
-
-TEST_F(HistoryFileTest, DisplayRangeOfTheGlobalHistoryUsesTheSetting) {
-    DataStation = {Record(At(2013, 3, 1, 12), 0), Record(At(2013, 3, 2, 12), 1)};
-    SetupInfos.RangeDateDisplay = 1.0;
-    EXPECT_TRUE(InDisplayRange(0));
-    SetupInfos.RangeDateDisplay = 0.5;
-    EXPECT_FALSE(InDisplayRange(0));
-    EXPECT_TRUE(InDisplayRange(1));
 }
 
 } // namespace

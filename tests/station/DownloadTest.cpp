@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Conversions.h"
-#include "HistoryFile.h"
+#include "HistoryStore.h"
 #include "SimulatedStation.h"
 #include "UserText.h"
 
@@ -55,7 +55,7 @@ TEST_F(MemoryDownload, EmptyMemoryReadsNothing) {
                                         "EEPROM rec int. (sec) = 60", "EEPROM overflowpasses = 0",
                                         "EEPROM PointerAddr    = 0", "End retrieving EEPROM Datas"}));
     EXPECT_TRUE(listener_.Progress().empty());
-    EXPECT_TRUE(DataStation.empty());
+    EXPECT_TRUE(listener_.Records().empty());
     EXPECT_FALSE(HistoryFilesSaved());
 }
 
@@ -68,18 +68,16 @@ TEST_F(MemoryDownload, TenRecordsOfTheFirstPass) {
         expected.push_back(a);
     EXPECT_EQ(RecordAddresses(), expected);
     EXPECT_EQ(listener_.Progress(), (std::vector<std::pair<uint32_t, uint32_t>>{{10, 10}, {10, 10}}));
-    ASSERT_EQ(DataStation.size(), 10u);
+    const TTDataStation records = listener_.Records();
+    ASSERT_EQ(records.size(), 10u);
     for (uint32_t k = 1; k <= 10; ++k) {
         const TcapteursInfos want = Decoded(station_->Record(k));
-        EXPECT_EQ(DataStation[k - 1].DateSysteme, want.DateSysteme) << k;
-        EXPECT_EQ(DataStation[k - 1].ValueTempDeg, want.ValueTempDeg) << k;
-        EXPECT_EQ(DataStation[k - 1].PowerVolts, 0.0f);
+        EXPECT_EQ(records[k - 1].DateSysteme, want.DateSysteme) << k;
+        EXPECT_EQ(records[k - 1].ValueTempDeg, want.ValueTempDeg) << k;
+        EXPECT_EQ(records[k - 1].PowerVolts, 0.0f);
     }
     const auto log = LogTexts();
-    EXPECT_TRUE(HistoryFilesSaved());
-    TTDataStation reloaded;
-    LoadHistory(PathDatas, 1, reloaded);
-    EXPECT_EQ(reloaded.size(), 10u);
+    EXPECT_FALSE(HistoryFilesSaved()) << "the receiver stores the records, not the thread";
     EXPECT_NE(FindLogLine(log, "EEPROM PointerAddr    = 170"), -1);
     EXPECT_EQ(log.back(), "End retrieving EEPROM Datas");
     EXPECT_EQ(log[log.size() - 2].rfind("10/10 Read, Time to read EEPROM : ", 0), 0u) << log[log.size() - 2];
@@ -95,9 +93,10 @@ TEST_F(MemoryDownload, WrappedRingInRingOrder) {
     EXPECT_EQ(addresses[7699], 131053u) << "record 7710";
     EXPECT_EQ(addresses[7700], 0u);
     EXPECT_EQ(addresses.back(), 153u);
-    ASSERT_EQ(DataStation.size(), 7710u);
-    for (size_t i = 1; i < DataStation.size(); ++i)
-        ASSERT_GT(DataStation[i].DateSysteme, DataStation[i - 1].DateSysteme) << "chronological at " << i;
+    const TTDataStation records = listener_.Records();
+    ASSERT_EQ(records.size(), 7710u);
+    for (size_t i = 1; i < records.size(); ++i)
+        ASSERT_GT(records[i].DateSysteme, records[i - 1].DateSysteme) << "chronological at " << i;
     const auto progress = listener_.Progress();
     ASSERT_EQ(progress.size(), 772u);
     EXPECT_EQ(progress.front(), (std::pair<uint32_t, uint32_t>{10, 7710}));
@@ -123,7 +122,7 @@ TEST_F(MemoryDownload, RecordThatNeverAnswersEndsAfterSixAttempts) {
     EXPECT_EQ(log[at + 1], "EEPROM Read COM error -> Fatal");
     EXPECT_EQ(RecordAddresses(), std::vector<uint32_t>(6, 0u));
     EXPECT_EQ(listener_.Errors(), 1);
-    EXPECT_TRUE(DataStation.empty());
+    EXPECT_TRUE(listener_.Records().empty());
     EXPECT_EQ(log.back(), "Error : " + error);
     EXPECT_NE(FindLogLine(log, "End retrieving EEPROM Datas"), -1);
 }
@@ -132,41 +131,62 @@ TEST_F(MemoryDownload, RetriedRecordIsReadOnce) {
     StartWith(10, 0);
     station_->AddFault({halvex::OrderReadRecord, 3 * 17, 0, 2, FaultKind::BadChecksum, 0});
     EXPECT_EQ(Download(), "");
-    EXPECT_EQ(DataStation.size(), 10u);
+    EXPECT_EQ(listener_.Records().size(), 10u);
     EXPECT_EQ(CountLogLines("EEPROM COM error #2 at index=4"), 1);
     EXPECT_EQ(CountLogLines("EEPROM COM error #3 at index=4"), 0);
 }
 
-// Erased memory reads 0xFF: an impossible month ends the download at once, without retry.
-TEST_F(MemoryDownload, ErasedRecordFailsTheDecoding) {
+// Erased memory reads 0xFF (an impossible month): that record is skipped, the others are stored.
+TEST_F(MemoryDownload, ErasedRecordIsSkippedAndTheOthersKept) {
     StartWith(10, 0, {5});
-    const std::string error = Download();
-    EXPECT_EQ(error, "Erreur de lecture des données EEPROM, erreur de conversion, index : 5 -> " +
-                         std::string(InvalidDateText));
-    EXPECT_TRUE(
-        LogHasLine("EEPROM read error (not a COM error) at index [=5] -> " + std::string(InvalidDateText)));
-    EXPECT_EQ(RecordAddresses().size(), 5u);
-    EXPECT_FALSE(LogHasLine("EEPROM Read COM error -> Fatal"));
+    EXPECT_EQ(Download(), "");
+    EXPECT_TRUE(LogHasLine("EEPROM read error (not a COM error) at index [=5] -> " + std::string(InvalidDateText) +
+                           " -> record skipped"));
+    EXPECT_TRUE(LogHasLine("EEPROM records skipped (not decodable) : 1"));
+    EXPECT_EQ(RecordAddresses().size(), 10u);
+    const TTDataStation records = listener_.Records();
+    ASSERT_EQ(records.size(), 9u);
+    EXPECT_EQ(records[3].DateSysteme, Decoded(station_->Record(4)).DateSysteme);
+    EXPECT_EQ(records[4].DateSysteme, Decoded(station_->Record(6)).DateSysteme);
+    EXPECT_EQ(listener_.Progress().back(), (std::pair<uint32_t, uint32_t>{10, 10}));
 }
 
-// A download that fails part-way leaves the history as it was: the station keeps its memory until
-// its clock is set, so the next download brings the same records, and they must not be there twice.
-TEST_F(MemoryDownload, FailedDownloadRemovesWhatItAppended) {
-    DataStation = {Sample(StartClock - 1), Sample(StartClock - 0.9), Sample(StartClock - 0.8)};
-    const TTDataStation before = DataStation;
+// A download that fails part-way hands over what it read; the station keeps its memory (the clock
+// is not set after a failed list), so the next download brings everything again, and the history
+// stores each record once.
+TEST_F(MemoryDownload, FailedDownloadHandsOverWhatItReadAndTheRetryStoresEachRecordOnce) {
     StartWith(10, 0);
     station_->AddFault({halvex::OrderReadRecord, 6 * 17, 0, -1, FaultKind::Silence, 0});
     EXPECT_NE(RunList({TCom_GetVersion, TCom_DownLoadData, TCom_SetDate}, com_, &listener_), "");
-    ASSERT_EQ(DataStation.size(), before.size());
-    EXPECT_EQ(std::memcmp(DataStation.data(), before.data(), before.size() * sizeof(TcapteursInfos)), 0);
-    EXPECT_FALSE(HistoryFilesSaved());
+    EXPECT_EQ(listener_.Records().size(), 6u) << "records 1 to 6, read before record 7 fell silent";
     EXPECT_EQ(station_->RecordPointer(), 170u) << "SetDate was skipped: the station keeps its records";
+    THistoryStore history(PathDatas);
+    EXPECT_EQ(history.Append(listener_.Records()).Added, 6);
 
     station_->ClearFaults();
-    EXPECT_EQ(RunList({TCom_GetVersion, TCom_DownLoadData, TCom_SetDate}, com_, &listener_), "");
-    EXPECT_EQ(DataStation.size(), before.size() + 10);
-    EXPECT_EQ(DiscardBackwardPoints(DataStation), 0) << "no record twice";
-    EXPECT_EQ(station_->RecordPointer(), 0u);
+    RecordingListener second;
+    EXPECT_EQ(RunList({TCom_GetVersion, TCom_DownLoadData}, com_, &second), "");
+    const TAppendTally tally = history.Append(second.Records());
+    EXPECT_EQ(tally.Added, 4);
+    EXPECT_EQ(tally.Copies, 6);
+    EXPECT_EQ(history.Size(), 10u);
+}
+
+// Closing asks the lists to stop: the download ends between two records and hands over what it read.
+TEST_F(MemoryDownload, StopRequestEndsTheDownloadBetweenTwoRecords) {
+    struct StoppingListener : RecordingListener {
+        void ComEepromProgress(uint32_t done, uint32_t total) override {
+            RecordingListener::ComEepromProgress(done, total);
+            if (done == 30) RequestStationListsStop(true);
+        }
+    } listener;
+    StartWith(200, 0);
+    const std::string error = RunList({TCom_DownLoadData}, com_, &listener);
+    RequestStationListsStop(false);
+    EXPECT_EQ(error, "Récupération des données EEPROM interrompue à l'index 31");
+    EXPECT_EQ(listener.Records().size(), 30u);
+    EXPECT_EQ(RecordAddresses().size(), 30u);
+    EXPECT_TRUE(LogHasLine("EEPROM download stopped at index=31"));
 }
 
 TEST(MemoryRecord, FieldsOfOneRecord) {
@@ -219,20 +239,11 @@ TEST_F(MemoryDownload, NoisyLineStillDeliversEveryRecord) {
     options.Faults.CorruptByteRate = 0.002;
     StartStation(options);
     EXPECT_EQ(Download(), "");
-    ASSERT_EQ(DataStation.size(), 120u);
+    const TTDataStation records = listener_.Records();
+    ASSERT_EQ(records.size(), 120u);
     for (uint32_t k = 1; k <= 120; ++k) {
         const TcapteursInfos want = Decoded(station_->Record(k));
-        EXPECT_EQ(std::memcmp(&DataStation[k - 1], &want, offsetof(TcapteursInfos, LightValueAbs)), 0) << k;
+        EXPECT_EQ(std::memcmp(&records[k - 1], &want, offsetof(TcapteursInfos, LightValueAbs)), 0) << k;
     }
     EXPECT_GT(RecordAddresses().size(), 120u) << "the seed gives some damaged answers";
-}
-
-// A history that cannot be saved fails the download like a line fault: the records it appended go.
-TEST_F(MemoryDownload, UnsavableHistoryRemovesTheRecords) {
-    StartWith(10, 0);
-    WriteWholeFile(Root() + "blocked", "");
-    PathDatas = Root() + "blocked/";
-    EXPECT_NE(Download(), "");
-    EXPECT_TRUE(DataStation.empty());
-    EXPECT_EQ(listener_.Progress(), (std::vector<std::pair<uint32_t, uint32_t>>{{10, 10}})) << "no closing message";
 }

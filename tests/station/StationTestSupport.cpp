@@ -68,6 +68,16 @@ void RecordingListener::ComEepromProgress(uint32_t done, uint32_t total) {
     progress_.emplace_back(done, total);
 }
 
+void RecordingListener::ComEepromRecords(std::vector<TcapteursInfos> records) {
+    std::lock_guard guard(mutex_);
+    records_.insert(records_.end(), records.begin(), records.end());
+}
+
+TTDataStation RecordingListener::Records() const {
+    std::lock_guard guard(mutex_);
+    return records_;
+}
+
 int RecordingListener::Errors() const {
     std::lock_guard guard(mutex_);
     return errors_;

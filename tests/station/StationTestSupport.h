@@ -30,8 +30,11 @@ class RecordingListener : public TComListener {
     void ComError() override;
     void ComVersion() override;
     void ComEepromProgress(uint32_t done, uint32_t total) override;
+    void ComEepromRecords(std::vector<TcapteursInfos> records) override;
 
     int Errors() const;
+    // Every memory record handed over, in order.
+    TTDataStation Records() const;
     int Versions() const;
     std::vector<std::pair<uint32_t, uint32_t>> Progress() const;
 
@@ -39,6 +42,7 @@ class RecordingListener : public TComListener {
     mutable std::mutex mutex_;
     int errors_ = 0, versions_ = 0;
     std::vector<std::pair<uint32_t, uint32_t>> progress_;
+    TTDataStation records_;
 };
 
 // Runs a command list to its end on a new thread (not self-freeing) and returns its error text.

@@ -1,5 +1,7 @@
 #include "SupervisedStation.h"
 
+#include "HistoryStore.h"
+
 #include "QtHooks.h"
 
 using halvex::sim::HalvexStation;
@@ -77,4 +79,10 @@ int SupervisedStationTest::CountOrders(uint8_t code) const {
     for (const auto& order : station_->ReceivedOrders())
         if (!order.empty() && order[0] == code) ++n;
     return n;
+}
+
+size_t SupervisedStationTest::SavedRecords(int months) {
+    THistoryStore store(PathDatas);
+    store.Load(months);
+    return store.Size();
 }

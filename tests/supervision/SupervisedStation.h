@@ -35,6 +35,9 @@ class SupervisedStationTest : public StationSandbox {
     void WeatherReading();
     void LightReading();
     int CountOrders(uint8_t code) const;
+    // Records of the month files of the last `months` months, read as the next start would.
+    static size_t SavedRecords(int months);
+    size_t HistorySize() const { return supervisor_->History().Size(); }
 
     double modelSeconds_ = 0;
     std::unique_ptr<halvex::sim::HalvexStation> station_;

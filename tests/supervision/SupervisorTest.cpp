@@ -46,7 +46,7 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
     EXPECT_EQ(startup_, 1);
     EXPECT_EQ(supervisor_->StatusBarPanels()[0], "Version -> 2.65");
     EXPECT_EQ(supervisor_->StatusBarPanels()[2], "A récupéré 40 donnée(s) EEPROM Halvex");
-    EXPECT_EQ(DataStation.size(), 40u);
+    EXPECT_EQ(HistorySize(), 40u);
     EXPECT_EQ(CountOrders(OrderSetDate), 1);
     EXPECT_TRUE(supervisor_->CycleRunning());
     EXPECT_TRUE(supervisor_->PeriodicSaveRunning());
@@ -81,7 +81,7 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
         Advance(5);
         ASSERT_NO_FATAL_FAILURE(WeatherReading());
     }
-    EXPECT_EQ(DataStation.size(), 42u);
+    EXPECT_EQ(HistorySize(), 42u);
     EXPECT_EQ(supervisor_->Status().Text, "Ok");
     EXPECT_FALSE(supervisor_->Status().IsError);
     EXPECT_EQ(supervisor_->StatusBarPanels()[2], "42 données totales");
@@ -158,13 +158,11 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
 
     // Closing: the station clock set once more, the history saved.
     const int setDates = CountOrders(OrderSetDate);
-    const size_t records = DataStation.size();
+    const size_t records = HistorySize();
     supervisor_->FormClose();
     EXPECT_EQ(CountOrders(OrderSetDate), setDates + 1);
-    EXPECT_TRUE(DataStation.empty());
-    TTDataStation saved;
-    LoadHistory(PathDatas, 2, saved);
-    EXPECT_EQ(saved.size(), records);
+    EXPECT_TRUE(supervisor_->History().Empty());
+    EXPECT_EQ(SavedRecords(2), records);
     EXPECT_TRUE(LogHasLine("Data saved"));
 }
 
@@ -177,16 +175,14 @@ TEST_F(SupervisorTest, SuspendAndResumeDownloadTheMemoryBeforePollingRestarts) {
     StartStation(options);
     CreateSupervisor(station_->DevicePath());
     StartAndWait();
-    ASSERT_EQ(DataStation.size(), 12u);
+    ASSERT_EQ(HistorySize(), 12u);
 
     supervisor_->SuspendNow();
     EXPECT_FALSE(supervisor_->CycleRunning());
     EXPECT_FALSE(supervisor_->PeriodicSaveRunning());
     EXPECT_EQ(CountOrders(OrderSetDate), 2);
-    TTDataStation saved;
-    LoadHistory(PathDatas, 2, saved);
-    EXPECT_EQ(saved.size(), 12u);
-    EXPECT_EQ(DataStation.size(), 12u); // the history stays in memory
+    EXPECT_EQ(SavedRecords(2), 12u);
+    EXPECT_EQ(HistorySize(), 12u); // the history stays in memory
 
     Advance(10 * 60); // the station records while nobody polls
     startup_ = 0;
@@ -194,7 +190,7 @@ TEST_F(SupervisorTest, SuspendAndResumeDownloadTheMemoryBeforePollingRestarts) {
     EXPECT_FALSE(supervisor_->CycleRunning());
     ASSERT_TRUE(WaitUntil([this] { return startup_ != 0; }));
     EXPECT_EQ(startup_, 1);
-    EXPECT_GT(DataStation.size(), 12u);
+    EXPECT_GT(HistorySize(), 12u);
     EXPECT_EQ(CountOrders(OrderSetDate), 3);
     EXPECT_TRUE(supervisor_->CycleRunning());
 }
@@ -327,9 +323,7 @@ TEST_F(SupervisorTest, SigtermClosesTheHeadlessProgramCleanly) {
     EXPECT_EQ(CountOrders(OrderSetDate), 2); // start-up and closing
     EXPECT_TRUE(LogHasLine("Thread set date complete"));
     EXPECT_TRUE(LogHasLine("Data saved"));
-    TTDataStation saved;
-    LoadHistory(PathDatas, 2, saved);
-    EXPECT_EQ(saved.size(), 25u);
+    EXPECT_EQ(SavedRecords(2), 25u);
 }
 
 } // namespace

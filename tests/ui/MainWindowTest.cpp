@@ -401,7 +401,7 @@ TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
 
     ASSERT_NO_FATAL_FAILURE(Readings(1));
     EXPECT_EQ(window_->StatusBarText(1), Q("Affichage des données des 1 dernier(s) jour(s)"));
-    EXPECT_EQ(window_->StatusBarText(2), QString::number(DataStation.size()) + Q(" données totales"));
+    EXPECT_EQ(window_->StatusBarText(2), QString::number(HistorySize()) + Q(" données totales"));
     EXPECT_EQ(Text("PanelRS232Stat"), "Ok");
     const TDateTime reading = CurrentCapteursInfos.DateSysteme;
     Advance(7);
@@ -514,7 +514,7 @@ TEST_F(MainWindowTest, TrayFermerClosesThroughTheController) {
     OpenWindow(Script());
     ASSERT_NO_FATAL_FAILURE(StartAndWait());
     ASSERT_NO_FATAL_FAILURE(Readings(SetupInfos.UnderSampleDataFactor * 2));
-    const size_t records = DataStation.size();
+    const size_t records = HistorySize();
     ASSERT_GT(records, 0u);
     const int setDatesBefore = CountOrders(halvex::OrderSetDate);
 
@@ -525,9 +525,7 @@ TEST_F(MainWindowTest, TrayFermerClosesThroughTheController) {
     EXPECT_TRUE(supervisor_->Closed());
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(CountOrders(halvex::OrderSetDate), setDatesBefore + 1);
-    TTDataStation saved;
-    LoadHistory(PathDatas, 1, saved);
-    EXPECT_EQ(saved.size(), records);
+    EXPECT_EQ(SavedRecords(1), records);
     EXPECT_EQ(CountLogLines("Data saved"), 1);
 
     // A second close (the menu's "Quitter") finds the work done.

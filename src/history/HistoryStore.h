@@ -1,0 +1,98 @@
+// The history in memory, oldest first, and the month files it is read from and saved to. One owner
+// (the controller, on its thread) writes it; everything else reads Records().
+//
+// Rules that keep every measured record:
+// - a month file is rewritten only from a complete copy of that month: before a record of a month
+//   that was not read enters the history, that month's file is read and merged;
+// - the history stays in date order: a record with the date of one already held is a copy and is
+//   dropped; a record older than the newest one held, or whose date is not a sound date (finite,
+//   from 2000 to tomorrow), goes to "rejected.bin" instead;
+// - a save writes every month whose records changed, each record into the file of its own month.
+#pragma once
+
+#include <cstddef>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "HistoryFile.h"
+#include "Records.h"
+
+enum class TAppendResult { Added, Copy, SetAside };
+
+// What became of records handed to the history.
+struct TAppendTally {
+    int Added = 0;
+    int Copies = 0;   // already held, dropped
+    int SetAside = 0; // written to rejected.bin
+    TAppendTally& operator+=(const TAppendTally& o) {
+        Added += o.Added;
+        Copies += o.Copies;
+        SetAside += o.SetAside;
+        return *this;
+    }
+};
+
+class THistoryStore {
+  public:
+    // folder: the data folder, ending with "/".
+    explicit THistoryStore(std::string folder);
+
+    const std::string& Folder() const { return folder_; }
+
+    // Reads the last monthsToLoad calendar months up to now, oldest first (at least the current
+    // one), or migrates the legacy single file legacyFile when it exists (deleted once every month
+    // holding its records is written). A damaged month does not stop the load: its sound records
+    // are loaded, a byte copy is kept as ".damaged", what cannot be placed goes to rejected.bin.
+    // Raises EOrvanelError at the end with one line per problem.
+    void Load(int monthsToLoad, const std::string& legacyFile = {}, const THistoryProgress& progress = {});
+
+    // Adds a record at the end of the history (see the rules above).
+    TAppendResult Append(const TcapteursInfos& record);
+    TAppendTally Append(std::span<const TcapteursInfos> records);
+
+    // Writes every month whose records changed since it was read or last written. A month that
+    // cannot be written stays to be written at the next save; the others are written all the same.
+    // Raises EOrvanelError naming each file that could not be written.
+    void SaveChanged();
+    bool HasUnsavedChanges() const { return !changed_.empty(); }
+    // Every month held is written at the next save.
+    void MarkAllChanged();
+
+    // The user's texts of problems met since the last call (a damaged month read on demand, a
+    // rejected.bin that could not be written); the caller shows them.
+    std::vector<std::string> TakeProblems();
+
+    const TTDataStation& Records() const { return records_; }
+    size_t Size() const { return records_.size(); }
+    bool Empty() const { return records_.empty(); }
+    // Index of the first record dated at or after date (Size() when none).
+    size_t LowerBound(TDateTime date) const;
+    // Forgets every record (unsaved changes included).
+    void Clear();
+
+  private:
+    void EnsureMonthRead(int monthKey);
+    void MergeMonthFile(int monthKey);
+    void MergeIntoMonth(int monthKey, TTDataStation records);
+    TAppendResult Place(const TcapteursInfos& record, TTDataStation& setAside, const char*& reason);
+    void SetAside(const TTDataStation& records, const char* reason);
+    void WritePendingAside(std::vector<std::string>& errors);
+    void MigrateLegacyFile(const std::string& legacy, const THistoryProgress& progress);
+    std::string MonthPath(int monthKey) const;
+
+    std::string folder_;
+    TTDataStation records_;
+    std::set<int> read_;         // months whose file has been read (or found missing)
+    std::set<int> changed_;      // months to write at the next save
+    std::set<int> unreadable_;   // months whose file could not be read during this append
+    TTDataStation pendingAside_; // set aside, not yet written to rejected.bin
+    std::vector<std::string> problems_;
+    THistoryProgress progress_;
+};
+
+// Month keys: year × 12 + month − 1.
+int MonthKeyOf(TDateTime date);
+// A date a record may carry: finite, from 1 January 2000 to the end of tomorrow.
+bool IsSoundRecordDate(TDateTime date, TDateTime now);
