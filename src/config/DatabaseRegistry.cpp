@@ -114,8 +114,10 @@ TVariant ParseStored(const QVariant& raw, int kind, const std::string& idString)
         return *TVariant(*value).ConvertedTo(kind);
     }
     if (kind == varBoolean) return TVariant(*text == "Yes");
-    // Strings are stored between two quote characters: drop the first and the last, whatever they are.
-    const std::string inner = text->size() >= 2 ? text->substr(1, text->size() - 2) : std::string();
+    // Strings are written between two quote characters, which the read removes; a text typed by
+    // hand without them is taken whole.
+    const bool quoted = text->size() >= 2 && text->front() == '"' && text->back() == '"';
+    const std::string inner = quoted ? text->substr(1, text->size() - 2) : *text;
     return kind == varUString ? TVariant::WideString(inner) : TVariant(inner);
 }
 

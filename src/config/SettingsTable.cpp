@@ -1,5 +1,8 @@
 #include "SettingsTable.h"
 
+#include <algorithm>
+#include <cmath>
+#include <fmt/format.h>
 #include <fmt/printf.h>
 #include <QDir>
 
@@ -10,8 +13,227 @@ std::string DefaultBoltWoodFileName() {
     return QDir(QDir::tempPath()).filePath("recfile.txt").toStdString();
 }
 
+// ---- The settings table ---------------------------------------------------------------------
+
+bool TSettingRange::Contains(double value) const {
+    switch (Type) {
+    case Kind::Any:
+        return true;
+    case Kind::Interval:
+        return value >= Min && value <= Max; // false for nan
+    case Kind::List:
+        return std::find(Allowed.begin(), Allowed.end(), value) != Allowed.end();
+    }
+    return false;
+}
+
+std::string TSettingRange::Refusal() const {
+    if (Type == Kind::Interval) return "is out of range [" + FloatToText(Min) + ".." + FloatToText(Max) + "]";
+    if (Type == Kind::List) {
+        std::string list;
+        for (const double value : Allowed)
+            list += (list.empty() ? "" : ", ") + FloatToText(value);
+        return "is not one of {" + list + "}";
+    }
+    return "is not a finite number";
+}
+
+TSettingRange Between(double min, double max) {
+    return {TSettingRange::Kind::Interval, min, max, {}};
+}
+
+TSettingRange OneOf(std::initializer_list<double> values) {
+    return {TSettingRange::Kind::List, 0, 0, values};
+}
+
+namespace {
+
+TVariant StatsStartDefault() {
+    return TVariant(Now() - 5);
+}
+TVariant StatsEndDefault() {
+    return TVariant(Now());
+}
+TVariant BoltWoodFileNameDefault() {
+    return TVariant(DefaultBoltWoodFileName());
+}
+
+// A value as the log shows it: "35792", "0.5", "nan", "-inf".
+std::string NumberText(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    return FloatToText(value);
+}
+
+void LogRefused(const TSettingRow& row, const std::string& value, const TVariant& fallback) {
+    LogToday(fmt::format("Setting \"{}\" = {} {} -> default {} used", row.Key, value, row.Range.Refusal(),
+                         fallback.AsString()));
+}
+
+} // namespace
+
+// The field of a row, as an expression on the place (p.Setup, p.Startup).
+#define FIELD(expr) [](TSettingsPlace& p) -> TRegTarget { return p.expr; }
+
+const std::vector<TSettingRow>& SettingsRows() {
+    using enum TReadAt;
+    static const std::vector<TSettingRow> rows = {
+        {"NbMonthtoLoad", KeyConfig, varWord, FIELD(Setup.NbMonthtoLoad), 1, Between(1, 100), StartFirst},
+        // Any value: one the program has no texts for leaves the system's language in use.
+        {"CurrentLang", KeyConfig, varInteger, FIELD(Startup.CurrentLang), LangEnglish, AnyValue,
+         StartLanguage},
+
+        {"PortCom", KeyConfig, varWord, FIELD(Setup.SetupInfos_HW.PortCOM), 1, Between(1, 255), Start},
+        {"PortDevice", KeyConfig, varString, FIELD(Setup.SetupInfos_HW.PortDevice), "", AnyValue, Start},
+        {"BlueTooth", KeyConfig, varBoolean, FIELD(Setup.SetupInfos_HW.OverBlueTooth), false, AnyValue,
+         Start},
+        {"DateDisplay", KeyConfig, varDouble, FIELD(Setup.RangeDateDisplay), 1.0,
+         OneOf({1, 2, 10, 30, 60, 182, 365, 36500}), Start},
+        {"GapPixel", KeyConfig, varDouble, FIELD(Setup.Disp_Gap_Display), 0.05, Between(0.0001, 1), Start},
+        {"Offset_Photodiode", KeyConfig, varDouble, FIELD(Setup.SetupInfos_HW.OffsetLevelLight), 0.0025,
+         Between(0.001, 0.008), Start},
+        {"InterVal_REC_EEP_sec", KeyConfig, varInteger,
+         FIELD(Setup.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue), 60,
+         OneOf({10, 30, 60, 120, 180, 300, 600, 900, 1200, 1800, 2700, 3600}), Start},
+        {"VerboseLevel", KeyConfig, varByte, FIELD(Setup.Log.VerboseLevel), 0, OneOf({0, 1}), Start},
+        {"DisplayMag", KeyConfig, varBoolean, FIELD(Setup.MagniDisplay), false, AnyValue, Start},
+
+        {"SeuilCloudy", KeyConfig, varInteger, FIELD(Setup.SeuilCloudy), -20, Between(-50, 50), Start},
+        {"SeuilVeryCloudy", KeyConfig, varInteger, FIELD(Setup.SeuilVeryCloudy), -7, Between(-50, 50), Start},
+        {"SeuilNight", KeyConfig, varDouble, FIELD(Setup.SeuilNight), 18.0, Between(-50, 50), Start},
+        {"SeuilDawn", KeyConfig, varDouble, FIELD(Setup.SeuilDawn), 14.0, Between(-50, 50), Start},
+        {"SeuilDay", KeyConfig, varDouble, FIELD(Setup.SeuilDay), 6.8, Between(-50, 50), Start},
+        {"SeuilWindy", KeyConfig, varInteger, FIELD(Setup.SeuilWindy_km), 5, Between(0, 100), Start},
+        {"SeuilVeryWindy", KeyConfig, varInteger, FIELD(Setup.SeuilVeryWindy_km), 15, Between(0, 100), Start},
+
+        {"IntSAVDATAS_Min", KeyConfig, varInteger, FIELD(Setup.TimeMinIntSavDatas), 30, Between(1, 1440),
+         Start},
+        {"UnderSampleDataFactor", KeyConfig, varWord, FIELD(Setup.UnderSampleDataFactor), 3,
+         OneOf({1, 2, 3, 6, 15, 30}), Start},
+        // One byte wide, as it is written; the range sees the whole stored number.
+        {"FileCLoudSensorVersion", KeyConfig, varByte, FIELD(Setup.FileCLoudSensorVersion), 1,
+         OneOf({0, 1, 2}), Start},
+        {"BoltWoodFileName", KeyConfig, varString, FIELD(Setup.BoltWoodFileName), &BoltWoodFileNameDefault,
+         AnyValue, Start},
+        {"RH_Correction", KeyConfig, varDouble, FIELD(Setup.SetupInfos_HW.RH_Correction), 1.0,
+         Between(0.8, 1.2), Start},
+
+        {"Enabled", KeyWebpublish, varBoolean, FIELD(Setup.SetupWebPublish.Enabled), false, AnyValue, Start},
+        {"Hostname", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.HostName), "ftp.example.org",
+         AnyValue, Start},
+        {"Login", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.login), "zuvo", AnyValue, Start},
+        {"Pass", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.PassWord), "zuvo", AnyValue, Start},
+        {"RemotePath", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.RemotePath), "/", AnyValue,
+         Start},
+        {"PassiveFTP", KeyWebpublish, varBoolean, FIELD(Setup.SetupWebPublish.PassiveFTP), true, AnyValue,
+         Start},
+        // Written as 32 bits, so read as 32 bits: an interval above 65535 s survives a restart.
+        {"intervallSec", KeyWebpublish, varLongWord, FIELD(Setup.SetupWebPublish.IntervallSec), 60u, AnyValue,
+         Start},
+        {"JpegCompress", KeyWebpublish, varByte, FIELD(Setup.SetupWebPublish.CompressionLevelJPEG), 100,
+         Between(1, 100), Start},
+        {"Lx_AllGraphs", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Lx_AllGraphs), 815,
+         Between(100, 10000), Start},
+        {"Ly_AllGraphs", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Ly_AllGraphs), 525,
+         Between(100, 10000), Start},
+        {"Lx_GrWspeed", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Lx_GrWspeed), 575,
+         Between(100, 10000), Start},
+        {"Ly_GrWspeed", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Ly_GrWspeed), 450,
+         Between(100, 10000), Start},
+        {"L_GrWDir", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.L_GrWDir), 465,
+         Between(100, 10000), Start},
+
+        {"DateDeb", KeyStats, varDouble, FIELD(Startup.DateDeb), &StatsStartDefault, AnyValue, Start, true},
+        {"DateFin", KeyStats, varDouble, FIELD(Startup.DateFin), &StatsEndDefault, AnyValue, Start, true},
+
+        {"Sound_at_RelayClose", KeySounds, varString, FIELD(Setup.Sound_at_RelayClose),
+         "BadCond_relayClose.wav", AnyValue, Start},
+        {"Soft_OnRelayClose", KeySounds, varString, FIELD(Setup.Soft_OnRelayClose), "", AnyValue, Start},
+        {"Sound_on_goodCond", KeySounds, varString, FIELD(Setup.Sound_on_goodCond), "GoodConditions.wav",
+         AnyValue, Start},
+        {"Sound_on_BadCond", KeySounds, varString, FIELD(Setup.Sound_on_BadCond), "BadConditions.wav",
+         AnyValue, Start},
+        {"ReArmAuto", KeyCloseCriteria, varBoolean, FIELD(Setup.RoofCloserCriterias.DoReamAuto), false,
+         AnyValue, Start},
+        {"AfterMin", KeyCloseCriteria, varWord, FIELD(Setup.RoofCloserCriterias.AfterMinutes), 120,
+         Between(2, 1000), Start},
+
+        // The dialog reads the light interval over the current one; the station cells start from
+        // the dialog's own defaults.
+        {"DiodeIntegrationTimeSec", KeyConfig, varLongWord, FIELD(Setup.InterValLightPoolSec), 60u,
+         Between(30, 300), DialogOpen},
+        {"InterVal_REC_EEP_sec", KeyConfig, varWord,
+         FIELD(Setup.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue), 120,
+         OneOf({10, 30, 60, 120, 180, 300, 600, 900, 1200, 1800, 2700, 3600}), DialogOpen, true},
+        {"Disableheater", KeyConfig, varBoolean, FIELD(Setup.SetupInfos_HW.DisableHeater.DefaultValue), false,
+         AnyValue, DialogOpen, true},
+        {"Enabled", KeyCloseCriteria, varBoolean, FIELD(Setup.RoofCloserCriterias.DoWatch.DefaultValue),
+         false, AnyValue, DialogOpen, true},
+        {"TempSky", KeyCloseCriteria, varDouble, FIELD(Setup.RoofCloserCriterias.TempSky.DefaultValue), -20.0,
+         Between(-50, 50), DialogOpen, true},
+        {"RH", KeyCloseCriteria, varByte, FIELD(Setup.RoofCloserCriterias.RH.DefaultValue), 100,
+         Between(0, 100), DialogOpen, true},
+        {"Wind", KeyCloseCriteria, varByte, FIELD(Setup.RoofCloserCriterias.Wind.DefaultValue), 50,
+         Between(0, 100), DialogOpen, true},
+        {"Light", KeyCloseCriteria, varBoolean, FIELD(Setup.RoofCloserCriterias.Light.DefaultValue), false,
+         AnyValue, DialogOpen, true},
+        {"Mag", KeyCloseCriteria, varDouble, FIELD(Setup.RoofCloserCriterias.ValueMag.DefaultValue), 4.0,
+         Between(4, 13), DialogOpen, true},
+    };
+    return rows;
+}
+
+#undef FIELD
+
+bool ReadSetting(const TSettingRow& row, TSettingsPlace& place, TDatabaseRegistry& registry) {
+    const TRegTarget field = row.Field(place);
+    if (row.DefaultFirst && field.Accepts(row.Code)) field.Store(row.Default.Get(), row.Code);
+    const bool ranged = row.Range.Type != TSettingRange::Kind::Any;
+
+    if (IsIntegerKind(row.Code) && ranged && field.Accepts(row.Code)) {
+        // Read the whole stored number: 65537 must not pass for 1 once cut to 16 bits.
+        int64_t value = field.Current(row.Code).AsInteger();
+        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varInt64)) return false;
+        if (row.Range.Contains(static_cast<double>(value))) {
+            field.Store(TVariant(value), row.Code);
+            return true;
+        }
+        const TVariant fallback = row.Default.Get();
+        field.Store(fallback, row.Code);
+        LogRefused(row, std::to_string(value), fallback);
+        return false;
+    }
+
+    if (row.Code == varDouble && field.Accepts(row.Code)) {
+        double value = field.Current(row.Code).AsDouble();
+        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varDouble)) return false;
+        // A value that is not finite is never used: nothing downstream can work with it.
+        if (std::isfinite(value) && row.Range.Contains(value)) {
+            field.Store(TVariant(value), row.Code);
+            return true;
+        }
+        const TVariant fallback = row.Default.Get();
+        field.Store(fallback, row.Code);
+        LogRefused(row, NumberText(value), fallback);
+        return false;
+    }
+
+    return registry.ReadValueRegisterDFset(row.Group, field, row.Key, row.Code);
+}
+
+namespace {
+
+void ReadRows(TReadAt when, TStartupSettings& startup, TDatabaseRegistry& registry) {
+    TSettingsPlace place{SetupInfos, startup};
+    for (const TSettingRow& row : SettingsRows())
+        if (row.When == when) ReadSetting(row, place, registry);
+}
+
+} // namespace
+
 void ReadMonthsToLoad(TDatabaseRegistry& registry) {
-    registry.ReadValueRegisterDFset(KeyConfig, SetupInfos.NbMonthtoLoad, "NbMonthtoLoad", varWord);
+    TStartupSettings unused;
+    ReadRows(TReadAt::StartFirst, unused, registry);
     LogToday(fmt::sprintf("Amount of months to load : %d", SetupInfos.NbMonthtoLoad));
 }
 
@@ -49,94 +271,16 @@ void AssignStartupDefaults() {
 }
 
 int32_t ReadCurrentLang(TDatabaseRegistry& registry) {
-    int32_t language = LangEnglish;
-    registry.ReadValueRegisterDFset(KeyConfig, language, "CurrentLang", varInteger);
-    return language;
+    // Values other than the two languages are left to the caller, which then keeps the system's.
+    TStartupSettings read;
+    read.CurrentLang = LangEnglish;
+    ReadRows(TReadAt::StartLanguage, read, registry);
+    return read.CurrentLang;
 }
-
-namespace {
-
-void ReadStationLinkAndDisplay(TDatabaseRegistry& reg) {
-    auto& hw = SetupInfos.SetupInfos_HW;
-    reg.ReadValueRegisterDFset(KeyConfig, hw.PortCOM, "PortCom", varWord);
-    reg.ReadValueRegisterDFset(KeyConfig, hw.PortDevice, "PortDevice", varString);
-    reg.ReadValueRegisterDFset(KeyConfig, hw.OverBlueTooth, "BlueTooth", varBoolean);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.RangeDateDisplay, "DateDisplay", varDouble);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.Disp_Gap_Display, "GapPixel", varDouble);
-    reg.ReadValueRegisterDFset(KeyConfig, hw.OffsetLevelLight, "Offset_Photodiode", varDouble);
-    reg.ReadValueRegisterDFset(KeyConfig, hw.InterVal_Rec_EEPROM.DefaultValue, "InterVal_REC_EEP_sec",
-                               varInteger);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.Log.VerboseLevel, "VerboseLevel", varByte);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.MagniDisplay, "DisplayMag", varBoolean);
-}
-
-void ReadThresholds(TDatabaseRegistry& reg) {
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SeuilCloudy, "SeuilCloudy", varInteger);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SeuilVeryCloudy, "SeuilVeryCloudy", varInteger);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SeuilNight, "SeuilNight", varDouble);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SeuilDawn, "SeuilDawn", varDouble);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SeuilDay, "SeuilDay", varDouble);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SeuilWindy_km, "SeuilWindy", varInteger);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SeuilVeryWindy_km, "SeuilVeryWindy", varInteger);
-}
-
-void ReadFilesAndCorrection(TDatabaseRegistry& reg) {
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.TimeMinIntSavDatas, "IntSAVDATAS_Min", varInteger);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.UnderSampleDataFactor, "UnderSampleDataFactor", varWord);
-    // The flavour is one byte wide; the 16-bit value is read beside it and its low byte kept.
-    uint16_t flavour = SetupInfos.FileCLoudSensorVersion;
-    if (reg.ReadValueRegisterDFset(KeyConfig, flavour, "FileCLoudSensorVersion", varWord))
-        SetupInfos.FileCLoudSensorVersion = static_cast<TFileVersionDataCS>(flavour & 0xFF);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.BoltWoodFileName, "BoltWoodFileName", varString);
-    reg.ReadValueRegisterDFset(KeyConfig, SetupInfos.SetupInfos_HW.RH_Correction, "RH_Correction", varDouble);
-}
-
-void ReadWebPublish(TDatabaseRegistry& reg) {
-    auto& web = SetupInfos.SetupWebPublish;
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.Enabled, "Enabled", varBoolean);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.HostName, "Hostname", varString);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.login, "Login", varString);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.PassWord, "Pass", varString);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.RemotePath, "RemotePath", varString);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.PassiveFTP, "PassiveFTP", varBoolean);
-    // Written as 32 bits, so read as 32 bits: an interval above 65535 s survives a restart.
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.IntervallSec, "intervallSec", varLongWord);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.CompressionLevelJPEG, "JpegCompress", varByte);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.Lx_AllGraphs, "Lx_AllGraphs", varInteger);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.Ly_AllGraphs, "Ly_AllGraphs", varInteger);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.Lx_GrWspeed, "Lx_GrWspeed", varInteger);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.Ly_GrWspeed, "Ly_GrWspeed", varInteger);
-    reg.ReadValueRegisterDFset(KeyWebpublish, web.L_GrWDir, "L_GrWDir", varInteger);
-}
-
-void ReadStatsRange(TStartupSettings& result, TDatabaseRegistry& reg) {
-    const TDateTime now = Now();
-    result.DateDeb = now - 5;
-    result.DateFin = now;
-    reg.ReadValueRegisterDFset(KeyStats, result.DateDeb, "DateDeb", varDouble);
-    reg.ReadValueRegisterDFset(KeyStats, result.DateFin, "DateFin", varDouble);
-}
-
-void ReadSoundsAndRearm(TDatabaseRegistry& reg) {
-    reg.ReadValueRegisterDFset(KeySounds, SetupInfos.Sound_at_RelayClose, "Sound_at_RelayClose", varString);
-    reg.ReadValueRegisterDFset(KeySounds, SetupInfos.Soft_OnRelayClose, "Soft_OnRelayClose", varString);
-    reg.ReadValueRegisterDFset(KeySounds, SetupInfos.Sound_on_goodCond, "Sound_on_goodCond", varString);
-    reg.ReadValueRegisterDFset(KeySounds, SetupInfos.Sound_on_BadCond, "Sound_on_BadCond", varString);
-    auto& roof = SetupInfos.RoofCloserCriterias;
-    reg.ReadValueRegisterDFset(KeyCloseCriteria, roof.DoReamAuto, "ReArmAuto", varBoolean);
-    reg.ReadValueRegisterDFset(KeyCloseCriteria, roof.AfterMinutes, "AfterMin", varWord);
-}
-
-} // namespace
 
 void ReadStartupSettings(TStartupSettings& result, TDatabaseRegistry& registry) {
-    ReadStationLinkAndDisplay(registry);
-    ReadThresholds(registry);
-    ReadFilesAndCorrection(registry);
+    ReadRows(TReadAt::Start, result, registry);
     SetupInfos.FileDataStored = PathDatas;
-    ReadWebPublish(registry);
-    ReadStatsRange(result, registry);
-    ReadSoundsAndRearm(registry);
 }
 
 TStartupSettings LoadStartupSettings(TDatabaseRegistry& registry) {
@@ -151,9 +295,6 @@ TStartupSettings LoadStartupSettings(TDatabaseRegistry& registry) {
 void ReadConfigDialogSettings(TDatabaseRegistry& registry) {
     auto& hw = SetupInfos.SetupInfos_HW;
     auto& roof = SetupInfos.RoofCloserCriterias;
-    registry.ReadValueRegisterDFset(KeyConfig, SetupInfos.InterValLightPoolSec, "DiodeIntegrationTimeSec",
-                                    varLongWord);
-
     hw.LastDateSyst.Valid = false;
     hw.DateSinceBoot.Valid = false;
     hw.DisableHeater.Valid = false;
@@ -161,25 +302,8 @@ void ReadConfigDialogSettings(TDatabaseRegistry& registry) {
     for (bool* valid : {&roof.DoWatch.Valid, &roof.TempSky.Valid, &roof.RH.Valid, &roof.Wind.Valid,
                         &roof.Light.Valid, &roof.ValueMag.Valid})
         *valid = false;
-
-    hw.InterVal_Rec_EEPROM.DefaultValue = 120;
-    registry.ReadValueRegisterDFset(KeyConfig, hw.InterVal_Rec_EEPROM.DefaultValue, "InterVal_REC_EEP_sec",
-                                    varWord);
-    hw.DisableHeater.DefaultValue = false;
-    registry.ReadValueRegisterDFset(KeyConfig, hw.DisableHeater.DefaultValue, "Disableheater", varBoolean);
-
-    roof.DoWatch.DefaultValue = false;
-    roof.TempSky.DefaultValue = -20.0;
-    roof.RH.DefaultValue = 100;
-    roof.Wind.DefaultValue = 50;
-    roof.Light.DefaultValue = false;
-    roof.ValueMag.DefaultValue = 4.0;
-    registry.ReadValueRegisterDFset(KeyCloseCriteria, roof.DoWatch.DefaultValue, "Enabled", varBoolean);
-    registry.ReadValueRegisterDFset(KeyCloseCriteria, roof.TempSky.DefaultValue, "TempSky", varDouble);
-    registry.ReadValueRegisterDFset(KeyCloseCriteria, roof.RH.DefaultValue, "RH", varByte);
-    registry.ReadValueRegisterDFset(KeyCloseCriteria, roof.Wind.DefaultValue, "Wind", varByte);
-    registry.ReadValueRegisterDFset(KeyCloseCriteria, roof.Light.DefaultValue, "Light", varBoolean);
-    registry.ReadValueRegisterDFset(KeyCloseCriteria, roof.ValueMag.DefaultValue, "Mag", varDouble);
+    TStartupSettings unused;
+    ReadRows(TReadAt::DialogOpen, unused, registry);
 }
 
 void WriteConfigDialogSettings(TDatabaseRegistry& registry) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "DatabaseRegistry.h"
 #include "DateTime.h"
@@ -25,11 +28,83 @@ struct TStartupSettings {
     TDateTime DateFin = 0;
 };
 
+struct TSetupInfos;
+
+// ---- The settings table ---------------------------------------------------------------------
+// One row per read of a stored setting: where it is stored, the code it is read with, the field it
+// fills, its built-in default and the values the settings dialogs accept. A stored value outside
+// that range (or a number that is not finite) is not used: the field takes the row's default and
+// the log names the key and the value, so a hand-edited or damaged store cannot stop the program.
+
+// When a row is read.
+enum class TReadAt : uint8_t {
+    StartFirst,    // the first read of the start-up, before the start-up defaults are assigned
+    StartLanguage, // the language, applied by the start-up itself
+    Start,         // every other start-up read
+    DialogOpen,    // when the settings dialog opens
+};
+
+// The values a setting may take: an interval, a list, or any value.
+struct TSettingRange {
+    enum class Kind : uint8_t { Any, Interval, List };
+    Kind Type = Kind::Any;
+    double Min = 0, Max = 0;
+    std::vector<double> Allowed;
+
+    bool Contains(double value) const;
+    // "is out of range [1..1440]", "is not one of {0, 1, 2}".
+    std::string Refusal() const;
+};
+TSettingRange Between(double min, double max);
+TSettingRange OneOf(std::initializer_list<double> values);
+inline const TSettingRange AnyValue{};
+
+// What a row fills: the settings record and the start-up values kept beside it.
+struct TSettingsPlace {
+    TSetupInfos& Setup;
+    TStartupSettings& Startup;
+};
+
+// A built-in default: a constant, or computed when it is needed (a date relative to now, a path
+// below the temporary folder).
+class TSettingDefault {
+  public:
+    template <typename T>
+    requires(std::is_arithmetic_v<T> || std::is_same_v<T, const char*>) TSettingDefault(T value)
+        : value_(value) {}
+    TSettingDefault(TVariant (*compute)()) : compute_(compute) {}
+    TVariant Get() const { return compute_ ? compute_() : value_; }
+
+  private:
+    TVariant value_;
+    TVariant (*compute_)() = nullptr;
+};
+
+struct TSettingRow {
+    const char* Key;
+    const char* Group;
+    int Code; // destination type code of the read
+    TRegTarget (*Field)(TSettingsPlace& place);
+    TSettingDefault Default; // for the reads of the dialog, the default it shows without a stored value
+    TSettingRange Range;     // what the dialog accepts; AnyValue keeps what is read
+    TReadAt When;
+    bool DefaultFirst = false; // the field takes the default just before the read
+};
+
+// Every row, in the order of the reads.
+const std::vector<TSettingRow>& SettingsRows();
+// Reads one row into its field. False when the field did not take the stored value: missing or
+// unreadable (the field keeps what it held), or refused (the field takes the row's default and
+// one line is logged).
+bool ReadSetting(const TSettingRow& row, TSettingsPlace& place,
+                 TDatabaseRegistry& registry = DatabaseRegistry());
+
 // The default path of the one-line condition file: the temporary folder + "/recfile.txt".
 std::string DefaultBoltWoodFileName();
 
-// The start-up reads, in their order. LoadStartupSettings runs the four steps below one after the
-// other; the controller may run them one by one around its own steps.
+// The start-up reads, in their order (the rows of TReadAt::StartFirst, StartLanguage and Start).
+// LoadStartupSettings runs the four steps below one after the other; the controller may run them one by one
+// around its own steps.
 TStartupSettings LoadStartupSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 // "NbMonthtoLoad", the first setting read, logged as "Amount of months to load : %d".
 void ReadMonthsToLoad(TDatabaseRegistry& registry = DatabaseRegistry());

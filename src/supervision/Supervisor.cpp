@@ -318,7 +318,8 @@ void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
             emit readingLabelsChanged();
             TimerMain.start();
             TimerLight.start();
-            TimerSAVDataPeriodic.start(std::max(1, SetupInfos.TimeMinIntSavDatas) * 60000);
+            TimerSAVDataPeriodic.start(static_cast<int>(
+                std::clamp<int64_t>(int64_t{SetupInfos.TimeMinIntSavDatas} * 60000, 60000, INT32_MAX)));
             LogToday("Startup complete...");
         }
         emit startupFinished(error.empty());

@@ -80,15 +80,37 @@ TEST_F(RegistryTest, BooleanIsTrueOnlyForExactYes) {
     }
 }
 
-TEST_F(RegistryTest, StringLosesItsFirstAndLastCharacterWhateverTheyAre) {
-    const std::pair<const char*, const char*> cases[] = {{"\"ab\"", "ab"}, {"\"\"", ""}, {"xaby", "ab"},
-                                                         {"a", ""},        {"", ""},     {"\"a,b\"", "a,b"}};
+TEST_F(RegistryTest, StringLosesOnlyTheQuotesAroundIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\"ab\"", "ab"}, {"\"\"", ""},     {"\"a,b\"", "a,b"}, {"\"\"ab\"\"", "\"ab\""},
+        {"abc", "abc"},   {"xaby", "xaby"}, {"a", "a"},         {"", ""},
+        {"\"", "\""},     {"\"ab", "\"ab"}, {"ab\"", "ab\""},   {"a\"b", "a\"b"}};
     for (const auto& [stored, expected] : cases) {
         Plant("Config/Text", QString(stored));
         std::string value = "default";
         EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Config", value, "Text", varString)) << stored;
         EXPECT_EQ(value, expected) << stored;
     }
+}
+
+// The file as a user leaves it after editing it by hand: values typed with or without the quotes.
+TEST_F(RegistryTest, HandTypedStringsAreReadWhole) {
+    std::filesystem::create_directories(std::filesystem::path(reg.FileName()).parent_path());
+    WriteWholeFile(reg.FileName(), "[Config]\n"
+                                   "BoltWoodFileName=/srv/obs/recfile.txt\n"
+                                   "Sound=\"\\\"relay.wav\\\"\"\n"
+                                   "Quoted=\"relay.wav\"\n"
+                                   "[Webpublish]\n"
+                                   "Login=obs\n");
+    std::string file, sound, quoted, login;
+    EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Config", file, "BoltWoodFileName", varString));
+    EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Config", sound, "Sound", varString));
+    EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Config", quoted, "Quoted", varString));
+    EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Webpublish", login, "Login", varString));
+    EXPECT_EQ(file, "/srv/obs/recfile.txt");
+    EXPECT_EQ(sound, "relay.wav"); // as the program writes it
+    EXPECT_EQ(quoted, "relay.wav");
+    EXPECT_EQ(login, "obs");
 }
 
 TEST_F(RegistryTest, ValuesReadBackAsWritten) {

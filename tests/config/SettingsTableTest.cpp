@@ -1,3 +1,5 @@
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <QDir>
 
@@ -62,6 +64,169 @@ TEST_F(SettingsTableTest, TheMonthsToLoadAreLogged) {
     EXPECT_EQ(SetupInfos.NbMonthtoLoad, 4);
     const std::string log = ReadWholeFile(PathLogs + LogFileNameToday());
     EXPECT_NE(log.find(" : Amount of months to load : 4\r\n"), std::string::npos) << log;
+}
+
+// The lines of today's log that report a refused setting.
+std::vector<std::string> RefusalLines() {
+    std::vector<std::string> found;
+    for (const std::string& line : SplitLines(ReadWholeFile(PathLogs + LogFileNameToday())))
+        if (const auto at = line.find(" : Setting \""); at != std::string::npos)
+            found.push_back(line.substr(at + 3));
+    return found;
+}
+
+// A value stored by hand, what the field holds after the start-up and the dialog's reads, and the
+// log line (none when the value is kept).
+struct StoredValueCase {
+    const char* name;
+    const char* key; // "Group/Name" in the INI file
+    const char* stored;
+    std::function<double(const TStartupSettings&)> field;
+    double expected;
+    const char* logLine;
+};
+
+class StoredValueTest : public SettingsTableTest, public ::testing::WithParamInterface<StoredValueCase> {};
+
+TEST_P(StoredValueTest, IsKeptInsideItsRangeAndReplacedByItsDefaultOutside) {
+    const auto& c = GetParam();
+    Plant(c.key, QString(c.stored));
+    const TStartupSettings started = LoadStartupSettings();
+    ReadConfigDialogSettings();
+    EXPECT_EQ(c.field(started), c.expected);
+    const std::vector<std::string> expectedLines =
+        *c.logLine ? std::vector<std::string>{c.logLine} : std::vector<std::string>{};
+    EXPECT_EQ(RefusalLines(), expectedLines);
+}
+
+double Months(const TStartupSettings&) {
+    return SetupInfos.NbMonthtoLoad;
+}
+double SaveMinutes(const TStartupSettings&) {
+    return SetupInfos.TimeMinIntSavDatas;
+}
+double RhCorrection(const TStartupSettings&) {
+    return SetupInfos.SetupInfos_HW.RH_Correction;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, StoredValueTest,
+    ::testing::Values(
+        StoredValueCase{"MonthsZero", "Config/NbMonthtoLoad", "0", Months, 1,
+                        "Setting \"NbMonthtoLoad\" = 0 is out of range [1..100] -> default 1 used"},
+        StoredValueCase{"MonthsNegative", "Config/NbMonthtoLoad", "-1", Months, 1,
+                        "Setting \"NbMonthtoLoad\" = -1 is out of range [1..100] -> default 1 used"},
+        // Not cut to 16 bits first (65538 would pass for 2).
+        StoredValueCase{"MonthsBeyond16Bits", "Config/NbMonthtoLoad", "65538", Months, 1,
+                        "Setting \"NbMonthtoLoad\" = 65538 is out of range [1..100] -> default 1 used"},
+        StoredValueCase{"MonthsHighestEdge", "Config/NbMonthtoLoad", "100", Months, 100, ""},
+        StoredValueCase{"SaveMinutesOverflowingTheTimer", "Config/IntSAVDATAS_Min", "35792", SaveMinutes, 30,
+                        "Setting \"IntSAVDATAS_Min\" = 35792 is out of range [1..1440] -> default 30 used"},
+        StoredValueCase{"SaveMinutesAboveTheEdge", "Config/IntSAVDATAS_Min", "1441", SaveMinutes, 30,
+                        "Setting \"IntSAVDATAS_Min\" = 1441 is out of range [1..1440] -> default 30 used"},
+        StoredValueCase{"SaveMinutesLowestEdge", "Config/IntSAVDATAS_Min", "1", SaveMinutes, 1, ""},
+        StoredValueCase{"SaveMinutesHighestEdge", "Config/IntSAVDATAS_Min", "1440", SaveMinutes, 1440, ""},
+        StoredValueCase{"RhNan", "Config/RH_Correction", "nan", RhCorrection, 1.0,
+                        "Setting \"RH_Correction\" = nan is out of range [0.8..1.2] -> default 1 used"},
+        StoredValueCase{"RhInf", "Config/RH_Correction", "inf", RhCorrection, 1.0,
+                        "Setting \"RH_Correction\" = inf is out of range [0.8..1.2] -> default 1 used"},
+        StoredValueCase{"RhMinusInf", "Config/RH_Correction", "-INF", RhCorrection, 1.0,
+                        "Setting \"RH_Correction\" = -inf is out of range [0.8..1.2] -> default 1 used"},
+        StoredValueCase{"RhFive", "Config/RH_Correction", "5.0", RhCorrection, 1.0,
+                        "Setting \"RH_Correction\" = 5 is out of range [0.8..1.2] -> default 1 used"},
+        StoredValueCase{"RhLowestEdge", "Config/RH_Correction", "0.8", RhCorrection, 0.8, ""},
+        StoredValueCase{"RhHighestEdge", "Config/RH_Correction", "1.2", RhCorrection, 1.2, ""},
+        StoredValueCase{"GapLowestEdge", "Config/GapPixel", "0.0001",
+                        [](const TStartupSettings&) { return SetupInfos.Disp_Gap_Display; }, 0.0001, ""},
+        StoredValueCase{"CloudyBelowTheEdge", "Config/SeuilCloudy", "-51",
+                        [](const TStartupSettings&) { return double(SetupInfos.SeuilCloudy); }, -20,
+                        "Setting \"SeuilCloudy\" = -51 is out of range [-50..50] -> default -20 used"},
+        StoredValueCase{"CloudyLowestEdge", "Config/SeuilCloudy", "-50",
+                        [](const TStartupSettings&) { return double(SetupInfos.SeuilCloudy); }, -50, ""},
+        StoredValueCase{"DisplayRangeNotInTheList", "Config/DateDisplay", "3",
+                        [](const TStartupSettings&) { return SetupInfos.RangeDateDisplay; }, 1,
+                        "Setting \"DateDisplay\" = 3 is not one of {1, 2, 10, 30, 60, 182, 365, 36500} -> "
+                        "default 1 used"},
+        StoredValueCase{"DisplayRangeAll", "Config/DateDisplay", "36500",
+                        [](const TStartupSettings&) { return SetupInfos.RangeDateDisplay; }, 36500, ""},
+        // Its low byte (2) would be a valid flavour.
+        StoredValueCase{"FlavourBeyondOneByte", "Config/FileCLoudSensorVersion", "258",
+                        [](const TStartupSettings&) { return double(SetupInfos.FileCLoudSensorVersion); }, 1,
+                        "Setting \"FileCLoudSensorVersion\" = 258 is not one of {0, 1, 2} -> default 1 used"},
+        StoredValueCase{"NoFlavour", "Config/FileCLoudSensorVersion", "0",
+                        [](const TStartupSettings&) { return double(SetupInfos.FileCLoudSensorVersion); }, 0,
+                        ""},
+        StoredValueCase{
+            "JpegQualityZero", "Webpublish/JpegCompress", "0",
+            [](const TStartupSettings&) { return double(SetupInfos.SetupWebPublish.CompressionLevelJPEG); },
+            100, "Setting \"JpegCompress\" = 0 is out of range [1..100] -> default 100 used"},
+        // Without a range: any finite number is kept, a number that is not finite is not.
+        StoredValueCase{
+            "UploadIntervalWithoutLimit", "Webpublish/intervallSec", "4000000000",
+            [](const TStartupSettings&) { return double(SetupInfos.SetupWebPublish.IntervallSec); }, 4e9, ""},
+        StoredValueCase{"StatisticsStartNan", "Stats/DateDeb", "nan",
+                        [](const TStartupSettings& s) { return s.DateDeb; }, FixedNow - 5,
+                        "Setting \"DateDeb\" = nan is not a finite number -> default 45361.9375 used"},
+        // The dialog's reads fall back to the defaults the dialog shows.
+        StoredValueCase{
+            "SkyCriterionOutside", "CloseCriteria/TempSky", "50.5",
+            [](const TStartupSettings&) { return SetupInfos.RoofCloserCriterias.TempSky.DefaultValue; }, -20,
+            "Setting \"TempSky\" = 50.5 is out of range [-50..50] -> default -20 used"},
+        StoredValueCase{
+            "LightIntervalBelowTheEdge", "Config/DiodeIntegrationTimeSec", "29",
+            [](const TStartupSettings&) { return double(SetupInfos.InterValLightPoolSec); }, 60,
+            "Setting \"DiodeIntegrationTimeSec\" = 29 is out of range [30..300] -> default 60 used"},
+        StoredValueCase{
+            "HumidityCriterionHighestEdge", "CloseCriteria/RH", "100",
+            [](const TStartupSettings&) { return double(SetupInfos.RoofCloserCriterias.RH.DefaultValue); },
+            100, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The start-up reads the memory interval with its own default, the dialog with another one; a
+// refused value is reported by each.
+TEST_F(SettingsTableTest, TheMemoryIntervalIsCheckedAtStartAndWhenTheDialogOpens) {
+    Plant("Config/InterVal_REC_EEP_sec", QString("7"));
+    LoadStartupSettings();
+    EXPECT_EQ(SetupInfos.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue, 60);
+    ReadConfigDialogSettings();
+    EXPECT_EQ(SetupInfos.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue, 120);
+    const std::string list = "{10, 30, 60, 120, 180, 300, 600, 900, 1200, 1800, 2700, 3600}";
+    EXPECT_EQ(RefusalLines(),
+              (std::vector<std::string>{
+                  "Setting \"InterVal_REC_EEP_sec\" = 7 is not one of " + list + " -> default 60 used",
+                  "Setting \"InterVal_REC_EEP_sec\" = 7 is not one of " + list + " -> default 120 used",
+              }));
+}
+
+// Zero months would load no history, and the next save would overwrite the month on disk.
+TEST_F(SettingsTableTest, ZeroMonthsToLoadLoadsOneAndSaysSo) {
+    Plant("Config/NbMonthtoLoad", QString("0"));
+    LoadStartupSettings();
+    const std::vector<std::string> lines = SplitLines(ReadWholeFile(PathLogs + LogFileNameToday()));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(" : Setting \"NbMonthtoLoad\" = 0 is out of range"), std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find(" : Amount of months to load : 1"), std::string::npos) << lines[1];
+}
+
+// Each row's default is what a fresh start holds before the read, fits the row's range, and the
+// row's code can be read into its field.
+TEST_F(SettingsTableTest, EveryRowFitsItsFieldAndItsDefaultFitsItsRange) {
+    AssignStartupDefaults();
+    TStartupSettings startup;
+    TSettingsPlace place{SetupInfos, startup};
+    for (const TSettingRow& row : SettingsRows()) {
+        SCOPED_TRACE(std::string(row.Group) + " " + row.Key);
+        const TRegTarget field = row.Field(place);
+        ASSERT_TRUE(field.Accepts(row.Code));
+        const TVariant fallback = row.Default.Get();
+        if (IsIntegerKind(row.Code) || row.Code == varDouble) {
+            EXPECT_TRUE(row.Range.Contains(fallback.AsDouble()));
+        }
+        if (!row.DefaultFirst) {
+            EXPECT_TRUE(field.Current(row.Code).SameValue(fallback)) << fallback.AsString();
+        }
+    }
 }
 
 TEST_F(SettingsTableTest, VerboseLevelOneSelectsExpertLogging) {

@@ -7,9 +7,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSettings>
 #include <QThread>
 
 #include "ConditionFiles.h"
+#include "DatabaseRegistry.h"
 #include "HalvexStation.h"
 #include "HistoryFile.h"
 #include "Protocol.h"
@@ -193,6 +195,25 @@ TEST_F(SupervisorTest, SuspendAndResumeDownloadTheMemoryBeforePollingRestarts) {
     EXPECT_GT(HistorySize(), 12u);
     EXPECT_EQ(CountOrders(OrderSetDate), 3);
     EXPECT_TRUE(supervisor_->CycleRunning());
+}
+
+// A humidity correction that is not a number, left in the store by hand, neither stops the start
+// nor reaches the readings: the default factor is used.
+TEST_F(SupervisorTest, AStoredNanHumidityCorrectionStillStartsAndReads) {
+    {
+        QSettings store(QString::fromStdString(DatabaseRegistry().FileName()), QSettings::IniFormat);
+        store.setValue("Config/RH_Correction", "nan");
+    }
+    StartStation(WeatherScript());
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    EXPECT_EQ(startup_, 1);
+    EXPECT_TRUE(supervisor_->CycleRunning());
+    EXPECT_EQ(SetupInfos.SetupInfos_HW.RH_Correction, 1.0);
+    ASSERT_EQ(DataStation.size(), 40u);
+    EXPECT_NEAR(DataStation.back().Humidity, 50, 0.5); // downloaded from the station's memory
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_NEAR(CurrentCapteursInfos.Humidity, 50, 0.5);
 }
 
 TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling) {
