@@ -210,8 +210,8 @@ TEST_F(SupervisorTest, AStoredNanHumidityCorrectionStillStartsAndReads) {
     EXPECT_EQ(startup_, 1);
     EXPECT_TRUE(supervisor_->CycleRunning());
     EXPECT_EQ(SetupInfos.SetupInfos_HW.RH_Correction, 1.0);
-    ASSERT_EQ(DataStation.size(), 40u);
-    EXPECT_NEAR(DataStation.back().Humidity, 50, 0.5); // downloaded from the station's memory
+    ASSERT_EQ(HistorySize(), 40u);
+    EXPECT_NEAR(supervisor_->History().Records().back().Humidity, 50, 0.5); // downloaded from the station's memory
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
     EXPECT_NEAR(CurrentCapteursInfos.Humidity, 50, 0.5);
 }
