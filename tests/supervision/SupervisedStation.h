@@ -36,6 +36,8 @@ class SupervisedStationTest : public StationSandbox {
     void LightReading();
     int CountOrders(uint8_t code) const;
 
+    // Pauses of the link healing (start-up retry, port reopening); 0 keeps the program's.
+    int healingMs_ = 0;
     double modelSeconds_ = 0;
     std::unique_ptr<halvex::sim::HalvexStation> station_;
     std::unique_ptr<Supervisor> supervisor_;

@@ -199,6 +199,8 @@ TEST_F(SupervisorTest, SuspendAndResumeDownloadTheMemoryBeforePollingRestarts) {
     EXPECT_TRUE(supervisor_->CycleRunning());
 }
 
+// The program stays up without polling, and says that it will try again (LinkHealingTest follows
+// the retries).
 TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling) {
     StationOptions options;
     options.Faults.Silent = true;
@@ -207,15 +209,22 @@ TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling)
     StartAndWait();
     EXPECT_EQ(startup_, -1);
     EXPECT_FALSE(supervisor_->CycleRunning());
+    EXPECT_TRUE(supervisor_->StartupRetryPending());
     EXPECT_TRUE(supervisor_->Status().IsError);
-    // The reason names the port (the text may be shortened at its end).
-    EXPECT_NE(supervisor_->Status().Text.find("port " + station_->DevicePath()), std::string::npos)
+    // The retry first, then the reason (the text may be shortened at its end).
+    EXPECT_EQ(supervisor_->Status().Text.rfind(
+                  "....Nouvel essai de démarrage dans 60 s -> Erreur de lecture port ", 0),
+              0u)
         << supervisor_->Status().Text;
+    // The log names the port.
     bool logged = false;
     for (const auto& l : LogTexts())
-        logged = logged || l.rfind("Startup failed ! -> ", 0) == 0;
+        logged =
+            logged || l.rfind("Startup failed ! -> Erreur de lecture port " + station_->DevicePath(), 0) == 0;
     EXPECT_TRUE(logged);
+    EXPECT_TRUE(LogHasLine("Startup retry in 60 s"));
     supervisor_->FormClose();
+    EXPECT_FALSE(supervisor_->StartupRetryPending());
     EXPECT_TRUE(LogHasLine("Data saved"));
 }
 
