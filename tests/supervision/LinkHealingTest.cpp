@@ -106,6 +106,29 @@ TEST_F(LinkHealingTest, AFailedStartupIsRetriedUntilTheStationAnswers) {
     }
 }
 
+// A resume whose station does not answer yet is retried as a failed start-up is.
+TEST_F(LinkHealingTest, AFailedResumeIsRetried) {
+    StartStation({});
+    Create(station_->DevicePath());
+    StartAndWait();
+    ASSERT_EQ(startup_, 1);
+    supervisor_->SuspendNow();
+    LineFaults silent;
+    silent.Silent = true;
+    station_->SetLineFaults(silent);
+    startup_ = 0;
+    supervisor_->ResumeNow();
+    ASSERT_TRUE(WaitUntil([this] { return startup_ == -1; }));
+    EXPECT_TRUE(LogHasLine("Startup retry in 1 s"));
+    EXPECT_FALSE(supervisor_->CycleRunning());
+
+    station_->SetLineFaults({});
+    ASSERT_TRUE(WaitUntil([this] { return startup_ == 1; }));
+    EXPECT_TRUE(LogHasLine("Startup retry #1"));
+    EXPECT_TRUE(supervisor_->CycleRunning());
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+}
+
 // One bad answer among the start-up exchanges costs a repeated order, not the start-up.
 TEST_F(LinkHealingTest, OneBadAnswerPerStartupExchangeIsRepeated) {
     StartStation({});
