@@ -641,7 +641,8 @@ void Supervisor::ScheduleStartupRetry(const std::string& error) {
     if (closed_) return;
     const int seconds = SecondsOf(options_.StartupRetryMs);
     LogToday(fmt::format("Startup retry in {} s", seconds));
-    ShowStatus(fmt::sprintf(T("Nouvel essai de démarrage dans %d s"), seconds) + " -> " + error, true);
+    // The reason first: it names the port, and stays whole when the text has to be shortened.
+    ShowStatus(error + " -> " + fmt::sprintf(T("Nouvel essai de démarrage dans %d s"), seconds), true);
     TimerStartupRetry.start(options_.StartupRetryMs);
 }
 

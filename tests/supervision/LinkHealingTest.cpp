@@ -106,6 +106,18 @@ TEST_F(LinkHealingTest, AFailedStartupIsRetriedUntilTheStationAnswers) {
     }
 }
 
+// The status panel keeps the reason, which names the port, and tells when the next try comes.
+TEST_F(LinkHealingTest, TheStatusSaysWhyAndWhenTheStartupIsTriedAgain) {
+    healingMs_ = 60000; // the program's pause: no retry within this test
+    Create("/dev/null/halvex");
+    ASSERT_TRUE(supervisor_->Start());
+    EXPECT_EQ(supervisor_->Status().Text,
+              "Ne peut ouvrir le port /dev/null/halvex ! -> Nouvel essai de démarrage dans 60 s");
+    EXPECT_TRUE(supervisor_->Status().IsError);
+    EXPECT_TRUE(supervisor_->StartupRetryPending());
+    EXPECT_EQ(messages_.size(), 1u);
+}
+
 // A resume whose station does not answer yet is retried as a failed start-up is.
 TEST_F(LinkHealingTest, AFailedResumeIsRetried) {
     StartStation({});
@@ -147,8 +159,9 @@ TEST_F(LinkHealingTest, OneBadAnswerPerStartupExchangeIsRepeated) {
     EXPECT_TRUE(supervisor_->CycleRunning());
 }
 
-// The port is a symbolic link: its station goes away with its pseudo-terminal, then the link points
-// at a new station. The readings resume without a restart, and without a memory download.
+// The port is a symbolic link: its station goes away with its pseudo-terminal and the link is
+// removed, then the link points at a new station. The readings resume without a restart, and
+// without a memory download.
 TEST_F(LinkHealingTest, APortPulledAndRestoredIsReopenedByItsLink) {
     const std::string link = Root() + "halvex.tty";
     StartStation({});
@@ -160,7 +173,10 @@ TEST_F(LinkHealingTest, APortPulledAndRestoredIsReopenedByItsLink) {
     const auto recordsBefore = DataStation.size();
     const int readingsEnded = CountLogLines("End getting [Weather Data]");
 
-    station_->Stop(); // the link now names a closed pseudo-terminal
+    // The station goes with its pseudo-terminal (the open port hangs up), and the link with it: a
+    // link left to the closed pseudo-terminal could name another program's one soon after.
+    station_->Stop();
+    fs::remove(link);
     ASSERT_NO_FATAL_FAILURE(FailingWeatherReading());
     EXPECT_TRUE(supervisor_->StationLinkLost()) << "a hang-up is a lost port at once";
     EXPECT_FALSE(supervisor_->CycleRunning());

