@@ -235,7 +235,7 @@ void Supervisor::OpenPortAndStartList() {
         LogToday("Opened COM" + (hw.PortDevice.empty() ? std::to_string(hw.PortCOM) : " " + hw.PortDevice));
         StartList({TCom_GetVersion, TCom_DownLoadData, TCom_SetDate}, &Supervisor::OnAfterStartUp_threadOver);
     } catch (const std::exception& e) {
-        // The cycle stays off until a configuration round trip succeeds.
+        // The cycle stays off until a retry (or a configuration round trip) succeeds.
         LogToday(std::string("Startup failed ! -> ") + e.what());
         ShowStatus(e.what(), true);
         if (startupRetries_ == 0) ShowMessage(e.what()); // once, not at every retry
@@ -641,7 +641,7 @@ void Supervisor::ScheduleStartupRetry(const std::string& error) {
     if (closed_) return;
     const int seconds = SecondsOf(options_.StartupRetryMs);
     LogToday(fmt::format("Startup retry in {} s", seconds));
-    // The reason first: it names the port, and stays whole when the text has to be shortened.
+    // The reason first, as it names the port; a text too long for the panel loses its end.
     ShowStatus(error + " -> " + fmt::sprintf(T("Nouvel essai de démarrage dans %d s"), seconds), true);
     TimerStartupRetry.start(options_.StartupRetryMs);
 }
