@@ -139,8 +139,18 @@ void TComObjRs232::SendOrder_ReceiveFeedBackQuick(const TArrayByte& InOrder, TAr
     Exchange(InOrder, OutFeedBack, true);
 }
 
+void TComObjRs232::NoteReadWriteError(int error) {
+    if (error == EIO || error == ENXIO || error == ENODEV || error == EPIPE) hungUp_ = true;
+}
+
+void TComObjRs232::Fail(const std::string& message) const {
+    if (hungUp_) throw EComPortLost(message);
+    throw EOrvanelError(message);
+}
+
 void TComObjRs232::Exchange(const TArrayByte& InOrder, TArrayByte& OutFeedBack, bool quick) {
     const TArrayByte frame = halvex::BuildOrderFrame(InOrder); // range error above 254 bytes
+    hungUp_ = false;
     DiscardStaleInput(InOrder.empty() ? 0 : InOrder[0]);
     OutFeedBack.assign(halvex::AnswerBufferSize, 0);
     if (quick)
@@ -175,6 +185,7 @@ void TComObjRs232::DiscardStaleInput(uint8_t orderCode) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0) NoteReadWriteError(errno);
         break;
     }
     if (dropped > 0)
@@ -194,10 +205,17 @@ size_t TComObjRs232::WriteFrame(const TArrayByte& frame) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) break;
+        if (n < 0 && errno != EAGAIN) {
+            NoteReadWriteError(errno);
+            break;
+        }
         pollfd p{HCom, POLLOUT, 0};
         const int wait = MsLeft(deadline);
         if (wait == 0 || ::poll(&p, 1, wait) <= 0) break;
+        if ((p.revents & POLLOUT) == 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            hungUp_ = true;
+            break;
+        }
     }
     return written;
 }
@@ -205,16 +223,16 @@ size_t TComObjRs232::WriteFrame(const TArrayByte& frame) {
 void TComObjRs232::WriteBuffer(const TArrayByte& frame) {
     const size_t written = WriteFrame(frame);
     if (written != frame.size()) {
-        throw EOrvanelError(fmt::sprintf(PortPattern("Erreur d'écriture sur COM%d [%d,%d] !"),
-                                         static_cast<int>(written), static_cast<int>(frame.size())));
+        Fail(fmt::sprintf(PortPattern("Erreur d'écriture sur COM%d [%d,%d] !"), static_cast<int>(written),
+                          static_cast<int>(frame.size())));
     }
 }
 
 void TComObjRs232::QuickWriteBuffer(const TArrayByte& frame) {
     const size_t written = WriteFrame(frame);
     if (written != frame.size())
-        throw EOrvanelError(fmt::sprintf(Tr("ComObjRs232", "WriteBuffer Error %d , %d!"),
-                                         static_cast<int>(written), static_cast<int>(frame.size())));
+        Fail(fmt::sprintf(Tr("ComObjRs232", "WriteBuffer Error %d , %d!"), static_cast<int>(written),
+                          static_cast<int>(frame.size())));
 }
 
 // Reads up to count bytes within one total read time-out; returns how many arrived.
@@ -229,7 +247,10 @@ size_t TComObjRs232::ReadCount(uint8_t* into, size_t count) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) break;
+        if (n < 0 && errno != EAGAIN) {
+            NoteReadWriteError(errno);
+            break;
+        }
         pollfd p{HCom, POLLIN, 0};
         const int wait = MsLeft(deadline);
         if (wait == 0) break;
@@ -237,7 +258,10 @@ size_t TComObjRs232::ReadCount(uint8_t* into, size_t count) {
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) break;
         // A hang-up with nothing to read (peer gone) ends the wait early: nothing more can arrive.
-        if ((p.revents & POLLIN) == 0 && (p.revents & (POLLHUP | POLLERR))) break;
+        if ((p.revents & POLLIN) == 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            hungUp_ = true;
+            break;
+        }
     }
     return got;
 }
@@ -245,20 +269,20 @@ size_t TComObjRs232::ReadCount(uint8_t* into, size_t count) {
 size_t TComObjRs232::ReadBuffer(TArrayByte& buffer) {
     const size_t header = ReadCount(buffer.data(), 2);
     if (header < 2)
-        throw EOrvanelError(fmt::sprintf(
+        Fail(fmt::sprintf(
             PortPattern("Erreur de lecture port COM%d (Entete)  lus=%d (octets), attendus=%d! (octets) !"),
             static_cast<int>(header), 2));
     const size_t length = buffer[1];
     // The answer buffer holds L + 2 bytes at most; a longer frame is refused before anything is
     // stored past it (its bytes are dropped before the next order).
     if (length > halvex::MaxAnswerLength)
-        throw EOrvanelError(fmt::sprintf(
+        Fail(fmt::sprintf(
             PortPattern("Erreur de lecture port COM%d (Entete) longueur annoncée=%d (octets), maximum=%d "
                         "(octets) !"),
             static_cast<int>(length), static_cast<int>(halvex::MaxAnswerLength)));
     const size_t body = ReadCount(buffer.data() + 2, length);
     if (body < length)
-        throw EOrvanelError(fmt::sprintf(
+        Fail(fmt::sprintf(
             PortPattern("Erreur de lecture port COM%d (Données) lus=%d (octets), attendus=%d! (octets) !"),
             static_cast<int>(body), static_cast<int>(length)));
     return length + 2;

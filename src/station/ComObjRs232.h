@@ -5,8 +5,16 @@
 #include <string>
 
 #include "Protocol.h"
+#include "UserText.h"
 
 using halvex::TArrayByte;
+
+// An exchange that failed because the port itself has gone (device removed, line hung up): the
+// message is the exchange's usual one; the type tells the caller that only reopening can help.
+class EComPortLost : public EOrvanelError {
+  public:
+    using EOrvanelError::EOrvanelError;
+};
 
 // Total time-outs of one read call, one write call, and the settling pause after opening a
 // Bluetooth port. Tests shorten them; the program keeps the defaults.
@@ -63,7 +71,11 @@ class TComObjRs232 {
     size_t WriteFrame(const TArrayByte& frame);
     size_t ReadBuffer(TArrayByte& buffer);
     size_t ReadCount(uint8_t* into, size_t count);
+    // Notes a hang-up or an error that only a removed device gives; Fail then throws EComPortLost.
+    void NoteReadWriteError(int error);
+    [[noreturn]] void Fail(const std::string& message) const;
 
     std::string devicePath_; // empty: named by number
     bool overBlueTooth_ = false;
+    bool hungUp_ = false; // during one exchange, on the thread that runs it
 };

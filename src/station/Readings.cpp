@@ -1,5 +1,7 @@
 // Weather and light readings of the communication thread.
 #include <cmath>
+#include <exception>
+#include <fmt/format.h>
 #include <fmt/printf.h>
 #include <random>
 
@@ -30,10 +32,25 @@ void LogPhotodiode(const std::string& text) {
     if (SetupInfos.Log.VerboseLevel == LogExpert) LogWrite("Photodiode.log", text);
 }
 
-// "End getting [...]" is logged however the reading ends.
-struct TEndLine {
-    const char* text;
-    ~TEndLine() { LogToday(text); }
+// The last line of a reading says whether it came through: "End getting [...]" only when it did.
+class TEndLine {
+  public:
+    explicit TEndLine(const char* reading) : reading_(reading), exceptions_(std::uncaught_exceptions()) {}
+    ~TEndLine() {
+        try {
+            if (std::uncaught_exceptions() > exceptions_)
+                LogToday(fmt::format("Getting [{}] -> failed", reading_));
+            else
+                LogToday(fmt::format("End getting [{}]", reading_));
+        } catch (...) {
+        }
+    }
+    TEndLine(const TEndLine&) = delete;
+    TEndLine& operator=(const TEndLine&) = delete;
+
+  private:
+    const char* reading_;
+    int exceptions_;
 };
 
 } // namespace
@@ -44,7 +61,7 @@ void TThread_Communicate::GetSensorInfos() {
         return;
     }
     LogToday("Start getting [Weather Data]");
-    TEndLine end{"End getting [Weather Data]"};
+    TEndLine end("Weather Data");
     DecodeWeather(Exchange({halvex::OrderGetWeather}));
     DecodeGustWind(Exchange({halvex::OrderGetGustWind}));
     DecodeFlags(Exchange({halvex::OrderGetFlags}));
@@ -126,7 +143,7 @@ void TThread_Communicate::GetLightLevel() {
         return;
     }
     LogToday("Start getting [light Data]");
-    TEndLine end{"End getting [Light Data]"};
+    TEndLine end("Light Data");
     const TArrayByte a = Exchange({halvex::OrderGetLight});
     const TDateTime t = Now();
     const uint32_t counter =

@@ -223,6 +223,7 @@ void TThread_Communicate::Execute() {
         for (const Tcommand command : FCommand)
             RunCommand(command);
     } catch (const std::exception& e) {
+        portLost_ = dynamic_cast<const EComPortLost*>(&e) != nullptr;
         fail(e.what());
         return;
     } catch (...) {
@@ -278,6 +279,25 @@ TArrayByte TThread_Communicate::Exchange(const TArrayByte& order) {
     return answer;
 }
 
+TArrayByte TThread_Communicate::ExchangeRetried(const std::function<TArrayByte()>& order, size_t minLength) {
+    constexpr int attempts = 3;
+    for (int n = 1;; ++n) {
+        const TArrayByte o = order();
+        try {
+            TArrayByte answer = Exchange(o);
+            if (answer.size() < minLength) throw EOrvanelError(RangeErrorText);
+            return answer;
+        } catch (const EComPortLost&) {
+            throw; // nothing answers on a port that has gone
+        } catch (const std::exception& e) {
+            LogToday(fmt::sprintf("Order 0x%02X failed, attempt %d/%d -> %s", o.empty() ? 0 : o[0], n,
+                                  attempts, e.what()));
+            if (n == attempts) throw;
+        }
+        SleepMs(ComPauses().OrderRetryMs);
+    }
+}
+
 // ---- Version and set-up ---------------------------------------------------------------------------
 
 void TThread_Communicate::GetVersion() {
@@ -290,7 +310,8 @@ void TThread_Communicate::GetVersion() {
     }
     try {
         LogToday("Start getting VERSION DATA");
-        const TArrayByte a = Exchange({halvex::OrderGetVersion});
+        // Shortest answers that decode: version and memory state; IR gains; roof criteria.
+        const TArrayByte a = ExchangeRetried([] { return TArrayByte{halvex::OrderGetVersion}; }, 13);
         std::lock_guard measurement(MeasurementLock);
         hw.Version = fmt::format("{}.{}", AnswerByte(a, 0), AnswerByte(a, 1));
         LogToday("Version " + hw.Version);
@@ -311,13 +332,13 @@ void TThread_Communicate::GetVersion() {
         if (!criteriaAnswer) {
             DecodeCriteria(a, 13, hw.RH_Correction, roof);
         }
-        const TArrayByte b = Exchange({halvex::OrderGetIRGain});
+        const TArrayByte b = ExchangeRetried([] { return TArrayByte{halvex::OrderGetIRGain}; }, 4);
         hw.Gain_stage1_IR.Value = AnswerByte(b, 2);
         hw.Gain_stage1_IR.Valid = true;
         hw.Gain_stage2_IR.Value = AnswerByte(b, 3);
         hw.Gain_stage2_IR.Valid = true;
         if (criteriaAnswer) {
-            const TArrayByte c = Exchange({halvex::OrderGetCriteria});
+            const TArrayByte c = ExchangeRetried([] { return TArrayByte{halvex::OrderGetCriteria}; }, 11);
             DecodeCriteria(c, 0, hw.RH_Correction, roof);
             roof.ValueMag.Value = Counter_ToMagnitude(
                 Bytes_ToLong(AnswerByte(c, 7), AnswerByte(c, 8), AnswerByte(c, 9), AnswerByte(c, 10)));
@@ -394,12 +415,22 @@ void TThread_Communicate::SetDate() {
     if (SimulationMode) return;
     auto& hw = SetupInfos.SetupInfos_HW;
     LogToday("Begin set date and reset EEPROM pointer");
-    const TDateTimeParts now = DecodeDateTime(Now());
-    if (now.Year < 2000 || now.Year > 2255) throw EOrvanelError(RangeErrorText);
+    if (const int year = DecodeDateTime(Now()).Year; year < 2000 || year > 2255)
+        throw EOrvanelError(RangeErrorText);
     const int interval = hw.InterVal_Rec_EEPROM.DefaultValue;
-    Exchange({halvex::OrderSetDate, Byte_ToBcd(now.Second), Byte_ToBcd(now.Minute), Byte_ToBcd(now.Hour),
-              Byte_ToBcd(now.Day), Byte_ToBcd(now.Month), Byte_ToBcd(now.Year - 2000),
-              static_cast<uint8_t>(interval & 0xFF), static_cast<uint8_t>((interval >> 8) & 0xFF)});
+    // The clock is read again for each attempt, so that a repeated order does not set it late.
+    ExchangeRetried([interval] {
+        const TDateTimeParts now = DecodeDateTime(Now());
+        return TArrayByte{halvex::OrderSetDate,
+                          Byte_ToBcd(now.Second),
+                          Byte_ToBcd(now.Minute),
+                          Byte_ToBcd(now.Hour),
+                          Byte_ToBcd(now.Day),
+                          Byte_ToBcd(now.Month),
+                          Byte_ToBcd(now.Year - 2000),
+                          static_cast<uint8_t>(interval & 0xFF),
+                          static_cast<uint8_t>((interval >> 8) & 0xFF)};
+    });
     hw.AdresseEEPROM.Valid = true;
     hw.InterVal_Rec_EEPROM.Value = interval;
     LogToday(fmt::sprintf("Set PC Date & reset EEPROM pointer, recording EE intervall = %d sec", interval));

@@ -86,6 +86,8 @@ class TCompletionQueue : public TCompletionDispatcher {
 struct TComPauses {
     int VersionWaitMs = 10000;
     int EepromRetryMs = 4333;
+    // Before a start-up exchange (version, set-up, clock) is sent again after a bad answer.
+    int OrderRetryMs = 250;
 };
 void SetComPausesForTests(const TComPauses& pauses);
 TComPauses ComPauses();
@@ -124,12 +126,18 @@ class TThread_Communicate {
     uint32_t SkippedMemoryRecords() const { return skippedRecords_; }
     // This list's own error text (empty on success); ComLastError may already hold a later list's.
     const std::string& ErrorText() const { return errorText_; }
+    // The list failed because the port itself has gone (removed device, hang-up): only closing and
+    // reopening it can help.
+    bool PortLost() const { return portLost_; }
 
   private:
     void Run();
     void Execute();
     void RunCommand(Tcommand command);
     TArrayByte Exchange(const TArrayByte& order);
+    // An exchange tried up to three times while the answer is bad (unreadable, or shorter than
+    // minLength); the order is built anew for each attempt.
+    TArrayByte ExchangeRetried(const std::function<TArrayByte()>& order, size_t minLength = 0);
 
     void GetVersion();
     void GetVersionWait();
@@ -159,6 +167,7 @@ class TThread_Communicate {
     TCalibrationPD FCalibrationPD;
     std::string errorText_;
     uint32_t skippedRecords_ = 0;
+    bool portLost_ = false;
     std::thread thread_;
 };
 

@@ -115,6 +115,19 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
     connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
     connect(&TimerLight, &QTimer::timeout, this, &Supervisor::TimerLightTimer);
     connect(&TimerSAVDataPeriodic, &QTimer::timeout, this, &Supervisor::TimerSAVDataPeriodicTimer);
+    TimerStartupRetry.setSingleShot(true);
+    TimerReopen.setSingleShot(true);
+    connect(&TimerStartupRetry, &QTimer::timeout, this, &Supervisor::RetryStartup);
+    connect(&TimerReopen, &QTimer::timeout, this, &Supervisor::ReopenPort);
+    // A start-up or resume that came through ends whatever healing was under way.
+    connect(this, &Supervisor::startupFinished, this, [this](bool ok) {
+        if (!ok) return;
+        TimerStartupRetry.stop();
+        TimerReopen.stop();
+        startupRetries_ = 0;
+        failedReadings_ = 0;
+        linkLost_ = false;
+    });
     relay_.Panel = UnreportedRelayPanel();
     relay_.ButtonCaption = T("Ouvrir relais");
     relay_.ButtonHint = T("Ouvre le relais de fermeture d'urgence d'Abri/Dôme...");
@@ -226,10 +239,11 @@ void Supervisor::OpenPortAndStartList() {
         LogToday("Opened COM" + (hw.PortDevice.empty() ? std::to_string(hw.PortCOM) : " " + hw.PortDevice));
         StartDownloadList({TCom_GetVersion, TCom_DownLoadData});
     } catch (const std::exception& e) {
-        // The cycle stays off until a configuration round trip succeeds.
+        // The cycle stays off until a retry (or a configuration round trip) succeeds.
         LogToday(std::string("Startup failed ! -> ") + e.what());
         ShowStatus(e.what(), true);
-        ShowMessage(e.what());
+        if (startupRetries_ == 0) ShowMessage(e.what()); // once, not at every retry
+        ScheduleStartupRetry(e.what());
     }
 }
 
@@ -297,8 +311,8 @@ void Supervisor::OnMemoryDownloaded(TThread_Communicate& thread) {
 }
 
 void Supervisor::StartupFailed(const std::string& error) {
-    ShowStatus(error, true);
     LogToday("Startup failed ! -> " + error);
+    ScheduleStartupRetry(error);
     emit startupFinished(false);
 }
 
@@ -391,8 +405,10 @@ void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
     if (closed_) return;
     if (!thread.ErrorText().empty()) {
         ShowStatus(thread.ErrorText(), true);
+        OnFailedReading(thread);
         return;
     }
+    failedReadings_ = 0;
     try {
         TcapteursInfos copy;
         {
@@ -662,12 +678,124 @@ void Supervisor::AfterRearmSetup(TThread_Communicate&) {
     emit rearmFinished();
 }
 
+// ---- Healing of the station link ---------------------------------------------------------------
+// Observers leave the program alone for months: a start-up that failed, or a port that went away,
+// must come back by itself. The port is reopened by its configured name, so a symbolic link that now
+// points at another device is followed.
+
+namespace {
+int SecondsOf(int ms) {
+    return (ms + 999) / 1000;
+}
+} // namespace
+
+std::string Supervisor::PortDeviceText() const {
+    const auto& hw = SetupInfos.SetupInfos_HW;
+    return hw.PortDevice.empty() ? TComObjRs232::DeviceNameOf(hw.PortCOM) : hw.PortDevice;
+}
+
+void Supervisor::ScheduleStartupRetry(const std::string& error) {
+    if (closed_) return;
+    const int seconds = SecondsOf(options_.StartupRetryMs);
+    LogToday(fmt::format("Startup retry in {} s", seconds));
+    // The reason first, as it names the port; a text too long for the panel loses its end.
+    ShowStatus(error + " -> " + fmt::sprintf(T("Nouvel essai de démarrage dans %d s"), seconds), true);
+    TimerStartupRetry.start(options_.StartupRetryMs);
+}
+
+void Supervisor::RetryStartup() {
+    if (closed_ || !ComObjRs232) return;
+    // The port is not closed under a list that still runs (a late re-arm, a settings round trip).
+    if (ComThreadCount > 0) {
+        TimerStartupRetry.start(options_.StartupRetryMs);
+        return;
+    }
+    const int attempt = ++startupRetries_;
+    LogToday(fmt::format("Startup retry #{}", attempt));
+    ShowStatus(fmt::sprintf(T("Nouvel essai de démarrage n° %d"), attempt), false);
+    if (ComObjRs232->IsOpen()) ComObjRs232->CloseCom();
+    OpenPortAndStartList();
+}
+
+void Supervisor::OnFailedReading(const TThread_Communicate& thread) {
+    emit weatherReadingFailed();
+    if (linkLost_) return; // a reading started before the loss
+    ++failedReadings_;
+    if (thread.PortLost())
+        OnStationLinkLost(thread.ErrorText());
+    else if (failedReadings_ >= options_.FailedReadingsBeforeReopen)
+        OnStationLinkLost(
+            fmt::format("{} failed readings in a row, last: {}", failedReadings_, thread.ErrorText()));
+}
+
+void Supervisor::OnStationLinkLost(const std::string& reason) {
+    if (closed_ || linkLost_) return;
+    linkLost_ = true;
+    reopenAttempts_ = 0;
+    TimerMain.stop();
+    TimerLight.stop();
+    LogToday("Station link lost (" + PortDeviceText() + ") -> " + reason);
+    // Closed at once: a USB adapter plugged in again gets its old name back only once it is released.
+    if (ComThreadCount == 0 && ComObjRs232 && ComObjRs232->IsOpen()) ComObjRs232->CloseCom();
+    ShowStationLinkLost();
+    emit stationLinkChanged(true);
+    TimerReopen.start(options_.ReopenMs);
+}
+
+void Supervisor::ShowStationLinkLost() {
+    ShowStatus(fmt::sprintf(T("Liaison perdue avec la station (%s), nouvel essai dans %d s"),
+                            PortDeviceText(), SecondsOf(options_.ReopenMs)),
+               true);
+}
+
+void Supervisor::ReopenPort() {
+    if (closed_ || !linkLost_ || !ComObjRs232) return;
+    if (ComThreadCount > 0) {
+        TimerReopen.start(options_.ReopenMs);
+        return;
+    }
+    const int attempt = ++reopenAttempts_;
+    LogToday(fmt::format("Station link: reopen attempt #{} ({})", attempt, PortDeviceText()));
+    try {
+        if (ComObjRs232->IsOpen()) ComObjRs232->CloseCom();
+        const auto& hw = SetupInfos.SetupInfos_HW;
+        if (!SimulationMode) ComObjRs232->OpenConfigured(hw.PortCOM, hw.PortDevice, hw.OverBlueTooth);
+    } catch (const std::exception&) { // the serial object has logged why
+        ShowStationLinkLost();
+        TimerReopen.start(options_.ReopenMs);
+        return;
+    }
+    // The station's memory now holds what it recorded while it was polled: no download, and its
+    // clock and memory pointer are left alone.
+    StartList({TCom_GetVersion}, &Supervisor::AfterReopen_threadOver);
+}
+
+void Supervisor::AfterReopen_threadOver(TThread_Communicate& thread) {
+    if (closed_ || !linkLost_) return;
+    if (!thread.ErrorText().empty()) {
+        ShowStationLinkLost();
+        TimerReopen.start(options_.ReopenMs);
+        return;
+    }
+    linkLost_ = false;
+    failedReadings_ = 0;
+    LogToday(fmt::format("Station link restored ({}) at attempt #{}", PortDeviceText(), reopenAttempts_));
+    TimerSec = 0;
+    TimerSecLight = 0;
+    TimerMain.start();
+    TimerLight.start();
+    ShowStatus(fmt::sprintf(T("Liaison rétablie avec la station (%s)"), PortDeviceText()), false);
+    emit stationLinkChanged(false);
+}
+
 // ---- Closing, suspend, resume -------------------------------------------------------------------
 
 void Supervisor::StopTimers() {
     TimerMain.stop();
     TimerLight.stop();
     TimerSAVDataPeriodic.stop();
+    TimerStartupRetry.stop();
+    TimerReopen.stop();
 }
 
 void Supervisor::WaitForThreads(int maxMs) {
@@ -743,6 +871,7 @@ void Supervisor::SuspendNow() {
     StopTimers();
     LogToday("Starts to hibernate -> saving datas");
     StopStationLists(kCloseWaitMs);
+    StopTimers(); // a download stopped above may have asked for a start-up retry
     try {
         SaveHistoryNow();
         LogToday("Starts to hibernate -> data saved...");

@@ -40,6 +40,12 @@ struct TSupervisorOptions {
     bool CheckSingleInstance = true;
     bool StartAutomationServer = true;
     bool WatchSuspend = true;
+    // Healing of the station link without a restart: a failed start-up (or resume) is tried again
+    // after StartupRetryMs; a lost port is closed and reopened every ReopenMs; this many failed
+    // weather readings in a row count as a lost port. Tests shorten them.
+    int StartupRetryMs = 60000;
+    int ReopenMs = 30000;
+    int FailedReadingsBeforeReopen = 3;
 };
 
 // The state panel of the station link ("Etat communication RS232").
@@ -103,6 +109,9 @@ class Supervisor : public QObject {
     void TimerSAVDataPeriodicTimer();
     bool CycleRunning() const { return TimerMain.isActive(); }
     bool PeriodicSaveRunning() const { return TimerSAVDataPeriodic.isActive(); }
+    bool StartupRetryPending() const { return TimerStartupRetry.isActive(); }
+    // The port has failed and is being reopened; the readings are stopped meanwhile.
+    bool StationLinkLost() const { return linkLost_; }
 
     // ---- Suspend and resume (logind calls them; tests may too) ----
     void SuspendNow();
@@ -173,6 +182,10 @@ class Supervisor : public QObject {
     void startupFinished(bool ok);
     // One weather reading has been processed completely.
     void weatherReadingProcessed();
+    // A weather reading failed in the station thread.
+    void weatherReadingFailed();
+    // The port was found lost (true), or reopened with the station answering again (false).
+    void stationLinkChanged(bool lost);
     // The re-arm and its set-up list have ended.
     void rearmFinished();
     // The closing sequence has ended.
@@ -219,6 +232,15 @@ class Supervisor : public QObject {
     void OnPrepareForSleep(bool start);
     void OnSessionEnd();
     void OnSignal();
+    // Healing of the station link.
+    void ScheduleStartupRetry(const std::string& error);
+    void RetryStartup();
+    void OnFailedReading(const TThread_Communicate& thread);
+    void OnStationLinkLost(const std::string& reason);
+    void ReopenPort();
+    void AfterReopen_threadOver(TThread_Communicate& thread);
+    void ShowStationLinkLost();
+    std::string PortDeviceText() const;
 
     TSupervisorOptions options_;
     QTimer TimerMain, TimerLight, TimerSAVDataPeriodic;
@@ -253,4 +275,8 @@ class Supervisor : public QObject {
     bool started_ = false;
     std::optional<int> inhibitorFd_;
     QSocketNotifier* signalNotifier_ = nullptr;
+
+    QTimer TimerStartupRetry, TimerReopen; // single shots
+    int startupRetries_ = 0, reopenAttempts_ = 0, failedReadings_ = 0;
+    bool linkLost_ = false;
 };

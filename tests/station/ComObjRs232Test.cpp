@@ -174,6 +174,27 @@ TEST_F(SerialLine, ClosedPortFailsAtTheWrite) {
               "Erreur d'écriture sur COM0 [0,5] !");
 }
 
+// Only a port that has gone is reported as lost (the caller then reopens it); a silent station or a
+// bad answer is an ordinary failure of the exchange.
+TEST_F(SerialLine, AHungUpPortIsToldApartFromAFailedExchange) {
+    const auto lost = [&](bool quick) {
+        try {
+            Exchange({0x1A}, quick);
+        } catch (const EComPortLost&) {
+            return "lost";
+        } catch (const EOrvanelError&) {
+            return "failed";
+        }
+        return "answered";
+    };
+    Serve(TArrayByte{}); // a station that never answers
+    EXPECT_STREQ(lost(false), "failed") << "silence";
+    EXPECT_STREQ(lost(true), "failed") << "silence";
+    peer_.reset(); // the far end closes its side of the pseudo-terminal
+    EXPECT_STREQ(lost(false), "lost");
+    EXPECT_STREQ(lost(true), "lost");
+}
+
 TEST_F(SerialLine, OrderAbove254BytesIsRefusedBeforeSending) {
     Serve(Answer({}));
     EXPECT_EQ(ErrorOf([&] { Exchange(TArrayByte(255, 0x31)); }), RangeErrorText);

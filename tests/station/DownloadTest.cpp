@@ -38,13 +38,6 @@ class MemoryDownload : public SimulatedStationTest {
     static bool HistoryFilesSaved() { return !std::filesystem::is_empty(PathDatas); }
 };
 
-TcapteursInfos Sample(TDateTime when) {
-    TcapteursInfos r{};
-    r.DateSysteme = when;
-    r.ValueTempDeg = 5;
-    return r;
-}
-
 } // namespace
 
 TEST_F(MemoryDownload, EmptyMemoryReadsNothing) {

@@ -188,7 +188,8 @@ TEST_F(ScriptedReadings, FailedLightReadingKeepsTheReference) {
     Set(0x22, {0x00, 0x00, 0x07, 0xD0, 0x01}); // one byte short
     EXPECT_EQ(Run({TCom_GetLightLevel}), RangeErrorText);
     EXPECT_EQ(LightPrevCounter, 1000u);
-    EXPECT_EQ(CountLogLines("End getting [Light Data]"), 2);
+    EXPECT_EQ(CountLogLines("End getting [Light Data]"), 1);
+    EXPECT_EQ(CountLogLines("Getting [Light Data] -> failed"), 1);
     EXPECT_TRUE(MeasurementLock.try_lock());
     MeasurementLock.unlock();
 }
@@ -212,10 +213,11 @@ TEST_F(ScriptedReadings, WeatherBlockEdgeCases) {
     EXPECT_FALSE(CurrentCapteursInfos.ValidWindGUST);
     EXPECT_EQ(CurrentCapteursInfos.WindSpeedMax_ms, -1.0f);
 
-    // A rain flag above 1 is a range error; the reading still logs its end.
+    // A rain flag above 1 is a range error; the reading's last line says it failed.
     Set(0x1B, WeatherBlock(2));
     EXPECT_EQ(Run({TCom_getSensorInfos}), RangeErrorText);
-    EXPECT_EQ(CountLogLines("End getting [Weather Data]"), 3);
+    EXPECT_EQ(CountLogLines("End getting [Weather Data]"), 2);
+    EXPECT_EQ(CountLogLines("Getting [Weather Data] -> failed"), 1);
     // Flags other than 1 read as false.
     Set(0x1B, WeatherBlock(0));
     TArrayByte flags(17, 0);
@@ -235,4 +237,3 @@ TEST_F(ScriptedReadings, WeatherBlockEdgeCases) {
     EXPECT_TRUE(hw.DefrostEnabled.Value);
     EXPECT_TRUE(hw.RoofSwitchActive.Value);
 }
-

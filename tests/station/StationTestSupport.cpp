@@ -39,7 +39,7 @@ void StationSandbox::SetUp() {
     t.WriteTotalBlueToothMs = 50;
     t.BlueToothSettleMs = 0;
     TComObjRs232::SetTimeoutsForTests(t);
-    SetComPausesForTests({20, 10});
+    SetComPausesForTests({20, 10, 10});
     SetInfoDataWriter([](const TcapteursInfos& reading) { WriteInfoDataFile(reading); });
     FirmwareVersionNumber = 0;
     SimulationTick = 0;

@@ -162,14 +162,14 @@ TEST_F(ThreadList, VersionLayouts) {
 
 TEST_F(ThreadList, ShortVersionAnswerFailsTheList) {
     StartStation();
-    station_->AddFault({0x1A, -1, 0, 1, FaultKind::ShortAnswer, 12});
+    station_->AddFault({0x1A, -1, 0, 3, FaultKind::ShortAnswer, 12}); // every attempt
     EXPECT_EQ(RunList({TCom_GetVersion, TCom_SetDate}, com_, &listener_), RangeErrorText);
     EXPECT_EQ(ComLastError, RangeErrorText);
     EXPECT_EQ(listener_.Errors(), 1);
     EXPECT_EQ(listener_.Versions(), 0);
     EXPECT_TRUE(LogHasLine("Getting VERSION DATA -> failed"));
     EXPECT_TRUE(LogHasLine("Error : Range check error"));
-    EXPECT_EQ(OrderCodes(), std::vector<uint8_t>{0x1A}) << "the rest of the list is skipped";
+    EXPECT_EQ(OrderCodes(), std::vector<uint8_t>(3, 0x1A)) << "the rest of the list is skipped";
     EXPECT_EQ(ComThreadCount, 0);
     EXPECT_TRUE(MeasurementLock.try_lock()) << "the lock is left on failure";
     MeasurementLock.unlock();
@@ -184,7 +184,7 @@ TEST_F(ThreadList, FailureEndsTheListAndTheNextListClearsIt) {
     EXPECT_EQ(error, "Erreur de lecture port " + station_->DevicePath() +
                          " (Entete)  lus=0 (octets), attendus=2! (octets) !");
     EXPECT_TRUE(SetupInfos.SetupInfos_HW.LastDateSyst.Valid);
-    EXPECT_EQ(OrderCodes(), (std::vector<uint8_t>{0x1B, 0x1A}));
+    EXPECT_EQ(OrderCodes(), (std::vector<uint8_t>{0x1B, 0x1A, 0x1A, 0x1A}));
     EXPECT_EQ(listener_.Errors(), 1);
     EXPECT_EQ(ComLastError, error);
     station_->ClearFaults();
@@ -192,7 +192,8 @@ TEST_F(ThreadList, FailureEndsTheListAndTheNextListClearsIt) {
     EXPECT_EQ(ComLastError, "");
 }
 
-// Every fault of the line reaches the completion through ComLastError with its own text.
+// Every fault of the line reaches the completion through ComLastError with its own text (here on
+// all three attempts of the version order).
 TEST_F(ThreadList, LineFaultsReachTheCompletion) {
     StartStation();
     const std::string port = station_->DevicePath();
@@ -212,7 +213,7 @@ TEST_F(ThreadList, LineFaultsReachTheCompletion) {
          "Erreur de lecture port " + port + " (Entete) longueur annoncée=40 (octets), maximum=22 (octets) !"},
     };
     for (const auto& c : cases) {
-        station_->AddFault({0x1A, -1, 0, 1, c.kind, c.param});
+        station_->AddFault({0x1A, -1, 0, 3, c.kind, c.param});
         EXPECT_EQ(RunList({TCom_GetVersion}, com_, &listener_), c.text);
         EXPECT_EQ(ComLastError, c.text);
         // The line recovers at once: leftovers of the faulty answer are not read as the next one.
@@ -230,6 +231,47 @@ TEST_F(ThreadList, SplitOrLateAnswersAreRead) {
     EXPECT_EQ(SetupInfos.SetupInfos_HW.Version, "2.65");
     EXPECT_TRUE(SetupInfos.RoofCloserCriterias.ValueMag.Valid);
     EXPECT_FALSE(LogHasLine("Getting VERSION DATA -> failed"));
+}
+
+// Each exchange of the start-up commands is sent up to three times while its answer is bad; the
+// list fails only after the third. The memory download keeps its own retries.
+TEST_F(ThreadList, StartupExchangesAreRepeatedOnABadAnswer) {
+    struct TCase {
+        Tcommand command;
+        uint8_t order;
+        FaultKind kind;
+        int param;
+        std::vector<uint8_t> orders; // with the order failing twice
+    };
+    const std::vector<TCase> cases = {
+        {TCom_GetVersion, 0x1A, FaultKind::BadChecksum, 0, {0x1A, 0x1A, 0x1A, 0x24, 0x35}},
+        {TCom_GetVersion, 0x24, FaultKind::Silence, 0, {0x1A, 0x24, 0x24, 0x24, 0x35}},
+        {TCom_GetVersion, 0x35, FaultKind::ShortAnswer, -1, {0x1A, 0x24, 0x35, 0x35, 0x35}},
+        {TCom_SetDate, 0x1D, FaultKind::Truncate, 1, {0x1D, 0x1D, 0x1D}},
+    };
+    StartStation();
+    for (const auto& c : cases) {
+        const std::string name = fmt::format("order 0x{:02X}", c.order);
+        const auto failedAttempts = [&] {
+            int n = 0;
+            for (const auto& line : LogTexts())
+                n += line.rfind(fmt::format("Order 0x{:02X} failed, attempt ", c.order), 0) == 0;
+            return n;
+        };
+        const int before = failedAttempts();
+        station_->ClearReceivedOrders();
+        station_->AddFault({c.order, -1, 0, 2, c.kind, c.param});
+        EXPECT_EQ(RunList({c.command}, com_, &listener_), "") << name;
+        EXPECT_EQ(OrderCodes(), c.orders) << name;
+        EXPECT_EQ(failedAttempts(), before + 2) << name;
+
+        station_->AddFault({c.order, -1, 0, 3, c.kind, c.param});
+        EXPECT_NE(RunList({c.command}, com_, &listener_), "") << name << ": fails after the third";
+        EXPECT_EQ(failedAttempts(), before + 5) << name;
+        station_->ClearFaults();
+    }
+    EXPECT_TRUE(LogHasLine("Order 0x1D failed, attempt 3/3 -> Erreur de lecture port " +
+                           station_->DevicePath() + " (Entete)  lus=1 (octets), attendus=2! (octets) !"));
 }
 
 TEST_F(ThreadList, VersionWaitSucceedsAtTheThirdAttempt) {
@@ -349,10 +391,14 @@ TEST_F(StationSandbox, SelfFreeingThreadsEndCleanly) {
         plain->OnTerminate = [&onWorker](TThread_Communicate&) { ++onWorker; };
         plain->Start();
         auto* queued = new TThread_Communicate({TCom_GetVersion}, nullptr, &neverOpened, true, &queue);
-        queued->OnTerminate = [&onQueue](TThread_Communicate& t) { onQueue += t.ErrorText().empty() ? 1 : 100; };
+        queued->OnTerminate = [&onQueue](TThread_Communicate& t) {
+            onQueue += t.ErrorText().empty() ? 1 : 100;
+        };
         queued->Start();
     }
-    while (onQueue < count) ASSERT_TRUE(queue.RunOne(5000));
+    while (onQueue < count)
+        ASSERT_TRUE(queue.RunOne(5000));
     EXPECT_EQ(onQueue, count);
-    while (onWorker < count || ComThreadCount != 0) std::this_thread::yield();
+    while (onWorker < count || ComThreadCount != 0)
+        std::this_thread::yield();
 }

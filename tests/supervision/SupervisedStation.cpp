@@ -45,6 +45,10 @@ void SupervisedStationTest::CreateSupervisor(const std::string& port, bool headl
     options.CheckSingleInstance = false;
     options.StartAutomationServer = false;
     options.WatchSuspend = false;
+    if (healingMs_ > 0) {
+        options.StartupRetryMs = healingMs_;
+        options.ReopenMs = healingMs_;
+    }
     supervisor_ = std::make_unique<Supervisor>(options);
     Supervisor* s = supervisor_.get();
     QObject::connect(s, &Supervisor::startupFinished, [this](bool ok) { startup_ = ok ? 1 : -1; });

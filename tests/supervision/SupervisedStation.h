@@ -39,6 +39,8 @@ class SupervisedStationTest : public StationSandbox {
     static size_t SavedRecords(int months);
     size_t HistorySize() const { return supervisor_->History().Size(); }
 
+    // Pauses of the link healing (start-up retry, port reopening); 0 keeps the program's.
+    int healingMs_ = 0;
     double modelSeconds_ = 0;
     std::unique_ptr<halvex::sim::HalvexStation> station_;
     std::unique_ptr<Supervisor> supervisor_;

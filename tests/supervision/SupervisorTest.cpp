@@ -216,6 +216,8 @@ TEST_F(SupervisorTest, AStoredNanHumidityCorrectionStillStartsAndReads) {
     EXPECT_NEAR(CurrentCapteursInfos.Humidity, 50, 0.5);
 }
 
+// The program stays up without polling, and says that it will try again (LinkHealingTest follows
+// the retries).
 TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling) {
     StationOptions options;
     options.Faults.Silent = true;
@@ -224,6 +226,7 @@ TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling)
     StartAndWait();
     EXPECT_EQ(startup_, -1);
     EXPECT_FALSE(supervisor_->CycleRunning());
+    EXPECT_TRUE(supervisor_->StartupRetryPending());
     EXPECT_TRUE(supervisor_->Status().IsError);
     // The reason names the port (the text may be shortened at its end).
     EXPECT_NE(supervisor_->Status().Text.find("port " + station_->DevicePath()), std::string::npos)
@@ -232,7 +235,9 @@ TEST_F(SupervisorTest, AStationThatNeverAnswersLeavesTheProgramUpWithoutPolling)
     for (const auto& l : LogTexts())
         logged = logged || l.rfind("Startup failed ! -> ", 0) == 0;
     EXPECT_TRUE(logged);
+    EXPECT_TRUE(LogHasLine("Startup retry in 60 s"));
     supervisor_->FormClose();
+    EXPECT_FALSE(supervisor_->StartupRetryPending());
     EXPECT_TRUE(LogHasLine("Data saved"));
 }
 
