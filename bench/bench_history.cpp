@@ -1,7 +1,9 @@
 // History file speed: loading a million records (74 MB) of month files from the page cache, and the
-// save of two changed months with every file flushed to disk.
+// save of two changed months with every file flushed to disk. The read model: the smallest and largest
+// plotted value of each of 1000 pixel columns, over the whole history and over its last day.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -40,7 +42,8 @@ class HistoryFixture {
             r.DateSysteme = first + static_cast<double>(i) * step;
             r.ValueSkyDeg = -20.0f + static_cast<float>(i % 100) / 10.0f;
             r.LightValueAbs = static_cast<uint32_t>(i);
-            r.Lumex = 2.5;
+            r.Lumex = 2.5 + static_cast<double>(i % 37) / 20.0;
+            r.ValidLight = i % 10 != 0;
         }
         THistoryStore store(folder_);
         store.Append(data_);
@@ -105,5 +108,46 @@ void BM_HistorySaveTwoMonthsFlushed(benchmark::State& state) {
     state.SetLabel("goal: 100 ms or less, fsync included");
 }
 BENCHMARK(BM_HistorySaveTwoMonthsFlushed)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// The history loaded once, for the read model.
+const THistoryStore& LoadedStore() {
+    static const THistoryStore store = [] {
+        THistoryStore s(Fixture().Folder());
+        s.Load(kMonths);
+        return s;
+    }();
+    return store;
+}
+
+constexpr int kColumns = 1000;
+
+// range(0): 0 whole history, 1 its last day; range(1): the quantity.
+void BM_HistoryMinMaxPerColumn(benchmark::State& state) {
+    const THistoryStore& store = LoadedStore();
+    if (store.Size() != kRecords) state.SkipWithError("wrong record count");
+    const TDateTime to = store.Records().back().DateSysteme + 1e-6;
+    const TDateTime from = state.range(0) == 0 ? store.Records().front().DateSysteme : to - 1;
+    const auto quantity = static_cast<TPlottedQuantity>(state.range(1));
+    const TPlotOptions options{.MagniDisplay = true};
+    size_t valid = 0;
+    for (auto _ : state) {
+        const auto columns = store.MinMaxPerColumn(quantity, from, to, kColumns, options);
+        benchmark::DoNotOptimize(columns.data());
+        valid = static_cast<size_t>(
+            std::count_if(columns.begin(), columns.end(), [](auto& c) { return c.Valid; }));
+    }
+    const size_t records = store.Size() - store.LowerBound(from);
+    state.counters["records"] = static_cast<double>(records);
+    state.counters["valid_columns"] = static_cast<double>(valid);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * records));
+    state.SetLabel(state.range(0) == 0 ? "whole history, goal: a few ms" : "last day");
+}
+BENCHMARK(BM_HistoryMinMaxPerColumn)
+    ->ArgNames({"day", "quantity"})
+    ->Args({0, static_cast<int>(TPlottedQuantity::IRData)})
+    ->Args({0, static_cast<int>(TPlottedQuantity::Lighdata)})
+    ->Args({1, static_cast<int>(TPlottedQuantity::IRData)})
+    ->Args({1, static_cast<int>(TPlottedQuantity::Lighdata)})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

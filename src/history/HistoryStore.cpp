@@ -85,10 +85,108 @@ size_t THistoryStore::LowerBound(TDateTime date) const {
 }
 
 void THistoryStore::Clear() {
+    const size_t removed = records_.size();
     records_.clear();
     records_.shrink_to_fit();
     read_.clear();
     changed_.clear();
+    if (removed) Notify([&](THistoryListener& l) { l.RecordsRemoved(0, removed); });
+}
+
+size_t THistoryStore::RemoveRange(TDateTime from, TDateTime to) {
+    if (!(from <= to)) return 0;
+    const size_t lo = LowerBound(from);
+    const auto upper = std::partition_point(records_.begin() + static_cast<ptrdiff_t>(lo), records_.end(),
+                                            [to](const TcapteursInfos& r) { return r.DateSysteme <= to; });
+    const size_t hi = static_cast<size_t>(upper - records_.begin());
+    if (lo == hi) return 0;
+    // Month by month: each month that loses records is rewritten whole at the next save.
+    for (size_t i = lo; i < hi;) {
+        const int key = MonthKeyOf(records_[i].DateSysteme);
+        changed_.insert(key);
+        i = std::max(i + 1, LowerBound(MonthStart(key + 1)));
+    }
+    records_.erase(records_.begin() + static_cast<ptrdiff_t>(lo), upper);
+    Notify([&](THistoryListener& l) { l.RecordsRemoved(lo, hi - lo); });
+    return hi - lo;
+}
+
+bool THistoryStore::InDisplayRange(size_t index, double rangeDays) const {
+    return ::InDisplayRange(records_, index, rangeDays);
+}
+
+size_t THistoryStore::FirstInDisplayRange(double rangeDays) const {
+    if (records_.empty()) return 0;
+    const TDateTime newest = records_.back().DateSysteme;
+    // The very test of InDisplayRange, so that both always agree.
+    const auto it = std::partition_point(records_.begin(), records_.end(), [&](const TcapteursInfos& r) {
+        return !(newest - r.DateSysteme <= rangeDays);
+    });
+    return static_cast<size_t>(it - records_.begin());
+}
+
+std::vector<TColumnMinMax> THistoryStore::MinMaxPerColumn(TPlottedQuantity quantity, TDateTime from,
+                                                          TDateTime to, int columns,
+                                                          const TPlotOptions& options) const {
+    return ::MinMaxPerColumn(records_, quantity, from, to, columns, options);
+}
+
+// ---- Listeners --------------------------------------------------------------------------------
+
+void THistoryStore::AddListener(THistoryListener* listener) {
+    if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+        listeners_.push_back(listener);
+}
+
+void THistoryStore::RemoveListener(THistoryListener* listener) {
+    const auto it = std::find(listeners_.begin(), listeners_.end(), listener);
+    if (it == listeners_.end()) return;
+    if (notifying_)
+        *it = nullptr; // the loop calling them still runs over the list
+    else
+        listeners_.erase(it);
+}
+
+template <typename Call> void THistoryStore::Notify(Call&& call) {
+    ++notifying_;
+    struct TDone {
+        THistoryStore& store;
+        ~TDone() {
+            if (--store.notifying_ == 0) std::erase(store.listeners_, nullptr);
+        }
+    } done{*this};
+    // Listeners added meanwhile hear from the next change on.
+    for (size_t i = 0, n = listeners_.size(); i < n; ++i)
+        if (THistoryListener* listener = listeners_[i]) call(*listener);
+}
+
+// Runs an operation that changes the records and reports what it did once it is over, also when it
+// fails half-way. Operations called from inside another leave the report to the outer one.
+template <typename Body> void THistoryStore::Changing(bool isLoad, Body&& body) {
+    if (changing_) {
+        body();
+        return;
+    }
+    changing_ = true;
+    reshuffled_ = false;
+    const size_t before = records_.size();
+    try {
+        body();
+    } catch (...) {
+        changing_ = false;
+        ReportChange(before, isLoad);
+        throw;
+    }
+    changing_ = false;
+    ReportChange(before, isLoad);
+}
+
+void THistoryStore::ReportChange(size_t sizeBefore, bool isLoad) {
+    const size_t size = records_.size();
+    if (reshuffled_ || (isLoad && size != sizeBefore))
+        Notify([](THistoryListener& l) { l.RecordsChanged(); });
+    else if (size > sizeBefore)
+        Notify([&](THistoryListener& l) { l.RecordsAppended(sizeBefore, size - sizeBefore); });
 }
 
 std::vector<std::string> THistoryStore::TakeProblems() {
@@ -109,9 +207,11 @@ void THistoryStore::Load(int monthsToLoad, const std::string& legacyFile, const 
         ~TForgetProgress() { p = {}; }
     } forget{progress_};
 
-    if (!legacyFile.empty() && FileExists(legacyFile)) {
-        MigrateLegacyFile(legacyFile, progress);
-    } else {
+    Changing(true, [&] {
+        if (!legacyFile.empty() && FileExists(legacyFile)) {
+            MigrateLegacyFile(legacyFile, progress);
+            return;
+        }
         // A save cut short by a crash leaves its temporary file; the month file itself is whole.
         for (const std::string& orphan : RemoveOrphanTemporaryFiles(folder_))
             LogToday(orphan + " -> unfinished save removed");
@@ -125,7 +225,7 @@ void THistoryStore::Load(int monthsToLoad, const std::string& legacyFile, const 
         for (int key = first; key <= current; ++key)
             EnsureMonthRead(key);
         unreadable_.clear();
-    }
+    });
     if (auto problems = TakeProblems(); !problems.empty()) throw EOrvanelError(JoinLines(problems));
 }
 
@@ -198,6 +298,7 @@ void THistoryStore::MergeIntoMonth(int key, TTDataStation incoming) {
     const size_t lo = LowerBound(MonthStart(key));
     const size_t hi = LowerBound(MonthStart(key + 1));
     if (lo == hi) {
+        if (lo != records_.size()) reshuffled_ = true;
         records_.insert(records_.begin() + static_cast<ptrdiff_t>(lo), incoming.begin(), incoming.end());
         return;
     }
@@ -213,6 +314,7 @@ void THistoryStore::MergeIntoMonth(int key, TTDataStation incoming) {
             merged.push_back(incoming[j++]);
         }
     }
+    reshuffled_ = true;
     records_.erase(records_.begin() + static_cast<ptrdiff_t>(lo),
                    records_.begin() + static_cast<ptrdiff_t>(hi));
     records_.insert(records_.begin() + static_cast<ptrdiff_t>(lo), merged.begin(), merged.end());
@@ -243,6 +345,7 @@ void THistoryStore::MigrateLegacyFile(const std::string& legacy, const THistoryP
     SetAside(aside, "legacy history");
 
     records_ = std::move(data);
+    reshuffled_ = true;
     for (const auto& r : records_)
         changed_.insert(MonthKeyOf(r.DateSysteme));
     const int first = records_.empty() ? MonthKeyOf(now) : MonthKeyOf(records_.front().DateSysteme);
@@ -285,7 +388,8 @@ TAppendResult THistoryStore::Append(const TcapteursInfos& record) {
     unreadable_.clear();
     TTDataStation aside;
     const char* reason = "";
-    const TAppendResult result = Place(record, aside, reason);
+    TAppendResult result = TAppendResult::SetAside;
+    Changing(false, [&] { result = Place(record, aside, reason); });
     SetAside(aside, reason);
     return result;
 }
@@ -295,20 +399,22 @@ TAppendTally THistoryStore::Append(std::span<const TcapteursInfos> records) {
     TAppendTally tally;
     TTDataStation aside;
     const char* reason = "";
-    for (const auto& r : records) {
-        const char* why = "";
-        switch (Place(r, aside, why)) {
-        case TAppendResult::Added:
-            ++tally.Added;
-            break;
-        case TAppendResult::Copy:
-            ++tally.Copies;
-            break;
-        case TAppendResult::SetAside:
-            if (tally.SetAside++ == 0) reason = why;
-            break;
+    Changing(false, [&] {
+        for (const auto& r : records) {
+            const char* why = "";
+            switch (Place(r, aside, why)) {
+            case TAppendResult::Added:
+                ++tally.Added;
+                break;
+            case TAppendResult::Copy:
+                ++tally.Copies;
+                break;
+            case TAppendResult::SetAside:
+                if (tally.SetAside++ == 0) reason = why;
+                break;
+            }
         }
-    }
+    });
     SetAside(aside, reason);
     return tally;
 }
@@ -337,26 +443,29 @@ void THistoryStore::WritePendingAside(std::vector<std::string>& errors) {
 void THistoryStore::SaveChanged() {
     std::vector<std::string> errors;
     WritePendingAside(errors);
-    for (auto it = changed_.begin(); it != changed_.end();) {
-        const int key = *it;
-        EnsureMonthRead(key);
-        if (!read_.count(key)) {
-            // Its file could not be read: writing it from memory alone would lose what it holds.
-            unreadable_.erase(key);
-            errors.push_back(fmt::sprintf(
-                Tr(kContext, "Le fichier %s n'a pas pu être lu, il n'est pas réécrit."), MonthPath(key)));
-            ++it;
-            continue;
+    // A month that could not be read before is read now, and merged.
+    Changing(false, [&] {
+        for (auto it = changed_.begin(); it != changed_.end();) {
+            const int key = *it;
+            EnsureMonthRead(key);
+            if (!read_.count(key)) {
+                // Its file could not be read: writing it from memory alone would lose what it holds.
+                unreadable_.erase(key);
+                errors.push_back(fmt::sprintf(
+                    Tr(kContext, "Le fichier %s n'a pas pu être lu, il n'est pas réécrit."), MonthPath(key)));
+                ++it;
+                continue;
+            }
+            const size_t lo = LowerBound(MonthStart(key));
+            const size_t hi = LowerBound(MonthStart(key + 1));
+            try {
+                WriteHistoryFile(MonthPath(key), std::span(records_.data() + lo, hi - lo));
+                it = changed_.erase(it);
+            } catch (const std::exception& e) {
+                errors.push_back(e.what());
+                ++it;
+            }
         }
-        const size_t lo = LowerBound(MonthStart(key));
-        const size_t hi = LowerBound(MonthStart(key + 1));
-        try {
-            WriteHistoryFile(MonthPath(key), std::span(records_.data() + lo, hi - lo));
-            it = changed_.erase(it);
-        } catch (const std::exception& e) {
-            errors.push_back(e.what());
-            ++it;
-        }
-    }
+    });
     if (!errors.empty()) throw EOrvanelError(JoinLines(errors));
 }

@@ -8,6 +8,8 @@
 //   dropped; a record older than the newest one held, or whose date is not a sound date (finite,
 //   from 2000 to tomorrow), goes to "rejected.bin" instead;
 // - a save writes every month whose records changed, each record into the file of its own month.
+//
+// Views of the history (plots, table, statistics) register a THistoryListener to follow its changes.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "HistoryFile.h"
+#include "PlotValues.h"
 #include "Records.h"
 
 enum class TAppendResult { Added, Copy, SetAside };
@@ -32,6 +35,20 @@ struct TAppendTally {
         SetAside += o.SetAside;
         return *this;
     }
+};
+
+// Told of each change of the history once it is complete, on the owner's thread. A listener reads
+// the store in these calls but does not change it.
+class THistoryListener {
+  public:
+    virtual ~THistoryListener() = default;
+    // Records first .. first + count - 1 were added after those held.
+    virtual void RecordsAppended(size_t first, size_t count) = 0;
+    // The records that were at first .. first + count - 1 are gone; the later ones moved down by count.
+    virtual void RecordsRemoved(size_t first, size_t count) = 0;
+    // Records were placed among those held (a load, a month file read and merged): any index may now
+    // name another record.
+    virtual void RecordsChanged() = 0;
 };
 
 class THistoryStore {
@@ -71,6 +88,22 @@ class THistoryStore {
     size_t LowerBound(TDateTime date) const;
     // Forgets every record (unsaved changes included).
     void Clear();
+    // Removes the records dated from `from` to `to`, both included; their months are written at the
+    // next save. Returns how many were removed.
+    size_t RemoveRange(TDateTime from, TDateTime to);
+
+    // The listener is called after each change until it is removed; the store does not own it.
+    void AddListener(THistoryListener* listener);
+    void RemoveListener(THistoryListener* listener);
+
+    // Record index is displayable: dated at most rangeDays before the newest record.
+    bool InDisplayRange(size_t index, double rangeDays) const;
+    // The displayable records are the tail of the history: the index of the first (Size() when none).
+    size_t FirstInDisplayRange(double rangeDays) const;
+
+    // The plotted values of the records dated in [from, to), per pixel column (see PlotValues.h).
+    std::vector<TColumnMinMax> MinMaxPerColumn(TPlottedQuantity quantity, TDateTime from, TDateTime to,
+                                               int columns, const TPlotOptions& options = {}) const;
 
   private:
     void EnsureMonthRead(int monthKey);
@@ -81,6 +114,9 @@ class THistoryStore {
     void WritePendingAside(std::vector<std::string>& errors);
     void MigrateLegacyFile(const std::string& legacy, const THistoryProgress& progress);
     std::string MonthPath(int monthKey) const;
+    template <typename Body> void Changing(bool isLoad, Body&& body);
+    void ReportChange(size_t sizeBefore, bool isLoad);
+    template <typename Call> void Notify(Call&& call);
 
     std::string folder_;
     TTDataStation records_;
@@ -90,6 +126,10 @@ class THistoryStore {
     TTDataStation pendingAside_; // set aside, not yet written to rejected.bin
     std::vector<std::string> problems_;
     THistoryProgress progress_;
+    std::vector<THistoryListener*> listeners_; // null: removed while they were being called
+    int notifying_ = 0;
+    bool changing_ = false;   // an operation that reports its change at its end is running
+    bool reshuffled_ = false; // it placed records before the newest one held
 };
 
 // Month keys: year × 12 + month − 1.

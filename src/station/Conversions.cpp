@@ -107,10 +107,6 @@ double Tenths_ToValue(uint16_t w) {
     return w * 0.1;
 }
 
-double Ms_ToKmh(double ms) {
-    return ms * 3.6;
-}
-
 double Sector_ToDegrees(uint8_t sector) {
     return sector < 16 ? sector * 22.5 : -1.0;
 }
@@ -166,10 +162,6 @@ double LumexLogOf(double offset, double rate, bool& valid) {
     }
     valid = false;
     return 0;
-}
-
-double Lumex_ToMagnitude(double lumex) {
-    return 12.4 - lumex / Log10Pogson;
 }
 
 double Counter_ToMagnitude(uint32_t counter) {
