@@ -81,7 +81,7 @@ struct TThread_Communicate::TMemoryDownload {
 };
 
 void TThread_Communicate::DownLoadData() {
-    if (SimulationMode) return;
+    if (simulation_) return;
     struct TEndLine {
         ~TEndLine() { LogToday("End retrieving EEPROM Datas"); }
     } endLine;
@@ -92,7 +92,8 @@ void TThread_Communicate::DownLoadData() {
     const uint32_t n = p / halvex::RecordSize;
     TMemoryDownload download;
     download.Interval = AnswerByte(a, 6) + 256u * AnswerByte(a, 7);
-    EepromRecordCount = n;
+    eepromRecordCount_ = n;
+    downloaded_ = true;
     LogToday("EEPROM nb records     = " + std::to_string(n));
     LogToday("EEPROM rec int. (sec) = " + std::to_string(download.Interval));
     LogToday("EEPROM overflowpasses = " + std::to_string(w));
@@ -100,10 +101,7 @@ void TThread_Communicate::DownLoadData() {
     if (n == 0 && w == 0) return;
 
     // The fields the memory does not hold carry what the latest reading held.
-    {
-        std::lock_guard measurement(MeasurementLock);
-        download.Work = CurrentCapteursInfos;
-    }
+    download.Work = current_;
     const auto tStart = std::chrono::steady_clock::now();
     download.Total = w != 0 ? halvex::RingRecords : n;
     try {
@@ -151,7 +149,7 @@ std::string StoppedText(uint32_t k) {
 
 void TThread_Communicate::ReadMemoryRecords(uint32_t firstRecord, uint32_t lastRecord,
                                             TMemoryDownload& download) {
-    const auto& hw = SetupInfos.SetupInfos_HW;
+    const auto& hw = setup_.SetupInfos_HW;
     for (uint32_t k = firstRecord; k <= lastRecord; ++k) {
         if (StationListsStopRequested()) {
             LogToday("EEPROM download stopped at index=" + std::to_string(k));

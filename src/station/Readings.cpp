@@ -28,10 +28,6 @@ int Random(int n) {
     return std::uniform_int_distribution<int>(0, n - 1)(generator);
 }
 
-void LogPhotodiode(const std::string& text) {
-    if (SetupInfos.Log.VerboseLevel == LogExpert) LogWrite("Photodiode.log", text);
-}
-
 // The last line of a reading says whether it came through: "End getting [...]" only when it did.
 class TEndLine {
   public:
@@ -56,7 +52,7 @@ class TEndLine {
 } // namespace
 
 void TThread_Communicate::GetSensorInfos() {
-    if (SimulationMode) {
+    if (simulation_) {
         SimulateWeather();
         return;
     }
@@ -65,23 +61,23 @@ void TThread_Communicate::GetSensorInfos() {
     DecodeWeather(Exchange({halvex::OrderGetWeather}));
     DecodeGustWind(Exchange({halvex::OrderGetGustWind}));
     DecodeFlags(Exchange({halvex::OrderGetFlags}));
-    if (SetupInfos.Log.VerboseLevel == LogExpert) {
-        const TcapteursInfos& c = CurrentCapteursInfos;
+    if (setup_.Log.VerboseLevel == LogExpert) {
+        const TcapteursInfos& c = current_;
         LogToday(fmt::sprintf("TempExt (°C)          = %2.2f", c.ValueTempDeg));
         LogToday(fmt::sprintf("TempRainSensor (°C)   = %1.2f", c.ValueTempFceDeg));
         LogToday(fmt::sprintf("TempDetectorIR (°C)   = %1.2f", c.ValueCanDeg));
         LogToday(fmt::sprintf("PowerDry (%%)          = %d", c.PowerRainDet));
         LogToday(fmt::sprintf("PowerIn (V)           = %1.2f", c.PowerVolts));
     }
-    WriteInfoData(CurrentCapteursInfos);
+    WriteInfoData(current_);
+    weatherRead_ = true;
 }
 
 void TThread_Communicate::DecodeWeather(const TArrayByte& a) {
-    std::lock_guard measurement(MeasurementLock);
-    TcapteursInfos& c = CurrentCapteursInfos;
+    TcapteursInfos& c = current_;
     c.ValueTempDeg = static_cast<float>(Raw_ToTemperature(WordLE(a, 0)));
     c.PowerVolts = static_cast<float>(Raw_ToSupplyVolts(WordLE(a, 2)));
-    c.Humidity = static_cast<float>(Raw_ToHumidity(WordLE(a, 4), SetupInfos.SetupInfos_HW.RH_Correction));
+    c.Humidity = static_cast<float>(Raw_ToHumidity(WordLE(a, 4), setup_.SetupInfos_HW.RH_Correction));
     c.DateSysteme = StationDateTime(2000 + Bcd_ToByte(AnswerByte(a, 11)), Bcd_ToByte(AnswerByte(a, 10)),
                                     Bcd_ToByte(AnswerByte(a, 9)), Bcd_ToByte(AnswerByte(a, 8)),
                                     Bcd_ToByte(AnswerByte(a, 7)), Bcd_ToByte(AnswerByte(a, 6)));
@@ -98,8 +94,7 @@ void TThread_Communicate::DecodeWeather(const TArrayByte& a) {
 }
 
 void TThread_Communicate::DecodeGustWind(const TArrayByte& a) {
-    std::lock_guard measurement(MeasurementLock);
-    TcapteursInfos& c = CurrentCapteursInfos;
+    TcapteursInfos& c = current_;
     const bool gust = WordLE(a, 1) != 0x8000;
     c.ValidWindGUST = gust;
     if (gust) {
@@ -124,9 +119,8 @@ void TThread_Communicate::DecodeGustWind(const TArrayByte& a) {
 }
 
 void TThread_Communicate::DecodeFlags(const TArrayByte& a) {
-    std::lock_guard measurement(MeasurementLock);
-    auto& hw = SetupInfos.SetupInfos_HW;
-    CurrentCapteursInfos.PowerRainDet = AnswerByte(a, 3);
+    auto& hw = setup_.SetupInfos_HW;
+    current_.PowerRainDet = AnswerByte(a, 3);
     const auto flag = [&](TT_Bool& cell, size_t i) {
         cell.Value = AnswerByte(a, i) == 1;
         cell.Valid = true;
@@ -138,56 +132,79 @@ void TThread_Communicate::DecodeFlags(const TArrayByte& a) {
 }
 
 void TThread_Communicate::GetLightLevel() {
-    if (SimulationMode) {
+    if (simulation_) {
         SimulateLight();
         return;
     }
     LogToday("Start getting [light Data]");
     TEndLine end("Light Data");
     const TArrayByte a = Exchange({halvex::OrderGetLight});
-    const TDateTime t = Now();
-    const uint32_t counter =
-        Bytes_ToLong(AnswerByte(a, 0), AnswerByte(a, 1), AnswerByte(a, 2), AnswerByte(a, 3));
-    const uint8_t divider = AnswerByte(a, 4);
-    const uint8_t gain = AnswerByte(a, 5);
+    TLightSample sample;
+    sample.Time = Now();
+    sample.Counter = Bytes_ToLong(AnswerByte(a, 0), AnswerByte(a, 1), AnswerByte(a, 2), AnswerByte(a, 3));
+    sample.Divider = AnswerByte(a, 4);
+    sample.Gain = AnswerByte(a, 5);
+    light_ = sample;
+}
 
-    std::lock_guard measurement(MeasurementLock);
-    TcapteursInfos& c = CurrentCapteursInfos;
-    c.LightValueAbs = counter;
-    c.GainLight = gain;
-    c.DividLight = divider;
-    const int64_t d = static_cast<int64_t>(counter) - static_cast<int64_t>(LightPrevCounter);
-    // A reading with no time elapsed since the previous one (the clock set back) has no rate.
-    bool valid = gain == LightPrevGain && divider == LightPrevDivider && d > 0 && t > LightPrevDate;
-    c.Lumex = 0;
-    LogPhotodiode(fmt::sprintf("Counter          = %d", counter));
-    LogPhotodiode(fmt::sprintf("GainLight        = %d", gain));
-    LogPhotodiode(fmt::sprintf("DividLight       = %d", divider));
-    LogPhotodiode(std::string("Gain changed     = ") + BoolText(!valid));
-    LogPhotodiode(fmt::sprintf("Ticks Delta (raw)= %d", d));
-    if (valid) {
-        const double r = CountRate(counter, LightPrevCounter, divider, gain, LightPrevDate, t);
-        c.Lumex = LumexLogOf(SetupInfos.SetupInfos_HW.OffsetLevelLight, r, valid);
-        LogPhotodiode(fmt::sprintf("Delta T (sec)    = %2.1f", (t - LightPrevDate) * 86400.0));
-        LogPhotodiode(fmt::sprintf("Ticks/sec (raw)  = %1.3f", r * 100));
-        LogPhotodiode(fmt::sprintf("LumexLog         = %1.3f", c.Lumex));
-        LogPhotodiode(fmt::sprintf("Magnitude        = %1.2f", Lumex_ToMagnitude(c.Lumex)));
-        LogPhotodiode(std::string("Data above Dark C= ") + BoolText(valid) + "\r\n");
-        LightDeltaCounter = counter - LightPrevCounter;
+void ApplyLightSample(const TLightSample& sample, TcapteursInfos& c, const TSetupInfos& setup) {
+    if (sample.Simulated) {
+        c.LightValueAbs = sample.Counter;
+        c.GainLight = sample.Gain;
+        c.DividLight = sample.Divider;
+        bool valid = LightPrevGain == 100 && LightPrevDivider == 1;
+        c.Lumex = 0;
+        const double seconds = (sample.Time - LightPrevDate) * 24 * 3600;
+        // Two readings with no weather reading between them share one time stamp: no rate to compute.
+        if (valid && seconds > 0 && c.LightValueAbs > LightPrevCounter)
+            c.Lumex = std::log10((c.LightValueAbs - LightPrevCounter) / seconds * c.DividLight / c.GainLight);
+        else
+            valid = false;
+        c.ValidLight = valid;
     } else {
-        LightDeltaCounter = 0;
-        LogPhotodiode("Gain changed/negative data !\r\n");
+        const uint32_t counter = sample.Counter;
+        const uint8_t divider = sample.Divider, gain = sample.Gain;
+        const TDateTime t = sample.Time;
+        const auto logPhotodiode = [&setup](const std::string& text) {
+            if (setup.Log.VerboseLevel == LogExpert) LogWrite("Photodiode.log", text);
+        };
+        c.LightValueAbs = counter;
+        c.GainLight = gain;
+        c.DividLight = divider;
+        const int64_t d = static_cast<int64_t>(counter) - static_cast<int64_t>(LightPrevCounter);
+        // A reading with no time elapsed since the previous one (the clock set back) has no rate.
+        bool valid = gain == LightPrevGain && divider == LightPrevDivider && d > 0 && t > LightPrevDate;
+        c.Lumex = 0;
+        logPhotodiode(fmt::sprintf("Counter          = %d", counter));
+        logPhotodiode(fmt::sprintf("GainLight        = %d", gain));
+        logPhotodiode(fmt::sprintf("DividLight       = %d", divider));
+        logPhotodiode(std::string("Gain changed     = ") + BoolText(!valid));
+        logPhotodiode(fmt::sprintf("Ticks Delta (raw)= %d", d));
+        if (valid) {
+            const double r = CountRate(counter, LightPrevCounter, divider, gain, LightPrevDate, t);
+            double lumex = LumexLogOf(setup.SetupInfos_HW.OffsetLevelLight, r, valid);
+            c.Lumex = lumex;
+            logPhotodiode(fmt::sprintf("Delta T (sec)    = %2.1f", (t - LightPrevDate) * 86400.0));
+            logPhotodiode(fmt::sprintf("Ticks/sec (raw)  = %1.3f", r * 100));
+            logPhotodiode(fmt::sprintf("LumexLog         = %1.3f", lumex));
+            logPhotodiode(fmt::sprintf("Magnitude        = %1.2f", Lumex_ToMagnitude(lumex)));
+            logPhotodiode(std::string("Data above Dark C= ") + BoolText(valid) + "\r\n");
+            LightDeltaCounter = counter - LightPrevCounter;
+        } else {
+            LightDeltaCounter = 0;
+            logPhotodiode("Gain changed/negative data !\r\n");
+        }
+        c.ValidLight = valid;
     }
-    c.ValidLight = valid;
-    LightPrevDate = t;
-    LightPrevCounter = counter;
-    LightPrevGain = gain;
-    LightPrevDivider = divider;
+    LightPrevDate = sample.Time;
+    LightPrevCounter = sample.Counter;
+    LightPrevGain = sample.Gain;
+    LightPrevDivider = sample.Divider;
 }
 
 void TThread_Communicate::SimulateWeather() {
-    TcapteursInfos& c = CurrentCapteursInfos;
-    const double k = SimulationTick;
+    TcapteursInfos& c = current_;
+    const double k = simulationTick_;
     c.ValueTempDeg = static_cast<float>(Random(1001) / 1000.0 * 10 + 20);
     c.Humidity = static_cast<float>(Random(1001) / 1000.0 * 10 + 70);
     c.DewPoint = static_cast<float>(DewPointOf(c.ValueTempDeg, c.Humidity));
@@ -204,28 +221,18 @@ void TThread_Communicate::SimulateWeather() {
     c.ValidWindGUST = 1;
     c.DeltaTempDeg = c.ValueSkyDeg - c.ValueTempDeg;
     WriteInfoData(c);
-    ++SimulationTick;
+    ++simulationTick_;
+    weatherRead_ = true;
 }
 
 void TThread_Communicate::SimulateLight() {
-    TcapteursInfos& c = CurrentCapteursInfos;
-    if (SimulationTick == 0)
-        c.LightValueAbs = 0;
-    else
-        c.LightValueAbs += static_cast<uint32_t>(10 + Random(3));
-    c.GainLight = 100;
-    c.DividLight = 1;
-    bool valid = LightPrevGain == 100 && LightPrevDivider == 1;
-    c.Lumex = 0;
-    const double seconds = (c.DateSysteme - LightPrevDate) * 24 * 3600;
-    // Two readings with no weather reading between them share one time stamp: no rate to compute.
-    if (valid && seconds > 0 && c.LightValueAbs > LightPrevCounter)
-        c.Lumex = std::log10((c.LightValueAbs - LightPrevCounter) / seconds * c.DividLight / c.GainLight);
-    else
-        valid = false;
-    c.ValidLight = valid;
-    LightPrevDate = c.DateSysteme;
-    LightPrevCounter = c.LightValueAbs;
-    LightPrevGain = c.GainLight;
-    LightPrevDivider = c.DividLight;
+    TLightSample sample;
+    sample.Simulated = true;
+    sample.Counter =
+        simulationTick_ == 0 ? 0 : current_.LightValueAbs + static_cast<uint32_t>(10 + Random(3));
+    sample.Gain = 100;
+    sample.Divider = 1;
+    sample.Time = current_.DateSysteme;
+    current_.LightValueAbs = sample.Counter; // the next simulated reading of this list counts on
+    light_ = sample;
 }

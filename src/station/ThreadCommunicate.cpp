@@ -12,7 +12,6 @@
 #include "UserText.h"
 
 std::mutex StationLinkLock;
-std::mutex MeasurementLock;
 float FirmwareVersionNumber = 0.0f;
 uint32_t SimulationTick = 0;
 uint32_t EepromRecordCount = 0;
@@ -57,10 +56,10 @@ void SleepMs(int ms) {
 // ---- Completion queue ----------------------------------------------------------------------------
 
 void TCompletionQueue::Dispatch(std::function<void()> handler) {
-    {
-        std::lock_guard guard(mutex_);
-        handlers_.push_back(std::move(handler));
-    }
+    // Notified under the lock: once the handler is seen, the queue may be destroyed at once, so
+    // nothing of it may be touched after the lock is released.
+    std::lock_guard guard(mutex_);
+    handlers_.push_back(std::move(handler));
     ready_.notify_all();
 }
 
@@ -164,7 +163,9 @@ TThread_Communicate::TThread_Communicate(std::vector<Tcommand> commands, TComLis
                                          TComObjRs232* comObj, bool freeOnTerminate,
                                          TCompletionDispatcher* dispatcher)
     : FCommand(std::move(commands)), FHWD(listener), ComObjRs232(comObj ? comObj : &ClosedPort()),
-      dispatcher_(dispatcher), freeOnTerminate_(freeOnTerminate) {}
+      dispatcher_(dispatcher), freeOnTerminate_(freeOnTerminate), setup_(SetupInfos),
+      current_(CurrentCapteursInfos), firmware_(FirmwareVersionNumber), simulationTick_(SimulationTick),
+      simulation_(SimulationMode) {}
 
 TThread_Communicate::~TThread_Communicate() {
     if (thread_.joinable()) thread_.join();
@@ -189,33 +190,79 @@ void TThread_Communicate::Run() {
     // Nothing below may touch the object after it has been handed over: a self-freeing thread can
     // be deleted by the dispatcher's side at any moment after Dispatch.
     const bool freeIt = freeOnTerminate_;
-    if (OnTerminate && dispatcher_) {
+    if (dispatcher_) {
+        // The report is applied on the dispatcher's side, where the globals it fills are read.
         dispatcher_->Dispatch([this, freeIt] {
-            OnTerminate(*this);
+            ApplyReport();
+            if (OnTerminate) OnTerminate(*this);
             if (freeIt) delete this;
         });
         return;
     }
     if (OnTerminate) OnTerminate(*this);
-    if (freeIt) {
-        if (dispatcher_)
-            dispatcher_->Dispatch([this] { delete this; });
-        else
-            delete this; // detached: deleting from the worker itself is safe
+    if (freeIt) delete this; // detached: deleting from the worker itself is safe
+}
+
+void TThread_Communicate::ApplyReport() {
+    auto& hw = SetupInfos.SetupInfos_HW;
+    const auto& mine = setup_.SetupInfos_HW;
+    if (weatherRead_) {
+        // Every field of the weather reading; the light fields are the light reading's own.
+        TcapteursInfos reading = current_;
+        const TcapteursInfos& held = CurrentCapteursInfos;
+        reading.LightValueAbs = held.LightValueAbs;
+        reading.GainLight = held.GainLight;
+        reading.DividLight = held.DividLight;
+        reading.ValidLight = held.ValidLight;
+        reading.Lumex = held.Lumex;
+        CurrentCapteursInfos = reading;
+        hw.DefrostEnabled = mine.DefrostEnabled;
+        hw.RainCleanEnabled = mine.RainCleanEnabled;
+        hw.RainStatus = mine.RainStatus;
+        hw.RoofSwitchActive = mine.RoofSwitchActive;
     }
+    if (light_) ApplyLightSample(*light_, CurrentCapteursInfos, SetupInfos);
+    if (infoRead_) {
+        FirmwareVersionNumber = firmware_;
+        hw.Version = mine.Version;
+        const auto station = [](auto& cell, const auto& reported) {
+            cell.Value = reported.Value;
+            cell.Valid = reported.Valid;
+        };
+        station(hw.AdresseEEPROM, mine.AdresseEEPROM);
+        station(hw.NbloopsData, mine.NbloopsData);
+        station(hw.InterVal_Rec_EEPROM, mine.InterVal_Rec_EEPROM);
+        station(hw.DateSinceBoot, mine.DateSinceBoot);
+        station(hw.DisableHeater, mine.DisableHeater);
+        station(hw.Gain_stage1_IR, mine.Gain_stage1_IR);
+        station(hw.Gain_stage2_IR, mine.Gain_stage2_IR);
+        auto& roof = SetupInfos.RoofCloserCriterias;
+        const auto& reported = setup_.RoofCloserCriterias;
+        station(roof.DoWatch, reported.DoWatch);
+        station(roof.TempSky, reported.TempSky);
+        station(roof.RH, reported.RH);
+        station(roof.Wind, reported.Wind);
+        station(roof.Light, reported.Light);
+        station(roof.ValueMag, reported.ValueMag);
+    }
+    if (dateRead_) hw.LastDateSyst = mine.LastDateSyst;
+    if (dateSet_) {
+        hw.AdresseEEPROM.Valid = true;
+        hw.InterVal_Rec_EEPROM.Value = mine.InterVal_Rec_EEPROM.Value;
+    }
+    if (downloaded_) EepromRecordCount = eepromRecordCount_;
+    if (simulation_) SimulationTick = simulationTick_;
+    ComLastError = errorText_;
 }
 
 void TThread_Communicate::Execute() {
     ++ComThreadCount;
     std::unique_lock link(StationLinkLock);
-    ComLastError.clear();
     const auto fail = [&](const std::string& message) {
-        // The text is left before the lock is: a list waiting for the lock clears it only afterwards.
         errorText_ = message;
-        ComLastError = errorText_;
         link.unlock();
         FCommand.clear();
-        if (FHWD) FHWD->ComError();
+        if (FHWD) FHWD->ComError(errorText_);
         --ComThreadCount;
         LogToday("Error : " + errorText_);
     };
@@ -301,9 +348,10 @@ TArrayByte TThread_Communicate::ExchangeRetried(const std::function<TArrayByte()
 // ---- Version and set-up ---------------------------------------------------------------------------
 
 void TThread_Communicate::GetVersion() {
-    auto& hw = SetupInfos.SetupInfos_HW;
-    auto& roof = SetupInfos.RoofCloserCriterias;
-    if (SimulationMode) {
+    auto& hw = setup_.SetupInfos_HW;
+    auto& roof = setup_.RoofCloserCriterias;
+    infoRead_ = true; // what was decoded before a failure is kept, as the station reported it
+    if (simulation_) {
         hw.Version = "1.11";
         hw.InterVal_Rec_EEPROM.Value = 3;
         return;
@@ -312,10 +360,9 @@ void TThread_Communicate::GetVersion() {
         LogToday("Start getting VERSION DATA");
         // Shortest answers that decode: version and memory state; IR gains; roof criteria.
         const TArrayByte a = ExchangeRetried([] { return TArrayByte{halvex::OrderGetVersion}; }, 13);
-        std::lock_guard measurement(MeasurementLock);
         hw.Version = fmt::format("{}.{}", AnswerByte(a, 0), AnswerByte(a, 1));
         LogToday("Version " + hw.Version);
-        FirmwareVersionNumber = VersionNumberOf(hw.Version);
+        firmware_ = VersionNumberOf(hw.Version);
         hw.AdresseEEPROM.Value = AnswerByte(a, 2) * 65536 + AnswerByte(a, 3) * 256 + AnswerByte(a, 4);
         hw.AdresseEEPROM.Valid = true;
         hw.NbloopsData.Value = AnswerByte(a, 5);
@@ -328,7 +375,7 @@ void TThread_Communicate::GetVersion() {
         hw.DisableHeater.Value = AnswerByte(a, 12) == 0;
         hw.DisableHeater.Valid = true;
 
-        const bool criteriaAnswer = FirmwareVersionNumber >= 2.65f;
+        const bool criteriaAnswer = firmware_ >= 2.65f;
         if (!criteriaAnswer) {
             DecodeCriteria(a, 13, hw.RH_Correction, roof);
         }
@@ -348,7 +395,7 @@ void TThread_Communicate::GetVersion() {
         LogToday("Getting VERSION DATA -> failed");
         throw;
     }
-    if (SetupInfos.Log.VerboseLevel == LogExpert) {
+    if (setup_.Log.VerboseLevel == LogExpert) {
         const int g1 = hw.Gain_stage1_IR.Value, g2 = hw.Gain_stage2_IR.Value;
         LogToday(fmt::sprintf("Record time    = %d sec", hw.InterVal_Rec_EEPROM.Value));
         LogToday(fmt::sprintf("EEPROM adress  = %d sec", hw.AdresseEEPROM.Value));
@@ -360,8 +407,7 @@ void TThread_Communicate::GetVersion() {
         LogToday(fmt::sprintf("Wind Alarm     = %d km/h", roof.Wind.Value));
         LogToday(fmt::sprintf("Sky Temp Alarm = %1.1f °C", roof.TempSky.Value));
         LogToday(std::string("Light Alarm    = ") + BoolText(roof.Light.Value));
-        if (FirmwareVersionNumber >= 2.65f)
-            LogToday(fmt::sprintf("Magnitude Alar= %1.1f ", roof.ValueMag.Value));
+        if (firmware_ >= 2.65f) LogToday(fmt::sprintf("Magnitude Alar= %1.1f ", roof.ValueMag.Value));
         // A gain code of 0 has no amplification factor; the log must not end the command.
         try {
             LogToday(fmt::sprintf("Gain stage 1   = %d -> %1.1fx ", g1, GainStage1(g1)));
@@ -371,12 +417,14 @@ void TThread_Communicate::GetVersion() {
             LogToday(std::string("Gain stage 1   = ") + e.what());
         }
     }
-    if (FHWD) FHWD->ComVersion();
+    if (FHWD)
+        FHWD->ComVersion(hw.Version,
+                         hw.InterVal_Rec_EEPROM.Valid ? std::optional(hw.AdresseEEPROM.Value) : std::nullopt);
     LogToday("End getting VERSION DATA");
 }
 
 void TThread_Communicate::GetVersionWait() {
-    if (SimulationMode) return;
+    if (simulation_) return;
     for (int n = 1; n <= 10; ++n) {
         LogToday(fmt::sprintf("Version get_wait -> %d", n));
         try {
@@ -392,8 +440,9 @@ void TThread_Communicate::GetVersionWait() {
 }
 
 void TThread_Communicate::GetDate() {
-    auto& last = SetupInfos.SetupInfos_HW.LastDateSyst;
-    if (SimulationMode) {
+    auto& last = setup_.SetupInfos_HW.LastDateSyst;
+    dateRead_ = true;
+    if (simulation_) {
         last.Value = Now();
         last.Valid = true;
         return;
@@ -412,8 +461,8 @@ void TThread_Communicate::GetDate() {
 }
 
 void TThread_Communicate::SetDate() {
-    if (SimulationMode) return;
-    auto& hw = SetupInfos.SetupInfos_HW;
+    if (simulation_) return;
+    auto& hw = setup_.SetupInfos_HW;
     LogToday("Begin set date and reset EEPROM pointer");
     if (const int year = DecodeDateTime(Now()).Year; year < 2000 || year > 2255)
         throw EOrvanelError(RangeErrorText);
@@ -433,12 +482,13 @@ void TThread_Communicate::SetDate() {
     });
     hw.AdresseEEPROM.Valid = true;
     hw.InterVal_Rec_EEPROM.Value = interval;
+    dateSet_ = true;
     LogToday(fmt::sprintf("Set PC Date & reset EEPROM pointer, recording EE intervall = %d sec", interval));
 }
 
 void TThread_Communicate::Setup() {
-    const auto& hw = SetupInfos.SetupInfos_HW;
-    const auto& roof = SetupInfos.RoofCloserCriterias;
+    const auto& hw = setup_.SetupInfos_HW;
+    const auto& roof = setup_.RoofCloserCriterias;
     LogToday("Start setup Order");
     const auto sky = Float_ToFloat24(roof.TempSky.DefaultValue);
     const uint32_t mag = Magnitude_ToCounter(roof.ValueMag.DefaultValue);
@@ -452,8 +502,8 @@ void TThread_Communicate::Setup() {
 }
 
 void TThread_Communicate::SetIR() {
-    const int g1 = SetupInfos.SetupInfos_HW.Gain_stage1_IR.Value;
-    const int g2 = SetupInfos.SetupInfos_HW.Gain_stage2_IR.Value;
+    const int g1 = setup_.SetupInfos_HW.Gain_stage1_IR.Value;
+    const int g2 = setup_.SetupInfos_HW.Gain_stage2_IR.Value;
     LogToday(fmt::sprintf("Set Gain stage 1   = %d -> %1.1fx ", g1, GainStage1(g1)));
     LogToday(fmt::sprintf("Set Gain stage 2   = %d -> %1.1fx ", g2, GainStage2(g2)));
     LogToday(fmt::sprintf("Set Gain overall   = %1.1fx ", GainStage1(g1) * GainStage2(g2)));

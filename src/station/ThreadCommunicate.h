@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,8 +30,9 @@ enum Tcommand : uint8_t {
 
 // Held by a thread for its whole command list: lists never overlap on the serial line.
 extern std::mutex StationLinkLock;
-// Held while answers are decoded into CurrentCapteursInfos and the station cells of SetupInfos.
-extern std::mutex MeasurementLock;
+// The globals below, like CurrentCapteursInfos and the station cells of SetupInfos, belong to the
+// thread that owns the station threads (the main thread): a list works on its own copy and its
+// report is applied there (TThread_Communicate::ApplyReport).
 // Station firmware version as a number; selects answer layouts.
 extern float FirmwareVersionNumber;
 // Count of simulated weather readings.
@@ -38,15 +40,28 @@ extern uint32_t SimulationTick;
 // Records written in the current pass of the station memory (last download).
 extern uint32_t EepromRecordCount;
 
+// One light reading as the station gave it; the level is computed where the previous one is kept.
+struct TLightSample {
+    uint32_t Counter = 0;
+    uint8_t Divider = 0;
+    uint8_t Gain = 0;
+    TDateTime Time = 0;
+    bool Simulated = false; // "/Sim=1": the simulated level has its own formula
+};
+// Applies a light reading to the current record (Lumex, ValidLight, counter, gain, divider) against
+// the previous one (LightPrev*), writing the photodiode log. On the owner's thread.
+void ApplyLightSample(const TLightSample& sample, TcapteursInfos& current, const TSetupInfos& setup);
+
 // What a thread reports while it runs. Called on the worker thread and never waited for: the Qt
 // side queues each call onto its main thread.
 class TComListener {
   public:
     virtual ~TComListener() = default;
-    // A list ended with an error; the text is in ComLastError.
-    virtual void ComError() {}
-    // TCom_GetVersion has decoded the version and set-up.
-    virtual void ComVersion() {}
+    // A list ended with an error.
+    virtual void ComError(const std::string& /*text*/) {}
+    // TCom_GetVersion has decoded the version and set-up: the version text, and the memory write
+    // address when the station reported its recording interval.
+    virtual void ComVersion(const std::string& /*version*/, std::optional<int32_t> /*memoryAddress*/) {}
     // Memory download progress: records read so far, records to read.
     virtual void ComEepromProgress(uint32_t /*done*/, uint32_t /*total*/) {}
     // Records of the station memory, in the station's order, handed over as they arrive (before each
@@ -115,6 +130,11 @@ class TThread_Communicate {
 
     void Start();
     void WaitFor();
+    // Copies what the list found (readings, station information, clock, error text) into the
+    // globals it owns: CurrentCapteursInfos, the station cells of SetupInfos, the light state,
+    // ComLastError. Called on the creator's thread once the list has ended; a thread with a
+    // dispatcher does it itself, just before its completion handler.
+    void ApplyReport();
 
     // The completion handler; runs through the dispatcher (on the worker when there is none).
     std::function<void(TThread_Communicate&)> OnTerminate;
@@ -164,6 +184,17 @@ class TThread_Communicate {
     TComObjRs232* ComObjRs232;
     TCompletionDispatcher* dispatcher_;
     bool freeOnTerminate_;
+    // The list's own copies, taken when it is created (on the creator's thread): the worker reads
+    // and writes only these.
+    TSetupInfos setup_;
+    TcapteursInfos current_;
+    float firmware_ = 0;
+    uint32_t simulationTick_ = 0;
+    bool simulation_ = false;
+    // What the list found, for ApplyReport.
+    bool weatherRead_ = false, infoRead_ = false, dateRead_ = false, dateSet_ = false, downloaded_ = false;
+    uint32_t eepromRecordCount_ = 0;
+    std::optional<TLightSample> light_;
     TCalibrationPD FCalibrationPD;
     std::string errorText_;
     uint32_t skippedRecords_ = 0;

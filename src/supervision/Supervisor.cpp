@@ -73,14 +73,14 @@ class TQtComBridge : public QObject, public TComListener, public TCompletionDisp
     explicit TQtComBridge(Supervisor* owner) : owner_(owner) {}
     void Detach() { owner_ = nullptr; }
 
-    void ComError() override {
-        Queue([this] {
-            if (owner_) owner_->OnComError();
+    void ComError(const std::string& text) override {
+        Queue([this, text] {
+            if (owner_) owner_->OnComError(text);
         });
     }
-    void ComVersion() override {
-        Queue([this] {
-            if (owner_) owner_->OnComVersion();
+    void ComVersion(const std::string& version, std::optional<int32_t> memoryAddress) override {
+        Queue([this, version, memoryAddress] {
+            if (owner_) owner_->OnComVersion(version, memoryAddress);
         });
     }
     void ComEepromProgress(uint32_t done, uint32_t total) override {
@@ -262,6 +262,7 @@ void Supervisor::RunListAndWait(std::vector<Tcommand> commands) {
     TThread_Communicate thread(std::move(commands), nullptr, ComObjRs232.get(), false);
     thread.Start();
     thread.WaitFor();
+    thread.ApplyReport();
 }
 
 // The start-up and resume lists read the station memory; the station clock, which empties that
@@ -282,9 +283,9 @@ void Supervisor::OnMemoryDownloaded(TThread_Communicate& thread) {
     const std::string error = thread.ErrorText();
     const auto& tally = downloadTally_;
     if (tally.Added + tally.Copies + tally.SetAside > 0 || thread.SkippedMemoryRecords() > 0)
-        LogToday(fmt::sprintf("EEPROM records stored : %d added, %d copies dropped, %d set aside, %d not decodable",
-                              tally.Added, tally.Copies, tally.SetAside,
-                              static_cast<int>(thread.SkippedMemoryRecords())));
+        LogToday(fmt::sprintf(
+            "EEPROM records stored : %d added, %d copies dropped, %d set aside, %d not decodable",
+            tally.Added, tally.Copies, tally.SetAside, static_cast<int>(thread.SkippedMemoryRecords())));
     if (!download_.Text.empty()) { // a download that failed closes its progress window too
         download_.Text.clear();
         emit downloadProgressChanged();
@@ -355,11 +356,7 @@ void Supervisor::TimerMainTimer() {
     ++TimerSec;
     weatherLabels_.Remaining =
         DurationText(static_cast<double>(SetupInfos.InterValQuickPoolSec) - static_cast<double>(TimerSec));
-    TDateTime last = 0;
-    {
-        AnyThreadLock lock(MeasurementLock);
-        last = CurrentCapteursInfos.DateSysteme;
-    }
+    const TDateTime last = CurrentCapteursInfos.DateSysteme;
     if (last != 0) weatherLabels_.LastReading = LastReadingText(last);
     emit readingLabelsChanged();
     if (TimerSec >= SetupInfos.InterValQuickPoolSec) {
@@ -374,17 +371,18 @@ void Supervisor::TimerLightTimer() {
     ++TimerSecLight;
     lightLabels_.Remaining = DurationText(static_cast<double>(SetupInfos.InterValLightPoolSec) -
                                           static_cast<double>(TimerSecLight));
-    TDateTime last = 0;
-    {
-        AnyThreadLock lock(MeasurementLock);
-        last = LightPrevDate;
-    }
+    const TDateTime last = LightPrevDate;
     if (last != 0) lightLabels_.LastReading = LastReadingText(last);
     emit readingLabelsChanged();
     if (TimerSecLight >= SetupInfos.InterValLightPoolSec) {
         TimerSecLight = 0;
-        StartList({TCom_GetLightLevel}, nullptr);
+        StartList({TCom_GetLightLevel}, &Supervisor::OnLightRead);
     }
+}
+
+void Supervisor::OnLightRead(TThread_Communicate& thread) {
+    if (closed_) return;
+    if (thread.ErrorText().empty()) emit lightReadingProcessed();
 }
 
 void Supervisor::TimerSAVDataPeriodicTimer() {
@@ -410,11 +408,7 @@ void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
     }
     failedReadings_ = 0;
     try {
-        TcapteursInfos copy;
-        {
-            AnyThreadLock lock(MeasurementLock);
-            copy = CurrentCapteursInfos;
-        }
+        const TcapteursInfos copy = CurrentCapteursInfos;
         ProcessReading(copy);
     } catch (const std::exception& e) {
         const std::string text = T("Erreur dans la procédure \"AffData_threadOver\", message -> ") + e.what();
@@ -429,8 +423,8 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     emit readingLabelsChanged();
 
     // Panels and condition codes, published on the way; the sounds wait until the relay is shown.
-    TConditionsOutcome outcome =
-        ProcessConditions(copy, SetupInfos, *medianSky_, Toggle_GoodCond, history_->Records(), AutomationValues);
+    TConditionsOutcome outcome = ProcessConditions(copy, SetupInfos, *medianSky_, Toggle_GoodCond,
+                                                   history_->Records(), AutomationValues);
     conditions_ = outcome.Display;
     hasConditions_ = true;
     emit conditionsChanged();
@@ -444,7 +438,8 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
         FUnderSampleDataFactor =
             static_cast<int16_t>(std::max<uint16_t>(1, SetupInfos.UnderSampleDataFactor));
         if (history_->Append(copy) == TAppendResult::SetAside)
-            LogToday("Reading set aside in " + PathDatas + RejectedFileName + " : " + DateTimeText(copy.DateSysteme));
+            LogToday("Reading set aside in " + PathDatas + RejectedFileName + " : " +
+                     DateTimeText(copy.DateSysteme));
         ShowHistoryProblems();
     }
     if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
@@ -470,30 +465,16 @@ void Supervisor::PrintStatesWhenChanged() {
 
 // ---- Thread messages ----------------------------------------------------------------------------
 
-void Supervisor::OnComError() {
-    std::string error;
-    {
-        AnyThreadLock lock(MeasurementLock);
-        error = ComLastError;
-    }
+void Supervisor::OnComError(const std::string& error) {
     ShowStatus(T("Erreur : ") + error, true);
 }
 
-void Supervisor::OnComVersion() {
-    std::string version;
-    bool intervalValid = false;
-    int32_t address = 0;
-    {
-        AnyThreadLock lock(MeasurementLock);
-        const auto& hw = SetupInfos.SetupInfos_HW;
-        version = hw.Version;
-        intervalValid = hw.InterVal_Rec_EEPROM.Valid;
-        address = hw.AdresseEEPROM.Value;
-    }
+void Supervisor::OnComVersion(const std::string& version, std::optional<int32_t> memoryAddress) {
     const std::string text = T("Version -> ") + version;
     SetStatusBar(0, text);
     ShowStatus(text, false);
-    SetStatusBar(1, intervalValid ? " -> " + std::to_string(address / 17) + T(" enregistrements") : "");
+    SetStatusBar(1,
+                 memoryAddress ? " -> " + std::to_string(*memoryAddress / 17) + T(" enregistrements") : "");
     SetStatusBar(2, "");
 }
 
@@ -547,13 +528,8 @@ void Supervisor::PlaySound(const std::string& file) {
 // ---- Roof relay ---------------------------------------------------------------------------------
 
 void Supervisor::UpdateRelayDisplay() {
-    TRoofCloserCriterias c;
-    TT_Bool roof;
-    {
-        AnyThreadLock lock(MeasurementLock);
-        c = SetupInfos.RoofCloserCriterias;
-        roof = SetupInfos.SetupInfos_HW.RoofSwitchActive;
-    }
+    const TRoofCloserCriterias c = SetupInfos.RoofCloserCriterias;
+    const TT_Bool roof = SetupInfos.SetupInfos_HW.RoofSwitchActive;
     const std::string unknown = "???";
     const auto yesNo = [](bool b) { return b ? T("OUI") : T("NON"); };
     relay_.WatchText = c.DoWatch.Valid ? yesNo(c.DoWatch.Value) : unknown;
@@ -598,12 +574,7 @@ void Supervisor::UpdateRelayDisplay() {
             relay_.ButtonCaption = fmt::sprintf(T("Ouvrir relai  [%1.1f m]"), remaining);
         } else {
             relay_.ButtonCaption = T("Ouvrir relai");
-            TcapteursInfos copy;
-            {
-                AnyThreadLock lock(MeasurementLock);
-                copy = CurrentCapteursInfos;
-            }
-            if (RearmConditionsMet(copy)) {
+            if (RearmConditionsMet(CurrentCapteursInfos)) {
                 RearmRelay(true);
                 LogToday("Rearm condition met -> OK");
             } else {
@@ -617,11 +588,7 @@ void Supervisor::UpdateRelayDisplay() {
 }
 
 bool Supervisor::RearmConditionsMet(const TcapteursInfos& r) const {
-    TRoofCloserCriterias c;
-    {
-        AnyThreadLock lock(MeasurementLock);
-        c = SetupInfos.RoofCloserCriterias;
-    }
+    const TRoofCloserCriterias& c = SetupInfos.RoofCloserCriterias;
     if (r.RainStatus != 0) return false;
     if (!c.TempSky.Valid || !(r.DeltaTempDeg < c.TempSky.Value)) return false;
     if (!c.RH.Valid || !(r.Humidity < c.RH.Value)) return false;
@@ -640,10 +607,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
     if (closed_) return;
     try {
         if (!thread.ErrorText().empty()) {
-            {
-                AnyThreadLock lock(MeasurementLock);
-                SetupInfos.SetupInfos_HW.RoofSwitchActive.Valid = false;
-            }
+            SetupInfos.SetupInfos_HW.RoofSwitchActive.Valid = false;
             relay_.WatchText = "???";
             relay_.Panel = {T("Pas disponible"), std::nullopt, "", 0};
             emit relayChanged();
@@ -655,10 +619,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
             const std::string question = T("Voulez-vous re-activer la surveillance ?");
             watch = question_ ? question_(Q(question)) : AskUserYesNo(question);
         }
-        {
-            AnyThreadLock lock(MeasurementLock);
-            SetupInfos.RoofCloserCriterias.DoWatch.DefaultValue = watch;
-        }
+        SetupInfos.RoofCloserCriterias.DoWatch.DefaultValue = watch;
         StartList({TCom_Setup, TCom_GetVersion, TCom_getSensorInfos}, &Supervisor::AfterRearmSetup);
     } catch (const std::exception& e) {
         LogToday(std::string("OnterminateRearm -> ") + e.what());

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "Classification.h"
-#include "HistoryStore.h"
 #include "DateTime.h"
+#include "HistoryStore.h"
 #include "Records.h"
 #include "ThreadCommunicate.h"
 
@@ -182,6 +182,8 @@ class Supervisor : public QObject {
     void startupFinished(bool ok);
     // One weather reading has been processed completely.
     void weatherReadingProcessed();
+    // A light reading has come in (its level is in the current record).
+    void lightReadingProcessed();
     // A weather reading failed in the station thread.
     void weatherReadingFailed();
     // The port was found lost (true), or reopened with the station answering again (false).
@@ -197,8 +199,9 @@ class Supervisor : public QObject {
   private:
     friend class TQtComBridge;
     // Thread messages, on the main thread.
-    void OnComError();
-    void OnComVersion();
+    void OnComError(const std::string& error);
+    void OnComVersion(const std::string& version, std::optional<int32_t> memoryAddress);
+    void OnLightRead(TThread_Communicate& thread);
     void OnComEepromProgress(uint32_t done, uint32_t total);
     void OnComEepromRecords(std::vector<TcapteursInfos> records);
 

@@ -190,8 +190,6 @@ TEST_F(ScriptedReadings, FailedLightReadingKeepsTheReference) {
     EXPECT_EQ(LightPrevCounter, 1000u);
     EXPECT_EQ(CountLogLines("End getting [Light Data]"), 1);
     EXPECT_EQ(CountLogLines("Getting [Light Data] -> failed"), 1);
-    EXPECT_TRUE(MeasurementLock.try_lock());
-    MeasurementLock.unlock();
 }
 
 TEST_F(ScriptedReadings, WeatherBlockEdgeCases) {

@@ -53,12 +53,12 @@ void StationSandbox::TearDown() {
     SandboxTest::TearDown();
 }
 
-void RecordingListener::ComError() {
+void RecordingListener::ComError(const std::string&) {
     std::lock_guard guard(mutex_);
     ++errors_;
 }
 
-void RecordingListener::ComVersion() {
+void RecordingListener::ComVersion(const std::string&, std::optional<int32_t>) {
     std::lock_guard guard(mutex_);
     ++versions_;
 }
@@ -97,5 +97,6 @@ std::string RunList(const std::vector<Tcommand>& commands, TComObjRs232& com, TC
     TThread_Communicate thread(commands, listener, &com, false);
     thread.Start();
     thread.WaitFor();
+    thread.ApplyReport(); // as the program's main thread does when the list has ended
     return thread.ErrorText();
 }

@@ -27,8 +27,8 @@ class StationSandbox : public SandboxTest {
 // Records the thread's reports (called on the worker).
 class RecordingListener : public TComListener {
   public:
-    void ComError() override;
-    void ComVersion() override;
+    void ComError(const std::string& text) override;
+    void ComVersion(const std::string& version, std::optional<int32_t> memoryAddress) override;
     void ComEepromProgress(uint32_t done, uint32_t total) override;
     void ComEepromRecords(std::vector<TcapteursInfos> records) override;
 
