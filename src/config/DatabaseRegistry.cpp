@@ -318,6 +318,7 @@ bool TDatabaseRegistry::ReadValueRegisterDFset(const std::string& PathVar, TRegT
 
 void TDatabaseRegistry::WriteCFGtoRegister(const std::string& Path, const TVariant& Value,
                                            const std::string& IDString) {
+    if (OnWrite) OnWrite(Path, IDString, Value);
     try {
         QSettings& s = Settings();
         const QVariant encoded = Encode(Value, RootKey + Path + IDString);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -103,6 +104,9 @@ class TDatabaseRegistry {
 
     // Message of the last failed read; set only by a failed read, never cleared.
     std::string ErrorMessage;
+    // Told of every value handed to WriteCFGtoRegister, in the order they come, whether or not it
+    // could be stored (the file itself keeps no order).
+    std::function<void(const std::string& path, const std::string& idString, const TVariant& value)> OnWrite;
 
   private:
     QSettings& Settings();
