@@ -1,5 +1,7 @@
 // The settings table as a whole: what a fresh start holds, what each confirmation hands to the
 // store and in which order, and what a later dialog can do with a row.
+#include <algorithm>
+#include <cmath>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -392,6 +394,175 @@ TEST_F(SettingsRowsTest, EachConfirmationWritesItsValuesInItsOrder) {
                                         R"(Stats/DateDeb = 45336.9375 (5))",
                                         R"(Stats/DateFin = 45365.9375 (5))",
                                     }));
+}
+
+std::string Name(const TSettingRow& row) {
+    return std::string(row.Group) + " " + row.Key;
+}
+
+// Held at load, after a start on a fresh profile, and once the dialog has opened: each row's field
+// holds the default its row says at that moment.
+TEST_F(SettingsRowsTest, EveryRowsDefaultIsWhatAFreshStartHolds) {
+    InitStartValues();
+    TStartupSettings startup;
+    TSettingsPlace place{SetupInfos, startup};
+    for (const TSettingRow& row : SettingsRows())
+        if (row.DefaultAt == TDefaultAt::Load) {
+            EXPECT_TRUE(SettingValue(row, place).SameValue(row.Default.Get())) << Name(row) << " at load";
+        }
+
+    startup = LoadStartupSettings();
+    for (const TSettingRow& row : SettingsRows())
+        EXPECT_TRUE(SettingValue(row, place).SameValue(row.Default.Get())) << Name(row) << " after the start";
+
+    ReadConfigDialogSettings();
+    for (const TSettingRow& row : SettingsRows()) {
+        const TSettingDefault& shown = row.Opened.Default.IsSet() ? row.Opened.Default : row.Default;
+        EXPECT_TRUE(SettingValue(row, place).SameValue(shown.Get())) << Name(row) << " in the dialog";
+    }
+}
+
+// Each event's steps run 1, 2, 3 ... and every setting has one place.
+TEST_F(SettingsRowsTest, EachEventHasOneRowPerStepAndEachSettingOneRow) {
+    std::map<std::string, int> settings;
+    std::map<TWriteAt, std::vector<int>> writes;
+    std::vector<int> opened;
+    for (const TSettingRow& row : SettingsRows()) {
+        ++settings[Name(row)];
+        EXPECT_NE(row.Written.At, TWriteAt::NotWritten) << Name(row);
+        writes[row.Written.At].push_back(row.Written.Step);
+        if (row.Opened.Step) opened.push_back(row.Opened.Step);
+    }
+    for (const auto& [name, count] : settings)
+        EXPECT_EQ(count, 1) << name;
+    const auto expectOneToN = [](std::vector<int> steps, const char* event) {
+        std::sort(steps.begin(), steps.end());
+        for (size_t i = 0; i < steps.size(); ++i)
+            EXPECT_EQ(steps[i], int(i) + 1) << event;
+    };
+    expectOneToN(writes[TWriteAt::DialogOk], "dialog OK");
+    expectOneToN(writes[TWriteAt::WebDialogOk], "web dialog OK");
+    expectOneToN(writes[TWriteAt::LanguageMenu], "language menu");
+    expectOneToN(writes[TWriteAt::Statistics], "statistics");
+    expectOneToN(opened, "dialog open");
+}
+
+// What a dialog bound to the rows would do: set every field it stores to a value other than its
+// default, confirm, restart, open the dialog again, and find the same values.
+TEST_F(SettingsRowsTest, WhatTheDialogsSetThroughTheRowsComesBack) {
+    const std::map<std::string, TVariant> chosen = {
+        {"\\Config PortCom", 4},
+        {"\\Config PortDevice", "/dev/ttyUSB1"},
+        {"\\Config BlueTooth", true},
+        {"\\Config DateDisplay", 182},
+        {"\\Config GapPixel", 0.375},
+        {"\\Config Offset_Photodiode", 0.0041},
+        {"\\Config InterVal_REC_EEP_sec", 2700},
+        {"\\Config VerboseLevel", 1},
+        {"\\Config DisplayMag", true},
+        {"\\Config SeuilCloudy", -31},
+        {"\\Config SeuilVeryCloudy", -2},
+        {"\\Config SeuilNight", 19.25},
+        {"\\Config SeuilDawn", 13.5},
+        {"\\Config SeuilDay", 5.75},
+        {"\\Config SeuilWindy", 12},
+        {"\\Config SeuilVeryWindy", 44},
+        {"\\Config IntSAVDATAS_Min", 1440},
+        {"\\Config UnderSampleDataFactor", 30},
+        {"\\Config FileCLoudSensorVersion", 0},
+        {"\\Config BoltWoodFileName", "/var/lib/obs/boltwood line.txt"},
+        {"\\Config RH_Correction", 1.15},
+        {"\\Config NbMonthtoLoad", 100},
+        {"\\Config DiodeIntegrationTimeSec", 300},
+        {"\\Config Disableheater", true},
+        {"\\Config FileData", "/srv/datas/"},
+        {"\\Config\\Sounds Sound_at_RelayClose", "close.wav"},
+        {"\\Config\\Sounds Soft_OnRelayClose", "/usr/bin/park"},
+        {"\\Config\\Sounds Sound_on_goodCond", "good.wav"},
+        {"\\Config\\Sounds Sound_on_BadCond", ""},
+        {"\\CloseCriteria Enabled", true},
+        {"\\CloseCriteria TempSky", -33.5},
+        {"\\CloseCriteria RH", 0},
+        {"\\CloseCriteria Wind", 100},
+        {"\\CloseCriteria Light", true},
+        {"\\CloseCriteria Mag", 13.0},
+        {"\\CloseCriteria ReArmAuto", true},
+        {"\\CloseCriteria AfterMin", 1000},
+        {"\\Webpublish Enabled", true},
+        {"\\Webpublish Hostname", "ftp.sky.test"},
+        {"\\Webpublish Login", "night"},
+        {"\\Webpublish Pass", "p\"w"},
+        {"\\Webpublish RemotePath", "/pub/"},
+        {"\\Webpublish PassiveFTP", false},
+        {"\\Webpublish intervallSec", 4000000000u},
+        {"\\Webpublish JpegCompress", 1},
+        {"\\Webpublish Lx_AllGraphs", 10000},
+        {"\\Webpublish Ly_AllGraphs", 100},
+        {"\\Webpublish Lx_GrWspeed", 640},
+        {"\\Webpublish Ly_GrWspeed", 480},
+        {"\\Webpublish L_GrWDir", 9999},
+    };
+    TStartupSettings startup;
+    TSettingsPlace place{SetupInfos, startup};
+    std::vector<const TSettingRow*> dialogRows;
+    for (const TSettingRow& row : SettingsRows()) {
+        if (row.Written.At != TWriteAt::DialogOk && row.Written.At != TWriteAt::WebDialogOk) continue;
+        dialogRows.push_back(&row);
+        const auto value = chosen.find(Name(row));
+        ASSERT_NE(value, chosen.end()) << Name(row) << " has no value in this test";
+        EXPECT_FALSE(value->second.SameValue(row.Default.Get())) << Name(row);
+        EXPECT_TRUE(SetSettingValue(row, place, value->second)) << Name(row);
+    }
+    EXPECT_EQ(dialogRows.size(), chosen.size());
+    WriteConfigDialogSettings();
+    WriteWebPublishSettings();
+
+    InitStartValues();
+    startup = LoadStartupSettings();
+    ReadConfigDialogSettings();
+    for (const TSettingRow* row : dialogRows) {
+        if (row->Start == TStartRead::NotRead && !row->Opened.Step) continue; // stored, never read back
+        EXPECT_TRUE(SettingValue(*row, place).SameValue(chosen.at(Name(*row))))
+            << Name(*row) << " came back as " << SettingValue(*row, place).AsString();
+    }
+}
+
+// A dialog's value the field cannot hold as it is, or that the row's range refuses, leaves the
+// field as it was.
+TEST_F(SettingsRowsTest, ADialogValueThatDoesNotFitLeavesTheField) {
+    struct Case {
+        const char* group;
+        const char* key;
+        TVariant value;
+        bool taken;
+    };
+    const std::vector<Case> cases = {
+        {KeyConfig, "NbMonthtoLoad", 100, true},
+        {KeyConfig, "NbMonthtoLoad", 101, false},
+        {KeyConfig, "NbMonthtoLoad", 65537, false}, // would pass for 1 in 16 bits
+        {KeyConfig, "NbMonthtoLoad", 2.5, false},
+        {KeyConfig, "NbMonthtoLoad", "3", true},
+        {KeyConfig, "NbMonthtoLoad", "three", false},
+        {KeyConfig, "RH_Correction", 0.8, true},
+        {KeyConfig, "RH_Correction", std::nan(""), false},
+        {KeyConfig, "DateDisplay", 3, false},
+        {KeyConfig, "DateDisplay", 36500, true},
+        {KeyCloseCriteria, "TempSky", -50.5, false},
+        {KeyWebpublish, "intervallSec", -1, false},
+        {KeyWebpublish, "JpegCompress", 256, false},
+        {KeyWebpublish, "Hostname", "", true},
+    };
+    TStartupSettings startup;
+    TSettingsPlace place{SetupInfos, startup};
+    for (const Case& c : cases) {
+        const TSettingRow* row = FindSetting(c.group, c.key);
+        ASSERT_NE(row, nullptr) << c.key;
+        const TVariant before = SettingValue(*row, place);
+        EXPECT_EQ(SetSettingValue(*row, place, c.value), c.taken) << c.key << " " << c.value.AsString();
+        if (!c.taken) {
+            EXPECT_TRUE(SettingValue(*row, place).SameValue(before)) << c.key << " " << c.value.AsString();
+        }
+    }
 }
 
 } // namespace
