@@ -216,6 +216,49 @@ void TRegTarget::Store(const TVariant& value, int typeVar) const {
     }
 }
 
+int TRegTarget::NaturalKind() const {
+    switch (type_) {
+    case Type::Integral:
+        switch (size_) {
+        case 1:
+            return signed_ ? varShortInt : varByte;
+        case 2:
+            return signed_ ? varSmallint : varWord;
+        case 4:
+            return signed_ ? varInteger : varLongWord;
+        default:
+            return varInt64;
+        }
+    case Type::Boolean:
+        return varBoolean;
+    case Type::Single:
+        return varSingle;
+    case Type::Double:
+        return varDouble;
+    case Type::String:
+        return varString;
+    case Type::Short:
+        return TypeVarShortString;
+    }
+    return varEmpty;
+}
+
+TVariant TRegTarget::Value() const {
+    if (type_ != Type::Integral) return Current(NaturalKind());
+    int64_t raw = 0; // the bytes of the field; the kind's width and sign give them their value
+    std::memcpy(&raw, address_, size_);
+    return *TVariant(raw).ConvertedTo(NaturalKind());
+}
+
+void TRegTarget::Assign(const TVariant& value) const {
+    if (type_ != Type::Integral) {
+        Store(value, NaturalKind());
+        return;
+    }
+    const int64_t number = value.AsInteger();
+    std::memcpy(address_, &number, size_);
+}
+
 // ---- TDatabaseRegistry ----------------------------------------------------------------------
 
 TDatabaseRegistry::TDatabaseRegistry() = default;
@@ -318,6 +361,7 @@ bool TDatabaseRegistry::ReadValueRegisterDFset(const std::string& PathVar, TRegT
 
 void TDatabaseRegistry::WriteCFGtoRegister(const std::string& Path, const TVariant& Value,
                                            const std::string& IDString) {
+    if (OnWrite) OnWrite(Path, IDString, Value);
     try {
         QSettings& s = Settings();
         const QVariant encoded = Encode(Value, RootKey + Path + IDString);

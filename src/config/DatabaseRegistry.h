@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,7 +43,7 @@ class TRegTarget {
   public:
     template <typename T>
     requires((std::is_integral_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>) TRegTarget(T& value)
-        : type_(Type::Integral), address_(&value), size_(sizeof(T)) {}
+        : type_(Type::Integral), address_(&value), size_(sizeof(T)), signed_(IsSigned<T>()) {}
     TRegTarget(bool& value) : type_(Type::Boolean), address_(&value), size_(1) {}
     TRegTarget(float& value) : type_(Type::Single), address_(&value), size_(sizeof(float)) {}
     TRegTarget(double& value) : type_(Type::Double), address_(&value), size_(sizeof(double)) {}
@@ -59,11 +60,27 @@ class TRegTarget {
         return type_ == Type::Short ? static_cast<TShortString*>(address_) : nullptr;
     }
 
+    // The kind that holds the variable whole: its width and signedness for an integer, varBoolean,
+    // varSingle, varDouble, varString, TypeVarShortString.
+    int NaturalKind() const;
+    // The whole variable as a value of its natural kind (what a write of it stores).
+    TVariant Value() const;
+    // Sets the whole variable from a value already of its natural kind.
+    void Assign(const TVariant& value) const;
+
   private:
+    template <typename T> static constexpr bool IsSigned() {
+        if constexpr (std::is_enum_v<T>)
+            return std::is_signed_v<std::underlying_type_t<T>>;
+        else
+            return std::is_signed_v<T>;
+    }
+
     enum class Type { Integral, Boolean, Single, Double, String, Short };
     Type type_;
     void* address_;
     size_t size_;
+    bool signed_ = false;
 };
 
 class TDatabaseRegistry {
@@ -103,6 +120,9 @@ class TDatabaseRegistry {
 
     // Message of the last failed read; set only by a failed read, never cleared.
     std::string ErrorMessage;
+    // Told of every value handed to WriteCFGtoRegister, in the order they come, whether or not it
+    // could be stored (the file itself keeps no order).
+    std::function<void(const std::string& path, const std::string& idString, const TVariant& value)> OnWrite;
 
   private:
     QSettings& Settings();

@@ -57,6 +57,9 @@ TVariant StatsEndDefault() {
 TVariant BoltWoodFileNameDefault() {
     return TVariant(DefaultBoltWoodFileName());
 }
+TVariant DataFolderDefault() {
+    return TVariant(PathDatas);
+}
 
 // A value as the log shows it: "35792", "0.5", "nan", "-inf".
 std::string NumberText(double value) {
@@ -70,217 +73,281 @@ void LogRefused(const TSettingRow& row, const std::string& value, const TVariant
                          fallback.AsString()));
 }
 
+TSettingWrite OnDialogOk(int step) {
+    return {TWriteAt::DialogOk, step};
+}
+TSettingWrite OnWebDialogOk(int step) {
+    return {TWriteAt::WebDialogOk, step};
+}
+TSettingWrite OnLanguageMenu() {
+    return {TWriteAt::LanguageMenu, 1};
+}
+TSettingWrite OnStatistics(int step) {
+    return {TWriteAt::Statistics, step};
+}
+// Read when the settings dialog opens, at that step; with a default put into the field first,
+// and a code of its own.
+TDialogRead WhenOpened(int step, TSettingDefault first = {}, int code = 0) {
+    return {step, code, first};
+}
+
 } // namespace
 
 // The field of a row, as an expression on the place (p.Setup, p.Startup).
 #define FIELD(expr) [](TSettingsPlace& p) -> TRegTarget { return p.expr; }
 
 const std::vector<TSettingRow>& SettingsRows() {
-    using enum TReadAt;
+    using enum TStartRead;
+    using TDefaultAt::StartRead;
+    using TDefaultAt::StartUp;
+    const auto Load = TDefaultAt::Load;
+    // The station's memory intervals, in seconds.
+    const auto memoryIntervals = OneOf({10, 30, 60, 120, 180, 300, 600, 900, 1200, 1800, 2700, 3600});
     static const std::vector<TSettingRow> rows = {
-        {"NbMonthtoLoad", KeyConfig, varWord, FIELD(Setup.NbMonthtoLoad), 1, Between(1, 100), StartFirst},
+        {KeyConfig, "NbMonthtoLoad", varWord, FIELD(Setup.NbMonthtoLoad), 1, Between(1, 100), First,
+         OnDialogOk(11)},
         // Any value: one the program has no texts for leaves the system's language in use.
-        {"CurrentLang", KeyConfig, varInteger, FIELD(Startup.CurrentLang), LangEnglish, AnyValue,
-         StartLanguage},
+        {KeyConfig, "CurrentLang", varInteger, FIELD(Startup.CurrentLang), LangEnglish, AnyValue, Language,
+         OnLanguageMenu(), StartRead},
 
-        {"PortCom", KeyConfig, varWord, FIELD(Setup.SetupInfos_HW.PortCOM), 1, Between(1, 255), Start},
-        {"PortDevice", KeyConfig, varString, FIELD(Setup.SetupInfos_HW.PortDevice), "", AnyValue, Start},
-        {"BlueTooth", KeyConfig, varBoolean, FIELD(Setup.SetupInfos_HW.OverBlueTooth), false, AnyValue,
-         Start},
-        {"DateDisplay", KeyConfig, varDouble, FIELD(Setup.RangeDateDisplay), 1.0,
-         OneOf({1, 2, 10, 30, 60, 182, 365, 36500}), Start},
-        {"GapPixel", KeyConfig, varDouble, FIELD(Setup.Disp_Gap_Display), 0.05, Between(0.0001, 1), Start},
-        {"Offset_Photodiode", KeyConfig, varDouble, FIELD(Setup.SetupInfos_HW.OffsetLevelLight), 0.0025,
-         Between(0.001, 0.008), Start},
-        {"InterVal_REC_EEP_sec", KeyConfig, varInteger,
-         FIELD(Setup.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue), 60,
-         OneOf({10, 30, 60, 120, 180, 300, 600, 900, 1200, 1800, 2700, 3600}), Start},
-        {"VerboseLevel", KeyConfig, varByte, FIELD(Setup.Log.VerboseLevel), 0, OneOf({0, 1}), Start},
-        {"DisplayMag", KeyConfig, varBoolean, FIELD(Setup.MagniDisplay), false, AnyValue, Start},
+        {KeyConfig, "PortCom", varWord, FIELD(Setup.SetupInfos_HW.PortCOM), 1, Between(1, 255), Later,
+         OnDialogOk(1)},
+        {KeyConfig, "PortDevice", varString, FIELD(Setup.SetupInfos_HW.PortDevice), "", AnyValue, Later,
+         OnDialogOk(2), StartUp},
+        {KeyConfig, "BlueTooth", varBoolean, FIELD(Setup.SetupInfos_HW.OverBlueTooth), false, AnyValue, Later,
+         OnDialogOk(3)},
+        {KeyConfig, "DateDisplay", varDouble, FIELD(Setup.RangeDateDisplay), 1.0,
+         OneOf({1, 2, 10, 30, 60, 182, 365, 36500}), Later, OnDialogOk(6)},
+        {KeyConfig, "GapPixel", varDouble, FIELD(Setup.Disp_Gap_Display), 0.05, Between(0.0001, 1), Later,
+         OnDialogOk(7)},
+        {KeyConfig, "Offset_Photodiode", varDouble, FIELD(Setup.SetupInfos_HW.OffsetLevelLight), 0.0025,
+         Between(0.001, 0.008), Later, OnDialogOk(4), StartUp},
+        // Read again when the dialog opens, 16 bits wide, over the dialog's own default; stored 32 bits.
+        {KeyConfig, "InterVal_REC_EEP_sec", varInteger,
+         FIELD(Setup.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue), 60, memoryIntervals, Later,
+         OnDialogOk(5), Load, WhenOpened(2, 120, varWord)},
+        {KeyConfig, "VerboseLevel", varByte, FIELD(Setup.Log.VerboseLevel), 0, OneOf({0, 1}), Later,
+         OnDialogOk(12)},
+        {KeyConfig, "DisplayMag", varBoolean, FIELD(Setup.MagniDisplay), false, AnyValue, Later,
+         OnDialogOk(14)},
 
-        {"SeuilCloudy", KeyConfig, varInteger, FIELD(Setup.SeuilCloudy), -20, Between(-50, 50), Start},
-        {"SeuilVeryCloudy", KeyConfig, varInteger, FIELD(Setup.SeuilVeryCloudy), -7, Between(-50, 50), Start},
-        {"SeuilNight", KeyConfig, varDouble, FIELD(Setup.SeuilNight), 18.0, Between(-50, 50), Start},
-        {"SeuilDawn", KeyConfig, varDouble, FIELD(Setup.SeuilDawn), 14.0, Between(-50, 50), Start},
-        {"SeuilDay", KeyConfig, varDouble, FIELD(Setup.SeuilDay), 6.8, Between(-50, 50), Start},
-        {"SeuilWindy", KeyConfig, varInteger, FIELD(Setup.SeuilWindy_km), 5, Between(0, 100), Start},
-        {"SeuilVeryWindy", KeyConfig, varInteger, FIELD(Setup.SeuilVeryWindy_km), 15, Between(0, 100), Start},
+        {KeyConfig, "SeuilCloudy", varInteger, FIELD(Setup.SeuilCloudy), -20, Between(-50, 50), Later,
+         OnDialogOk(25)},
+        {KeyConfig, "SeuilVeryCloudy", varInteger, FIELD(Setup.SeuilVeryCloudy), -7, Between(-50, 50), Later,
+         OnDialogOk(24)},
+        {KeyConfig, "SeuilNight", varDouble, FIELD(Setup.SeuilNight), 18.0, Between(-50, 50), Later,
+         OnDialogOk(29)},
+        {KeyConfig, "SeuilDawn", varDouble, FIELD(Setup.SeuilDawn), 14.0, Between(-50, 50), Later,
+         OnDialogOk(28)},
+        {KeyConfig, "SeuilDay", varDouble, FIELD(Setup.SeuilDay), 6.8, Between(-50, 50), Later,
+         OnDialogOk(30)},
+        {KeyConfig, "SeuilWindy", varInteger, FIELD(Setup.SeuilWindy_km), 5, Between(0, 100), Later,
+         OnDialogOk(27)},
+        {KeyConfig, "SeuilVeryWindy", varInteger, FIELD(Setup.SeuilVeryWindy_km), 15, Between(0, 100), Later,
+         OnDialogOk(26)},
 
-        {"IntSAVDATAS_Min", KeyConfig, varInteger, FIELD(Setup.TimeMinIntSavDatas), 30, Between(1, 1440),
-         Start},
-        {"UnderSampleDataFactor", KeyConfig, varWord, FIELD(Setup.UnderSampleDataFactor), 3,
-         OneOf({1, 2, 3, 6, 15, 30}), Start},
+        {KeyConfig, "IntSAVDATAS_Min", varInteger, FIELD(Setup.TimeMinIntSavDatas), 30, Between(1, 1440),
+         Later, OnDialogOk(9), StartUp},
+        {KeyConfig, "UnderSampleDataFactor", varWord, FIELD(Setup.UnderSampleDataFactor), 3,
+         OneOf({1, 2, 3, 6, 15, 30}), Later, OnDialogOk(10), StartUp},
         // One byte wide, as it is written; the range sees the whole stored number.
-        {"FileCLoudSensorVersion", KeyConfig, varByte, FIELD(Setup.FileCLoudSensorVersion), 1,
-         OneOf({0, 1, 2}), Start},
-        {"BoltWoodFileName", KeyConfig, varString, FIELD(Setup.BoltWoodFileName), &BoltWoodFileNameDefault,
-         AnyValue, Start},
-        {"RH_Correction", KeyConfig, varDouble, FIELD(Setup.SetupInfos_HW.RH_Correction), 1.0,
-         Between(0.8, 1.2), Start},
+        {KeyConfig, "FileCLoudSensorVersion", varByte, FIELD(Setup.FileCLoudSensorVersion), 1,
+         OneOf({0, 1, 2}), Later, OnDialogOk(31), StartUp},
+        {KeyConfig, "BoltWoodFileName", varString, FIELD(Setup.BoltWoodFileName), &BoltWoodFileNameDefault,
+         AnyValue, Later, OnDialogOk(32), StartUp},
+        {KeyConfig, "RH_Correction", varDouble, FIELD(Setup.SetupInfos_HW.RH_Correction), 1.0,
+         Between(0.8, 1.2), Later, OnDialogOk(33)},
 
-        {"Enabled", KeyWebpublish, varBoolean, FIELD(Setup.SetupWebPublish.Enabled), false, AnyValue, Start},
-        {"Hostname", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.HostName), "ftp.example.org",
-         AnyValue, Start},
-        {"Login", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.login), "zuvo", AnyValue, Start},
-        {"Pass", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.PassWord), "zuvo", AnyValue, Start},
-        {"RemotePath", KeyWebpublish, varString, FIELD(Setup.SetupWebPublish.RemotePath), "/", AnyValue,
-         Start},
-        {"PassiveFTP", KeyWebpublish, varBoolean, FIELD(Setup.SetupWebPublish.PassiveFTP), true, AnyValue,
-         Start},
+        {KeyWebpublish, "Enabled", varBoolean, FIELD(Setup.SetupWebPublish.Enabled), false, AnyValue, Later,
+         OnWebDialogOk(1), StartUp},
+        {KeyWebpublish, "Hostname", varString, FIELD(Setup.SetupWebPublish.HostName), "ftp.example.org",
+         AnyValue, Later, OnWebDialogOk(2), StartUp},
+        {KeyWebpublish, "Login", varString, FIELD(Setup.SetupWebPublish.login), "zuvo", AnyValue, Later,
+         OnWebDialogOk(3), StartUp},
+        {KeyWebpublish, "Pass", varString, FIELD(Setup.SetupWebPublish.PassWord), "zuvo", AnyValue, Later,
+         OnWebDialogOk(4), StartUp},
+        {KeyWebpublish, "RemotePath", varString, FIELD(Setup.SetupWebPublish.RemotePath), "/", AnyValue,
+         Later, OnWebDialogOk(5), StartUp},
+        {KeyWebpublish, "PassiveFTP", varBoolean, FIELD(Setup.SetupWebPublish.PassiveFTP), true, AnyValue,
+         Later, OnWebDialogOk(6), StartUp},
         // Written as 32 bits, so read as 32 bits: an interval above 65535 s survives a restart.
-        {"intervallSec", KeyWebpublish, varLongWord, FIELD(Setup.SetupWebPublish.IntervallSec), 60u, AnyValue,
-         Start},
-        {"JpegCompress", KeyWebpublish, varByte, FIELD(Setup.SetupWebPublish.CompressionLevelJPEG), 100,
-         Between(1, 100), Start},
-        {"Lx_AllGraphs", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Lx_AllGraphs), 815,
-         Between(100, 10000), Start},
-        {"Ly_AllGraphs", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Ly_AllGraphs), 525,
-         Between(100, 10000), Start},
-        {"Lx_GrWspeed", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Lx_GrWspeed), 575,
-         Between(100, 10000), Start},
-        {"Ly_GrWspeed", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.Ly_GrWspeed), 450,
-         Between(100, 10000), Start},
-        {"L_GrWDir", KeyWebpublish, varInteger, FIELD(Setup.SetupWebPublish.L_GrWDir), 465,
-         Between(100, 10000), Start},
+        {KeyWebpublish, "intervallSec", varLongWord, FIELD(Setup.SetupWebPublish.IntervallSec), 60u, AnyValue,
+         Later, OnWebDialogOk(7), StartUp},
+        {KeyWebpublish, "JpegCompress", varByte, FIELD(Setup.SetupWebPublish.CompressionLevelJPEG), 100,
+         Between(1, 100), Later, OnWebDialogOk(8), StartUp},
+        {KeyWebpublish, "Lx_AllGraphs", varInteger, FIELD(Setup.SetupWebPublish.Lx_AllGraphs), 815,
+         Between(100, 10000), Later, OnWebDialogOk(9), StartUp},
+        {KeyWebpublish, "Ly_AllGraphs", varInteger, FIELD(Setup.SetupWebPublish.Ly_AllGraphs), 525,
+         Between(100, 10000), Later, OnWebDialogOk(10), StartUp},
+        {KeyWebpublish, "Lx_GrWspeed", varInteger, FIELD(Setup.SetupWebPublish.Lx_GrWspeed), 575,
+         Between(100, 10000), Later, OnWebDialogOk(11), StartUp},
+        {KeyWebpublish, "Ly_GrWspeed", varInteger, FIELD(Setup.SetupWebPublish.Ly_GrWspeed), 450,
+         Between(100, 10000), Later, OnWebDialogOk(12), StartUp},
+        {KeyWebpublish, "L_GrWDir", varInteger, FIELD(Setup.SetupWebPublish.L_GrWDir), 465,
+         Between(100, 10000), Later, OnWebDialogOk(13), StartUp},
 
-        {"DateDeb", KeyStats, varDouble, FIELD(Startup.DateDeb), &StatsStartDefault, AnyValue, Start, true},
-        {"DateFin", KeyStats, varDouble, FIELD(Startup.DateFin), &StatsEndDefault, AnyValue, Start, true},
+        {KeyStats, "DateDeb", varDouble, FIELD(Startup.DateDeb), &StatsStartDefault, AnyValue, Later,
+         OnStatistics(1), StartRead},
+        {KeyStats, "DateFin", varDouble, FIELD(Startup.DateFin), &StatsEndDefault, AnyValue, Later,
+         OnStatistics(2), StartRead},
 
-        {"Sound_at_RelayClose", KeySounds, varString, FIELD(Setup.Sound_at_RelayClose),
-         "BadCond_relayClose.wav", AnyValue, Start},
-        {"Soft_OnRelayClose", KeySounds, varString, FIELD(Setup.Soft_OnRelayClose), "", AnyValue, Start},
-        {"Sound_on_goodCond", KeySounds, varString, FIELD(Setup.Sound_on_goodCond), "GoodConditions.wav",
-         AnyValue, Start},
-        {"Sound_on_BadCond", KeySounds, varString, FIELD(Setup.Sound_on_BadCond), "BadConditions.wav",
-         AnyValue, Start},
-        {"ReArmAuto", KeyCloseCriteria, varBoolean, FIELD(Setup.RoofCloserCriterias.DoReamAuto), false,
-         AnyValue, Start},
-        {"AfterMin", KeyCloseCriteria, varWord, FIELD(Setup.RoofCloserCriterias.AfterMinutes), 120,
-         Between(2, 1000), Start},
+        {KeySounds, "Sound_at_RelayClose", varString, FIELD(Setup.Sound_at_RelayClose),
+         "BadCond_relayClose.wav", AnyValue, Later, OnDialogOk(34), StartUp},
+        {KeySounds, "Soft_OnRelayClose", varString, FIELD(Setup.Soft_OnRelayClose), "", AnyValue, Later,
+         OnDialogOk(35), StartUp},
+        {KeySounds, "Sound_on_goodCond", varString, FIELD(Setup.Sound_on_goodCond), "GoodConditions.wav",
+         AnyValue, Later, OnDialogOk(36), StartUp},
+        {KeySounds, "Sound_on_BadCond", varString, FIELD(Setup.Sound_on_BadCond), "BadConditions.wav",
+         AnyValue, Later, OnDialogOk(37), StartUp},
+        {KeyCloseCriteria, "ReArmAuto", varBoolean, FIELD(Setup.RoofCloserCriterias.DoReamAuto), false,
+         AnyValue, Later, OnDialogOk(22), StartUp},
+        {KeyCloseCriteria, "AfterMin", varWord, FIELD(Setup.RoofCloserCriterias.AfterMinutes), 120,
+         Between(2, 1000), Later, OnDialogOk(23), StartUp},
 
-        // The dialog reads the light interval over the current one; the station cells start from
-        // the dialog's own defaults.
-        {"DiodeIntegrationTimeSec", KeyConfig, varLongWord, FIELD(Setup.InterValLightPoolSec), 60u,
-         Between(30, 300), DialogOpen},
-        {"InterVal_REC_EEP_sec", KeyConfig, varWord,
-         FIELD(Setup.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue), 120,
-         OneOf({10, 30, 60, 120, 180, 300, 600, 900, 1200, 1800, 2700, 3600}), DialogOpen, true},
-        {"Disableheater", KeyConfig, varBoolean, FIELD(Setup.SetupInfos_HW.DisableHeater.DefaultValue), false,
-         AnyValue, DialogOpen, true},
-        {"Enabled", KeyCloseCriteria, varBoolean, FIELD(Setup.RoofCloserCriterias.DoWatch.DefaultValue),
-         false, AnyValue, DialogOpen, true},
-        {"TempSky", KeyCloseCriteria, varDouble, FIELD(Setup.RoofCloserCriterias.TempSky.DefaultValue), -20.0,
-         Between(-50, 50), DialogOpen, true},
-        {"RH", KeyCloseCriteria, varByte, FIELD(Setup.RoofCloserCriterias.RH.DefaultValue), 100,
-         Between(0, 100), DialogOpen, true},
-        {"Wind", KeyCloseCriteria, varByte, FIELD(Setup.RoofCloserCriterias.Wind.DefaultValue), 50,
-         Between(0, 100), DialogOpen, true},
-        {"Light", KeyCloseCriteria, varBoolean, FIELD(Setup.RoofCloserCriterias.Light.DefaultValue), false,
-         AnyValue, DialogOpen, true},
-        {"Mag", KeyCloseCriteria, varDouble, FIELD(Setup.RoofCloserCriterias.ValueMag.DefaultValue), 4.0,
-         Between(4, 13), DialogOpen, true},
+        // Not read by the start-up. The dialog reads the light interval over the current one, and
+        // the station cells over the dialog's own defaults.
+        {KeyConfig, "DiodeIntegrationTimeSec", varLongWord, FIELD(Setup.InterValLightPoolSec), 60u,
+         Between(30, 300), NotRead, OnDialogOk(13), Load, WhenOpened(1)},
+        {KeyConfig, "Disableheater", varBoolean, FIELD(Setup.SetupInfos_HW.DisableHeater.DefaultValue), false,
+         AnyValue, NotRead, OnDialogOk(15), Load, WhenOpened(3, false)},
+        {KeyCloseCriteria, "Enabled", varBoolean, FIELD(Setup.RoofCloserCriterias.DoWatch.DefaultValue),
+         false, AnyValue, NotRead, OnDialogOk(16), Load, WhenOpened(4, false)},
+        {KeyCloseCriteria, "TempSky", varDouble, FIELD(Setup.RoofCloserCriterias.TempSky.DefaultValue), -10.0,
+         Between(-50, 50), NotRead, OnDialogOk(17), Load, WhenOpened(5, -20.0)},
+        {KeyCloseCriteria, "RH", varByte, FIELD(Setup.RoofCloserCriterias.RH.DefaultValue), 90,
+         Between(0, 100), NotRead, OnDialogOk(18), Load, WhenOpened(6, 100)},
+        {KeyCloseCriteria, "Wind", varByte, FIELD(Setup.RoofCloserCriterias.Wind.DefaultValue), 5,
+         Between(0, 100), NotRead, OnDialogOk(19), Load, WhenOpened(7, 50)},
+        {KeyCloseCriteria, "Light", varBoolean, FIELD(Setup.RoofCloserCriterias.Light.DefaultValue), false,
+         AnyValue, NotRead, OnDialogOk(20), Load, WhenOpened(8, false)},
+        {KeyCloseCriteria, "Mag", varDouble, FIELD(Setup.RoofCloserCriterias.ValueMag.DefaultValue), 4.0,
+         Between(4, 13), NotRead, OnDialogOk(21), Load, WhenOpened(9, 4.0)},
+        // The data folder: stored for other tools, never read back.
+        {KeyConfig, "FileData", varString, FIELD(Setup.FileDataStored), &DataFolderDefault, AnyValue, NotRead,
+         OnDialogOk(8), StartUp},
     };
     return rows;
 }
 
 #undef FIELD
 
-bool ReadSetting(const TSettingRow& row, TSettingsPlace& place, TDatabaseRegistry& registry) {
+const TSettingRow* FindSetting(const std::string& group, const std::string& key) {
+    for (const TSettingRow& row : SettingsRows())
+        if (row.Group == group && row.Key == key) return &row;
+    return nullptr;
+}
+
+TVariant SettingValue(const TSettingRow& row, TSettingsPlace& place) {
+    return row.Field(place).Value();
+}
+
+bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value) {
     const TRegTarget field = row.Field(place);
-    if (row.DefaultFirst && field.Accepts(row.Code)) field.Store(row.Default.Get(), row.Code);
-    const bool ranged = row.Range.Type != TSettingRange::Kind::Any;
-
-    if (IsIntegerKind(row.Code) && ranged && field.Accepts(row.Code)) {
-        // Read the whole stored number: 65537 must not pass for 1 once cut to 16 bits.
-        int64_t value = field.Current(row.Code).AsInteger();
-        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varInt64)) return false;
-        if (row.Range.Contains(static_cast<double>(value))) {
-            field.Store(TVariant(value), row.Code);
-            return true;
-        }
-        const TVariant fallback = row.Default.Get();
-        field.Store(fallback, row.Code);
-        LogRefused(row, std::to_string(value), fallback);
-        return false;
+    const auto converted = value.ConvertedTo(field.NaturalKind());
+    if (!converted) return false;
+    const bool number = IsIntegerKind(converted->Kind()) || IsFloatKind(converted->Kind());
+    if (number) {
+        // 70000 must not pass for 4464 in 16 bits, nor 2.5 for 2.
+        if (!converted->SameValue(value) || !std::isfinite(converted->AsDouble())) return false;
+        if (!row.Range.Contains(converted->AsDouble())) return false;
     }
-
-    if (row.Code == varDouble && field.Accepts(row.Code)) {
-        double value = field.Current(row.Code).AsDouble();
-        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varDouble)) return false;
-        // A value that is not finite is never used: nothing downstream can work with it.
-        if (std::isfinite(value) && row.Range.Contains(value)) {
-            field.Store(TVariant(value), row.Code);
-            return true;
-        }
-        const TVariant fallback = row.Default.Get();
-        field.Store(fallback, row.Code);
-        LogRefused(row, NumberText(value), fallback);
-        return false;
-    }
-
-    return registry.ReadValueRegisterDFset(row.Group, field, row.Key, row.Code);
+    field.Assign(*converted);
+    return true;
 }
 
 namespace {
 
-void ReadRows(TReadAt when, TStartupSettings& startup, TDatabaseRegistry& registry) {
+// One read of a row: with its code, the default put into the field first (when set), and the
+// default the field takes when the stored value is refused.
+bool ReadRow(const TSettingRow& row, int code, const TSettingDefault& first, const TSettingDefault& fallback,
+             TSettingsPlace& place, TDatabaseRegistry& registry) {
+    const TRegTarget field = row.Field(place);
+    if (first.IsSet() && field.Accepts(code)) field.Store(first.Get(), code);
+    const bool ranged = row.Range.Type != TSettingRange::Kind::Any;
+
+    if (IsIntegerKind(code) && ranged && field.Accepts(code)) {
+        // Read the whole stored number: 65537 must not pass for 1 once cut to 16 bits.
+        int64_t value = field.Current(code).AsInteger();
+        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varInt64)) return false;
+        if (row.Range.Contains(static_cast<double>(value))) {
+            field.Store(TVariant(value), code);
+            return true;
+        }
+        const TVariant refused = fallback.Get();
+        field.Store(refused, code);
+        LogRefused(row, std::to_string(value), refused);
+        return false;
+    }
+
+    if (code == varDouble && field.Accepts(code)) {
+        double value = field.Current(code).AsDouble();
+        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varDouble)) return false;
+        // A value that is not finite is never used: nothing downstream can work with it.
+        if (std::isfinite(value) && row.Range.Contains(value)) {
+            field.Store(TVariant(value), code);
+            return true;
+        }
+        const TVariant refused = fallback.Get();
+        field.Store(refused, code);
+        LogRefused(row, NumberText(value), refused);
+        return false;
+    }
+
+    return registry.ReadValueRegisterDFset(row.Group, field, row.Key, code);
+}
+
+// The start-up reads of one phase, in the order of the table.
+void ReadAtStart(TStartRead phase, TStartupSettings& startup, TDatabaseRegistry& registry) {
     TSettingsPlace place{SetupInfos, startup};
     for (const TSettingRow& row : SettingsRows())
-        if (row.When == when) ReadSetting(row, place, registry);
+        if (row.Start == phase) ReadSetting(row, place, registry);
+}
+
+// The rows of one event, by their step there.
+template <typename Step> std::vector<const TSettingRow*> InSteps(Step step) {
+    std::vector<const TSettingRow*> found;
+    for (const TSettingRow& row : SettingsRows())
+        if (step(row) > 0) found.push_back(&row);
+    std::stable_sort(found.begin(), found.end(),
+                     [&](const TSettingRow* a, const TSettingRow* b) { return step(*a) < step(*b); });
+    return found;
 }
 
 } // namespace
 
+bool ReadSetting(const TSettingRow& row, TSettingsPlace& place, TDatabaseRegistry& registry) {
+    const TSettingDefault none;
+    return ReadRow(row, row.Code, row.DefaultAt == TDefaultAt::StartRead ? row.Default : none, row.Default,
+                   place, registry);
+}
+
 void ReadMonthsToLoad(TDatabaseRegistry& registry) {
     TStartupSettings unused;
-    ReadRows(TReadAt::StartFirst, unused, registry);
+    ReadAtStart(TStartRead::First, unused, registry);
     LogToday(fmt::sprintf("Amount of months to load : %d", SetupInfos.NbMonthtoLoad));
 }
 
 void AssignStartupDefaults() {
-    auto& web = SetupInfos.SetupWebPublish;
-    web.Enabled = false;
-    web.HostName = "ftp.example.org";
-    web.login = "zuvo";
-    web.PassWord = "zuvo";
-    web.RemotePath = "/";
-    web.PassiveFTP = true;
-    web.IntervallSec = 60;
-    web.CompressionLevelJPEG = 100;
-    web.Lx_AllGraphs = 815;
-    web.Ly_AllGraphs = 525;
-    web.Lx_GrWspeed = 575;
-    web.Ly_GrWspeed = 450;
-    web.L_GrWDir = 465;
-
-    SetupInfos.TimeMinIntSavDatas = 30;
-    SetupInfos.UnderSampleDataFactor = 3;
-    SetupInfos.FileCLoudSensorVersion = CloudSensorI_File;
-    SetupInfos.BoltWoodFileName = DefaultBoltWoodFileName();
-    SetupInfos.SetupInfos_HW.OffsetLevelLight = 0.0025;
-    SetupInfos.SetupInfos_HW.PortDevice.clear();
-
-    SetupInfos.Sound_at_RelayClose = "BadCond_relayClose.wav";
-    SetupInfos.Soft_OnRelayClose.clear();
-    SetupInfos.Sound_on_goodCond = "GoodConditions.wav";
-    SetupInfos.Sound_on_BadCond = "BadConditions.wav";
+    TStartupSettings unused;
+    TSettingsPlace place{SetupInfos, unused};
+    for (const TSettingRow& row : SettingsRows()) {
+        if (row.DefaultAt != TDefaultAt::StartUp) continue;
+        const TRegTarget field = row.Field(place);
+        field.Assign(*row.Default.Get().ConvertedTo(field.NaturalKind()));
+    }
+    // Built in only, never stored.
     SetupInfos.Sound_on_Rainning = "Rain_pending.wav";
-
-    SetupInfos.RoofCloserCriterias.DoReamAuto = false;
-    SetupInfos.RoofCloserCriterias.AfterMinutes = 120;
 }
 
 int32_t ReadCurrentLang(TDatabaseRegistry& registry) {
     // Values other than the two languages are left to the caller, which then keeps the system's.
     TStartupSettings read;
-    read.CurrentLang = LangEnglish;
-    ReadRows(TReadAt::StartLanguage, read, registry);
+    ReadAtStart(TStartRead::Language, read, registry);
     return read.CurrentLang;
 }
 
 void ReadStartupSettings(TStartupSettings& result, TDatabaseRegistry& registry) {
-    ReadRows(TReadAt::Start, result, registry);
-    SetupInfos.FileDataStored = PathDatas;
+    ReadAtStart(TStartRead::Later, result, registry);
 }
 
 TStartupSettings LoadStartupSettings(TDatabaseRegistry& registry) {
@@ -295,89 +362,50 @@ TStartupSettings LoadStartupSettings(TDatabaseRegistry& registry) {
 void ReadConfigDialogSettings(TDatabaseRegistry& registry) {
     auto& hw = SetupInfos.SetupInfos_HW;
     auto& roof = SetupInfos.RoofCloserCriterias;
-    hw.LastDateSyst.Valid = false;
-    hw.DateSinceBoot.Valid = false;
-    hw.DisableHeater.Valid = false;
-    hw.InterVal_Rec_EEPROM.Valid = false;
-    for (bool* valid : {&roof.DoWatch.Valid, &roof.TempSky.Valid, &roof.RH.Valid, &roof.Wind.Valid,
-                        &roof.Light.Valid, &roof.ValueMag.Valid})
+    // The station is asked for these again; until it answers the dialog shows the PC's values.
+    for (bool* valid : {&hw.LastDateSyst.Valid, &hw.DateSinceBoot.Valid, &hw.DisableHeater.Valid,
+                        &hw.InterVal_Rec_EEPROM.Valid, &roof.DoWatch.Valid, &roof.TempSky.Valid,
+                        &roof.RH.Valid, &roof.Wind.Valid, &roof.Light.Valid, &roof.ValueMag.Valid})
         *valid = false;
     TStartupSettings unused;
-    ReadRows(TReadAt::DialogOpen, unused, registry);
+    TSettingsPlace place{SetupInfos, unused};
+    for (const TSettingRow* row : InSteps([](const TSettingRow& r) { return r.Opened.Step; })) {
+        const TDialogRead& read = row->Opened;
+        ReadRow(*row, read.Code ? read.Code : row->Code, read.Default,
+                read.Default.IsSet() ? read.Default : row->Default, place, registry);
+    }
+}
+
+void WriteSettings(TWriteAt at, TSettingsPlace& place, TDatabaseRegistry& registry) {
+    TRegistryWriteGroup group(registry);
+    for (const TSettingRow* row :
+         InSteps([at](const TSettingRow& r) { return r.Written.At == at ? r.Written.Step : 0; }))
+        registry.WriteCFGtoRegister(row->Group, SettingValue(*row, place), row->Key);
 }
 
 void WriteConfigDialogSettings(TDatabaseRegistry& registry) {
-    TRegistryWriteGroup group(registry);
-    auto& reg = registry;
-    const auto& s = SetupInfos;
-    const auto& hw = s.SetupInfos_HW;
-    const auto& roof = s.RoofCloserCriterias;
-    reg.WriteCFGtoRegister(KeyConfig, hw.PortCOM, "PortCom");
-    reg.WriteCFGtoRegister(KeyConfig, hw.PortDevice, "PortDevice");
-    reg.WriteCFGtoRegister(KeyConfig, hw.OverBlueTooth, "BlueTooth");
-    reg.WriteCFGtoRegister(KeyConfig, hw.OffsetLevelLight, "Offset_Photodiode");
-    reg.WriteCFGtoRegister(KeyConfig, hw.InterVal_Rec_EEPROM.DefaultValue, "InterVal_REC_EEP_sec");
-    reg.WriteCFGtoRegister(KeyConfig, s.RangeDateDisplay, "DateDisplay");
-    reg.WriteCFGtoRegister(KeyConfig, s.Disp_Gap_Display, "GapPixel");
-    reg.WriteCFGtoRegister(KeyConfig, s.FileDataStored, "FileData");
-    reg.WriteCFGtoRegister(KeyConfig, s.TimeMinIntSavDatas, "IntSAVDATAS_Min");
-    reg.WriteCFGtoRegister(KeyConfig, s.UnderSampleDataFactor, "UnderSampleDataFactor");
-    reg.WriteCFGtoRegister(KeyConfig, s.NbMonthtoLoad, "NbMonthtoLoad");
-    reg.WriteCFGtoRegister(KeyConfig, static_cast<uint8_t>(s.Log.VerboseLevel), "VerboseLevel");
-
-    reg.WriteCFGtoRegister(KeyConfig, s.InterValLightPoolSec, "DiodeIntegrationTimeSec");
-    reg.WriteCFGtoRegister(KeyConfig, s.MagniDisplay, "DisplayMag");
-    reg.WriteCFGtoRegister(KeyConfig, hw.DisableHeater.DefaultValue, "Disableheater");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.DoWatch.DefaultValue, "Enabled");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.TempSky.DefaultValue, "TempSky");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.RH.DefaultValue, "RH");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.Wind.DefaultValue, "Wind");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.Light.DefaultValue, "Light");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.ValueMag.DefaultValue, "Mag");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.DoReamAuto, "ReArmAuto");
-    reg.WriteCFGtoRegister(KeyCloseCriteria, roof.AfterMinutes, "AfterMin");
-
-    reg.WriteCFGtoRegister(KeyConfig, s.SeuilVeryCloudy, "SeuilVeryCloudy");
-    reg.WriteCFGtoRegister(KeyConfig, s.SeuilCloudy, "SeuilCloudy");
-    reg.WriteCFGtoRegister(KeyConfig, s.SeuilVeryWindy_km, "SeuilVeryWindy");
-    reg.WriteCFGtoRegister(KeyConfig, s.SeuilWindy_km, "SeuilWindy");
-    reg.WriteCFGtoRegister(KeyConfig, s.SeuilDawn, "SeuilDawn");
-    reg.WriteCFGtoRegister(KeyConfig, s.SeuilNight, "SeuilNight");
-    reg.WriteCFGtoRegister(KeyConfig, s.SeuilDay, "SeuilDay");
-    reg.WriteCFGtoRegister(KeyConfig, static_cast<uint8_t>(s.FileCLoudSensorVersion),
-                           "FileCLoudSensorVersion");
-    reg.WriteCFGtoRegister(KeyConfig, s.BoltWoodFileName, "BoltWoodFileName");
-    reg.WriteCFGtoRegister(KeyConfig, hw.RH_Correction, "RH_Correction");
-    reg.WriteCFGtoRegister(KeySounds, s.Sound_at_RelayClose, "Sound_at_RelayClose");
-    reg.WriteCFGtoRegister(KeySounds, s.Soft_OnRelayClose, "Soft_OnRelayClose");
-    reg.WriteCFGtoRegister(KeySounds, s.Sound_on_goodCond, "Sound_on_goodCond");
-    reg.WriteCFGtoRegister(KeySounds, s.Sound_on_BadCond, "Sound_on_BadCond");
+    TStartupSettings unused;
+    TSettingsPlace place{SetupInfos, unused};
+    WriteSettings(TWriteAt::DialogOk, place, registry);
 }
 
 void WriteWebPublishSettings(TDatabaseRegistry& registry) {
-    TRegistryWriteGroup group(registry);
-    const auto& web = SetupInfos.SetupWebPublish;
-    registry.WriteCFGtoRegister(KeyWebpublish, web.Enabled, "Enabled");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.HostName, "Hostname");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.login, "Login");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.PassWord, "Pass");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.RemotePath, "RemotePath");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.PassiveFTP, "PassiveFTP");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.IntervallSec, "intervallSec");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.CompressionLevelJPEG, "JpegCompress");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.Lx_AllGraphs, "Lx_AllGraphs");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.Ly_AllGraphs, "Ly_AllGraphs");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.Lx_GrWspeed, "Lx_GrWspeed");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.Ly_GrWspeed, "Ly_GrWspeed");
-    registry.WriteCFGtoRegister(KeyWebpublish, web.L_GrWDir, "L_GrWDir");
+    TStartupSettings unused;
+    TSettingsPlace place{SetupInfos, unused};
+    WriteSettings(TWriteAt::WebDialogOk, place, registry);
 }
 
 void WriteCurrentLang(int32_t language, TDatabaseRegistry& registry) {
-    registry.WriteCFGtoRegister(KeyConfig, language, "CurrentLang");
+    TStartupSettings values;
+    values.CurrentLang = language;
+    TSettingsPlace place{SetupInfos, values};
+    WriteSettings(TWriteAt::LanguageMenu, place, registry);
 }
 
 void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& registry) {
-    TRegistryWriteGroup group(registry);
-    registry.WriteCFGtoRegister(KeyStats, dateDeb, "DateDeb");
-    registry.WriteCFGtoRegister(KeyStats, dateFin, "DateFin");
+    TStartupSettings values;
+    values.DateDeb = dateDeb;
+    values.DateFin = dateFin;
+    TSettingsPlace place{SetupInfos, values};
+    WriteSettings(TWriteAt::Statistics, place, registry);
 }

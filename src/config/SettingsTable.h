@@ -31,18 +31,29 @@ struct TStartupSettings {
 struct TSetupInfos;
 
 // ---- The settings table ---------------------------------------------------------------------
-// One row per read of a stored setting: where it is stored, the code it is read with, the field it
-// fills, its built-in default and the values the settings dialogs accept. A stored value outside
-// that range (or a number that is not finite) is not used: the field takes the row's default and
-// the log names the key and the value, so a hand-edited or damaged store cannot stop the program.
+// One row per stored setting: where it is stored, the code it is read with, the field it fills,
+// its built-in default, the values the settings dialogs accept, and when it is read and written.
+// A stored value outside that range (or a number that is not finite) is not used: the field takes
+// the row's default and the log names the key and the value, so a hand-edited or damaged store
+// cannot stop the program.
 
-// When a row is read.
-enum class TReadAt : uint8_t {
-    StartFirst,    // the first read of the start-up, before the start-up defaults are assigned
-    StartLanguage, // the language, applied by the start-up itself
-    Start,         // every other start-up read
-    DialogOpen,    // when the settings dialog opens
+// When the start-up reads a setting; the reads of one phase follow the order of the table.
+enum class TStartRead : uint8_t {
+    NotRead,
+    First,    // the first read, before the start-up defaults are assigned
+    Language, // the language, applied by the start-up itself
+    Later,    // every other start-up read
 };
+
+// When a row's built-in default is put into its field.
+enum class TDefaultAt : uint8_t {
+    Load,     // held from the program's load on (the globals' start values)
+    StartUp,  // assigned by AssignStartupDefaults, before the start-up's reads
+    StartRead // assigned just before its own start-up read (a value of the moment)
+};
+
+// What stores a setting.
+enum class TWriteAt : uint8_t { NotWritten, DialogOk, WebDialogOk, LanguageMenu, Statistics };
 
 // The values a setting may take: an interval, a list, or any value.
 struct TSettingRange {
@@ -66,13 +77,15 @@ struct TSettingsPlace {
 };
 
 // A built-in default: a constant, or computed when it is needed (a date relative to now, a path
-// below the temporary folder).
+// below the temporary folder); or none.
 class TSettingDefault {
   public:
+    TSettingDefault() = default;
     template <typename T>
     requires(std::is_arithmetic_v<T> || std::is_same_v<T, const char*>) TSettingDefault(T value)
         : value_(value) {}
     TSettingDefault(TVariant (*compute)()) : compute_(compute) {}
+    bool IsSet() const { return compute_ || !value_.IsEmptyOrNull(); }
     TVariant Get() const { return compute_ ? compute_() : value_; }
 
   private:
@@ -80,20 +93,45 @@ class TSettingDefault {
     TVariant (*compute_)() = nullptr;
 };
 
-struct TSettingRow {
-    const char* Key;
-    const char* Group;
-    int Code; // destination type code of the read
-    TRegTarget (*Field)(TSettingsPlace& place);
-    TSettingDefault Default; // for the reads of the dialog, the default it shows without a stored value
-    TSettingRange Range;     // what the dialog accepts; AnyValue keeps what is read
-    TReadAt When;
-    bool DefaultFirst = false; // the field takes the default just before the read
+// The read done when the settings dialog opens.
+struct TDialogRead {
+    int Step = 0;            // place among the dialog's reads, from 1; 0: not read then
+    int Code = 0;            // destination code of that read
+    TSettingDefault Default; // put into the field just before that read; none: the field keeps its value
 };
 
-// Every row, in the order of the reads.
+// The write of a setting.
+struct TSettingWrite {
+    TWriteAt At = TWriteAt::NotWritten;
+    int Step = 0; // place among the writes of that confirmation, from 1
+};
+
+struct TSettingRow {
+    const char* Group;
+    const char* Key;
+    int Code; // destination code of the start-up read
+    TRegTarget (*Field)(TSettingsPlace& place);
+    TSettingDefault Default; // what the field holds while nothing is stored
+    TSettingRange Range;     // what a dialog accepts; AnyValue keeps what is read
+    TStartRead Start = TStartRead::NotRead;
+    TSettingWrite Written = {};
+    TDefaultAt DefaultAt = TDefaultAt::Load;
+    TDialogRead Opened = {};
+};
+
+// Every row: first the start-up reads in their order, then the settings the start-up does not read.
 const std::vector<TSettingRow>& SettingsRows();
-// Reads one row into its field. False when the field did not take the stored value: missing or
+// The row of a stored setting (names matched exactly), or nullptr.
+const TSettingRow* FindSetting(const std::string& group, const std::string& key);
+
+// For a dialog bound to a row: the field as a value of its own kind (a number for a numeric
+// field, a boolean, a text) ...
+TVariant SettingValue(const TSettingRow& row, TSettingsPlace& place);
+// ... and the field set from a value. False, the field untouched, when the value does not fit the
+// field exactly or lies outside the row's range.
+bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value);
+
+// The start-up read of one row. False when the field did not take the stored value: missing or
 // unreadable (the field keeps what it held), or refused (the field takes the row's default and
 // one line is logged).
 bool ReadSetting(const TSettingRow& row, TSettingsPlace& place,
@@ -102,19 +140,18 @@ bool ReadSetting(const TSettingRow& row, TSettingsPlace& place,
 // The default path of the one-line condition file: the temporary folder + "/recfile.txt".
 std::string DefaultBoltWoodFileName();
 
-// The start-up reads, in their order (the rows of TReadAt::StartFirst, StartLanguage and Start).
-// LoadStartupSettings runs the four steps below one after the other; the controller may run them one by one
-// around its own steps.
+// The start-up reads, in their order (the rows of TStartRead::First, Language and Later).
+// LoadStartupSettings runs the four steps below one after the other; the controller may run them
+// one by one around its own steps.
 TStartupSettings LoadStartupSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 // "NbMonthtoLoad", the first setting read, logged as "Amount of months to load : %d".
 void ReadMonthsToLoad(TDatabaseRegistry& registry = DatabaseRegistry());
-// The built-in defaults the start-up assigns before its reads (FTP, saves, one-line file, sounds,
-// automatic re-arm, photodiode dark level).
+// The built-in defaults the start-up assigns before its reads (the rows of TDefaultAt::StartUp:
+// FTP, saves, one-line file, data folder, sounds, automatic re-arm, photodiode dark level).
 void AssignStartupDefaults();
 // "CurrentLang" (1033 when absent).
 int32_t ReadCurrentLang(TDatabaseRegistry& registry = DatabaseRegistry());
-// Every other start-up read, from "PortCom" to "AfterMin"; sets FileDataStored to the data
-// folder. Fills the statistics range of the result.
+// Every other start-up read, from "PortCom" to "AfterMin". Fills the statistics range of the result.
 void ReadStartupSettings(TStartupSettings& result, TDatabaseRegistry& registry = DatabaseRegistry());
 
 // The reads done when the settings dialog opens: "DiodeIntegrationTimeSec", then the station
@@ -122,6 +159,8 @@ void ReadStartupSettings(TStartupSettings& result, TDatabaseRegistry& registry =
 // the stored values read over them).
 void ReadConfigDialogSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 
+// The writes of one confirmation (the rows written at `at`), from the place, in their order.
+void WriteSettings(TWriteAt at, TSettingsPlace& place, TDatabaseRegistry& registry = DatabaseRegistry());
 // The writes of the settings dialog's confirmation, from SetupInfos, in the dialog's order.
 void WriteConfigDialogSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 // The thirteen values of the web-publishing dialog's confirmation.

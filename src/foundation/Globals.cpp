@@ -24,6 +24,9 @@ void InitStartValues() {
     ComLastError.clear();
     ComThreadCount = 0;
 
+    // The stored settings among these hold the settings table's built-in defaults (its rows of
+    // TDefaultAt::Load); station and condition code, and their tests, run without the settings
+    // store, so the values are set here too. The settings tests keep the two equal.
     auto& hw = SetupInfos.SetupInfos_HW;
     hw.PortCOM = 1;
     hw.OverBlueTooth = false;

@@ -210,7 +210,7 @@ TEST_F(SettingsTableTest, ZeroMonthsToLoadLoadsOneAndSaysSo) {
 }
 
 // Each row's default is what a fresh start holds before the read, fits the row's range, and the
-// row's code can be read into its field.
+// row's codes can be read into its field.
 TEST_F(SettingsTableTest, EveryRowFitsItsFieldAndItsDefaultFitsItsRange) {
     AssignStartupDefaults();
     TStartupSettings startup;
@@ -219,12 +219,17 @@ TEST_F(SettingsTableTest, EveryRowFitsItsFieldAndItsDefaultFitsItsRange) {
         SCOPED_TRACE(std::string(row.Group) + " " + row.Key);
         const TRegTarget field = row.Field(place);
         ASSERT_TRUE(field.Accepts(row.Code));
-        const TVariant fallback = row.Default.Get();
-        if (IsIntegerKind(row.Code) || row.Code == varDouble) {
-            EXPECT_TRUE(row.Range.Contains(fallback.AsDouble()));
+        if (row.Opened.Code) {
+            EXPECT_TRUE(field.Accepts(row.Opened.Code));
         }
-        if (!row.DefaultFirst) {
-            EXPECT_TRUE(field.Current(row.Code).SameValue(fallback)) << fallback.AsString();
+        for (const TSettingDefault* fallback : {&row.Default, &row.Opened.Default}) {
+            if (!fallback->IsSet()) continue;
+            if (IsIntegerKind(row.Code) || row.Code == varDouble) {
+                EXPECT_TRUE(row.Range.Contains(fallback->Get().AsDouble()));
+            }
+        }
+        if (row.DefaultAt != TDefaultAt::StartRead) {
+            EXPECT_TRUE(field.Current(row.Code).SameValue(row.Default.Get())) << row.Default.Get().AsString();
         }
     }
 }
