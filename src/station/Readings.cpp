@@ -50,11 +50,11 @@ void TThread_Communicate::GetSensorInfos() {
     DecodeFlags(Exchange({halvex::OrderGetFlags}));
     if (SetupInfos.Log.VerboseLevel == LogExpert) {
         const TcapteursInfos& c = CurrentCapteursInfos;
-        LogToday(fmt::sprintf("TempExt (°C)          = %2.2f", c.ValueTempDeg));
-        LogToday(fmt::sprintf("TempRainSensor (°C)   = %1.2f", c.ValueTempFceDeg));
-        LogToday(fmt::sprintf("TempDetectorIR (°C)   = %1.2f", c.ValueCanDeg));
+        LogToday(fmt::sprintf("TempExt (°C)          = %2.2f", FieldValue(c.ValueTempDeg)));
+        LogToday(fmt::sprintf("TempRainSensor (°C)   = %1.2f", FieldValue(c.ValueTempFceDeg)));
+        LogToday(fmt::sprintf("TempDetectorIR (°C)   = %1.2f", FieldValue(c.ValueCanDeg)));
         LogToday(fmt::sprintf("PowerDry (%%)          = %d", c.PowerRainDet));
-        LogToday(fmt::sprintf("PowerIn (V)           = %1.2f", c.PowerVolts));
+        LogToday(fmt::sprintf("PowerIn (V)           = %1.2f", FieldValue(c.PowerVolts)));
     }
     WriteInfoData(CurrentCapteursInfos);
 }
@@ -153,7 +153,7 @@ void TThread_Communicate::GetLightLevel() {
         c.Lumex = LumexLogOf(SetupInfos.SetupInfos_HW.OffsetLevelLight, r, valid);
         LogPhotodiode(fmt::sprintf("Delta T (sec)    = %2.1f", (t - LightPrevDate) * 86400.0));
         LogPhotodiode(fmt::sprintf("Ticks/sec (raw)  = %1.3f", r * 100));
-        LogPhotodiode(fmt::sprintf("LumexLog         = %1.3f", c.Lumex));
+        LogPhotodiode(fmt::sprintf("LumexLog         = %1.3f", FieldValue(c.Lumex)));
         LogPhotodiode(fmt::sprintf("Magnitude        = %1.2f", Lumex_ToMagnitude(c.Lumex)));
         LogPhotodiode(std::string("Data above Dark C= ") + BoolText(valid) + "\r\n");
         LightDeltaCounter = counter - LightPrevCounter;

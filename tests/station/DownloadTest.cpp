@@ -71,9 +71,9 @@ TEST_F(MemoryDownload, TenRecordsOfTheFirstPass) {
     ASSERT_EQ(DataStation.size(), 10u);
     for (uint32_t k = 1; k <= 10; ++k) {
         const TcapteursInfos want = Decoded(station_->Record(k));
-        EXPECT_EQ(DataStation[k - 1].DateSysteme, want.DateSysteme) << k;
-        EXPECT_EQ(DataStation[k - 1].ValueTempDeg, want.ValueTempDeg) << k;
-        EXPECT_EQ(DataStation[k - 1].PowerVolts, 0.0f);
+        EXPECT_EQ(FieldValue(DataStation[k - 1].DateSysteme), FieldValue(want.DateSysteme)) << k;
+        EXPECT_EQ(FieldValue(DataStation[k - 1].ValueTempDeg), FieldValue(want.ValueTempDeg)) << k;
+        EXPECT_EQ(FieldValue(DataStation[k - 1].PowerVolts), 0.0f);
     }
     const auto log = LogTexts();
     EXPECT_TRUE(HistoryFilesSaved());
@@ -97,7 +97,8 @@ TEST_F(MemoryDownload, WrappedRingInRingOrder) {
     EXPECT_EQ(addresses.back(), 153u);
     ASSERT_EQ(DataStation.size(), 7710u);
     for (size_t i = 1; i < DataStation.size(); ++i)
-        ASSERT_GT(DataStation[i].DateSysteme, DataStation[i - 1].DateSysteme) << "chronological at " << i;
+        ASSERT_GT(FieldValue(DataStation[i].DateSysteme), FieldValue(DataStation[i - 1].DateSysteme))
+            << "chronological at " << i;
     const auto progress = listener_.Progress();
     ASSERT_EQ(progress.size(), 772u);
     EXPECT_EQ(progress.front(), (std::pair<uint32_t, uint32_t>{10, 7710}));
@@ -178,7 +179,7 @@ TEST(MemoryRecord, FieldsOfOneRecord) {
     c.LightValueAbs = 777;
     c.ValueCanDeg = 5;
     DecodeMemoryRecord(r, 60, 1.0, 0.0025, c);
-    EXPECT_EQ(c.DateSysteme, EncodeDateTime(2013, 3, 27, 4, 5, 9));
+    EXPECT_EQ(FieldValue(c.DateSysteme), EncodeDateTime(2013, 3, 27, 4, 5, 9));
     EXPECT_EQ(c.RainStatus, 0);
     EXPECT_TRUE(c.ValidWindGUST);
     EXPECT_FLOAT_EQ(c.DirSpeedMax_deg, 112.5f);
@@ -190,8 +191,8 @@ TEST(MemoryRecord, FieldsOfOneRecord) {
     EXPECT_EQ(c.GainLight, 100);
     EXPECT_TRUE(c.ValidLight);
     EXPECT_NEAR(c.Lumex, std::log10(10000.0 / 60 * 2 / 100 - 0.0025), 1e-12);
-    EXPECT_EQ(c.LightValueAbs, 777u) << "not taken from the record";
-    EXPECT_EQ(c.ValueCanDeg, 0.0f) << "not held by the memory";
+    EXPECT_EQ(FieldValue(c.LightValueAbs), 777u) << "not taken from the record";
+    EXPECT_EQ(FieldValue(c.ValueCanDeg), 0.0f) << "not held by the memory";
 
     r[1] = 0x03; // rain
     r[6] = 0x40; // no wind data
@@ -199,10 +200,10 @@ TEST(MemoryRecord, FieldsOfOneRecord) {
     DecodeMemoryRecord(r, 60, 1.0, 0.0025, c);
     EXPECT_EQ(c.RainStatus, 1);
     EXPECT_FALSE(c.ValidWindGUST);
-    EXPECT_EQ(c.WindSpeedMax_ms, -1.0f);
-    EXPECT_EQ(c.DirSpeedMax_deg, -1.0f);
+    EXPECT_EQ(FieldValue(c.WindSpeedMax_ms), -1.0f);
+    EXPECT_EQ(FieldValue(c.DirSpeedMax_deg), -1.0f);
     EXPECT_FALSE(c.ValidLight);
-    EXPECT_EQ(c.Lumex, 0.0);
+    EXPECT_EQ(FieldValue(c.Lumex), 0.0);
     EXPECT_EQ(c.GainLight, 100) << "kept from the previous record";
 
     r.resize(16);
