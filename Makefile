@@ -10,7 +10,7 @@ DEPS := cmake ninja-build g++ pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev \
         espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb
 
-.PHONY: all deps build test bench run screenshots clean format
+.PHONY: all deps build test test-asan test-tsan bench run screenshots clean format
 
 all: build
 
@@ -32,6 +32,28 @@ build: deps $(BUILD_DIR)/build.ninja
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The tests under AddressSanitizer with UndefinedBehaviorSanitizer, and under ThreadSanitizer, each
+# built in its own folder. Any report stops the test that made it, so the run fails. Suppressions
+# (tests/sanitizers/) cover only reports from inside the libraries the program uses. The same
+# options apply while building: test discovery runs the test binaries.
+SANITIZERS := $(CURDIR)/tests/sanitizers
+ASAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1:strict_string_checks=1 \
+            LSAN_OPTIONS=suppressions=$(SANITIZERS)/lsan.supp:print_suppressions=0 \
+            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(SANITIZERS)/tsan.supp \
+            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+SAN_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEL_BENCH=OFF
+
+test-asan: deps
+	cmake -S . -B build-asan -G Ninja $(SAN_FLAGS) -DORVANEL_SANITIZER=address
+	$(ASAN_ENV) cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(ASAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
+
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja $(SAN_FLAGS) -DORVANEL_SANITIZER=thread
+	$(TSAN_ENV) cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && $(TSAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
 
 bench: build
 	$(BUILD_DIR)/orvanel-bench
@@ -60,4 +82,4 @@ format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -69,7 +69,7 @@ std::string FloatToText(double value) {
     // "1.5e+20" -> "1.5E20", "1e-05" -> "1E-5"
     std::string mantissa = text.substr(0, e);
     std::string exponent = text.substr(e + 1);
-    std::string sign;
+    const char* sign = "";
     if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
         if (exponent[0] == '-') sign = "-";
         exponent.erase(0, 1);

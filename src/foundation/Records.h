@@ -174,6 +174,13 @@ static_assert(offsetof(TcapteursInfos, Lumex) == 62);
 static_assert(offsetof(TcapteursInfos, PowerVolts) == 70);
 static_assert(sizeof(float) == 4 && sizeof(double) == 8);
 
+// A copy of a field of a packed record, for calls that take their arguments by reference (fmt,
+// gtest, std::min): a reference or pointer to the field itself may be misaligned, which is
+// undefined behaviour and faults on strict-alignment processors. Never bind `T&` or `&` to one.
+template <typename T> constexpr T FieldValue(T value) {
+    return value;
+}
+
 using TTDataStation = std::vector<TcapteursInfos>;
 using TADouble = std::vector<double>;
 

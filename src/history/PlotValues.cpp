@@ -23,31 +23,31 @@ template <typename Use> void WithValueOf(TPlottedQuantity quantity, const TPlotO
     case Q::Lighdata:
         if (options.MagniDisplay)
             return use([](R r) { return r.ValidLight ? V(Lumex_ToMagnitude(r.Lumex)) : std::nullopt; });
-        return use([](R r) { return r.ValidLight ? V(r.Lumex) : std::nullopt; });
+        return use([](R r) { return r.ValidLight ? V(FieldValue(r.Lumex)) : std::nullopt; });
     case Q::IRData:
-        return use([](R r) { return V(r.ValueSkyDeg); });
+        return use([](R r) { return V(FieldValue(r.ValueSkyDeg)); });
     case Q::MoistureData:
-        return use([](R r) { return V(r.Humidity); });
+        return use([](R r) { return V(FieldValue(r.Humidity)); });
     case Q::TempData:
-        return use([](R r) { return V(r.ValueTempDeg); });
+        return use([](R r) { return V(FieldValue(r.ValueTempDeg)); });
     case Q::WinData:
         return use([](R r) { return r.ValidWindGUST ? V(Ms_ToKmh(r.WindSpeedMax_ms)) : std::nullopt; });
     case Q::VoltsData:
-        return use([](R r) { return V(r.ValueSkyVolts); });
+        return use([](R r) { return V(FieldValue(r.ValueSkyVolts)); });
     case Q::IRData_Minus_Sol:
-        return use([](R r) { return V(r.DeltaTempDeg); });
+        return use([](R r) { return V(FieldValue(r.DeltaTempDeg)); });
     case Q::HeatData:
-        return use([](R r) { return V(r.ValueTempFceDeg); });
+        return use([](R r) { return V(FieldValue(r.ValueTempFceDeg)); });
     case Q::DewPoint:
-        return use([](R r) { return V(r.DewPoint); });
+        return use([](R r) { return V(FieldValue(r.DewPoint)); });
     case Q::ValueCanVolts:
-        return use([](R r) { return V(r.ValueCanVolts); });
+        return use([](R r) { return V(FieldValue(r.ValueCanVolts)); });
     case Q::RainHeaterPower:
-        return use([](R r) { return V(r.PowerRainDet / 10.0); });
+        return use([](R r) { return V(FieldValue(r.PowerRainDet) / 10.0); });
     case Q::PowerVolts:
-        return use([](R r) { return V(r.PowerVolts); });
+        return use([](R r) { return V(FieldValue(r.PowerVolts)); });
     case Q::ValueCanDeg:
-        return use([](R r) { return V(r.ValueCanDeg); });
+        return use([](R r) { return V(FieldValue(r.ValueCanDeg)); });
     }
     NotImplemented();
 }

@@ -63,11 +63,11 @@ void TThread_Communicate::GetSensorInfos() {
     DecodeFlags(Exchange({halvex::OrderGetFlags}));
     if (setup_.Log.VerboseLevel == LogExpert) {
         const TcapteursInfos& c = current_;
-        LogToday(fmt::sprintf("TempExt (°C)          = %2.2f", c.ValueTempDeg));
-        LogToday(fmt::sprintf("TempRainSensor (°C)   = %1.2f", c.ValueTempFceDeg));
-        LogToday(fmt::sprintf("TempDetectorIR (°C)   = %1.2f", c.ValueCanDeg));
+        LogToday(fmt::sprintf("TempExt (°C)          = %2.2f", FieldValue(c.ValueTempDeg)));
+        LogToday(fmt::sprintf("TempRainSensor (°C)   = %1.2f", FieldValue(c.ValueTempFceDeg)));
+        LogToday(fmt::sprintf("TempDetectorIR (°C)   = %1.2f", FieldValue(c.ValueCanDeg)));
         LogToday(fmt::sprintf("PowerDry (%%)          = %d", c.PowerRainDet));
-        LogToday(fmt::sprintf("PowerIn (V)           = %1.2f", c.PowerVolts));
+        LogToday(fmt::sprintf("PowerIn (V)           = %1.2f", FieldValue(c.PowerVolts)));
     }
     WriteInfoData(current_);
     weatherRead_ = true;

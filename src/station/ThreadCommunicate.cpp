@@ -12,6 +12,7 @@
 #include "UserText.h"
 
 std::mutex StationLinkLock;
+std::atomic<int> ComThreadsRunning{0};
 float FirmwareVersionNumber = 0.0f;
 uint32_t SimulationTick = 0;
 uint32_t EepromRecordCount = 0;
@@ -172,6 +173,7 @@ TThread_Communicate::~TThread_Communicate() {
 }
 
 void TThread_Communicate::Start() {
+    ++ComThreadsRunning;
     if (freeOnTerminate_) {
         // Never joined, and possibly deleted before this call returns: the thread handle must not
         // live in the object.
@@ -197,10 +199,11 @@ void TThread_Communicate::Run() {
             if (OnTerminate) OnTerminate(*this);
             if (freeIt) delete this;
         });
-        return;
+    } else {
+        if (OnTerminate) OnTerminate(*this);
+        if (freeIt) delete this; // detached: deleting from the worker itself is safe
     }
-    if (OnTerminate) OnTerminate(*this);
-    if (freeIt) delete this; // detached: deleting from the worker itself is safe
+    --ComThreadsRunning; // the last thing this thread does with anything its owner holds
 }
 
 void TThread_Communicate::ApplyReport() {

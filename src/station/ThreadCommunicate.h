@@ -1,6 +1,7 @@
 // The worker thread that runs one list of station commands over the shared serial object.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -30,6 +31,10 @@ enum Tcommand : uint8_t {
 
 // Held by a thread for its whole command list: lists never overlap on the serial line.
 extern std::mutex StationLinkLock;
+// Station threads started and not yet completely finished: unlike ComThreadCount, which falls when
+// a list ends, this one falls only after the thread's last use of its listener and dispatcher, so
+// whoever owns those may free them once it is zero.
+extern std::atomic<int> ComThreadsRunning;
 // The globals below, like CurrentCapteursInfos and the station cells of SetupInfos, belong to the
 // thread that owns the station threads (the main thread): a list works on its own copy and its
 // report is applied there (TThread_Communicate::ApplyReport).

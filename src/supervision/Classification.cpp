@@ -120,10 +120,10 @@ double GustKmh(const TcapteursInfos& reading) {
 namespace {
 
 void FillTemperatures(const TcapteursInfos& r, TConditionsDisplay& d) {
-    d.TempText = fmt::sprintf("%2.1f °C", r.ValueTempDeg);
-    d.RainTempText = fmt::sprintf("%1.1f °C", r.ValueTempFceDeg);
-    d.IRCanTempText = fmt::sprintf("%1.1f °C", r.ValueCanDeg);
-    d.SkyTempText = fmt::sprintf("%1.1f °C", r.DeltaTempDeg);
+    d.TempText = fmt::sprintf("%2.1f °C", FieldValue(r.ValueTempDeg));
+    d.RainTempText = fmt::sprintf("%1.1f °C", FieldValue(r.ValueTempFceDeg));
+    d.IRCanTempText = fmt::sprintf("%1.1f °C", FieldValue(r.ValueCanDeg));
+    d.SkyTempText = fmt::sprintf("%1.1f °C", FieldValue(r.DeltaTempDeg));
 }
 
 void FillSky(const TcapteursInfos& r, const TSetupInfos& setup, TMedianObject& medianSky,
@@ -180,13 +180,13 @@ TConditionsDisplay ClassifyConditions(const TcapteursInfos& r, const TSetupInfos
     TConditionsDisplay d;
     FillTemperatures(r, d);
     FillSky(r, setup, medianSky, d);
-    d.HumidityText = fmt::sprintf("%1.1f %%", r.Humidity);
+    d.HumidityText = fmt::sprintf("%1.1f %%", FieldValue(r.Humidity));
     d.Humidity = ClassifyHumidity(r.Humidity, setup);
-    d.DewPointText = fmt::sprintf("%1.1f °C", r.DewPoint);
+    d.DewPointText = fmt::sprintf("%1.1f °C", FieldValue(r.DewPoint));
     d.Rain = ClassifyRain(r.RainStatus != 0);
     FillWind(r, setup, d);
     d.PowerText = fmt::sprintf("%d%%", r.PowerRainDet);
-    d.VoltsText = fmt::sprintf("%1.2f V", r.PowerVolts);
+    d.VoltsText = fmt::sprintf("%1.2f V", FieldValue(r.PowerVolts));
     d.DefrostText = DefrostText(setup.SetupInfos_HW);
     FillLight(r, setup, d);
     return d;

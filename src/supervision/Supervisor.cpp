@@ -1,5 +1,7 @@
 #include "Supervisor.h"
 
+#include <chrono>
+#include <thread>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -101,8 +103,22 @@ class TQtComBridge : public QObject, public TComListener, public TCompletionDisp
     }
 
   private:
+    // Qt's event queue is invisible to ThreadSanitizer; posting under this lock, and taking it again
+    // before the call runs, makes visible that what the worker wrote before posting happens before
+    // the main thread's call.
+    static std::mutex& HandOverLock() {
+        static std::mutex lock;
+        return lock;
+    }
     template <typename F> void Queue(F&& f) {
-        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+        std::lock_guard guard(HandOverLock());
+        QMetaObject::invokeMethod(
+            this,
+            [f = std::forward<F>(f)]() mutable {
+                { std::lock_guard handedOver(HandOverLock()); }
+                f();
+            },
+            Qt::QueuedConnection);
     }
     Supervisor* owner_;
 };
@@ -146,8 +162,13 @@ Supervisor::~Supervisor() {
         } catch (...) {
         }
     }
+    // A list that has just ended is still handing over its completion: let it, then run what it
+    // queued (closed, the handlers only free their threads), so that no thread is left behind.
+    for (int i = 0; i < 100 && ComThreadsRunning > 0 && ComThreadCount == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    QCoreApplication::sendPostedEvents(bridge_.get(), QEvent::MetaCall);
     bridge_->Detach();
-    if (ComThreadCount > 0) {
+    if (ComThreadsRunning > 0) {
         // A station thread still runs (it outlived the bounded wait): it keeps using the bridge and
         // the serial object, so both stay alive until the process ends.
         (void)bridge_.release();

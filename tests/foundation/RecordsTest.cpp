@@ -24,7 +24,7 @@ TEST_F(Records, MeasurementSurvivesAFileRoundTripByteForByte) {
     EXPECT_EQ(bytes[58], 0xA1);
     double lumex = 0;
     std::memcpy(&lumex, bytes + 62, 8);
-    EXPECT_EQ(lumex, m.Lumex);
+    EXPECT_EQ(lumex, FieldValue(m.Lumex));
 
     const std::string path = Root() + "record.bin";
     {
@@ -36,8 +36,8 @@ TEST_F(Records, MeasurementSurvivesAFileRoundTripByteForByte) {
     EXPECT_EQ(std::memcmp(stored.data(), &m, 74), 0);
     TcapteursInfos back{};
     std::memcpy(&back, stored.data(), 74);
-    EXPECT_EQ(back.LightValueAbs, m.LightValueAbs);
-    EXPECT_EQ(back.Lumex, m.Lumex);
+    EXPECT_EQ(FieldValue(back.LightValueAbs), FieldValue(m.LightValueAbs));
+    EXPECT_EQ(FieldValue(back.Lumex), FieldValue(m.Lumex));
 }
 
 TEST_F(Records, StartValues) {

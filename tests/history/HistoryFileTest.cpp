@@ -204,8 +204,9 @@ TEST_F(HistoryFileTest, WrongMagicNumberNamesTheFileAndTheOtherMonthsStillLoad) 
         TTDataStation data;
         EXPECT_EQ(LoadError(3, data), Month(2013, 2) + c.suffix + Copied(Month(2013, 2)));
         ASSERT_EQ(data.size(), 2u);
-        EXPECT_EQ(data[0].DateSysteme, At(2013, 1, 5));
-        EXPECT_EQ(data[1].DateSysteme, At(2013, 3, 5)); // a month left out would be lost by the next save
+        EXPECT_EQ(FieldValue(data[0].DateSysteme), At(2013, 1, 5));
+        // a month left out would be lost by the next save
+        EXPECT_EQ(FieldValue(data[1].DateSysteme), At(2013, 3, 5));
         EXPECT_EQ(ReadWholeFile(Month(2013, 2) + ".damaged"), bad);
     }
 }

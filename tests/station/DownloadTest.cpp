@@ -65,9 +65,9 @@ TEST_F(MemoryDownload, TenRecordsOfTheFirstPass) {
     ASSERT_EQ(records.size(), 10u);
     for (uint32_t k = 1; k <= 10; ++k) {
         const TcapteursInfos want = Decoded(station_->Record(k));
-        EXPECT_EQ(records[k - 1].DateSysteme, want.DateSysteme) << k;
-        EXPECT_EQ(records[k - 1].ValueTempDeg, want.ValueTempDeg) << k;
-        EXPECT_EQ(records[k - 1].PowerVolts, 0.0f);
+        EXPECT_EQ(FieldValue(records[k - 1].DateSysteme), FieldValue(want.DateSysteme)) << k;
+        EXPECT_EQ(FieldValue(records[k - 1].ValueTempDeg), FieldValue(want.ValueTempDeg)) << k;
+        EXPECT_EQ(FieldValue(records[k - 1].PowerVolts), 0.0f);
     }
     const auto log = LogTexts();
     EXPECT_FALSE(HistoryFilesSaved()) << "the receiver stores the records, not the thread";
@@ -89,7 +89,8 @@ TEST_F(MemoryDownload, WrappedRingInRingOrder) {
     const TTDataStation records = listener_.Records();
     ASSERT_EQ(records.size(), 7710u);
     for (size_t i = 1; i < records.size(); ++i)
-        ASSERT_GT(records[i].DateSysteme, records[i - 1].DateSysteme) << "chronological at " << i;
+        ASSERT_GT(FieldValue(records[i].DateSysteme), FieldValue(records[i - 1].DateSysteme))
+            << "chronological at " << i;
     const auto progress = listener_.Progress();
     ASSERT_EQ(progress.size(), 772u);
     EXPECT_EQ(progress.front(), (std::pair<uint32_t, uint32_t>{10, 7710}));
@@ -139,8 +140,8 @@ TEST_F(MemoryDownload, ErasedRecordIsSkippedAndTheOthersKept) {
     EXPECT_EQ(RecordAddresses().size(), 10u);
     const TTDataStation records = listener_.Records();
     ASSERT_EQ(records.size(), 9u);
-    EXPECT_EQ(records[3].DateSysteme, Decoded(station_->Record(4)).DateSysteme);
-    EXPECT_EQ(records[4].DateSysteme, Decoded(station_->Record(6)).DateSysteme);
+    EXPECT_EQ(FieldValue(records[3].DateSysteme), FieldValue(Decoded(station_->Record(4)).DateSysteme));
+    EXPECT_EQ(FieldValue(records[4].DateSysteme), FieldValue(Decoded(station_->Record(6)).DateSysteme));
     EXPECT_EQ(listener_.Progress().back(), (std::pair<uint32_t, uint32_t>{10, 10}));
 }
 
@@ -191,7 +192,7 @@ TEST(MemoryRecord, FieldsOfOneRecord) {
     c.LightValueAbs = 777;
     c.ValueCanDeg = 5;
     DecodeMemoryRecord(r, 60, 1.0, 0.0025, c);
-    EXPECT_EQ(c.DateSysteme, EncodeDateTime(2013, 3, 27, 4, 5, 9));
+    EXPECT_EQ(FieldValue(c.DateSysteme), EncodeDateTime(2013, 3, 27, 4, 5, 9));
     EXPECT_EQ(c.RainStatus, 0);
     EXPECT_TRUE(c.ValidWindGUST);
     EXPECT_FLOAT_EQ(c.DirSpeedMax_deg, 112.5f);
@@ -203,8 +204,8 @@ TEST(MemoryRecord, FieldsOfOneRecord) {
     EXPECT_EQ(c.GainLight, 100);
     EXPECT_TRUE(c.ValidLight);
     EXPECT_NEAR(c.Lumex, std::log10(10000.0 / 60 * 2 / 100 - 0.0025), 1e-12);
-    EXPECT_EQ(c.LightValueAbs, 777u) << "not taken from the record";
-    EXPECT_EQ(c.ValueCanDeg, 0.0f) << "not held by the memory";
+    EXPECT_EQ(FieldValue(c.LightValueAbs), 777u) << "not taken from the record";
+    EXPECT_EQ(FieldValue(c.ValueCanDeg), 0.0f) << "not held by the memory";
 
     r[1] = 0x03; // rain
     r[6] = 0x40; // no wind data
@@ -212,10 +213,10 @@ TEST(MemoryRecord, FieldsOfOneRecord) {
     DecodeMemoryRecord(r, 60, 1.0, 0.0025, c);
     EXPECT_EQ(c.RainStatus, 1);
     EXPECT_FALSE(c.ValidWindGUST);
-    EXPECT_EQ(c.WindSpeedMax_ms, -1.0f);
-    EXPECT_EQ(c.DirSpeedMax_deg, -1.0f);
+    EXPECT_EQ(FieldValue(c.WindSpeedMax_ms), -1.0f);
+    EXPECT_EQ(FieldValue(c.DirSpeedMax_deg), -1.0f);
     EXPECT_FALSE(c.ValidLight);
-    EXPECT_EQ(c.Lumex, 0.0);
+    EXPECT_EQ(FieldValue(c.Lumex), 0.0);
     EXPECT_EQ(c.GainLight, 100) << "kept from the previous record";
 
     r.resize(16);

@@ -77,7 +77,7 @@ TEST_F(Readings, WeatherReadingDecodesTheStationAndWritesInfoData) {
     EXPECT_EQ(RunList({TCom_getSensorInfos}, com_, &listener_), "");
     const auto w = station_->Weather();
     const TcapteursInfos& c = CurrentCapteursInfos;
-    EXPECT_EQ(c.DateSysteme, StartClock);
+    EXPECT_EQ(FieldValue(c.DateSysteme), StartClock);
     EXPECT_NEAR(c.ValueTempDeg, w.AmbientC, 0.01);
     EXPECT_NEAR(c.ValueSkyDeg - c.ValueTempDeg, w.SkyMinusAmbient, 0.1);
     EXPECT_NEAR(c.DeltaTempDeg, c.ValueSkyDeg - c.ValueTempDeg, 1e-5);
@@ -96,7 +96,7 @@ TEST_F(Readings, WeatherReadingDecodesTheStationAndWritesInfoData) {
     EXPECT_EQ(ReadWholeFile(PathDatas + "infodata.txt"), InfoDataText(c));
     const auto log = LogTexts();
     EXPECT_EQ(log.front(), "Start getting [Weather Data]");
-    EXPECT_EQ(log[1], fmt::sprintf("TempExt (°C)          = %2.2f", c.ValueTempDeg));
+    EXPECT_EQ(log[1], fmt::sprintf("TempExt (°C)          = %2.2f", FieldValue(c.ValueTempDeg)));
     EXPECT_EQ(log[4].rfind("PowerDry (%)          = ", 0), 0u);
     EXPECT_EQ(log.back(), "End getting [Weather Data]");
 }
@@ -118,8 +118,8 @@ TEST_F(Readings, NoGustSensorFallsBackToTheAnalogSensor) {
         if (c.valid) {
             EXPECT_NEAR(CurrentCapteursInfos.WindSpeedMax_ms, station_->Weather().GustKmh / 3.6, 0.05);
         } else {
-            EXPECT_EQ(CurrentCapteursInfos.WindSpeedMax_ms, -1.0f);
-            EXPECT_EQ(CurrentCapteursInfos.DirSpeedMax_deg, -1.0f);
+            EXPECT_EQ(FieldValue(CurrentCapteursInfos.WindSpeedMax_ms), -1.0f);
+            EXPECT_EQ(FieldValue(CurrentCapteursInfos.DirSpeedMax_deg), -1.0f);
         }
     }
 }
@@ -131,7 +131,7 @@ TEST_F(Readings, LightReadingsOverTheSimulatedSky) {
     station_->AdvanceTime(60);
     SetClockForTests([] { return StartClock + 60.0 / 86400; });
     EXPECT_EQ(RunList({TCom_GetLightLevel}, com_), "");
-    EXPECT_EQ(CurrentCapteursInfos.LightValueAbs, station_->LightCounter());
+    EXPECT_EQ(FieldValue(CurrentCapteursInfos.LightValueAbs), station_->LightCounter());
     EXPECT_EQ(LightPrevCounter, station_->LightCounter());
     EXPECT_EQ(LightPrevDate, StartClock + 60.0 / 86400);
     EXPECT_TRUE(LogHasLine("Start getting [light Data]"));
@@ -154,7 +154,7 @@ TEST_F(ScriptedReadings, TwoLightReadingsGiveTheCountRate) {
     EXPECT_TRUE(CurrentCapteursInfos.ValidLight);
     EXPECT_NEAR(CurrentCapteursInfos.Lumex, std::log10(0.0975), 1e-6);
     EXPECT_EQ(LightDeltaCounter, 600u);
-    EXPECT_EQ(CurrentCapteursInfos.LightValueAbs, 1600u);
+    EXPECT_EQ(FieldValue(CurrentCapteursInfos.LightValueAbs), 1600u);
     const auto photodiode = LogTexts("Photodiode.log");
     EXPECT_NE(FindLogLine(photodiode, "Ticks Delta (raw)= 600"), -1);
     EXPECT_NE(FindLogLine(photodiode, "Delta T (sec)    = 60.0"), -1);
@@ -179,7 +179,7 @@ TEST_F(ScriptedReadings, TwoLightReadingsGiveTheCountRate) {
     Set(0x22, Light(400, 1, 10));
     EXPECT_EQ(Run({TCom_GetLightLevel}), "");
     EXPECT_FALSE(CurrentCapteursInfos.ValidLight);
-    EXPECT_EQ(CurrentCapteursInfos.Lumex, 0.0);
+    EXPECT_EQ(FieldValue(CurrentCapteursInfos.Lumex), 0.0);
 }
 
 TEST_F(ScriptedReadings, FailedLightReadingKeepsTheReference) {
@@ -199,9 +199,9 @@ TEST_F(ScriptedReadings, WeatherBlockEdgeCases) {
     Set(0x23, Gust(0x0000, 16, 123));
     EXPECT_EQ(Run({TCom_getSensorInfos}), "");
     EXPECT_TRUE(CurrentCapteursInfos.ValidWindGUST);
-    EXPECT_EQ(CurrentCapteursInfos.DirSpeedMax_deg, -1.0f);
+    EXPECT_EQ(FieldValue(CurrentCapteursInfos.DirSpeedMax_deg), -1.0f);
     EXPECT_FLOAT_EQ(CurrentCapteursInfos.WindSpeedMax_ms, 12.3f);
-    EXPECT_EQ(CurrentCapteursInfos.DateSysteme, EncodeDateTime(2013, 3, 27, 4, 5, 9));
+    EXPECT_EQ(FieldValue(CurrentCapteursInfos.DateSysteme), EncodeDateTime(2013, 3, 27, 4, 5, 9));
     EXPECT_EQ(CurrentCapteursInfos.RainStatus, 0);
 
     // Gust sensor without data and an analog count of 2000 (no current): no wind at all.
@@ -209,7 +209,7 @@ TEST_F(ScriptedReadings, WeatherBlockEdgeCases) {
     Set(0x33, {0xD0, 0x07, 0xD0, 0x07});
     EXPECT_EQ(Run({TCom_getSensorInfos}), "");
     EXPECT_FALSE(CurrentCapteursInfos.ValidWindGUST);
-    EXPECT_EQ(CurrentCapteursInfos.WindSpeedMax_ms, -1.0f);
+    EXPECT_EQ(FieldValue(CurrentCapteursInfos.WindSpeedMax_ms), -1.0f);
 
     // A rain flag above 1 is a range error; the reading's last line says it failed.
     Set(0x1B, WeatherBlock(2));

@@ -364,12 +364,12 @@ TEST_F(ThreadList, SimulationModeNeedsNoStation) {
         EXPECT_EQ(RunList({TCom_getSensorInfos, TCom_GetLightLevel}, neverOpened), "");
     const TcapteursInfos& c = CurrentCapteursInfos;
     EXPECT_EQ(SimulationTick, 3u);
-    EXPECT_GE(c.ValueTempDeg, 20);
-    EXPECT_LE(c.ValueTempDeg, 30);
-    EXPECT_GE(c.Humidity, 70);
-    EXPECT_LE(c.Humidity, 80);
-    EXPECT_GE(c.WindSpeedMax_ms, 20);
-    EXPECT_LE(c.WindSpeedMax_ms, 24);
+    EXPECT_GE(FieldValue(c.ValueTempDeg), 20);
+    EXPECT_LE(FieldValue(c.ValueTempDeg), 30);
+    EXPECT_GE(FieldValue(c.Humidity), 70);
+    EXPECT_LE(FieldValue(c.Humidity), 80);
+    EXPECT_GE(FieldValue(c.WindSpeedMax_ms), 20);
+    EXPECT_LE(FieldValue(c.WindSpeedMax_ms), 24);
     EXPECT_TRUE(c.ValidWindGUST);
     EXPECT_EQ(c.GainLight, 100);
     EXPECT_TRUE(FileExists(PathDatas + "infodata.txt"));

@@ -329,7 +329,7 @@ TEST_F(ClassificationTest, ProcessConditionsPublishesTheReading) {
     for (int i = 0; i < MedianSkySamples; ++i)
         ProcessConditions(r, setup, median, toggle, {}, values);
 
-    EXPECT_EQ(values.DateLastMeasurement, r.DateSysteme);
+    EXPECT_EQ(values.DateLastMeasurement, FieldValue(r.DateSysteme));
     EXPECT_EQ(values.CloudCondition, CloudClear);
     EXPECT_EQ(values.WindCondition, WindWindy);
     EXPECT_EQ(values.RainCondition, RainWet) << "rain is published as RainF, never as condition 3";
