@@ -107,10 +107,6 @@ double Tenths_ToValue(uint16_t w) {
     return w * 0.1;
 }
 
-double Ms_ToKmh(double ms) {
-    return ms * 3.6;
-}
-
 double Sector_ToDegrees(uint8_t sector) {
     return sector < 16 ? sector * 22.5 : -1.0;
 }
@@ -168,10 +164,6 @@ double LumexLogOf(double offset, double rate, bool& valid) {
     return 0;
 }
 
-double Lumex_ToMagnitude(double lumex) {
-    return 12.4 - lumex / Log10Pogson;
-}
-
 double Counter_ToMagnitude(uint32_t counter) {
     if (counter == 0) throw EOrvanelError(InvalidOpText);
     return 7.6 - std::log10(counter / 8000.0) / Log10Pogson;
@@ -181,14 +173,6 @@ uint32_t Magnitude_ToCounter(double magnitude) {
     const double c = RoundTiesToEven(8000 * std::pow(10.0, Log10Pogson * (7.6 - magnitude)));
     if (!(c >= 0 && c <= std::numeric_limits<uint32_t>::max())) RangeError();
     return static_cast<uint32_t>(c);
-}
-
-bool WindChillOf(bool valid, double t, double windMs, double& chill) {
-    const double k = Ms_ToKmh(windMs);
-    if (!valid || k <= 4.8 || t > 10) return false;
-    const double p = std::pow(k, 0.16);
-    chill = 13.12 + 0.6215 * t - 11.37 * p + 0.3965 * t * p;
-    return true;
 }
 
 double Float24_ToFloat(uint8_t h, uint8_t m, uint8_t l) {

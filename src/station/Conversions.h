@@ -7,9 +7,7 @@
 #include <string>
 
 #include "DateTime.h"
-
-// Base of the magnitude scale.
-inline constexpr double PogsonRatio = 2.512;
+#include "WeatherFormulas.h"
 
 // Texts of the arithmetic failures, as the rest of the program reports them.
 inline constexpr const char* RangeErrorText = "Range check error";
@@ -39,7 +37,6 @@ double SkyVolts_ToDegrees(double volts);
 double Thermistor_ToDegrees(double volts);
 
 double Tenths_ToValue(uint16_t w);
-double Ms_ToKmh(double ms);
 // s * 22.5 below 16, otherwise -1.
 double Sector_ToDegrees(uint8_t sector);
 std::string Degrees_ToSectorName(float degrees);
@@ -60,14 +57,10 @@ uint8_t GainStage2_ToCode(double gain);
 double CountRate(uint32_t c, uint32_t c0, uint8_t divider, uint8_t gain, TDateTime t0, TDateTime t);
 // log10(r - offset) when r > offset; valid when that exceeds -5.
 double LumexLogOf(double offset, double rate, bool& valid);
-double Lumex_ToMagnitude(double lumex);
 // Fails on a counter of 0.
 double Counter_ToMagnitude(uint32_t counter);
 // Range error when the result does not fit 32 bits unsigned.
 uint32_t Magnitude_ToCounter(double magnitude);
-
-// True (and chill set) only when valid, wind above 4.8 km/h and temperature at most 10 degrees.
-bool WindChillOf(bool valid, double temperature, double windMs, double& chill);
 
 double Float24_ToFloat(uint8_t high, uint8_t middle, uint8_t low);
 // High, middle, low byte; "Float_ToFloat24->Overflow" when the exponent does not fit.
