@@ -1,6 +1,7 @@
 #include "ConditionTexts.h"
 
 #include <cmath>
+#include <fmt/format.h>
 #include <fmt/printf.h>
 
 #include "UserText.h"
@@ -87,6 +88,14 @@ TStatePanel SkyBackgroundPanel(TSkyBackgroundState state) {
         break;
     }
     return NeutralPanel();
+}
+
+std::string StatesLine(const TConditions& c, const std::string& relayText) {
+    return fmt::format("{}: {} | {}: {} | {}: {} | {}: {} | {}: {} | {}: {}", Tr("ConditionTexts", "Ciel"),
+                       SkyPanel(c.Sky).Text, Tr("ConditionTexts", "Air"), AirPanel(c.Air).Text,
+                       Tr("ConditionTexts", "Pluie"), RainPanel(c.Raining).Text, Tr("ConditionTexts", "Vent"),
+                       WindPanel(c.Wind).Text, Tr("ConditionTexts", "Fond de ciel"),
+                       SkyBackgroundPanel(c.SkyBackground).Text, Tr("ConditionTexts", "Relais"), relayText);
 }
 
 // ---- Text operations ------------------------------------------------------------------------

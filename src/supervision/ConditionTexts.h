@@ -38,6 +38,9 @@ TStatePanel WindPanel(TWindState state);
 // With its hint.
 TStatePanel SkyBackgroundPanel(TSkyBackgroundState state);
 
+// The headless state line (without its time stamp): each state's text, then the relay panel's.
+std::string StatesLine(const TConditions& conditions, const std::string& relayText);
+
 // ---- Text operations ------------------------------------------------------------------------
 // "12 sec", "1.5 min", "2.0 hrs".
 std::string DurationText(double seconds);

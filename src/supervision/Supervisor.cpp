@@ -461,11 +461,8 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
 // Without a window the operator follows the states on standard error, one line when one changes.
 void Supervisor::PrintStatesWhenChanged() {
     if (!options_.Headless) return;
-    const auto& d = conditions_;
-    const std::string states = fmt::format(
-        "{}: {} | {}: {} | {}: {} | {}: {} | {}: {} | {}: {}", T("Ciel"), SkyPanel(d.Sky).Text, T("Air"),
-        AirPanel(d.Air).Text, T("Pluie"), RainPanel(d.Raining).Text, T("Vent"), WindPanel(d.Wind).Text,
-        T("Fond de ciel"), SkyBackgroundPanel(d.SkyBackground).Text, T("Relais"), relay_.Panel.Text);
+    // Made at printing, from the states, in the language of the moment.
+    const std::string states = StatesLine(conditions_, relay_.Panel.Text);
     if (states == lastPrintedStates_) return;
     lastPrintedStates_ = states;
     std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());

@@ -60,6 +60,20 @@ TEST_F(ConditionTextsTest, EveryStateHasItsTextColourHintAndCode) {
         EXPECT_EQ(c.panel, c.expected) << c.what;
 }
 
+TEST_F(ConditionTextsTest, HeadlessStatesLine) {
+    TConditions c;
+    EXPECT_EQ(StatesLine(c, "Pas disponible"),
+              "Ciel: Pas disponible | Air: SEC | Pluie: NON | Vent: Pas disponible | "
+              "Fond de ciel: Pas disponible | Relais: Pas disponible");
+    c.Sky = TSkyState::VeryCloudy;
+    c.Air = TAirState::VeryHumid;
+    c.Raining = true;
+    c.Wind = TWindState::Windy;
+    c.SkyBackground = TSkyBackgroundState::GreyNight;
+    EXPECT_EQ(StatesLine(c, " Fermé"), "Ciel: TRES COUVERT | Air: TRES HUMIDE | Pluie: OUI | Vent: VENTEUX | "
+                                       "Fond de ciel: NUIT \"GRISE\" | Relais:  Fermé");
+}
+
 TEST_F(ConditionTextsTest, DurationText) {
     const std::pair<double, std::string> cases[] = {
         {0, "0 sec"},    {59.4, "59 sec"},   {59.6, "60 sec"},  {60, "1.0 min"},
