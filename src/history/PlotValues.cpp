@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "PhysicalFormulas.h"
+#include "WeatherFormulas.h"
 #include "UserText.h"
 
 namespace {

@@ -149,8 +149,8 @@ class TClaritySensorObject : public QDBusVirtualObject {
     const TAutomationValues& values_;
 };
 
-TAutomationServer::TAutomationServer(const TAutomationValues& values, QObject* parent)
-    : QObject(parent), values_(values) {
+TAutomationServer::TAutomationServer(const TPublishedConditions& published, QObject* parent)
+    : QObject(parent), values_(published.Values()) {
     static std::atomic<int> count{0};
     connectionName_ = QStringLiteral("orvanel-automation-%1").arg(++count);
 }

@@ -10,16 +10,16 @@
 #include <QString>
 #include <vector>
 
-#include "Classification.h"
+#include "PublishedConditions.h"
 
 class TClaritySensorObject;
 
 class TAutomationServer : public QObject {
     Q_OBJECT
   public:
-    // values: the record the clients read (the process-wide one in the program). It must outlive
-    // the server and is only read on the thread that owns the server.
-    explicit TAutomationServer(const TAutomationValues& values = AutomationValues, QObject* parent = nullptr);
+    // published: what the clients read (the controller's). It must outlive the server and is only
+    // read on the thread that owns the server.
+    explicit TAutomationServer(const TPublishedConditions& published, QObject* parent = nullptr);
     ~TAutomationServer() override;
     TAutomationServer(const TAutomationServer&) = delete;
     TAutomationServer& operator=(const TAutomationServer&) = delete;

@@ -7,8 +7,8 @@
 #include <QVariant>
 #include <span>
 
-#include "Classification.h"
 #include "DateTime.h"
+#include "PublishedConditions.h"
 
 inline constexpr const char* ClarityLibraryName = "ClarityII";
 inline constexpr const char* ClarityLibraryHelp = "ClarityII Library";

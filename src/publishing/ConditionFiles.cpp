@@ -8,7 +8,9 @@
 #include <span>
 
 #include "AtomicFile.h"
+#include "Conditions.h"
 #include "Log.h"
+#include "NumberText.h"
 #include "UserText.h"
 
 namespace {

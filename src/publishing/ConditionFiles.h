@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "Classification.h"
 #include "DateTime.h"
+#include "PublishedConditions.h"
 #include "Records.h"
 
 inline constexpr const char* InfoDataFileName = "infodata.txt";
@@ -28,11 +28,11 @@ void WriteInfoDataFile(const TcapteursInfos& reading);
 // flavour II it is logged and written as 00000.
 std::string OneLineText(TFileVersionDataCS flavour, const TcapteursInfos& reading,
                         const TAutomationValues& values, TDateTime now);
-// Writes the one-line file to path (nothing for CloudSensor_NOFile). Never raises: a failure is
-// logged with the line as far as it was built, and the previous file stays as it was.
+// Writes the one-line file to path, from the values just published (nothing for CloudSensor_NOFile). Never
+// raises: a failure is logged with the line as far as it was built, and the previous file stays as it was.
 // Returns whether the file was written.
 bool WriteOneLineFile(const std::string& path, TFileVersionDataCS flavour, const TcapteursInfos& reading,
-                      const TAutomationValues& values = AutomationValues);
+                      const TAutomationValues& values);
 
 // Number fields of the one-line file: "05", "10", "100"; "00012", "123456".
 std::string TwoDigitField(long long value);

@@ -175,14 +175,6 @@ uint32_t Magnitude_ToCounter(double magnitude) {
     return static_cast<uint32_t>(c);
 }
 
-bool WindChillOf(bool valid, double t, double windMs, double& chill) {
-    const double k = Ms_ToKmh(windMs);
-    if (!valid || k <= 4.8 || t > 10) return false;
-    const double p = std::pow(k, 0.16);
-    chill = 13.12 + 0.6215 * t - 11.37 * p + 0.3965 * t * p;
-    return true;
-}
-
 double Float24_ToFloat(uint8_t h, uint8_t m, uint8_t l) {
     if (h == 0 && m == 0 && l == 0) return 0.0;
     const uint32_t w = (uint32_t{h} << 16) | (uint32_t{m} << 8) | l;

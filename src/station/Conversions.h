@@ -7,7 +7,7 @@
 #include <string>
 
 #include "DateTime.h"
-#include "PhysicalFormulas.h" // PogsonRatio, Ms_ToKmh, Lumex_ToMagnitude
+#include "WeatherFormulas.h" // PogsonRatio, Ms_ToKmh, Lumex_ToMagnitude, WindChillOf
 
 // Texts of the arithmetic failures, as the rest of the program reports them.
 inline constexpr const char* RangeErrorText = "Range check error";
@@ -61,9 +61,6 @@ double LumexLogOf(double offset, double rate, bool& valid);
 double Counter_ToMagnitude(uint32_t counter);
 // Range error when the result does not fit 32 bits unsigned.
 uint32_t Magnitude_ToCounter(double magnitude);
-
-// True (and chill set) only when valid, wind above 4.8 km/h and temperature at most 10 degrees.
-bool WindChillOf(bool valid, double temperature, double windMs, double& chill);
 
 double Float24_ToFloat(uint8_t high, uint8_t middle, uint8_t low);
 // High, middle, low byte; "Float_ToFloat24->Overflow" when the exponent does not fit.

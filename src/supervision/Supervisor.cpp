@@ -184,14 +184,14 @@ Supervisor::~Supervisor() {
 // ---- Start-up -----------------------------------------------------------------------------------
 
 bool Supervisor::Start() {
-    ResetAutomationValues();
+    published_.Reset(Now());
     if (options_.CheckSingleInstance) {
         instance_ = new TSingleInstance(this);
         connect(instance_, &TSingleInstance::showRequested, this, &Supervisor::showRequested);
         if (!instance_->CheckSingleInstance()) return false;
     }
     if (options_.StartAutomationServer) {
-        automation_ = new TAutomationServer(AutomationValues, this);
+        automation_ = new TAutomationServer(published_, this);
         automation_->Start();
     }
     started_ = true;
@@ -215,7 +215,7 @@ bool Supervisor::Start() {
     StartupDone = true;
     legend_ = GoodConditionsLegend(SetupInfos);
     emit legendChanged();
-    PublishThresholds(SetupInfos);
+    published_.PublishThresholds(SetupInfos);
     if (options_.WatchSuspend) WatchLogindSuspend();
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { OnSessionEnd(); });
@@ -443,10 +443,13 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     weatherLabels_.LastReading = DateTimeText(copy.DateSysteme);
     emit readingLabelsChanged();
 
-    // Panels and condition codes, published on the way; the sounds wait until the relay is shown.
-    TConditionsOutcome outcome = ProcessConditions(copy, SetupInfos, *medianSky_, Toggle_GoodCond,
-                                                   history_->Records(), AutomationValues);
-    conditions_ = outcome.Display;
+    // States and condition codes, published on the way; the sounds wait until the relay is shown.
+    double median = 0;
+    const bool medianReady = medianSky_->Return(copy.DeltaTempDeg, median);
+    TConditionsOutcome outcome =
+        ProcessConditions(copy, SetupInfos, medianReady ? std::optional<double>(median) : std::nullopt,
+                          Toggle_GoodCond, history_->Records(), published_);
+    conditions_ = outcome.Conditions;
     hasConditions_ = true;
     emit conditionsChanged();
 
@@ -465,7 +468,7 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     }
     if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
         WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, copy,
-                         AutomationValues);
+                         published_.Values());
     emit redrawRequested();
     ShowStatus("Ok", false);
     SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())));
@@ -474,11 +477,8 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
 // Without a window the operator follows the states on standard error, one line when one changes.
 void Supervisor::PrintStatesWhenChanged() {
     if (!options_.Headless) return;
-    const auto& d = conditions_;
-    const std::string states =
-        fmt::format("{}: {} | {}: {} | {}: {} | {}: {} | {}: {} | {}: {}", T("Ciel"), d.Sky.Text, T("Air"),
-                    d.Humidity.Text, T("Pluie"), d.Rain.Text, T("Vent"), d.Wind.Text, T("Fond de ciel"),
-                    d.SkyBackground.Text, T("Relais"), relay_.Panel.Text);
+    // Made at printing, from the states, in the language of the moment.
+    const std::string states = StatesLine(conditions_, relay_.Panel.Text);
     if (states == lastPrintedStates_) return;
     lastPrintedStates_ = states;
     std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());
@@ -570,7 +570,7 @@ void Supervisor::UpdateRelayDisplay() {
     if (closed) {
         relay_.Panel.Text = T(" Fermé");
         relay_.Panel.Colour = ColorRed;
-        PublishRoofState(roof);
+        published_.PublishRoofState(roof);
         if (!relay_.ButtonEnabled) {
             PlaySound(SetupInfos.Sound_at_RelayClose);
             RunProgram(SetupInfos.Soft_OnRelayClose); // a failure ends this reading: alarm again next time
@@ -582,7 +582,7 @@ void Supervisor::UpdateRelayDisplay() {
     } else {
         relay_.Panel.Text = T(" Ouvert");
         relay_.Panel.Colour = ColorGreen;
-        PublishRoofState(roof);
+        published_.PublishRoofState(roof);
     }
 
     const TDateTime now = utcClock_();

@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "Classification.h"
+#include "ConditionTexts.h"
+#include "Conditions.h"
 #include "DateTime.h"
 #include "HistoryStore.h"
+#include "PublishedConditions.h"
 #include "Records.h"
 #include "ThreadCommunicate.h"
 
@@ -127,8 +129,11 @@ class Supervisor : public QObject {
     const TStatusDisplay& Status() const { return status_; }
     // Status bar: 0 the station version, 1 display range or memory count, 2 points / FTP / download.
     const std::array<std::string, 3>& StatusBarPanels() const { return statusBar_; }
-    const TConditionsDisplay& Conditions() const { return conditions_; }
+    // The latest classified reading; the view makes its texts when it shows them.
+    const TConditions& Conditions() const { return conditions_; }
     bool HasConditions() const { return hasConditions_; }
+    // What automation clients and the one-line file are served.
+    const TPublishedConditions& Published() const { return published_; }
     const TRelayDisplay& RelayDisplay() const { return relay_; }
     const TReadingLabels& WeatherLabels() const { return weatherLabels_; }
     const TReadingLabels& LightLabels() const { return lightLabels_; }
@@ -265,8 +270,9 @@ class Supervisor : public QObject {
 
     TStatusDisplay status_;
     std::array<std::string, 3> statusBar_;
-    TConditionsDisplay conditions_;
+    TConditions conditions_;
     bool hasConditions_ = false;
+    TPublishedConditions published_{Now()};
     TRelayDisplay relay_;
     TReadingLabels weatherLabels_, lightLabels_;
     TDownloadProgress download_;

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "ConditionsPresenter.h"
 #include "PlatformServices.h"
 #include "Records.h"
 #include "StatePanel.h"
@@ -168,6 +169,8 @@ void MainWindow::changeEvent(QEvent* event) {
     // Minimised, the window lives in the tray only; without a tray it stays in the task bar.
     if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_ && tray_->isVisible())
         QTimer::singleShot(0, this, &QWidget::hide);
+    // A language switch redraws what was made from the last reading.
+    if (event->type() == QEvent::LanguageChange && supervisor_.HasConditions()) ShowConditions();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -495,7 +498,8 @@ void MainWindow::ShowCaptionAndLegend() {
 }
 
 void MainWindow::ShowConditions() {
-    const TConditionsDisplay& d = supervisor_.Conditions();
+    // The texts are made now, from the states, in the language of the moment.
+    const TConditionsView d = PresentConditions(supervisor_.Conditions());
     SetValue(tempText_, d.TempText);
     SetValue(rainTemp_, d.RainTempText);
     SetValue(irCanTemp_, d.IRCanTempText);

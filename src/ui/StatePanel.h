@@ -5,7 +5,7 @@
 #include <optional>
 #include <QLabel>
 
-#include "Classification.h"
+#include "ConditionTexts.h"
 
 class TStatePanelLabel : public QLabel {
     Q_OBJECT

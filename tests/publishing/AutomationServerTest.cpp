@@ -17,9 +17,9 @@
 #include "AutomationBus.h"
 #include "AutomationServer.h"
 #include "AutomationSwitches.h"
-#include "Classification.h"
 #include "Log.h"
 #include "MedianObject.h"
+#include "PublishedConditions.h"
 
 namespace {
 
@@ -159,14 +159,13 @@ class AutomationServerTest : public PrivateBusTest {
         PrivateBusTest::SetUp();
         if (IsSkipped()) return;
         SetClockForTests([this] { return clock_; });
-        ResetAutomationValues();
+        published_.Reset(Now());
         ASSERT_NO_FATAL_FAILURE(StartBus());
-        server_ = std::make_unique<TAutomationServer>();
+        server_ = std::make_unique<TAutomationServer>(published_);
         ASSERT_TRUE(server_->Start(Address()));
     }
     void TearDown() override {
         server_.reset();
-        ResetAutomationValues();
         PrivateBusTest::TearDown();
     }
 
@@ -181,7 +180,17 @@ class AutomationServerTest : public PrivateBusTest {
         return answer.Result;
     }
 
+    // One reading as the controller classifies and publishes it, its sky pushed into the median.
+    void Process(const TcapteursInfos& reading, const TSetupInfos& setup, TMedianObject& median,
+                 TToggle_bool& goodCond) {
+        double m = 0;
+        const bool ready = median.Return(reading.DeltaTempDeg, m);
+        ProcessConditions(reading, setup, ready ? std::optional<double>(m) : std::nullopt, goodCond, {},
+                          published_);
+    }
+
     TDateTime clock_ = EncodeDateTime(2013, 3, 27, 4, 0, 0);
+    TPublishedConditions published_{clock_};
     std::unique_ptr<TAutomationServer> server_;
 };
 
@@ -306,7 +315,7 @@ TEST_F(AutomationServerTest, MeasurementsShowOnBothInterfacesAsClassified) {
     TcapteursInfos reading = NightReading(clock_);
 
     // First reading: the sky median is not full yet, everything else is classified.
-    ProcessConditions(reading, setup, median, goodCond, {});
+    Process(reading, setup, median, goodCond);
     QJsonObject ii = GetAll(ServedII), i = GetAll(ServedI);
     EXPECT_EQ(Integer(ii, "CloudCondition"), 0);
     EXPECT_EQ(Integer(i, "SkyCondition"), 0);
@@ -328,7 +337,7 @@ TEST_F(AutomationServerTest, MeasurementsShowOnBothInterfacesAsClassified) {
 
     // The median fills: the sky is classified, the same on both interfaces.
     for (int n = 1; n < MedianSkySamples; ++n)
-        ProcessConditions(reading, setup, median, goodCond, {});
+        Process(reading, setup, median, goodCond);
     EXPECT_EQ(Integer(GetAll(ServedII), "CloudCondition"), 1);
     EXPECT_EQ(Integer(GetAll(ServedI), "SkyCondition"), 1);
 
@@ -342,7 +351,7 @@ TEST_F(AutomationServerTest, MeasurementsShowOnBothInterfacesAsClassified) {
     reading.ValidLight = 0;
     reading.DeltaTempDeg = -3; // very cloudy, once the median window holds only such readings
     for (int n = 0; n < MedianSkySamples; ++n)
-        ProcessConditions(reading, setup, median, goodCond, {});
+        Process(reading, setup, median, goodCond);
     clock_ = reading.DateSysteme + 30.0 / 86400;
     ii = GetAll(ServedII);
     i = GetAll(ServedI);
@@ -363,7 +372,7 @@ TEST_F(AutomationServerTest, MeasurementsShowOnBothInterfacesAsClassified) {
     // Just above the dry threshold is already wet.
     reading.Humidity = 50.5f;
     reading.RainStatus = 0;
-    ProcessConditions(reading, setup, median, goodCond, {});
+    Process(reading, setup, median, goodCond);
     ii = GetAll(ServedII);
     EXPECT_EQ(Integer(ii, "RainCondition"), 2);
     EXPECT_FALSE(Boolean(ii, "RainF"));
@@ -379,7 +388,7 @@ TEST_F(AutomationServerTest, RoofCloseRequestedFollowsTheReportedRelay) {
         {{false, false, true}, false},
     };
     for (const auto& step : steps) {
-        PublishRoofState(step.Relay);
+        published_.PublishRoofState(step.Relay);
         ExpectTyped(Get(ServedII, "RoofCloseRequested"), "b", step.Expected, "RoofCloseRequested");
     }
 }
@@ -392,7 +401,7 @@ TEST_F(AutomationServerTest, ChangedThresholdsShowAtOnceOnBothInterfaces) {
         setup.SeuilVeryCloudy = veryCloudy;
         setup.SeuilWindy_km = windy;
         setup.SeuilVeryWindy_km = veryWindy;
-        PublishThresholds(setup);
+        published_.PublishThresholds(setup);
         for (const Served* s : {&ServedII, &ServedI}) {
             ExpectTyped(Get(*s, "CloudyThreshT"), "d", double(cloudy), "CloudyThreshT");
             ExpectTyped(Get(*s, "VCloudyThreshT"), "d", double(veryCloudy), "VCloudyThreshT");
@@ -403,7 +412,7 @@ TEST_F(AutomationServerTest, ChangedThresholdsShowAtOnceOnBothInterfaces) {
 }
 
 TEST_F(AutomationServerTest, ASecondServerLeavesTheNamesToTheFirst) {
-    TAutomationServer second;
+    TAutomationServer second(published_);
     EXPECT_FALSE(second.Start(Address()));
     EXPECT_TRUE(second.ServedNames().empty());
     EXPECT_NE(ReadWholeFile(PathLogs + LogFileNameToday()).find("bus name ClarityII.CloudSensorII is taken"),
@@ -418,7 +427,8 @@ TEST_F(AutomationWithoutBusTest, LogsOneLineAndRunsOn) {
     const std::string deadBus = "unix:path=" + Root() + "no-bus-here";
     ::setenv("DBUS_SESSION_BUS_ADDRESS", deadBus.c_str(), 1);
     {
-        TAutomationServer server;
+        TPublishedConditions published(Now());
+        TAutomationServer server(published);
         EXPECT_FALSE(server.Start()) << "the address comes from DBUS_SESSION_BUS_ADDRESS";
         EXPECT_FALSE(server.IsConnected());
     }

@@ -7,15 +7,16 @@
 
 #include "AutomationServer.h"
 #include "AutomationSwitches.h"
-#include "Classification.h"
+#include "PublishedConditions.h"
 #include "Records.h"
 
 namespace {
 
 int ServeAsActivatedProgram(QCoreApplication& app) {
     InitStartValues();
-    PublishThresholds(SetupInfos);
-    TAutomationServer server;
+    TPublishedConditions published(Now());
+    published.PublishThresholds(SetupInfos);
+    TAutomationServer server(published);
     if (!server.Start()) return 1;
     // A test that lost track of it must not leave it behind for ever.
     QTimer::singleShot(120000, &app, &QCoreApplication::quit);

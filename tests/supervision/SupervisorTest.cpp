@@ -88,7 +88,7 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
     EXPECT_FALSE(supervisor_->Status().IsError);
     EXPECT_EQ(supervisor_->StatusBarPanels()[2], "42 données totales");
     EXPECT_EQ(supervisor_->RelayDisplay().Panel.Text, " Ouvert");
-    EXPECT_EQ(supervisor_->Conditions().Sky.Code, CloudClear); // the median is ready after five
+    EXPECT_EQ(supervisor_->Conditions().CloudCode(), CloudClear); // the median is ready after five
     EXPECT_TRUE(supervisor_->Conditions().LightValid);
 
     // Both condition files, column for column.
@@ -126,7 +126,7 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
     EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(programMark); }));
     EXPECT_EQ(CountLogLines("Alarme : activation du relai d'urgence !"), 1);
     EXPECT_EQ(CountLogLines("Relay closed condition met"), 1);
-    EXPECT_EQ(AutomationValues.RoofCloseRequested, true);
+    EXPECT_EQ(supervisor_->Published().Values().RoofCloseRequested, true);
 
     // Within the waiting time the button counts down.
     utc += 0.5 / 1440;

@@ -19,7 +19,8 @@
 #include <QTimer>
 #include <string>
 
-#include "Classification.h"
+#include "Conditions.h"
+#include "ConditionTexts.h"
 #include "DateTime.h"
 #include "HistoryFile.h"
 #include "MainWindow.h"
