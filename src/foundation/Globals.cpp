@@ -3,7 +3,6 @@
 TSetupInfos SetupInfos;
 TcapteursInfos CurrentCapteursInfos;
 bool SimulationMode = false;
-std::mutex DataSaveLock;
 TDateTime LightPrevDate = 0;
 uint32_t LightDeltaCounter = 0;
 uint32_t LightPrevCounter = 0;

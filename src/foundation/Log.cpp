@@ -64,7 +64,9 @@ namespace {
 // fileName empty: the daily file of the instant the line is stamped with, so that a line written
 // across midnight lands in the file of the date it carries.
 void AppendLine(const std::string& fileName, const std::string& text) {
-    AnyThreadLock guard(LogLock);
+    // Held for one write only: the main thread may wait for it without running events meanwhile,
+    // so no handler ever runs nested inside a log line.
+    std::lock_guard guard(LogLock);
     if (PathLogs.empty()) return; // before start-up names the folder, lines are lost
     const double when = Now();
     const std::string path = PathLogs + (fileName.empty() ? LogFileNameFor(when) : fileName);

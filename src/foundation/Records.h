@@ -213,7 +213,6 @@ inline constexpr uint32_t DataFileMagic = 0xF78A1112u;
 extern TSetupInfos SetupInfos;
 extern TcapteursInfos CurrentCapteursInfos;
 extern bool SimulationMode;
-extern std::mutex DataSaveLock;
 extern TDateTime LightPrevDate;
 extern uint32_t LightDeltaCounter;
 extern uint32_t LightPrevCounter;

@@ -162,12 +162,10 @@ void HalvexStation::Start() {
     const int wakeRead = pipeFds[0];
     stopping_ = false;
     running_ = true;
+    // Both ends of the wake pipe stay open until Stop has joined the thread: a read end closed by a
+    // thread that saw the stop on its own would make Stop's wake-up write raise SIGPIPE.
+    wakeReadFd_ = wakeRead;
     thread_ = std::thread([this, wakeRead] {
-        // The read end of the wake pipe belongs to the thread.
-        struct Closer {
-            int fd;
-            ~Closer() { ::close(fd); }
-        } closer{wakeRead};
         // Byte pacing sleeps for tens of microseconds: the default 50 µs timer slack would double them.
         ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         TArrayByte pending;
@@ -208,7 +206,7 @@ void HalvexStation::Stop() {
         [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &wake, 1);
         thread_.join();
     }
-    for (int* fd : {&wakeFd_, &master_})
+    for (int* fd : {&wakeFd_, &wakeReadFd_, &master_})
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;

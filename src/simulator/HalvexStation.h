@@ -239,6 +239,7 @@ class HalvexStation {
     // Pseudo-terminal and thread.
     int master_ = -1;
     int wakeFd_ = -1;
+    int wakeReadFd_ = -1;
     std::string devicePath_;
     std::thread thread_;
     std::atomic<bool> running_{false};

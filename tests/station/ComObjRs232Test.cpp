@@ -1,3 +1,5 @@
+#include <atomic>
+#include <memory>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
@@ -113,10 +115,11 @@ TEST_F(SerialLine, EachFaultHasItsText) {
 // A frame with a wrong start byte is read to its announced end before it is refused: nothing of
 // it is left to spoil the next exchange.
 TEST_F(SerialLine, WrongStartByteFrameIsReadWhole) {
-    int calls = 0;
-    Serve([&calls](const TArrayByte&) {
+    // The peer's thread may still count a call while the test ends.
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    Serve([calls](const TArrayByte&) {
         TArrayByte frame = Answer({0x07, 0x08, 0x09});
-        if (calls++ == 0) {
+        if ((*calls)++ == 0) {
             frame[0] = 0x1E;
             frame.back() = halvex::FrameChecksum(frame.data(), frame.size() - 1);
         }

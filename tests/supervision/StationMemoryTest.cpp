@@ -70,7 +70,14 @@ TEST_F(StationMemoryTest, CloseDuringALongDownloadStopsItAndKeepsTheMemory) {
     StartStation(options);
     CreateSupervisor(station_->DevicePath());
     ASSERT_TRUE(supervisor_->Start());
-    ASSERT_TRUE(WaitUntil([this] { return supervisor_->DownloadProgress().Done >= 100; }));
+    // The main thread reads the history all along while the records arrive: only it writes there.
+    size_t seen = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (const auto& r : supervisor_->History().Records())
+            seen += r.DateSysteme > 0;
+        return supervisor_->DownloadProgress().Done >= 100;
+    }));
+    EXPECT_GT(seen, 0u);
     supervisor_->FormClose();
 
     EXPECT_TRUE(LogHasLineStarting("EEPROM download stopped at index="));
@@ -99,4 +106,23 @@ TEST_F(StationMemoryTest, AnErasedRecordIsSkippedAndTheStartUpGoesOn) {
     EXPECT_TRUE(
         LogHasLine("EEPROM records stored : 39 added, 0 copies dropped, 0 set aside, 1 not decodable"));
     EXPECT_EQ(SavedRecords(1), 39u);
+}
+
+// A weather reading that completes while the program closes: its completion runs during the close's
+// wait, and the close still saves and sets the clock once.
+TEST_F(StationMemoryTest, AReadingCompletingDuringTheCloseIsHandledOnce) {
+    StationOptions options;
+    options.PrefillRecords = 10;
+    options.Faults.DelayMs = 150;
+    StartStation(options);
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    ASSERT_EQ(startup_, 1);
+    for (uint32_t i = 0; i < SetupInfos.InterValQuickPoolSec; ++i)
+        supervisor_->TimerMainTimer(); // the reading is on its way
+    supervisor_->FormClose();
+    EXPECT_EQ(ComThreadCount, 0);
+    EXPECT_EQ(CountOrders(halvex::OrderSetDate), 2);
+    EXPECT_EQ(SavedRecords(1), 10u);
+    EXPECT_TRUE(LogHasLine("Data saved"));
 }

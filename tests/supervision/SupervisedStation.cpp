@@ -32,7 +32,7 @@ void SupervisedStationTest::StartStation(StationOptions options) {
 }
 
 void SupervisedStationTest::Advance(double seconds) {
-    modelSeconds_ += seconds;
+    modelSeconds_ = modelSeconds_ + seconds;
     station_->AdvanceTime(seconds);
 }
 

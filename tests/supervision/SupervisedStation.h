@@ -3,6 +3,7 @@
 // PC's clock moving with the station's. Shared by the controller's tests and the window's.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,7 +42,8 @@ class SupervisedStationTest : public StationSandbox {
 
     // Pauses of the link healing (start-up retry, port reopening); 0 keeps the program's.
     int healingMs_ = 0;
-    double modelSeconds_ = 0;
+    // Read by the clock from every thread (log lines of the station threads).
+    std::atomic<double> modelSeconds_{0};
     std::unique_ptr<halvex::sim::HalvexStation> station_;
     std::unique_ptr<Supervisor> supervisor_;
     int startup_ = 0, readings_ = 0, rearms_ = 0, programs_ = 0;
