@@ -1,7 +1,6 @@
 #include "Supervisor.h"
 
 #include <chrono>
-#include <thread>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -15,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QSocketNotifier>
+#include <thread>
 #include <unistd.h>
 
 #include "AutomationServer.h"
@@ -52,11 +52,6 @@ int32_t SystemLanguageId() {
     default:
         return 0;
     }
-}
-
-// The roof panel while the station has not reported its relay.
-TStatePanel UnreportedRelayPanel() {
-    return {T("Pas disponible"), std::nullopt, T("Non activé, pas de surveillance"), 0};
 }
 
 int signalPipe[2] = {-1, -1};
@@ -125,7 +120,17 @@ class TQtComBridge : public QObject, public TComListener, public TCompletionDisp
 
 Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), history_(std::make_unique<THistoryStore>(PathDatas)),
-      bridge_(std::make_unique<TQtComBridge>(this)), utcClock_([] { return NowUTC(); }) {
+      bridge_(std::make_unique<TQtComBridge>(this)),
+      relay_(published_,
+             {.PlaySound = [this](const std::string& file) { PlaySound(file); },
+              .RunProgram =
+                  [this](const std::string& commandLine) {
+                      RunProgram(commandLine);
+                      if (!commandLine.empty()) emit programStarted(Q(commandLine));
+                  },
+              .StartRearm =
+                  [this](bool quiet) { StartList({TCom_RearmTrig}, &Supervisor::OnterminateRearm, quiet); },
+              .Changed = [this] { emit relayChanged(); }}) {
     TimerMain.setInterval(1000);
     TimerLight.setInterval(1000);
     connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
@@ -144,9 +149,6 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
         failedReadings_ = 0;
         linkLost_ = false;
     });
-    relay_.Panel = UnreportedRelayPanel();
-    relay_.ButtonCaption = T("Ouvrir relais");
-    relay_.ButtonHint = T("Ouvre le relais de fermeture d'urgence d'Abri/Dôme...");
     caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
     // Known before the start so that a window can lay out its debug tabs from the beginning.
     DebugMode = FileExists(PathLogs + "debug.txt");
@@ -198,7 +200,7 @@ bool Supervisor::Start() {
 
     Toggle_GoodCond.Validprevious = false;
     Langue_courante = SystemLanguageId();
-    Pass_relay = 0;
+    relay_.ResetPassCount();
     LogToday(fmt::sprintf("Application start : %s", caption_));
     LogToday(fmt::sprintf("Storage data path : %s", PathDatas));
     LogToday(fmt::sprintf("Storage Log  path : %s", PathLogs));
@@ -478,7 +480,7 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
 void Supervisor::PrintStatesWhenChanged() {
     if (!options_.Headless) return;
     // Made at printing, from the states, in the language of the moment.
-    const std::string states = StatesLine(conditions_, relay_.Panel.Text);
+    const std::string states = StatesLine(conditions_, relay_.Display().Panel.Text);
     if (states == lastPrintedStates_) return;
     lastPrintedStates_ = states;
     std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());
@@ -548,80 +550,17 @@ void Supervisor::PlaySound(const std::string& file) {
 
 // ---- Roof relay ---------------------------------------------------------------------------------
 
+TRelayInputs Supervisor::RelayInputs() const {
+    return {SetupInfos.RoofCloserCriterias, SetupInfos.SetupInfos_HW.RoofSwitchActive,
+            SetupInfos.Sound_at_RelayClose, SetupInfos.Soft_OnRelayClose};
+}
+
 void Supervisor::UpdateRelayDisplay() {
-    const TRoofCloserCriterias c = SetupInfos.RoofCloserCriterias;
-    const TT_Bool roof = SetupInfos.SetupInfos_HW.RoofSwitchActive;
-    const std::string unknown = "???";
-    const auto yesNo = [](bool b) { return b ? T("OUI") : T("NON"); };
-    relay_.WatchText = c.DoWatch.Valid ? yesNo(c.DoWatch.Value) : unknown;
-    relay_.SkyThresholdText = c.TempSky.Valid ? fmt::sprintf("%1.0f °C", c.TempSky.Value) : unknown;
-    relay_.RHThresholdText = c.RH.Valid ? fmt::sprintf("%d %%", c.RH.Value) : unknown;
-    relay_.WindThresholdText = c.Wind.Valid ? fmt::sprintf("%d km/h", c.Wind.Value) : unknown;
-    relay_.LightText = c.Light.Valid ? yesNo(c.Light.Value) : unknown;
-    relay_.MagnitudeText = c.ValueMag.Valid ? fmt::sprintf("%1.1f", c.ValueMag.Value) : unknown;
-
-    if (!roof.Valid) {
-        relay_.Panel = UnreportedRelayPanel();
-        emit relayChanged();
-        return;
-    }
-    ++Pass_relay;
-    const bool closed = roof.Value;
-    if (closed) {
-        relay_.Panel.Text = T(" Fermé");
-        relay_.Panel.Colour = ColorRed;
-        published_.PublishRoofState(roof);
-        if (!relay_.ButtonEnabled) {
-            PlaySound(SetupInfos.Sound_at_RelayClose);
-            RunProgram(SetupInfos.Soft_OnRelayClose); // a failure ends this reading: alarm again next time
-            if (!SetupInfos.Soft_OnRelayClose.empty()) emit programStarted(Q(SetupInfos.Soft_OnRelayClose));
-            relay_.Panel.Hint = T("Activé à ") + DateTimeText(Now());
-            LogToday(T("Alarme : activation du relai d'urgence !"));
-        }
-        relay_.ButtonEnabled = true;
-    } else {
-        relay_.Panel.Text = T(" Ouvert");
-        relay_.Panel.Colour = ColorGreen;
-        published_.PublishRoofState(roof);
-    }
-
-    const TDateTime now = utcClock_();
-    if (closed && (Pass_relay == 1 || !PreviousStateRelayState)) {
-        DateStartDeclenched = now;
-        LogToday("Relay closed condition met");
-    } else if (closed && c.DoReamAuto) {
-        const double remaining = c.AfterMinutes - (now - DateStartDeclenched) * 24 * 60;
-        if (remaining >= 0) {
-            relay_.ButtonCaption = fmt::sprintf(T("Ouvrir relai  [%1.1f m]"), remaining);
-        } else {
-            relay_.ButtonCaption = T("Ouvrir relai");
-            if (RearmConditionsMet(CurrentCapteursInfos)) {
-                RearmRelay(true);
-                LogToday("Rearm condition met -> OK");
-            } else {
-                DateStartDeclenched = now;
-                LogToday("Relay closed condition met");
-            }
-        }
-    }
-    PreviousStateRelayState = closed;
-    emit relayChanged();
+    relay_.UpdateRelayDisplay(RelayInputs(), CurrentCapteursInfos);
 }
 
-bool Supervisor::RearmConditionsMet(const TcapteursInfos& r) const {
-    const TRoofCloserCriterias& c = SetupInfos.RoofCloserCriterias;
-    if (r.RainStatus != 0) return false;
-    if (!c.TempSky.Valid || !(r.DeltaTempDeg < c.TempSky.Value)) return false;
-    if (!c.RH.Valid || !(r.Humidity < c.RH.Value)) return false;
-    if (!c.Wind.Valid || !(GustKmh(r) < c.Wind.Value)) return false;
-    if (c.Light.Value && c.ValueMag.Valid && !(SkyMagnitude(r.Lumex) > c.ValueMag.Value)) return false;
-    return true;
-}
-
-void Supervisor::RearmRelay(bool quiet) {
-    StartList({TCom_RearmTrig}, &Supervisor::OnterminateRearm, quiet);
-    relay_.ButtonEnabled = false;
-    emit relayChanged();
+bool Supervisor::RearmConditionsMet(const TcapteursInfos& reading) const {
+    return TRelayController::RearmConditionsMet(SetupInfos.RoofCloserCriterias, reading);
 }
 
 void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
@@ -629,9 +568,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
     try {
         if (!thread.ErrorText().empty()) {
             SetupInfos.SetupInfos_HW.RoofSwitchActive.Valid = false;
-            relay_.WatchText = "???";
-            relay_.Panel = {T("Pas disponible"), std::nullopt, "", 0};
-            emit relayChanged();
+            relay_.RearmFailed();
             emit rearmFinished();
             return;
         }
@@ -651,8 +588,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
 void Supervisor::AfterRearmSetup(TThread_Communicate&) {
     if (closed_) return;
     try {
-        relay_.Panel.Hint = T("Réarmé à : ") + DateTimeText(Now());
-        UpdateRelayDisplay();
+        relay_.RearmDone(RelayInputs(), CurrentCapteursInfos);
     } catch (const std::exception& e) {
         LogToday(std::string("AfterRearmSetup -> ") + e.what());
         ShowMessage(std::string("AfterRearmSetup -> ") + e.what());

@@ -15,12 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "ConditionTexts.h"
 #include "Conditions.h"
+#include "ConditionTexts.h"
 #include "DateTime.h"
 #include "HistoryStore.h"
 #include "PublishedConditions.h"
 #include "Records.h"
+#include "RelayController.h"
 #include "ThreadCommunicate.h"
 
 class TMedianObject;
@@ -62,20 +63,6 @@ struct TReadingLabels {
     std::string Interval = "???";
     std::string Remaining = "???";
     std::string LastReading = "???";
-};
-
-// The "Relais" group of the information tab.
-struct TRelayDisplay {
-    std::string WatchText = "???"; // surveillance on: "OUI" / "NON"
-    std::string SkyThresholdText = "???";
-    std::string RHThresholdText = "???";
-    std::string WindThresholdText = "???";
-    std::string LightText = "???";
-    std::string MagnitudeText = "???";
-    TStatePanel Panel;         // " Fermé" / " Ouvert" / "Pas disponible", colour and hint
-    std::string ButtonCaption; // "Ouvrir relais", then the countdown "Ouvrir relai  [%1.1f m]"
-    std::string ButtonHint;
-    bool ButtonEnabled = false; // also the mark that the alarm was raised for this closing
 };
 
 // Memory download progress.
@@ -122,7 +109,7 @@ class Supervisor : public QObject {
     // ---- Roof relay ----
     // Button "Ouvrir relais": re-arm and ask whether to watch again.
     void ButtonDesarmRainClick() { RearmRelay(false); }
-    void RearmRelay(bool quiet);
+    void RearmRelay(bool quiet) { relay_.RearmRelay(quiet); }
     bool RearmConditionsMet(const TcapteursInfos& reading) const;
 
     // ---- What a view shows ----
@@ -134,7 +121,7 @@ class Supervisor : public QObject {
     bool HasConditions() const { return hasConditions_; }
     // What automation clients and the one-line file are served.
     const TPublishedConditions& Published() const { return published_; }
-    const TRelayDisplay& RelayDisplay() const { return relay_; }
+    const TRelayDisplay& RelayDisplay() const { return relay_.Display(); }
     const TReadingLabels& WeatherLabels() const { return weatherLabels_; }
     const TReadingLabels& LightLabels() const { return lightLabels_; }
     const TDownloadProgress& DownloadProgress() const { return download_; }
@@ -158,8 +145,8 @@ class Supervisor : public QObject {
 
     // ---- For tests ----
     // The relay waiting time starts from this UTC clock (default NowUTC).
-    void SetUtcClockForTests(std::function<TDateTime()> clock) { utcClock_ = std::move(clock); }
-    int32_t PassRelay() const { return Pass_relay; }
+    void SetUtcClockForTests(std::function<TDateTime()> clock) { relay_.SetUtcClock(std::move(clock)); }
+    int32_t PassRelay() const { return relay_.PassRelay(); }
 
   signals:
     void statusChanged();
@@ -224,6 +211,7 @@ class Supervisor : public QObject {
     void OnterminateRearm(TThread_Communicate& thread);
     void AfterRearmSetup(TThread_Communicate& thread);
     void ProcessReading(const TcapteursInfos& reading);
+    TRelayInputs RelayInputs() const;
     void UpdateRelayDisplay();
     void PrintStatesWhenChanged();
     void SetStatusBar(int panel, const std::string& text);
@@ -255,9 +243,6 @@ class Supervisor : public QObject {
     uint32_t TimerSec = 0, TimerSecLight = 0;
     int16_t FUnderSampleDataFactor = 0;
     TToggle_bool Toggle_GoodCond;
-    int32_t Pass_relay = 0;
-    bool PreviousStateRelayState = false;
-    TDateTime DateStartDeclenched = 0;
     int32_t Langue_courante = 0;
     std::unique_ptr<TMedianObject> medianSky_;
     std::unique_ptr<THistoryStore> history_;
@@ -273,13 +258,12 @@ class Supervisor : public QObject {
     TConditions conditions_;
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};
-    TRelayDisplay relay_;
+    TRelayController relay_;
     TReadingLabels weatherLabels_, lightLabels_;
     TDownloadProgress download_;
     std::string caption_, legend_;
     std::string lastPrintedStates_;
     std::function<bool(const QString&)> question_;
-    std::function<TDateTime()> utcClock_;
     bool closed_ = false;
     bool started_ = false;
     std::optional<int> inhibitorFd_;
