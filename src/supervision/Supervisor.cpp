@@ -1,21 +1,12 @@
 #include "Supervisor.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <fmt/format.h>
 #include <fmt/printf.h>
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
-#include <QDBusUnixFileDescriptor>
-#include <QGuiApplication>
 #include <QLocale>
-#include <QSocketNotifier>
 #include <thread>
-#include <unistd.h>
 
 #include "AutomationServer.h"
 #include "ComObjRs232.h"
@@ -26,6 +17,7 @@
 #include "PlatformServices.h"
 #include "QtHooks.h"
 #include "SettingsTable.h"
+#include "SystemEvents.h"
 #include "UserText.h"
 #include "Utilities.h"
 
@@ -52,13 +44,6 @@ int32_t SystemLanguageId() {
     default:
         return 0;
     }
-}
-
-int signalPipe[2] = {-1, -1};
-
-void OnPosixSignal(int number) {
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
 } // namespace
@@ -149,6 +134,14 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
         failedReadings_ = 0;
         linkLost_ = false;
     });
+    systemEvents_ = new TSystemEvents(options_.Headless, this);
+    connect(systemEvents_, &TSystemEvents::showRequested, this, &Supervisor::showRequested);
+    connect(systemEvents_, &TSystemEvents::suspending, this, &Supervisor::SuspendNow);
+    connect(systemEvents_, &TSystemEvents::resumed, this, &Supervisor::ResumeNow);
+    connect(systemEvents_, &TSystemEvents::closeRequested, this, [this] {
+        FormClose();
+        QCoreApplication::quit();
+    });
     caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
     // Known before the start so that a window can lay out its debug tabs from the beginning.
     DebugMode = FileExists(PathLogs + "debug.txt");
@@ -176,22 +169,13 @@ Supervisor::~Supervisor() {
         (void)bridge_.release();
         (void)ComObjRs232.release();
     }
-    if (signalNotifier_) {
-        for (int s : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(s, SIG_DFL);
-    }
-    if (inhibitorFd_) ::close(*inhibitorFd_);
 }
 
 // ---- Start-up -----------------------------------------------------------------------------------
 
 bool Supervisor::Start() {
     published_.Reset(Now());
-    if (options_.CheckSingleInstance) {
-        instance_ = new TSingleInstance(this);
-        connect(instance_, &TSingleInstance::showRequested, this, &Supervisor::showRequested);
-        if (!instance_->CheckSingleInstance()) return false;
-    }
+    if (options_.CheckSingleInstance && !systemEvents_->CheckSingleInstance()) return false;
     if (options_.StartAutomationServer) {
         automation_ = new TAutomationServer(published_, this);
         automation_->Start();
@@ -218,9 +202,8 @@ bool Supervisor::Start() {
     legend_ = GoodConditionsLegend(SetupInfos);
     emit legendChanged();
     published_.PublishThresholds(SetupInfos);
-    if (options_.WatchSuspend) WatchLogindSuspend();
-    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { OnSessionEnd(); });
+    if (options_.WatchSuspend) systemEvents_->WatchSuspend();
+    systemEvents_->WatchSessionEnd();
     return true;
 }
 
@@ -349,10 +332,7 @@ void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
             StartupFailed(error);
             return;
         } else {
-            TimerSec = 0;
-            TimerSecLight = 0;
-            weatherLabels_.Interval = DurationText(SetupInfos.InterValQuickPoolSec);
-            lightLabels_.Interval = DurationText(SetupInfos.InterValLightPoolSec);
+            rhythm_.Restart(SetupInfos.InterValQuickPoolSec, SetupInfos.InterValLightPoolSec);
             emit readingLabelsChanged();
             TimerMain.start();
             TimerLight.start();
@@ -369,21 +349,10 @@ void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
 
 // ---- Timers -------------------------------------------------------------------------------------
 
-namespace {
-std::string LastReadingText(TDateTime date) {
-    return DateTimeText(date) + " -> " + DurationText((Now() - date) * 86400.0);
-}
-} // namespace
-
 void Supervisor::TimerMainTimer() {
-    ++TimerSec;
-    weatherLabels_.Remaining =
-        DurationText(static_cast<double>(SetupInfos.InterValQuickPoolSec) - static_cast<double>(TimerSec));
-    const TDateTime last = CurrentCapteursInfos.DateSysteme;
-    if (last != 0) weatherLabels_.LastReading = LastReadingText(last);
+    const bool due = rhythm_.TickWeather(SetupInfos.InterValQuickPoolSec, CurrentCapteursInfos.DateSysteme);
     emit readingLabelsChanged();
-    if (TimerSec >= SetupInfos.InterValQuickPoolSec) {
-        TimerSec = 0;
+    if (due) {
         SetStatusBar(1, fmt::sprintf(T("Affichage des données des %1.0f dernier(s) jour(s)"),
                                      SetupInfos.RangeDateDisplay));
         StartList({TCom_getSensorInfos}, &Supervisor::AffData_threadOver);
@@ -391,16 +360,9 @@ void Supervisor::TimerMainTimer() {
 }
 
 void Supervisor::TimerLightTimer() {
-    ++TimerSecLight;
-    lightLabels_.Remaining = DurationText(static_cast<double>(SetupInfos.InterValLightPoolSec) -
-                                          static_cast<double>(TimerSecLight));
-    const TDateTime last = LightPrevDate;
-    if (last != 0) lightLabels_.LastReading = LastReadingText(last);
+    const bool due = rhythm_.TickLight(SetupInfos.InterValLightPoolSec, LightPrevDate);
     emit readingLabelsChanged();
-    if (TimerSecLight >= SetupInfos.InterValLightPoolSec) {
-        TimerSecLight = 0;
-        StartList({TCom_GetLightLevel}, &Supervisor::OnLightRead);
-    }
+    if (due) StartList({TCom_GetLightLevel}, &Supervisor::OnLightRead);
 }
 
 void Supervisor::OnLightRead(TThread_Communicate& thread) {
@@ -442,7 +404,7 @@ void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
 }
 
 void Supervisor::ProcessReading(const TcapteursInfos& copy) {
-    weatherLabels_.LastReading = DateTimeText(copy.DateSysteme);
+    rhythm_.WeatherRead(copy.DateSysteme);
     emit readingLabelsChanged();
 
     // States and condition codes, published on the way; the sounds wait until the relay is shown.
@@ -698,8 +660,7 @@ void Supervisor::AfterReopen_threadOver(TThread_Communicate& thread) {
     linkLost_ = false;
     failedReadings_ = 0;
     LogToday(fmt::format("Station link restored ({}) at attempt #{}", PortDeviceText(), reopenAttempts_));
-    TimerSec = 0;
-    TimerSecLight = 0;
+    rhythm_.ResetCounts();
     TimerMain.start();
     TimerLight.start();
     ShowStatus(fmt::sprintf(T("Liaison rétablie avec la station (%s)"), PortDeviceText()), false);
@@ -777,10 +738,7 @@ void Supervisor::FormClose() {
     }
     // The graph scales and check boxes are the window's own; it stores them when it closes.
     if (automation_) automation_->Stop();
-    if (inhibitorFd_) {
-        ::close(*inhibitorFd_);
-        inhibitorFd_.reset();
-    }
+    systemEvents_->ReleaseSleepInhibitor();
     emit closed();
 }
 
@@ -808,84 +766,6 @@ void Supervisor::ResumeNow() {
     LogToday("Resuming from hibernation, complete, thread started..");
 }
 
-void Supervisor::WatchLogindSuspend() {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected()) {
-        LogToday("No system bus: suspend and resume are not watched");
-        return;
-    }
-    const bool ok =
-        bus.connect("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                    "PrepareForSleep", this, SLOT(onPrepareForSleep(bool)));
-    if (!ok) {
-        LogToday("logind not reachable: suspend and resume are not watched");
-        return;
-    }
-    TakeSleepInhibitor();
-}
-
-void Supervisor::TakeSleepInhibitor() {
-    if (inhibitorFd_) return;
-    QDBusInterface manager("org.freedesktop.login1", "/org/freedesktop/login1",
-                           "org.freedesktop.login1.Manager", QDBusConnection::systemBus());
-    QDBusReply<QDBusUnixFileDescriptor> reply = manager.call(
-        "Inhibit", "sleep", "Orvanel", "Saving the history and setting the station clock", "delay");
-    if (!reply.isValid()) {
-        LogToday("No sleep inhibitor: " + reply.error().message().toStdString());
-        return;
-    }
-    const int fd = ::dup(reply.value().fileDescriptor());
-    if (fd >= 0) inhibitorFd_ = fd;
-}
-
-void Supervisor::onPrepareForSleep(bool start) {
-    OnPrepareForSleep(start);
-}
-
-void Supervisor::OnPrepareForSleep(bool start) {
-    if (start) {
-        SuspendNow();
-        if (inhibitorFd_) { // the machine may sleep now
-            ::close(*inhibitorFd_);
-            inhibitorFd_.reset();
-        }
-    } else {
-        ResumeNow();
-        TakeSleepInhibitor();
-    }
-}
-
-void Supervisor::OnSessionEnd() {
-    LogToday("The desktop session is ending -> closing application and saving datas");
-    LogToday("");
-    FormClose();
-    QCoreApplication::quit();
-}
-
 void Supervisor::InstallSignalHandlers() {
-    if (signalNotifier_) return;
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        LogToday("No signal pipe: SIGINT and SIGTERM end the program without saving");
-        return;
-    }
-    signalNotifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(signalNotifier_, &QSocketNotifier::activated, this, &Supervisor::OnSignal);
-    struct sigaction action {};
-    action.sa_handler = OnPosixSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(s, &action, nullptr);
-}
-
-void Supervisor::OnSignal() {
-    char byte = 0;
-    int number = 0;
-    while (::read(signalPipe[0], &byte, 1) == 1)
-        number = byte;
-    LogToday(fmt::format("Signal {} received -> closing application and saving datas", number));
-    if (options_.Headless)
-        std::fprintf(stderr, "Signal %d: closing (history saved, station clock set)...\n", number);
-    FormClose();
-    QCoreApplication::quit();
+    systemEvents_->InstallSignalHandlers();
 }

@@ -19,6 +19,7 @@
 #include "ConditionTexts.h"
 #include "DateTime.h"
 #include "HistoryStore.h"
+#include "PollingRhythm.h"
 #include "PublishedConditions.h"
 #include "Records.h"
 #include "RelayController.h"
@@ -28,9 +29,8 @@ class TMedianObject;
 class THistoryStore;
 class TComObjRs232;
 class TAutomationServer;
-class TSingleInstance;
+class TSystemEvents;
 class TQtComBridge;
-class QSocketNotifier;
 
 struct TSupervisorOptions {
     // No window: messages and status lines also go to standard error, questions are answered No.
@@ -56,13 +56,6 @@ struct TStatusDisplay {
     std::string Text; // at most 80 characters, longer ones shortened
     bool IsError = false;
     std::string Hint; // "Affiché à " + date and time
-};
-
-// Interval, time to the next reading and last reading of one rhythm ("???" until set).
-struct TReadingLabels {
-    std::string Interval = "???";
-    std::string Remaining = "???";
-    std::string LastReading = "???";
 };
 
 // Memory download progress.
@@ -122,8 +115,8 @@ class Supervisor : public QObject {
     // What automation clients and the one-line file are served.
     const TPublishedConditions& Published() const { return published_; }
     const TRelayDisplay& RelayDisplay() const { return relay_.Display(); }
-    const TReadingLabels& WeatherLabels() const { return weatherLabels_; }
-    const TReadingLabels& LightLabels() const { return lightLabels_; }
+    const TReadingLabels& WeatherLabels() const { return rhythm_.WeatherLabels(); }
+    const TReadingLabels& LightLabels() const { return rhythm_.LightLabels(); }
     const TDownloadProgress& DownloadProgress() const { return download_; }
     // The window's caption: "Moniteur de nuages HALVEX -> Version v1.49 27/03/13".
     const std::string& Caption() const { return caption_; }
@@ -185,9 +178,6 @@ class Supervisor : public QObject {
     // The closing sequence has ended.
     void closed();
 
-  private slots:
-    void onPrepareForSleep(bool start);
-
   private:
     friend class TQtComBridge;
     // Thread messages, on the main thread.
@@ -223,11 +213,6 @@ class Supervisor : public QObject {
     void StopStationLists(int maxMs);
     bool SetStationClockIfStored();
     void ShowHistoryProblems();
-    void WatchLogindSuspend();
-    void TakeSleepInhibitor();
-    void OnPrepareForSleep(bool start);
-    void OnSessionEnd();
-    void OnSignal();
     // Healing of the station link.
     void ScheduleStartupRetry(const std::string& error);
     void RetryStartup();
@@ -240,7 +225,7 @@ class Supervisor : public QObject {
 
     TSupervisorOptions options_;
     QTimer TimerMain, TimerLight, TimerSAVDataPeriodic;
-    uint32_t TimerSec = 0, TimerSecLight = 0;
+    TPollingRhythm rhythm_;
     int16_t FUnderSampleDataFactor = 0;
     TToggle_bool Toggle_GoodCond;
     int32_t Langue_courante = 0;
@@ -251,7 +236,7 @@ class Supervisor : public QObject {
     std::unique_ptr<TComObjRs232> ComObjRs232;
     std::unique_ptr<TQtComBridge> bridge_;
     TAutomationServer* automation_ = nullptr;
-    TSingleInstance* instance_ = nullptr;
+    TSystemEvents* systemEvents_; // child
 
     TStatusDisplay status_;
     std::array<std::string, 3> statusBar_;
@@ -259,15 +244,12 @@ class Supervisor : public QObject {
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};
     TRelayController relay_;
-    TReadingLabels weatherLabels_, lightLabels_;
     TDownloadProgress download_;
     std::string caption_, legend_;
     std::string lastPrintedStates_;
     std::function<bool(const QString&)> question_;
     bool closed_ = false;
     bool started_ = false;
-    std::optional<int> inhibitorFd_;
-    QSocketNotifier* signalNotifier_ = nullptr;
 
     QTimer TimerStartupRetry, TimerReopen; // single shots
     int startupRetries_ = 0, reopenAttempts_ = 0, failedReadings_ = 0;
