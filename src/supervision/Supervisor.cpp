@@ -195,6 +195,7 @@ bool Supervisor::Start() {
     medianSky_ = std::make_unique<TMedianObject>(MedianSkySamples);
     status_ = {};
     emit statusChanged();
+    FollowReadings();
     ComObjRs232 = std::make_unique<TComObjRs232>();
     OpenPortAndStartList();
 
@@ -430,12 +431,34 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
                      DateTimeText(copy.DateSysteme));
         ShowHistoryProblems();
     }
-    if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
-        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, copy,
-                         published_.Values());
-    emit redrawRequested();
+    emit readingProcessed(copy, conditions_);
     ShowStatus("Ok", false);
     SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())));
+}
+
+// What follows each reading, connected in this order: the file from the values just published, then
+// the graphs.
+void Supervisor::FollowReadings() {
+    readingFollowers_ = {
+        connect(this, &Supervisor::readingProcessed, this, &Supervisor::WriteConditionFile,
+                Qt::DirectConnection),
+        connect(
+            this, &Supervisor::readingProcessed, this, [this] { emit redrawRequested(); },
+            Qt::DirectConnection),
+    };
+}
+
+void Supervisor::StopFollowingReadings() {
+    for (auto it = readingFollowers_.rbegin(); it != readingFollowers_.rend(); ++it)
+        disconnect(*it);
+    readingFollowers_.clear();
+}
+
+// Never raises: a file that cannot be written is logged and the previous one stays.
+void Supervisor::WriteConditionFile(const TcapteursInfos& reading) {
+    if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
+        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, reading,
+                         published_.Values());
 }
 
 // Without a window the operator follows the states on standard error, one line when one changes.
@@ -736,6 +759,7 @@ void Supervisor::FormClose() {
     } catch (const std::exception& e) {
         ShowMessage(T("Erreur lors de la fermeture de l'application : ") + e.what());
     }
+    StopFollowingReadings();
     // The graph scales and check boxes are the window's own; it stores them when it closes.
     if (automation_) automation_->Stop();
     systemEvents_->ReleaseSleepInhibitor();

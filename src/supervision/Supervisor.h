@@ -165,6 +165,9 @@ class Supervisor : public QObject {
     void showRequested();
     // The start-up (or resume) list ended; ok = without error.
     void startupFinished(bool ok);
+    // A weather reading was classified, shown and stored; its followers (the one-line condition file,
+    // then the redraw) run from here, before the status says "Ok".
+    void readingProcessed(const TcapteursInfos& reading, const TConditions& conditions);
     // One weather reading has been processed completely.
     void weatherReadingProcessed();
     // A light reading has come in (its level is in the current record).
@@ -204,6 +207,9 @@ class Supervisor : public QObject {
     TRelayInputs RelayInputs() const;
     void UpdateRelayDisplay();
     void PrintStatesWhenChanged();
+    void FollowReadings();
+    void StopFollowingReadings();
+    void WriteConditionFile(const TcapteursInfos& reading);
     void SetStatusBar(int panel, const std::string& text);
     void ShowMessage(const std::string& text);
     void PlaySound(const std::string& file);
@@ -247,6 +253,7 @@ class Supervisor : public QObject {
     TDownloadProgress download_;
     std::string caption_, legend_;
     std::string lastPrintedStates_;
+    std::vector<QMetaObject::Connection> readingFollowers_; // in the order they run
     std::function<bool(const QString&)> question_;
     bool closed_ = false;
     bool started_ = false;
