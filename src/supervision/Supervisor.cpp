@@ -1,21 +1,12 @@
 #include "Supervisor.h"
 
 #include <chrono>
-#include <thread>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <fmt/format.h>
 #include <fmt/printf.h>
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
-#include <QDBusUnixFileDescriptor>
-#include <QGuiApplication>
 #include <QLocale>
-#include <QSocketNotifier>
-#include <unistd.h>
+#include <thread>
 
 #include "AutomationServer.h"
 #include "ComObjRs232.h"
@@ -26,6 +17,7 @@
 #include "PlatformServices.h"
 #include "QtHooks.h"
 #include "SettingsTable.h"
+#include "SystemEvents.h"
 #include "UserText.h"
 #include "Utilities.h"
 
@@ -52,18 +44,6 @@ int32_t SystemLanguageId() {
     default:
         return 0;
     }
-}
-
-// The roof panel while the station has not reported its relay.
-TStatePanel UnreportedRelayPanel() {
-    return {T("Pas disponible"), std::nullopt, T("Non activé, pas de surveillance"), 0};
-}
-
-int signalPipe[2] = {-1, -1};
-
-void OnPosixSignal(int number) {
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
 } // namespace
@@ -125,7 +105,17 @@ class TQtComBridge : public QObject, public TComListener, public TCompletionDisp
 
 Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), history_(std::make_unique<THistoryStore>(PathDatas)),
-      bridge_(std::make_unique<TQtComBridge>(this)), utcClock_([] { return NowUTC(); }) {
+      bridge_(std::make_unique<TQtComBridge>(this)),
+      relay_(published_,
+             {.PlaySound = [this](const std::string& file) { PlaySound(file); },
+              .RunProgram =
+                  [this](const std::string& commandLine) {
+                      RunProgram(commandLine);
+                      if (!commandLine.empty()) emit programStarted(Q(commandLine));
+                  },
+              .StartRearm =
+                  [this](bool quiet) { StartList({TCom_RearmTrig}, &Supervisor::OnterminateRearm, quiet); },
+              .Changed = [this] { emit relayChanged(); }}) {
     TimerMain.setInterval(1000);
     TimerLight.setInterval(1000);
     connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
@@ -144,9 +134,14 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
         failedReadings_ = 0;
         linkLost_ = false;
     });
-    relay_.Panel = UnreportedRelayPanel();
-    relay_.ButtonCaption = T("Ouvrir relais");
-    relay_.ButtonHint = T("Ouvre le relais de fermeture d'urgence d'Abri/Dôme...");
+    systemEvents_ = new TSystemEvents(options_.Headless, this);
+    connect(systemEvents_, &TSystemEvents::showRequested, this, &Supervisor::showRequested);
+    connect(systemEvents_, &TSystemEvents::suspending, this, &Supervisor::SuspendNow);
+    connect(systemEvents_, &TSystemEvents::resumed, this, &Supervisor::ResumeNow);
+    connect(systemEvents_, &TSystemEvents::closeRequested, this, [this] {
+        FormClose();
+        QCoreApplication::quit();
+    });
     caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
     // Known before the start so that a window can lay out its debug tabs from the beginning.
     DebugMode = FileExists(PathLogs + "debug.txt");
@@ -174,22 +169,13 @@ Supervisor::~Supervisor() {
         (void)bridge_.release();
         (void)ComObjRs232.release();
     }
-    if (signalNotifier_) {
-        for (int s : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(s, SIG_DFL);
-    }
-    if (inhibitorFd_) ::close(*inhibitorFd_);
 }
 
 // ---- Start-up -----------------------------------------------------------------------------------
 
 bool Supervisor::Start() {
     published_.Reset(Now());
-    if (options_.CheckSingleInstance) {
-        instance_ = new TSingleInstance(this);
-        connect(instance_, &TSingleInstance::showRequested, this, &Supervisor::showRequested);
-        if (!instance_->CheckSingleInstance()) return false;
-    }
+    if (options_.CheckSingleInstance && !systemEvents_->CheckSingleInstance()) return false;
     if (options_.StartAutomationServer) {
         automation_ = new TAutomationServer(published_, this);
         automation_->Start();
@@ -198,7 +184,7 @@ bool Supervisor::Start() {
 
     Toggle_GoodCond.Validprevious = false;
     Langue_courante = SystemLanguageId();
-    Pass_relay = 0;
+    relay_.ResetPassCount();
     LogToday(fmt::sprintf("Application start : %s", caption_));
     LogToday(fmt::sprintf("Storage data path : %s", PathDatas));
     LogToday(fmt::sprintf("Storage Log  path : %s", PathLogs));
@@ -209,6 +195,7 @@ bool Supervisor::Start() {
     medianSky_ = std::make_unique<TMedianObject>(MedianSkySamples);
     status_ = {};
     emit statusChanged();
+    FollowReadings();
     ComObjRs232 = std::make_unique<TComObjRs232>();
     OpenPortAndStartList();
 
@@ -216,9 +203,8 @@ bool Supervisor::Start() {
     legend_ = GoodConditionsLegend(SetupInfos);
     emit legendChanged();
     published_.PublishThresholds(SetupInfos);
-    if (options_.WatchSuspend) WatchLogindSuspend();
-    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { OnSessionEnd(); });
+    if (options_.WatchSuspend) systemEvents_->WatchSuspend();
+    systemEvents_->WatchSessionEnd();
     return true;
 }
 
@@ -347,10 +333,7 @@ void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
             StartupFailed(error);
             return;
         } else {
-            TimerSec = 0;
-            TimerSecLight = 0;
-            weatherLabels_.Interval = DurationText(SetupInfos.InterValQuickPoolSec);
-            lightLabels_.Interval = DurationText(SetupInfos.InterValLightPoolSec);
+            rhythm_.Restart(SetupInfos.InterValQuickPoolSec, SetupInfos.InterValLightPoolSec);
             emit readingLabelsChanged();
             TimerMain.start();
             TimerLight.start();
@@ -367,21 +350,10 @@ void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
 
 // ---- Timers -------------------------------------------------------------------------------------
 
-namespace {
-std::string LastReadingText(TDateTime date) {
-    return DateTimeText(date) + " -> " + DurationText((Now() - date) * 86400.0);
-}
-} // namespace
-
 void Supervisor::TimerMainTimer() {
-    ++TimerSec;
-    weatherLabels_.Remaining =
-        DurationText(static_cast<double>(SetupInfos.InterValQuickPoolSec) - static_cast<double>(TimerSec));
-    const TDateTime last = CurrentCapteursInfos.DateSysteme;
-    if (last != 0) weatherLabels_.LastReading = LastReadingText(last);
+    const bool due = rhythm_.TickWeather(SetupInfos.InterValQuickPoolSec, CurrentCapteursInfos.DateSysteme);
     emit readingLabelsChanged();
-    if (TimerSec >= SetupInfos.InterValQuickPoolSec) {
-        TimerSec = 0;
+    if (due) {
         SetStatusBar(1, fmt::sprintf(T("Affichage des données des %1.0f dernier(s) jour(s)"),
                                      SetupInfos.RangeDateDisplay));
         StartList({TCom_getSensorInfos}, &Supervisor::AffData_threadOver);
@@ -389,16 +361,9 @@ void Supervisor::TimerMainTimer() {
 }
 
 void Supervisor::TimerLightTimer() {
-    ++TimerSecLight;
-    lightLabels_.Remaining = DurationText(static_cast<double>(SetupInfos.InterValLightPoolSec) -
-                                          static_cast<double>(TimerSecLight));
-    const TDateTime last = LightPrevDate;
-    if (last != 0) lightLabels_.LastReading = LastReadingText(last);
+    const bool due = rhythm_.TickLight(SetupInfos.InterValLightPoolSec, LightPrevDate);
     emit readingLabelsChanged();
-    if (TimerSecLight >= SetupInfos.InterValLightPoolSec) {
-        TimerSecLight = 0;
-        StartList({TCom_GetLightLevel}, &Supervisor::OnLightRead);
-    }
+    if (due) StartList({TCom_GetLightLevel}, &Supervisor::OnLightRead);
 }
 
 void Supervisor::OnLightRead(TThread_Communicate& thread) {
@@ -440,7 +405,7 @@ void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
 }
 
 void Supervisor::ProcessReading(const TcapteursInfos& copy) {
-    weatherLabels_.LastReading = DateTimeText(copy.DateSysteme);
+    rhythm_.WeatherRead(copy.DateSysteme);
     emit readingLabelsChanged();
 
     // States and condition codes, published on the way; the sounds wait until the relay is shown.
@@ -466,19 +431,41 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
                      DateTimeText(copy.DateSysteme));
         ShowHistoryProblems();
     }
-    if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
-        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, copy,
-                         published_.Values());
-    emit redrawRequested();
+    emit readingProcessed(copy, conditions_);
     ShowStatus("Ok", false);
     SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())));
+}
+
+// What follows each reading, connected in this order: the file from the values just published, then
+// the graphs.
+void Supervisor::FollowReadings() {
+    readingFollowers_ = {
+        connect(this, &Supervisor::readingProcessed, this, &Supervisor::WriteConditionFile,
+                Qt::DirectConnection),
+        connect(
+            this, &Supervisor::readingProcessed, this, [this] { emit redrawRequested(); },
+            Qt::DirectConnection),
+    };
+}
+
+void Supervisor::StopFollowingReadings() {
+    for (auto it = readingFollowers_.rbegin(); it != readingFollowers_.rend(); ++it)
+        disconnect(*it);
+    readingFollowers_.clear();
+}
+
+// Never raises: a file that cannot be written is logged and the previous one stays.
+void Supervisor::WriteConditionFile(const TcapteursInfos& reading) {
+    if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
+        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, reading,
+                         published_.Values());
 }
 
 // Without a window the operator follows the states on standard error, one line when one changes.
 void Supervisor::PrintStatesWhenChanged() {
     if (!options_.Headless) return;
     // Made at printing, from the states, in the language of the moment.
-    const std::string states = StatesLine(conditions_, relay_.Panel.Text);
+    const std::string states = StatesLine(conditions_, relay_.Display().Panel.Text);
     if (states == lastPrintedStates_) return;
     lastPrintedStates_ = states;
     std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());
@@ -548,80 +535,17 @@ void Supervisor::PlaySound(const std::string& file) {
 
 // ---- Roof relay ---------------------------------------------------------------------------------
 
+TRelayInputs Supervisor::RelayInputs() const {
+    return {SetupInfos.RoofCloserCriterias, SetupInfos.SetupInfos_HW.RoofSwitchActive,
+            SetupInfos.Sound_at_RelayClose, SetupInfos.Soft_OnRelayClose};
+}
+
 void Supervisor::UpdateRelayDisplay() {
-    const TRoofCloserCriterias c = SetupInfos.RoofCloserCriterias;
-    const TT_Bool roof = SetupInfos.SetupInfos_HW.RoofSwitchActive;
-    const std::string unknown = "???";
-    const auto yesNo = [](bool b) { return b ? T("OUI") : T("NON"); };
-    relay_.WatchText = c.DoWatch.Valid ? yesNo(c.DoWatch.Value) : unknown;
-    relay_.SkyThresholdText = c.TempSky.Valid ? fmt::sprintf("%1.0f °C", c.TempSky.Value) : unknown;
-    relay_.RHThresholdText = c.RH.Valid ? fmt::sprintf("%d %%", c.RH.Value) : unknown;
-    relay_.WindThresholdText = c.Wind.Valid ? fmt::sprintf("%d km/h", c.Wind.Value) : unknown;
-    relay_.LightText = c.Light.Valid ? yesNo(c.Light.Value) : unknown;
-    relay_.MagnitudeText = c.ValueMag.Valid ? fmt::sprintf("%1.1f", c.ValueMag.Value) : unknown;
-
-    if (!roof.Valid) {
-        relay_.Panel = UnreportedRelayPanel();
-        emit relayChanged();
-        return;
-    }
-    ++Pass_relay;
-    const bool closed = roof.Value;
-    if (closed) {
-        relay_.Panel.Text = T(" Fermé");
-        relay_.Panel.Colour = ColorRed;
-        published_.PublishRoofState(roof);
-        if (!relay_.ButtonEnabled) {
-            PlaySound(SetupInfos.Sound_at_RelayClose);
-            RunProgram(SetupInfos.Soft_OnRelayClose); // a failure ends this reading: alarm again next time
-            if (!SetupInfos.Soft_OnRelayClose.empty()) emit programStarted(Q(SetupInfos.Soft_OnRelayClose));
-            relay_.Panel.Hint = T("Activé à ") + DateTimeText(Now());
-            LogToday(T("Alarme : activation du relai d'urgence !"));
-        }
-        relay_.ButtonEnabled = true;
-    } else {
-        relay_.Panel.Text = T(" Ouvert");
-        relay_.Panel.Colour = ColorGreen;
-        published_.PublishRoofState(roof);
-    }
-
-    const TDateTime now = utcClock_();
-    if (closed && (Pass_relay == 1 || !PreviousStateRelayState)) {
-        DateStartDeclenched = now;
-        LogToday("Relay closed condition met");
-    } else if (closed && c.DoReamAuto) {
-        const double remaining = c.AfterMinutes - (now - DateStartDeclenched) * 24 * 60;
-        if (remaining >= 0) {
-            relay_.ButtonCaption = fmt::sprintf(T("Ouvrir relai  [%1.1f m]"), remaining);
-        } else {
-            relay_.ButtonCaption = T("Ouvrir relai");
-            if (RearmConditionsMet(CurrentCapteursInfos)) {
-                RearmRelay(true);
-                LogToday("Rearm condition met -> OK");
-            } else {
-                DateStartDeclenched = now;
-                LogToday("Relay closed condition met");
-            }
-        }
-    }
-    PreviousStateRelayState = closed;
-    emit relayChanged();
+    relay_.UpdateRelayDisplay(RelayInputs(), CurrentCapteursInfos);
 }
 
-bool Supervisor::RearmConditionsMet(const TcapteursInfos& r) const {
-    const TRoofCloserCriterias& c = SetupInfos.RoofCloserCriterias;
-    if (r.RainStatus != 0) return false;
-    if (!c.TempSky.Valid || !(r.DeltaTempDeg < c.TempSky.Value)) return false;
-    if (!c.RH.Valid || !(r.Humidity < c.RH.Value)) return false;
-    if (!c.Wind.Valid || !(GustKmh(r) < c.Wind.Value)) return false;
-    if (c.Light.Value && c.ValueMag.Valid && !(SkyMagnitude(r.Lumex) > c.ValueMag.Value)) return false;
-    return true;
-}
-
-void Supervisor::RearmRelay(bool quiet) {
-    StartList({TCom_RearmTrig}, &Supervisor::OnterminateRearm, quiet);
-    relay_.ButtonEnabled = false;
-    emit relayChanged();
+bool Supervisor::RearmConditionsMet(const TcapteursInfos& reading) const {
+    return TRelayController::RearmConditionsMet(SetupInfos.RoofCloserCriterias, reading);
 }
 
 void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
@@ -629,9 +553,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
     try {
         if (!thread.ErrorText().empty()) {
             SetupInfos.SetupInfos_HW.RoofSwitchActive.Valid = false;
-            relay_.WatchText = "???";
-            relay_.Panel = {T("Pas disponible"), std::nullopt, "", 0};
-            emit relayChanged();
+            relay_.RearmFailed();
             emit rearmFinished();
             return;
         }
@@ -651,8 +573,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
 void Supervisor::AfterRearmSetup(TThread_Communicate&) {
     if (closed_) return;
     try {
-        relay_.Panel.Hint = T("Réarmé à : ") + DateTimeText(Now());
-        UpdateRelayDisplay();
+        relay_.RearmDone(RelayInputs(), CurrentCapteursInfos);
     } catch (const std::exception& e) {
         LogToday(std::string("AfterRearmSetup -> ") + e.what());
         ShowMessage(std::string("AfterRearmSetup -> ") + e.what());
@@ -762,8 +683,7 @@ void Supervisor::AfterReopen_threadOver(TThread_Communicate& thread) {
     linkLost_ = false;
     failedReadings_ = 0;
     LogToday(fmt::format("Station link restored ({}) at attempt #{}", PortDeviceText(), reopenAttempts_));
-    TimerSec = 0;
-    TimerSecLight = 0;
+    rhythm_.ResetCounts();
     TimerMain.start();
     TimerLight.start();
     ShowStatus(fmt::sprintf(T("Liaison rétablie avec la station (%s)"), PortDeviceText()), false);
@@ -839,12 +759,10 @@ void Supervisor::FormClose() {
     } catch (const std::exception& e) {
         ShowMessage(T("Erreur lors de la fermeture de l'application : ") + e.what());
     }
+    StopFollowingReadings();
     // The graph scales and check boxes are the window's own; it stores them when it closes.
     if (automation_) automation_->Stop();
-    if (inhibitorFd_) {
-        ::close(*inhibitorFd_);
-        inhibitorFd_.reset();
-    }
+    systemEvents_->ReleaseSleepInhibitor();
     emit closed();
 }
 
@@ -872,84 +790,6 @@ void Supervisor::ResumeNow() {
     LogToday("Resuming from hibernation, complete, thread started..");
 }
 
-void Supervisor::WatchLogindSuspend() {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected()) {
-        LogToday("No system bus: suspend and resume are not watched");
-        return;
-    }
-    const bool ok =
-        bus.connect("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                    "PrepareForSleep", this, SLOT(onPrepareForSleep(bool)));
-    if (!ok) {
-        LogToday("logind not reachable: suspend and resume are not watched");
-        return;
-    }
-    TakeSleepInhibitor();
-}
-
-void Supervisor::TakeSleepInhibitor() {
-    if (inhibitorFd_) return;
-    QDBusInterface manager("org.freedesktop.login1", "/org/freedesktop/login1",
-                           "org.freedesktop.login1.Manager", QDBusConnection::systemBus());
-    QDBusReply<QDBusUnixFileDescriptor> reply = manager.call(
-        "Inhibit", "sleep", "Orvanel", "Saving the history and setting the station clock", "delay");
-    if (!reply.isValid()) {
-        LogToday("No sleep inhibitor: " + reply.error().message().toStdString());
-        return;
-    }
-    const int fd = ::dup(reply.value().fileDescriptor());
-    if (fd >= 0) inhibitorFd_ = fd;
-}
-
-void Supervisor::onPrepareForSleep(bool start) {
-    OnPrepareForSleep(start);
-}
-
-void Supervisor::OnPrepareForSleep(bool start) {
-    if (start) {
-        SuspendNow();
-        if (inhibitorFd_) { // the machine may sleep now
-            ::close(*inhibitorFd_);
-            inhibitorFd_.reset();
-        }
-    } else {
-        ResumeNow();
-        TakeSleepInhibitor();
-    }
-}
-
-void Supervisor::OnSessionEnd() {
-    LogToday("The desktop session is ending -> closing application and saving datas");
-    LogToday("");
-    FormClose();
-    QCoreApplication::quit();
-}
-
 void Supervisor::InstallSignalHandlers() {
-    if (signalNotifier_) return;
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        LogToday("No signal pipe: SIGINT and SIGTERM end the program without saving");
-        return;
-    }
-    signalNotifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(signalNotifier_, &QSocketNotifier::activated, this, &Supervisor::OnSignal);
-    struct sigaction action {};
-    action.sa_handler = OnPosixSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(s, &action, nullptr);
-}
-
-void Supervisor::OnSignal() {
-    char byte = 0;
-    int number = 0;
-    while (::read(signalPipe[0], &byte, 1) == 1)
-        number = byte;
-    LogToday(fmt::format("Signal {} received -> closing application and saving datas", number));
-    if (options_.Headless)
-        std::fprintf(stderr, "Signal %d: closing (history saved, station clock set)...\n", number);
-    FormClose();
-    QCoreApplication::quit();
+    systemEvents_->InstallSignalHandlers();
 }

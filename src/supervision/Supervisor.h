@@ -15,21 +15,22 @@
 #include <string>
 #include <vector>
 
-#include "ConditionTexts.h"
 #include "Conditions.h"
+#include "ConditionTexts.h"
 #include "DateTime.h"
 #include "HistoryStore.h"
+#include "PollingRhythm.h"
 #include "PublishedConditions.h"
 #include "Records.h"
+#include "RelayController.h"
 #include "ThreadCommunicate.h"
 
 class TMedianObject;
 class THistoryStore;
 class TComObjRs232;
 class TAutomationServer;
-class TSingleInstance;
+class TSystemEvents;
 class TQtComBridge;
-class QSocketNotifier;
 
 struct TSupervisorOptions {
     // No window: messages and status lines also go to standard error, questions are answered No.
@@ -55,27 +56,6 @@ struct TStatusDisplay {
     std::string Text; // at most 80 characters, longer ones shortened
     bool IsError = false;
     std::string Hint; // "Affiché à " + date and time
-};
-
-// Interval, time to the next reading and last reading of one rhythm ("???" until set).
-struct TReadingLabels {
-    std::string Interval = "???";
-    std::string Remaining = "???";
-    std::string LastReading = "???";
-};
-
-// The "Relais" group of the information tab.
-struct TRelayDisplay {
-    std::string WatchText = "???"; // surveillance on: "OUI" / "NON"
-    std::string SkyThresholdText = "???";
-    std::string RHThresholdText = "???";
-    std::string WindThresholdText = "???";
-    std::string LightText = "???";
-    std::string MagnitudeText = "???";
-    TStatePanel Panel;         // " Fermé" / " Ouvert" / "Pas disponible", colour and hint
-    std::string ButtonCaption; // "Ouvrir relais", then the countdown "Ouvrir relai  [%1.1f m]"
-    std::string ButtonHint;
-    bool ButtonEnabled = false; // also the mark that the alarm was raised for this closing
 };
 
 // Memory download progress.
@@ -122,7 +102,7 @@ class Supervisor : public QObject {
     // ---- Roof relay ----
     // Button "Ouvrir relais": re-arm and ask whether to watch again.
     void ButtonDesarmRainClick() { RearmRelay(false); }
-    void RearmRelay(bool quiet);
+    void RearmRelay(bool quiet) { relay_.RearmRelay(quiet); }
     bool RearmConditionsMet(const TcapteursInfos& reading) const;
 
     // ---- What a view shows ----
@@ -134,9 +114,9 @@ class Supervisor : public QObject {
     bool HasConditions() const { return hasConditions_; }
     // What automation clients and the one-line file are served.
     const TPublishedConditions& Published() const { return published_; }
-    const TRelayDisplay& RelayDisplay() const { return relay_; }
-    const TReadingLabels& WeatherLabels() const { return weatherLabels_; }
-    const TReadingLabels& LightLabels() const { return lightLabels_; }
+    const TRelayDisplay& RelayDisplay() const { return relay_.Display(); }
+    const TReadingLabels& WeatherLabels() const { return rhythm_.WeatherLabels(); }
+    const TReadingLabels& LightLabels() const { return rhythm_.LightLabels(); }
     const TDownloadProgress& DownloadProgress() const { return download_; }
     // The window's caption: "Moniteur de nuages HALVEX -> Version v1.49 27/03/13".
     const std::string& Caption() const { return caption_; }
@@ -158,8 +138,8 @@ class Supervisor : public QObject {
 
     // ---- For tests ----
     // The relay waiting time starts from this UTC clock (default NowUTC).
-    void SetUtcClockForTests(std::function<TDateTime()> clock) { utcClock_ = std::move(clock); }
-    int32_t PassRelay() const { return Pass_relay; }
+    void SetUtcClockForTests(std::function<TDateTime()> clock) { relay_.SetUtcClock(std::move(clock)); }
+    int32_t PassRelay() const { return relay_.PassRelay(); }
 
   signals:
     void statusChanged();
@@ -185,6 +165,9 @@ class Supervisor : public QObject {
     void showRequested();
     // The start-up (or resume) list ended; ok = without error.
     void startupFinished(bool ok);
+    // A weather reading was classified, shown and stored; its followers (the one-line condition file,
+    // then the redraw) run from here, before the status says "Ok".
+    void readingProcessed(const TcapteursInfos& reading, const TConditions& conditions);
     // One weather reading has been processed completely.
     void weatherReadingProcessed();
     // A light reading has come in (its level is in the current record).
@@ -197,9 +180,6 @@ class Supervisor : public QObject {
     void rearmFinished();
     // The closing sequence has ended.
     void closed();
-
-  private slots:
-    void onPrepareForSleep(bool start);
 
   private:
     friend class TQtComBridge;
@@ -224,8 +204,12 @@ class Supervisor : public QObject {
     void OnterminateRearm(TThread_Communicate& thread);
     void AfterRearmSetup(TThread_Communicate& thread);
     void ProcessReading(const TcapteursInfos& reading);
+    TRelayInputs RelayInputs() const;
     void UpdateRelayDisplay();
     void PrintStatesWhenChanged();
+    void FollowReadings();
+    void StopFollowingReadings();
+    void WriteConditionFile(const TcapteursInfos& reading);
     void SetStatusBar(int panel, const std::string& text);
     void ShowMessage(const std::string& text);
     void PlaySound(const std::string& file);
@@ -235,11 +219,6 @@ class Supervisor : public QObject {
     void StopStationLists(int maxMs);
     bool SetStationClockIfStored();
     void ShowHistoryProblems();
-    void WatchLogindSuspend();
-    void TakeSleepInhibitor();
-    void OnPrepareForSleep(bool start);
-    void OnSessionEnd();
-    void OnSignal();
     // Healing of the station link.
     void ScheduleStartupRetry(const std::string& error);
     void RetryStartup();
@@ -252,12 +231,9 @@ class Supervisor : public QObject {
 
     TSupervisorOptions options_;
     QTimer TimerMain, TimerLight, TimerSAVDataPeriodic;
-    uint32_t TimerSec = 0, TimerSecLight = 0;
+    TPollingRhythm rhythm_;
     int16_t FUnderSampleDataFactor = 0;
     TToggle_bool Toggle_GoodCond;
-    int32_t Pass_relay = 0;
-    bool PreviousStateRelayState = false;
-    TDateTime DateStartDeclenched = 0;
     int32_t Langue_courante = 0;
     std::unique_ptr<TMedianObject> medianSky_;
     std::unique_ptr<THistoryStore> history_;
@@ -266,24 +242,21 @@ class Supervisor : public QObject {
     std::unique_ptr<TComObjRs232> ComObjRs232;
     std::unique_ptr<TQtComBridge> bridge_;
     TAutomationServer* automation_ = nullptr;
-    TSingleInstance* instance_ = nullptr;
+    TSystemEvents* systemEvents_; // child
 
     TStatusDisplay status_;
     std::array<std::string, 3> statusBar_;
     TConditions conditions_;
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};
-    TRelayDisplay relay_;
-    TReadingLabels weatherLabels_, lightLabels_;
+    TRelayController relay_;
     TDownloadProgress download_;
     std::string caption_, legend_;
     std::string lastPrintedStates_;
+    std::vector<QMetaObject::Connection> readingFollowers_; // in the order they run
     std::function<bool(const QString&)> question_;
-    std::function<TDateTime()> utcClock_;
     bool closed_ = false;
     bool started_ = false;
-    std::optional<int> inhibitorFd_;
-    QSocketNotifier* signalNotifier_ = nullptr;
 
     QTimer TimerStartupRetry, TimerReopen; // single shots
     int startupRetries_ = 0, reopenAttempts_ = 0, failedReadings_ = 0;

@@ -197,6 +197,43 @@ TEST_F(SupervisorTest, SuspendAndResumeDownloadTheMemoryBeforePollingRestarts) {
     EXPECT_TRUE(supervisor_->CycleRunning());
 }
 
+// Each processed reading is handed to its followers once: the one-line file holds the reading before
+// the graphs are asked to redraw; after closing nothing follows any more.
+TEST_F(SupervisorTest, EachReadingIsFollowedByTheConditionFileThenTheRedraw) {
+    StartStation(WeatherScript());
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    SetupInfos.FileCLoudSensorVersion = CloudSensorI_File;
+    SetupInfos.BoltWoodFileName = Root() + "recfile.txt";
+    std::vector<std::string> fileAtRedraw;
+    QObject::connect(supervisor_.get(), &Supervisor::redrawRequested, [&] {
+        fileAtRedraw.push_back(
+            std::filesystem::exists(Root() + "recfile.txt") ? ReadWholeFile(Root() + "recfile.txt") : "");
+    });
+    std::vector<TDateTime> handed;
+    QObject::connect(supervisor_.get(), &Supervisor::readingProcessed,
+                     [&](const TcapteursInfos& reading, const TConditions& conditions) {
+                         handed.push_back(reading.DateSysteme);
+                         EXPECT_EQ(&conditions, &supervisor_->Conditions());
+                         if (!supervisor_->Closed()) { // "Ok" is said once the followers are done
+                             EXPECT_NE(supervisor_->Status().Text, "Ok");
+                         }
+                     });
+    Advance(5);
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(handed[0], CurrentCapteursInfos.DateSysteme);
+    ASSERT_EQ(fileAtRedraw.size(), 1u);
+    EXPECT_EQ(fileAtRedraw[0], "2026-12-09 12:00:05 C  -25.0   16.6  17.1 00 0 00000 46365.50006  0\r\n");
+    EXPECT_EQ(supervisor_->Status().Text, "Ok");
+
+    supervisor_->FormClose();
+    std::filesystem::remove(Root() + "recfile.txt");
+    emit supervisor_->readingProcessed(CurrentCapteursInfos, supervisor_->Conditions());
+    EXPECT_EQ(fileAtRedraw.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(Root() + "recfile.txt"));
+}
+
 // A humidity correction that is not a number, left in the store by hand, neither stops the start
 // nor reaches the readings: the default factor is used.
 TEST_F(SupervisorTest, AStoredNanHumidityCorrectionStillStartsAndReads) {
@@ -211,7 +248,8 @@ TEST_F(SupervisorTest, AStoredNanHumidityCorrectionStillStartsAndReads) {
     EXPECT_TRUE(supervisor_->CycleRunning());
     EXPECT_EQ(SetupInfos.SetupInfos_HW.RH_Correction, 1.0);
     ASSERT_EQ(HistorySize(), 40u);
-    EXPECT_NEAR(supervisor_->History().Records().back().Humidity, 50, 0.5); // downloaded from the station's memory
+    EXPECT_NEAR(supervisor_->History().Records().back().Humidity, 50,
+                0.5); // downloaded from the station's memory
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
     EXPECT_NEAR(CurrentCapteursInfos.Humidity, 50, 0.5);
 }
