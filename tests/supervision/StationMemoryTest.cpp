@@ -113,7 +113,7 @@ TEST_F(StationMemoryTest, AnErasedRecordIsSkippedAndTheStartUpGoesOn) {
 TEST_F(StationMemoryTest, AReadingCompletingDuringTheCloseIsHandledOnce) {
     StationOptions options;
     options.PrefillRecords = 10;
-    options.Faults.DelayMs = 150;
+    options.Faults.DelayMs = 40;
     StartStation(options);
     CreateSupervisor(station_->DevicePath());
     StartAndWait();
