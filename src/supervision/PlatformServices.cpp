@@ -37,7 +37,7 @@ QString QStr(const std::string& s) { return QString::fromStdString(s); }
 class SoundPlayer : public QObject {
   public:
     void Play(const QString& path) {
-        QSoundEffect*& effect = effects_[path];
+        QSoundEffect*& effect = Effects()[path];
         if (!effect) {
             effect = new QSoundEffect; // deliberately never deleted, see above
             effect->setSource(QUrl::fromLocalFile(path));
@@ -47,7 +47,11 @@ class SoundPlayer : public QObject {
     }
 
   private:
-    std::map<QString, QSoundEffect*> effects_;
+    // Held from a global for the whole process, so the effects stay reachable (not leaked) at exit.
+    static std::map<QString, QSoundEffect*>& Effects() {
+        static auto* effects = new std::map<QString, QSoundEffect*>;
+        return *effects;
+    }
 };
 
 SoundPlayer* Player() {
