@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <QApplication>
+#include <QPointer>
 #include <QDir>
 #include <QMessageBox>
 #include <QPixmap>
@@ -45,8 +46,15 @@ void DismissMessageBoxes() {
     timer->start(50);
 }
 
-void Save(QWidget& widget, const QString& path) {
-    QApplication::processEvents();
+// settle: let pending events lay the window out first. Inside a handler of the controller's
+// progress that must not happen: the events waiting may close the very window to be saved.
+void Save(QWidget& widget, const QString& path, bool settle = true) {
+    QPointer<QWidget> alive(&widget);
+    if (settle) QApplication::processEvents();
+    if (!alive) {
+        std::fprintf(stderr, "window closed before %s was taken\n", qPrintable(path));
+        return;
+    }
     if (widget.grab().save(path))
         std::printf("%s\n", qPrintable(path));
     else
@@ -188,8 +196,8 @@ void ShootStart(const QString& folder) {
         static bool saved = false;
         if (!saved && !d.Text.empty() && d.Done >= 120 && run.Window().DownloadWindow()) {
             saved = true;
-            Save(*run.Window().DownloadWindow(), folder + "/download-progress.png");
-            Save(run.Window(), folder + "/starting.png");
+            Save(*run.Window().DownloadWindow(), folder + "/download-progress.png", false);
+            Save(run.Window(), folder + "/starting.png", false);
         }
     });
     QObject::connect(&run.Controller(), &Supervisor::historyLoadProgress, [&run, folder](const QString& step) {
