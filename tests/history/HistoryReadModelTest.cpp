@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "HistoryStore.h"
+#include "HistoryTestRecords.h"
 #include "TestSupport.h"
 #include "UserText.h"
 
@@ -19,33 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TcapteursInfos Record(TDateTime date, int tag = 0) {
-    TcapteursInfos r{};
-    r.DateSysteme = date;
-    r.ValueTempDeg = 10.0f + static_cast<float>(tag % 100);
-    r.LightValueAbs = static_cast<uint32_t>(tag);
-    return r;
-}
-
-TDateTime At(int year, int month, int day, int hour = 12, int minute = 0) {
-    return EncodeDateTime(year, month, day, hour, minute);
-}
-
-// count records every `minutes` minutes from first.
-TTDataStation Series(TDateTime first, int count, int minutes, int tag = 0) {
-    TTDataStation records;
-    for (int i = 0; i < count; ++i)
-        records.push_back(Record(first + i * minutes / 1440.0, tag + i));
-    return records;
-}
-
-std::string FileBytes(const TTDataStation& records) {
-    const auto count = static_cast<int32_t>(records.size());
-    std::string bytes("\x12\x11\x8A\xF7", 4);
-    bytes.append(reinterpret_cast<const char*>(&count), 4);
-    bytes.append(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(TcapteursInfos));
-    return bytes;
-}
+using history_test::At;
+using history_test::FileBytes;
+using history_test::Record;
+using history_test::Series;
 
 TTDataStation Slice(const TTDataStation& records, size_t from, size_t to) {
     return TTDataStation(records.begin() + static_cast<ptrdiff_t>(from),
