@@ -68,7 +68,10 @@ void TSystemEvents::OnSignal() {
     while (::read(signalPipe[0], &byte, 1) == 1)
         number = byte;
     LogToday(fmt::format("Signal {} received -> closing application and saving datas", number));
-    if (headless_) std::fprintf(stderr, "Signal %d: closing (history saved, station clock set)...\n", number);
+    if (headless_)
+        std::fprintf(stderr,
+                     "Signal %d: closing (history saved; station clock set once its memory is stored)...\n",
+                     number);
     emit closeRequested();
 }
 
