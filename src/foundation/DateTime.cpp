@@ -53,8 +53,8 @@ TDateTime FromTimePoint(std::chrono::system_clock::time_point tp, bool local) {
 } // namespace
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int millisecond) {
-    const int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
-                         kUnixEpochOffsetDays;
+    const int64_t days =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixEpochOffsetDays;
     const double fraction =
         (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + millisecond) / static_cast<double>(kMsPerDay);
     // Before 1899-12-30 the fraction counts away from zero, as TDateTime does.
@@ -92,7 +92,9 @@ TDateTime Now() {
     return FromTimePoint(std::chrono::system_clock::now(), true);
 }
 
-TDateTime NowUTC() { return FromTimePoint(std::chrono::system_clock::now(), false); }
+TDateTime NowUTC() {
+    return FromTimePoint(std::chrono::system_clock::now(), false);
+}
 
 void SetClockForTests(std::function<TDateTime()> clock) {
     std::lock_guard lock(clockMutex);
@@ -100,6 +102,8 @@ void SetClockForTests(std::function<TDateTime()> clock) {
 }
 
 std::string DateTimeText(TDateTime value) {
+    // A damaged record's date may be no date at all; it is shown as the number it is.
+    if (!std::isfinite(value) || value < -693593 || value > 2958466) return fmt::format("{}", value);
     const auto p = DecodeDateTime(value);
     return fmt::format("{:02d}/{:02d}/{:04d} {:02d}:{:02d}:{:02d}", p.Day, p.Month, p.Year, p.Hour, p.Minute,
                        p.Second);

@@ -25,12 +25,6 @@ TDateTime MonthStart(int key) {
     return EncodeDateTime(key / 12, key % 12 + 1, 1);
 }
 
-// A date as text even when it is no date at all (a damaged record).
-std::string SafeDateText(TDateTime date) {
-    if (!std::isfinite(date) || date < -600000 || date > 3000000) return fmt::format("{}", date);
-    return DateTimeText(date);
-}
-
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) {
@@ -422,7 +416,7 @@ TAppendTally THistoryStore::Append(std::span<const TcapteursInfos> records) {
 void THistoryStore::SetAside(const TTDataStation& records, const char* reason) {
     if (records.empty()) return;
     LogToday(fmt::sprintf("%d points set aside (%s), the first dated %s", static_cast<int>(records.size()),
-                          reason, SafeDateText(records.front().DateSysteme)));
+                          reason, DateTimeText(records.front().DateSysteme)));
     pendingAside_.insert(pendingAside_.end(), records.begin(), records.end());
     WritePendingAside(problems_);
 }

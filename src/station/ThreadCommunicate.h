@@ -149,7 +149,7 @@ class TThread_Communicate {
     const TCalibrationPD& CalibrationPD() const { return FCalibrationPD; }
     // Memory records that could not be decoded (erased, impossible date) and were skipped.
     uint32_t SkippedMemoryRecords() const { return skippedRecords_; }
-    // This list's own error text (empty on success); ComLastError may already hold a later list's.
+    // This list's own error text (empty on success); ApplyReport copies it into ComLastError.
     const std::string& ErrorText() const { return errorText_; }
     // The list failed because the port itself has gone (removed device, hang-up): only closing and
     // reopening it can help.

@@ -327,7 +327,6 @@ void Supervisor::StartupFailed(const std::string& error) {
 void Supervisor::OnAfterStartUp_threadOver(TThread_Communicate& thread) {
     if (closed_) return;
     try {
-        // This list's own error: ComLastError may already hold a later list's.
         const std::string error = thread.ErrorText();
         if (!error.empty()) {
             StartupFailed(error);
