@@ -81,7 +81,6 @@ struct TThread_Communicate::TMemoryDownload {
 };
 
 void TThread_Communicate::DownLoadData() {
-    if (simulation_) return;
     struct TEndLine {
         ~TEndLine() { LogToday("End retrieving EEPROM Datas"); }
     } endLine;

@@ -3,7 +3,6 @@
 #include <exception>
 #include <fmt/format.h>
 #include <fmt/printf.h>
-#include <random>
 
 #include "Conversions.h"
 #include "Log.h"
@@ -18,14 +17,6 @@ const char* BoolText(bool b) {
 
 uint16_t WordLE(const TArrayByte& a, size_t low) {
     return Bytes_ToWord(AnswerByte(a, low + 1), AnswerByte(a, low));
-}
-
-// Random(n): a uniform integer from 0 to n - 1.
-int Random(int n) {
-    static std::mt19937 generator{std::random_device{}()};
-    static std::mutex generatorLock;
-    std::lock_guard guard(generatorLock);
-    return std::uniform_int_distribution<int>(0, n - 1)(generator);
 }
 
 // The last line of a reading says whether it came through: "End getting [...]" only when it did.
@@ -52,10 +43,6 @@ class TEndLine {
 } // namespace
 
 void TThread_Communicate::GetSensorInfos() {
-    if (simulation_) {
-        SimulateWeather();
-        return;
-    }
     LogToday("Start getting [Weather Data]");
     TEndLine end("Weather Data");
     DecodeWeather(Exchange({halvex::OrderGetWeather}));
@@ -132,10 +119,6 @@ void TThread_Communicate::DecodeFlags(const TArrayByte& a) {
 }
 
 void TThread_Communicate::GetLightLevel() {
-    if (simulation_) {
-        SimulateLight();
-        return;
-    }
     LogToday("Start getting [light Data]");
     TEndLine end("Light Data");
     const TArrayByte a = Exchange({halvex::OrderGetLight});
@@ -200,39 +183,4 @@ void ApplyLightSample(const TLightSample& sample, TcapteursInfos& c, const TSetu
     LightPrevCounter = sample.Counter;
     LightPrevGain = sample.Gain;
     LightPrevDivider = sample.Divider;
-}
-
-void TThread_Communicate::SimulateWeather() {
-    TcapteursInfos& c = current_;
-    const double k = simulationTick_;
-    c.ValueTempDeg = static_cast<float>(Random(1001) / 1000.0 * 10 + 20);
-    c.Humidity = static_cast<float>(Random(1001) / 1000.0 * 10 + 70);
-    c.DewPoint = static_cast<float>(DewPointOf(c.ValueTempDeg, c.Humidity));
-    c.DateSysteme = Now();
-    c.ValueTempFceDeg = static_cast<float>(Random(1001) / 1000.0 * 10 + 20);
-    c.ValueSkyVolts = static_cast<float>(std::sin(k / 10 * M_PI) * 2 + 2);
-    c.ValueSkyDeg = static_cast<float>(SkyVolts_ToDegrees(c.ValueSkyVolts));
-    c.ValueCanVolts = static_cast<float>(std::sin(k / 14 * M_PI) * 2 + 2.5);
-    c.ValueCanDeg = static_cast<float>(Thermistor_ToDegrees(c.ValueCanVolts) - 2.0);
-    c.RainStatus = static_cast<uint8_t>(Random(2));
-    c.PowerVolts = static_cast<float>(Random(10) / 10.0 + 12);
-    c.DirSpeedMax_deg = static_cast<float>(Sector_ToDegrees(static_cast<uint8_t>(Random(16))));
-    c.WindSpeedMax_ms = static_cast<float>(Random(5) + 20);
-    c.ValidWindGUST = 1;
-    c.DeltaTempDeg = c.ValueSkyDeg - c.ValueTempDeg;
-    WriteInfoData(c);
-    ++simulationTick_;
-    weatherRead_ = true;
-}
-
-void TThread_Communicate::SimulateLight() {
-    TLightSample sample;
-    sample.Simulated = true;
-    sample.Counter =
-        simulationTick_ == 0 ? 0 : current_.LightValueAbs + static_cast<uint32_t>(10 + Random(3));
-    sample.Gain = 100;
-    sample.Divider = 1;
-    sample.Time = current_.DateSysteme;
-    current_.LightValueAbs = sample.Counter; // the next simulated reading of this list counts on
-    light_ = sample;
 }

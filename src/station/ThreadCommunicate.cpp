@@ -9,6 +9,7 @@
 
 #include "Conversions.h"
 #include "Log.h"
+#include "SimulatedLink.h"
 #include "UserText.h"
 
 std::mutex StationLinkLock;
@@ -165,8 +166,8 @@ TThread_Communicate::TThread_Communicate(std::vector<Tcommand> commands, TComLis
                                          TCompletionDispatcher* dispatcher)
     : FCommand(std::move(commands)), FHWD(listener), ComObjRs232(comObj ? comObj : &ClosedPort()),
       dispatcher_(dispatcher), freeOnTerminate_(freeOnTerminate), setup_(SetupInfos),
-      current_(CurrentCapteursInfos), firmware_(FirmwareVersionNumber), simulationTick_(SimulationTick),
-      simulation_(SimulationMode) {}
+      current_(CurrentCapteursInfos), firmware_(FirmwareVersionNumber),
+      simulated_(SimulationMode ? std::make_unique<TSimulatedStationLink>(SimulationTick) : nullptr) {}
 
 TThread_Communicate::~TThread_Communicate() {
     if (thread_.joinable()) thread_.join();
@@ -254,7 +255,7 @@ void TThread_Communicate::ApplyReport() {
         hw.InterVal_Rec_EEPROM.Value = mine.InterVal_Rec_EEPROM.Value;
     }
     if (downloaded_) EepromRecordCount = eepromRecordCount_;
-    if (simulation_) SimulationTick = simulationTick_;
+    if (simulated_) SimulationTick = simulated_->Tick();
     ComLastError = errorText_;
 }
 
@@ -286,6 +287,10 @@ void TThread_Communicate::Execute() {
 }
 
 void TThread_Communicate::RunCommand(Tcommand command) {
+    if (simulated_ && simulated_->Answer(command, {setup_, current_, light_})) {
+        NoteSimulatedAnswer(command);
+        return;
+    }
     switch (command) {
     case TCom_GetVersion:
         GetVersion();
@@ -323,6 +328,13 @@ void TThread_Communicate::RunCommand(Tcommand command) {
     }
 }
 
+// An answer of the simulated link counts as what the command would have found.
+void TThread_Communicate::NoteSimulatedAnswer(Tcommand command) {
+    if (command == TCom_GetVersion) infoRead_ = true;
+    if (command == TCom_GetDate) dateRead_ = true;
+    if (command == TCom_getSensorInfos) weatherRead_ = true;
+}
+
 TArrayByte TThread_Communicate::Exchange(const TArrayByte& order) {
     TArrayByte answer;
     ComObjRs232->SendOrder_ReceiveFeedBack(order, answer);
@@ -354,11 +366,6 @@ void TThread_Communicate::GetVersion() {
     auto& hw = setup_.SetupInfos_HW;
     auto& roof = setup_.RoofCloserCriterias;
     infoRead_ = true; // what was decoded before a failure is kept, as the station reported it
-    if (simulation_) {
-        hw.Version = "1.11";
-        hw.InterVal_Rec_EEPROM.Value = 3;
-        return;
-    }
     try {
         LogToday("Start getting VERSION DATA");
         // Shortest answers that decode: version and memory state; IR gains; roof criteria.
@@ -427,7 +434,6 @@ void TThread_Communicate::GetVersion() {
 }
 
 void TThread_Communicate::GetVersionWait() {
-    if (simulation_) return;
     for (int n = 1; n <= 10; ++n) {
         LogToday(fmt::sprintf("Version get_wait -> %d", n));
         try {
@@ -445,11 +451,6 @@ void TThread_Communicate::GetVersionWait() {
 void TThread_Communicate::GetDate() {
     auto& last = setup_.SetupInfos_HW.LastDateSyst;
     dateRead_ = true;
-    if (simulation_) {
-        last.Value = Now();
-        last.Valid = true;
-        return;
-    }
     try {
         const TArrayByte a = Exchange({halvex::OrderGetWeather});
         last.Value = StationDateTime(2000 + Bcd_ToByte(AnswerByte(a, 11)), Bcd_ToByte(AnswerByte(a, 10)),
@@ -464,7 +465,6 @@ void TThread_Communicate::GetDate() {
 }
 
 void TThread_Communicate::SetDate() {
-    if (simulation_) return;
     auto& hw = setup_.SetupInfos_HW;
     LogToday("Begin set date and reset EEPROM pointer");
     if (const int year = DecodeDateTime(Now()).Year; year < 2000 || year > 2255)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -122,6 +123,8 @@ void WriteInfoData(const TcapteursInfos& record);
 // True when the command line holds "/Sim=1" (any letter case); sets SimulationMode accordingly.
 bool ApplySimulationArgument(const std::vector<std::string>& arguments);
 
+class TSimulatedStationLink;
+
 class TThread_Communicate {
   public:
     // Created suspended: the creator sets OnTerminate (and Quiet) and then calls Start.
@@ -159,6 +162,7 @@ class TThread_Communicate {
     void Run();
     void Execute();
     void RunCommand(Tcommand command);
+    void NoteSimulatedAnswer(Tcommand command);
     TArrayByte Exchange(const TArrayByte& order);
     // An exchange tried up to three times while the answer is bad (unreadable, or shorter than
     // minLength); the order is built anew for each attempt.
@@ -178,8 +182,6 @@ class TThread_Communicate {
     void DecodeWeather(const TArrayByte& a);
     void DecodeGustWind(const TArrayByte& a);
     void DecodeFlags(const TArrayByte& a);
-    void SimulateWeather();
-    void SimulateLight();
     struct TMemoryDownload;
     void ReadMemoryRecords(uint32_t firstRecord, uint32_t lastRecord, TMemoryDownload& download);
     void HandOverRecords(TMemoryDownload& download);
@@ -194,8 +196,8 @@ class TThread_Communicate {
     TSetupInfos setup_;
     TcapteursInfos current_;
     float firmware_ = 0;
-    uint32_t simulationTick_ = 0;
-    bool simulation_ = false;
+    // "/Sim=1": the commands that read the station are answered here instead.
+    std::unique_ptr<TSimulatedStationLink> simulated_;
     // What the list found, for ApplyReport.
     bool weatherRead_ = false, infoRead_ = false, dateRead_ = false, dateSet_ = false, downloaded_ = false;
     uint32_t eepromRecordCount_ = 0;
