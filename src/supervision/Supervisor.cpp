@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "AutomationServer.h"
-#include "ComObjRs232.h"
 #include "ConditionFiles.h"
 #include "HistoryStore.h"
 #include "Log.h"
@@ -17,6 +16,7 @@
 #include "PlatformServices.h"
 #include "QtHooks.h"
 #include "SettingsTable.h"
+#include "StationLink.h"
 #include "SystemEvents.h"
 #include "UserText.h"
 #include "Utilities.h"
@@ -105,7 +105,7 @@ class TQtComBridge : public QObject, public TComListener, public TCompletionDisp
 
 Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), history_(std::make_unique<THistoryStore>(PathDatas)),
-      bridge_(std::make_unique<TQtComBridge>(this)),
+      link_(std::make_unique<TStationLinkHolder>()), bridge_(std::make_unique<TQtComBridge>(this)),
       relay_(published_,
              {.PlaySound = [this](const std::string& file) { PlaySound(file); },
               .RunProgram =
@@ -167,7 +167,7 @@ Supervisor::~Supervisor() {
         // A station thread still runs (it outlived the bounded wait): it keeps using the bridge and
         // the serial object, so both stay alive until the process ends.
         (void)bridge_.release();
-        (void)ComObjRs232.release();
+        link_->Abandon();
     }
 }
 
@@ -196,7 +196,7 @@ bool Supervisor::Start() {
     status_ = {};
     emit statusChanged();
     FollowReadings();
-    ComObjRs232 = std::make_unique<TComObjRs232>();
+    link_->Create();
     OpenPortAndStartList();
 
     StartupDone = true;
@@ -242,8 +242,8 @@ void Supervisor::LoadHistoryData() {
 void Supervisor::OpenPortAndStartList() {
     const auto& hw = SetupInfos.SetupInfos_HW;
     try {
-        if (!SimulationMode) ComObjRs232->OpenConfigured(hw.PortCOM, hw.PortDevice, hw.OverBlueTooth);
-        LogToday("Opened COM" + (hw.PortDevice.empty() ? std::to_string(hw.PortCOM) : " " + hw.PortDevice));
+        link_->Open(hw);
+        LogToday("Opened COM" + TStationLinkHolder::OpenedText(hw));
         StartDownloadList({TCom_GetVersion, TCom_DownLoadData});
     } catch (const std::exception& e) {
         // The cycle stays off until a retry (or a configuration round trip) succeeds.
@@ -258,18 +258,14 @@ void Supervisor::OpenPortAndStartList() {
 
 void Supervisor::StartList(std::vector<Tcommand> commands, void (Supervisor::*handler)(TThread_Communicate&),
                            bool quiet) {
-    auto* thread =
-        new TThread_Communicate(std::move(commands), bridge_.get(), ComObjRs232.get(), true, bridge_.get());
+    TThread_Communicate* thread = link_->NewList(std::move(commands), bridge_.get(), bridge_.get());
     if (handler) thread->OnTerminate = [this, handler](TThread_Communicate& t) { (this->*handler)(t); };
     thread->Quiet = quiet;
     thread->Start();
 }
 
 void Supervisor::RunListAndWait(std::vector<Tcommand> commands) {
-    TThread_Communicate thread(std::move(commands), nullptr, ComObjRs232.get(), false);
-    thread.Start();
-    thread.WaitFor();
-    thread.ApplyReport();
+    link_->RunAndWait(std::move(commands));
 }
 
 // The start-up and resume lists read the station memory; the station clock, which empties that
@@ -592,8 +588,7 @@ int SecondsOf(int ms) {
 } // namespace
 
 std::string Supervisor::PortDeviceText() const {
-    const auto& hw = SetupInfos.SetupInfos_HW;
-    return hw.PortDevice.empty() ? TComObjRs232::DeviceNameOf(hw.PortCOM) : hw.PortDevice;
+    return TStationLinkHolder::DeviceText(SetupInfos.SetupInfos_HW);
 }
 
 void Supervisor::ScheduleStartupRetry(const std::string& error) {
@@ -606,7 +601,7 @@ void Supervisor::ScheduleStartupRetry(const std::string& error) {
 }
 
 void Supervisor::RetryStartup() {
-    if (closed_ || !ComObjRs232) return;
+    if (closed_ || !link_->Exists()) return;
     // The port is not closed under a list that still runs (a late re-arm, a settings round trip).
     if (ComThreadCount > 0) {
         TimerStartupRetry.start(options_.StartupRetryMs);
@@ -615,7 +610,7 @@ void Supervisor::RetryStartup() {
     const int attempt = ++startupRetries_;
     LogToday(fmt::format("Startup retry #{}", attempt));
     ShowStatus(fmt::sprintf(T("Nouvel essai de démarrage n° %d"), attempt), false);
-    if (ComObjRs232->IsOpen()) ComObjRs232->CloseCom();
+    link_->CloseIfOpen();
     OpenPortAndStartList();
 }
 
@@ -638,7 +633,7 @@ void Supervisor::OnStationLinkLost(const std::string& reason) {
     TimerLight.stop();
     LogToday("Station link lost (" + PortDeviceText() + ") -> " + reason);
     // Closed at once: a USB adapter plugged in again gets its old name back only once it is released.
-    if (ComThreadCount == 0 && ComObjRs232 && ComObjRs232->IsOpen()) ComObjRs232->CloseCom();
+    if (ComThreadCount == 0) link_->CloseIfOpen();
     ShowStationLinkLost();
     emit stationLinkChanged(true);
     TimerReopen.start(options_.ReopenMs);
@@ -651,7 +646,7 @@ void Supervisor::ShowStationLinkLost() {
 }
 
 void Supervisor::ReopenPort() {
-    if (closed_ || !linkLost_ || !ComObjRs232) return;
+    if (closed_ || !linkLost_ || !link_->Exists()) return;
     if (ComThreadCount > 0) {
         TimerReopen.start(options_.ReopenMs);
         return;
@@ -659,9 +654,8 @@ void Supervisor::ReopenPort() {
     const int attempt = ++reopenAttempts_;
     LogToday(fmt::format("Station link: reopen attempt #{} ({})", attempt, PortDeviceText()));
     try {
-        if (ComObjRs232->IsOpen()) ComObjRs232->CloseCom();
-        const auto& hw = SetupInfos.SetupInfos_HW;
-        if (!SimulationMode) ComObjRs232->OpenConfigured(hw.PortCOM, hw.PortDevice, hw.OverBlueTooth);
+        link_->CloseIfOpen();
+        link_->Open(SetupInfos.SetupInfos_HW);
     } catch (const std::exception&) { // the serial object has logged why
         ShowStationLinkLost();
         TimerReopen.start(options_.ReopenMs);
@@ -724,7 +718,7 @@ void Supervisor::StopStationLists(int maxMs) {
 // The station clock is set (emptying the station memory) only when every record it held is stored
 // and saved, and no list holds the line.
 bool Supervisor::SetStationClockIfStored() {
-    if (!ComObjRs232) return false;
+    if (!link_->Exists()) return false;
     if (ComThreadCount > 0) {
         LogToday("Station clock not set : a station thread is still running");
         return false;
@@ -745,10 +739,9 @@ void Supervisor::FormClose() {
         LogToday("Waits for threadcom to terminate....");
         StopStationLists(kCloseWaitMs);
         LogToday("Waits for threadcom terminated, start thread set date");
-        if (ComObjRs232) {
+        if (link_->Exists()) {
             if (SetStationClockIfStored()) LogToday("Thread set date complete");
-            ComObjRs232->CloseCom();
-            if (ComThreadCount == 0) ComObjRs232.reset(); // a late thread keeps using it (see ~Supervisor)
+            link_->Destroy(ComThreadCount > 0); // a late thread keeps using it (see ~Supervisor)
             LogToday("ComObjRs232 destroyed");
         }
         SaveHistoryNow();

@@ -27,7 +27,7 @@
 
 class TMedianObject;
 class THistoryStore;
-class TComObjRs232;
+class TStationLinkHolder;
 class TAutomationServer;
 class TSystemEvents;
 class TQtComBridge;
@@ -239,7 +239,7 @@ class Supervisor : public QObject {
     std::unique_ptr<THistoryStore> history_;
     bool memoryStored_ = false;
     TAppendTally downloadTally_;
-    std::unique_ptr<TComObjRs232> ComObjRs232;
+    std::unique_ptr<TStationLinkHolder> link_;
     std::unique_ptr<TQtComBridge> bridge_;
     TAutomationServer* automation_ = nullptr;
     TSystemEvents* systemEvents_; // child
