@@ -15,8 +15,6 @@ std::mutex LogLock;
 namespace {
 
 std::thread::id mainThreadId = std::this_thread::get_id();
-std::mutex pumpMutex;
-std::function<void()> eventPump;
 
 unsigned long CurrentThreadNumber() { return static_cast<unsigned long>(gettid()); }
 
@@ -24,28 +22,6 @@ unsigned long CurrentThreadNumber() { return static_cast<unsigned long>(gettid()
 
 bool IsMainThread() { return std::this_thread::get_id() == mainThreadId; }
 void MarkMainThread() { mainThreadId = std::this_thread::get_id(); }
-
-void SetEventPump(std::function<void()> pump) {
-    std::lock_guard guard(pumpMutex);
-    eventPump = std::move(pump);
-}
-
-void AcquireFromAnyThread(std::mutex& lock) {
-    if (!IsMainThread()) {
-        lock.lock();
-        return;
-    }
-    while (!lock.try_lock()) {
-        std::function<void()> pump;
-        {
-            std::lock_guard guard(pumpMutex);
-            pump = eventPump;
-        }
-        if (pump) pump();
-        // Without this the main thread would spin a core while a worker holds the lock.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
 
 std::string LogFileNameFor(double when) {
     const auto p = DecodeDateTime(when);

@@ -23,19 +23,3 @@ std::string LogLinePrefix(unsigned long threadId, double when);
 bool IsMainThread();
 void MarkMainThread();
 
-// Takes the lock. On the main thread it never blocks the event loop: while the lock is busy it runs
-// the event pump installed with SetEventPump (the Qt side processes pending events there).
-void AcquireFromAnyThread(std::mutex& lock);
-void SetEventPump(std::function<void()> pump);
-
-// RAII form of AcquireFromAnyThread.
-class AnyThreadLock {
-  public:
-    explicit AnyThreadLock(std::mutex& lock) : lock_(lock) { AcquireFromAnyThread(lock_); }
-    ~AnyThreadLock() { lock_.unlock(); }
-    AnyThreadLock(const AnyThreadLock&) = delete;
-    AnyThreadLock& operator=(const AnyThreadLock&) = delete;
-
-  private:
-    std::mutex& lock_;
-};

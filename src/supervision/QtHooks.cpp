@@ -13,7 +13,6 @@ void InstallQtHooks(bool headless) {
     SetTranslator([](const char* context, const char* text) {
         return QCoreApplication::translate(context, text).toStdString();
     });
-    SetEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     if (headless) {
         SetUserMessageHandler([](const std::string& text) {
             LogToday(text);

@@ -59,28 +59,4 @@ TEST_F(LogFiles, MissingFolderStaysSilent) {
     EXPECT_FALSE(std::filesystem::exists(PathLogs));
 }
 
-TEST(AnyThreadLock, MainThreadPumpsEventsWhileAWorkerHoldsTheLock) {
-    MarkMainThread();
-    std::mutex lock;
-    std::atomic<int> pumped{0};
-    SetEventPump([&] { ++pumped; });
-    std::atomic<bool> held{false};
-    // The worker both locks and unlocks: a std::mutex must be released by the thread holding it.
-    std::thread holder([&] {
-        lock.lock();
-        held = true;
-        while (pumped < 3)
-            std::this_thread::yield();
-        lock.unlock();
-    });
-    while (!held)
-        std::this_thread::yield();
-    {
-        AnyThreadLock guard(lock); // returns only once the holder has seen the pump run
-        EXPECT_GE(pumped.load(), 3);
-    }
-    holder.join();
-    SetEventPump({});
-}
-
 } // namespace
