@@ -464,8 +464,9 @@ void TGraphicSpecial::PaintBands(QPainter& p) {
     band(upper, Tg.MaxY, PlotColours::UpperBand);
 }
 
-void TGraphicSpecial::PaintValueAxis(QPainter& p) {
-    const int L = BorderX_left, T = BorderY_top, W = width_, R = BorderX_right;
+TAxisMarks TGraphicSpecial::ValueAxis() const {
+    TAxisMarks marks;
+    const int T = BorderY_top;
     auto exponent = [&](int64_t pixels) {
         const int64_t y0 = ValueToPixelY(Tg.MinY);
         for (int k = -9; k < 40; ++k)
@@ -475,84 +476,71 @@ void TGraphicSpecial::PaintValueAxis(QPainter& p) {
     const int k1 = exponent(15), k2 = exponent(3);
     const double step1 = std::pow(10.0, k1), step2 = std::pow(10.0, k2);
     const std::string format = (k1 < 0 ? fmt::sprintf("%%1.%df", -k1) : std::string("%1.0f")) + unit_Str;
-    const QPen white(QColor::fromRgb(PlotColours::Text), 1);
-    const QPen dotted(QColor::fromRgb(PlotColours::Grid), 1, Qt::DotLine);
-    p.setBrush(Qt::NoBrush);
-    QFont font = p.font();
-    const double basePoints = font.pointSizeF();
-    int zeroRows = 0;
+    int zeroRows = 0; // zero is marked once, on the first row that meets it
     const int64_t last = T + 1 + RoundToPixel(Tg.DY);
     for (int64_t y = T + 1; y <= last; ++y) {
         const double va = PixelYToValue(static_cast<double>(y - 1)),
                      vb = PixelYToValue(static_cast<double>(y));
         const bool zero = va * vb <= 0;
         if (zero) ++zeroRows;
-        const bool change = Trunc(va / step1) != Trunc(vb / step1);
         const int row = static_cast<int>(y);
-        if ((zero && zeroRows == 1) || (change && !zero)) {
-            p.setPen(white);
-            p.drawLine(L, row, L - 10, row);
-            const QString label = Q(fmt::sprintf(format, PixelYToValue(static_cast<double>(y))));
-            double points = basePoints;
-            int x = L - 10 - TextWidth(p, label);
-            while (x < 0 && points > 5) {
-                points -= 1;
-                font.setPointSizeF(points);
-                p.setFont(font);
-                x = L - 10 - TextWidth(p, label);
-            }
-            TextAt(p, x, row - p.fontMetrics().height() / 2, label);
-            font.setPointSizeF(basePoints);
-            p.setFont(font);
-            if (BoxGrid) {
-                p.setPen(dotted);
-                p.drawLine(L, row, W - R, row);
-            }
+        if (zero ? zeroRows == 1 : Trunc(va / step1) != Trunc(vb / step1)) {
+            marks.Major.push_back(row);
+            marks.Labels.push_back({row, fmt::sprintf(format, PixelYToValue(static_cast<double>(y)))});
         } else if (k2 != k1 && Trunc(va / step2) != Trunc(vb / step2)) {
-            p.setPen(white);
-            p.drawLine(L, row, L - 5, row);
+            marks.Minor.push_back(row);
+        }
+    }
+    return marks;
+}
+
+void TGraphicSpecial::PaintValueAxis(QPainter& p) {
+    const int L = BorderX_left, W = width_, R = BorderX_right;
+    const TAxisMarks marks = ValueAxis();
+    const QPen white(QColor::fromRgb(PlotColours::Text), 1);
+    const QPen dotted(QColor::fromRgb(PlotColours::Grid), 1, Qt::DotLine);
+    p.setBrush(Qt::NoBrush);
+    QFont font = p.font();
+    const double basePoints = font.pointSizeF();
+    for (const int row : marks.Minor) {
+        p.setPen(white);
+        p.drawLine(L, row, L - 5, row);
+    }
+    for (const TAxisLabel& label : marks.Labels) {
+        const int row = label.Position;
+        p.setPen(white);
+        p.drawLine(L, row, L - 10, row);
+        const QString text = Q(label.Text);
+        double points = basePoints;
+        int x = L - 10 - TextWidth(p, text);
+        // A long label shrinks until it fits left of the ticks.
+        while (x < 0 && points > 5) {
+            points -= 1;
+            font.setPointSizeF(points);
+            p.setFont(font);
+            x = L - 10 - TextWidth(p, text);
+        }
+        TextAt(p, x, row - p.fontMetrics().height() / 2, text);
+        font.setPointSizeF(basePoints);
+        p.setFont(font);
+        if (BoxGrid) {
+            p.setPen(dotted);
+            p.drawLine(L, row, W - R, row);
         }
     }
 }
 
-void TGraphicSpecial::PaintDateAxis(QPainter& p) {
-    const int L = BorderX_left, T = BorderY_top, W = width_, R = BorderX_right, H = height_,
-              B = BorderY_Bottom;
-    const int base = H - B;
+TAxisMarks TGraphicSpecial::DateAxis() const {
+    TAxisMarks marks;
+    const int L = BorderX_left, W = width_, R = BorderX_right;
     auto x = [&](double t) { return DateToPixelX(t); };
     const int64_t pDay = x(2) - x(1), pHour = x(1.0 / 12) - x(1.0 / 24), pMin = x(2.0 / 1440) - x(1.0 / 1440),
                   pSec = x(2.0 / 86400) - x(1.0 / 86400), p6h = x(0.25) - x(0);
     const double S = Tg.MaxX - Tg.MinX;
-    const QPen white(QColor::fromRgb(PlotColours::Text), 1);
-    const QPen dotted(QColor::fromRgb(PlotColours::Grid), 1, Qt::DotLine);
-    const QFont bigFont = p.font();
-    QFont smallFont = bigFont;
-    smallFont.setPixelSize(11);
-
-    auto major = [&](int c) {
-        p.setPen(white);
-        p.drawLine(c, base, c, base + 15);
-        if (BoxGrid) {
-            p.setPen(dotted);
-            p.drawLine(c, base, c, T);
-        }
-    };
-    auto minor = [&](int c) {
-        p.setPen(white);
-        p.drawLine(c, base, c, base + 4);
-    };
-    auto bigLabel = [&](int c, const std::string& text) {
-        p.setPen(white);
-        const QString s = Q(text);
-        TextAt(p, c - TextWidth(p, s) / 2, base + 17, s);
-    };
-    auto smallLabel = [&](int c, const std::string& text) {
-        p.setFont(smallFont);
-        p.setPen(white);
-        const QString s = Q(text);
-        TextAt(p, c - TextWidth(p, s) / 2, base + 6, s);
-        p.setFont(bigFont);
-    };
+    auto major = [&](int c) { marks.Major.push_back(c); };
+    auto minor = [&](int c) { marks.Minor.push_back(c); };
+    auto big = [&](int c, const std::string& text) { marks.Labels.push_back({c, text, false}); };
+    auto small = [&](int c, const std::string& text) { marks.Labels.push_back({c, text, true}); };
     auto changed = [](double d0, double d1, double n) { return Trunc(d0 * n) != Trunc(d1 * n); };
 
     std::string endFormat;
@@ -566,74 +554,97 @@ void TGraphicSpecial::PaintDateAxis(QPainter& p) {
         endFormat = Tr(kContext, "dd/mm/yyyy hh");
     else if (S > 1.0 / 86400)
         endFormat = Tr(kContext, "dd/mm/yyyy hh:mm");
+    if (endFormat.empty()) return marks;
 
-    if (S > 1.0 / 86400) {
-        for (int c = L; c <= W - R - 1; ++c) {
-            const double d0 = PixelXToDate(c), d1 = PixelXToDate(c + 1);
-            const double h = Frac(d1) * 24, m = Frac(d1 * 24) * 60, s = Frac(d1 * 1440) * 60;
-            if (S > 15) {
-                const TDateTimeParts a = DecodeDateTime(d0), b = DecodeDateTime(d1);
-                if (a.Month != b.Month || a.Year != b.Year) {
-                    major(c);
-                    bigLabel(c, MonthAbbreviation(b.Month));
-                } else {
-                    if (pDay > 2 && changed(d0, d1, 1)) minor(c);
-                    if (pDay > 5 && b.Day % 5 == 0 && b.Day != a.Day)
-                        smallLabel(c, fmt::sprintf("%d", b.Day));
-                }
-            } else if (S > 1) {
-                if (changed(d0, d1, 1)) {
-                    major(c);
-                    const TDateTimeParts b = DecodeDateTime(d1);
-                    const int weekday =
-                        static_cast<int>(((static_cast<int64_t>(std::floor(d1)) + 6) % 7 + 7) % 7);
-                    bigLabel(c, fmt::sprintf("%d " + Escaped(WeekdayAbbreviation(weekday)), b.Day));
-                } else if (pHour > 20) {
-                    if (changed(d0, d1, 24)) minor(c);
-                    if (changed(d0, d1, 6) && (pHour > 30 || Trunc(h) % 2 == 0))
-                        smallLabel(c, fmt::sprintf("%1.0fh", h));
-                } else if (p6h > 20) {
-                    if (changed(d0, d1, 4)) {
-                        minor(c);
-                        if (p6h > 30) smallLabel(c, fmt::sprintf("%1.0fh", h));
-                    }
-                }
-            } else if (S > 1.0 / 24) {
-                if (changed(d0, d1, 24)) {
-                    major(c);
-                    if (pHour > 20 || Trunc(h) % 2 == 0) bigLabel(c, fmt::sprintf("%1.0fh", h));
-                } else if (pHour > 15 && changed(d0, d1, 96)) {
-                    minor(c);
-                    if (pHour > 100) smallLabel(c, fmt::sprintf("%1.0fm", m));
-                }
-            } else if (S > 10.0 / 1440) {
-                if (changed(d0, d1, 144)) {
-                    major(c);
-                    bigLabel(c, fmt::sprintf("%1.0fm", m));
-                } else if (pMin > 10 && changed(d0, d1, 1440)) {
-                    minor(c);
-                }
-            } else if (S > 1.0 / 1440) {
-                if (changed(d0, d1, 1440)) {
-                    major(c);
-                    bigLabel(c, fmt::sprintf("%1.0fm", m));
-                } else {
-                    if (pSec > 2 && changed(d0, d1, 86400)) minor(c);
-                    if (pSec > 5 && changed(d0, d1, 8640)) smallLabel(c, fmt::sprintf("%1.0fs", s));
-                }
+    for (int c = L; c <= W - R - 1; ++c) {
+        const double d0 = PixelXToDate(c), d1 = PixelXToDate(c + 1);
+        const double h = Frac(d1) * 24, m = Frac(d1 * 24) * 60, s = Frac(d1 * 1440) * 60;
+        // The hour whose start this column passes, counted as the change tests count (Frac(d1) * 24
+        // may fall a hair short of it, which would hide the label of an even hour).
+        const int64_t hour = Trunc(d1 * 24) % 24;
+        if (S > 15) {
+            const TDateTimeParts a = DecodeDateTime(d0), b = DecodeDateTime(d1);
+            if (a.Month != b.Month || a.Year != b.Year) {
+                major(c);
+                big(c, MonthAbbreviation(b.Month));
             } else {
-                if (changed(d0, d1, 86400)) {
-                    major(c);
-                    if (pSec > 15 || changed(d0, d1, 43200)) bigLabel(c, fmt::sprintf("%1.0fs", s));
-                }
+                if (pDay > 2 && changed(d0, d1, 1)) minor(c);
+                if (pDay > 5 && b.Day % 5 == 0 && b.Day != a.Day) small(c, fmt::sprintf("%d", b.Day));
             }
+        } else if (S > 1) {
+            if (changed(d0, d1, 1)) {
+                major(c);
+                const int weekday =
+                    static_cast<int>(((static_cast<int64_t>(std::floor(d1)) + 6) % 7 + 7) % 7);
+                big(c, fmt::sprintf("%d " + Escaped(WeekdayAbbreviation(weekday)), DecodeDateTime(d1).Day));
+            } else if (pHour > 20) {
+                if (changed(d0, d1, 24)) minor(c);
+                if (changed(d0, d1, 6) && (pHour > 30 || hour % 2 == 0)) small(c, fmt::sprintf("%1.0fh", h));
+            } else if (p6h > 20 && changed(d0, d1, 4)) {
+                minor(c);
+                if (p6h > 30) small(c, fmt::sprintf("%1.0fh", h));
+            }
+        } else if (S > 1.0 / 24) {
+            if (changed(d0, d1, 24)) {
+                major(c);
+                if (pHour > 20 || hour % 2 == 0) big(c, fmt::sprintf("%1.0fh", h));
+            } else if (pHour > 15 && changed(d0, d1, 96)) {
+                minor(c);
+                if (pHour > 100) small(c, fmt::sprintf("%1.0fm", m));
+            }
+        } else if (S > 10.0 / 1440) {
+            if (changed(d0, d1, 144)) {
+                major(c);
+                big(c, fmt::sprintf("%1.0fm", m));
+            } else if (pMin > 10 && changed(d0, d1, 1440)) {
+                minor(c);
+            }
+        } else if (S > 1.0 / 1440) {
+            if (changed(d0, d1, 1440)) {
+                major(c);
+                big(c, fmt::sprintf("%1.0fm", m));
+            } else {
+                if (pSec > 2 && changed(d0, d1, 86400)) minor(c);
+                if (pSec > 5 && changed(d0, d1, 8640)) small(c, fmt::sprintf("%1.0fs", s));
+            }
+        } else if (changed(d0, d1, 86400)) {
+            major(c);
+            if (pSec > 15 || changed(d0, d1, 43200)) big(c, fmt::sprintf("%1.0fs", s));
         }
     }
-    if (endFormat.empty()) return;
-    const bool hourSuffix = S <= 1.0 / 24 && S > 1.0 / 1440;
-    const QString first = Q(FormatDatePattern(endFormat, Tg.MinX) + (hourSuffix ? "h" : ""));
-    const QString last = Q(FormatDatePattern(endFormat, Tg.MaxX) + (hourSuffix ? "h" : ""));
+    const std::string suffix = S <= 1.0 / 24 && S > 1.0 / 1440 ? "h" : "";
+    marks.FirstEnd = FormatDatePattern(endFormat, Tg.MinX) + suffix;
+    marks.LastEnd = FormatDatePattern(endFormat, Tg.MaxX) + suffix;
+    return marks;
+}
+
+void TGraphicSpecial::PaintDateAxis(QPainter& p) {
+    const int T = BorderY_top, W = width_, base = height_ - BorderY_Bottom;
+    const TAxisMarks marks = DateAxis();
+    const QPen white(QColor::fromRgb(PlotColours::Text), 1);
+    const QPen dotted(QColor::fromRgb(PlotColours::Grid), 1, Qt::DotLine);
+    for (const int c : marks.Major) {
+        if (BoxGrid) {
+            p.setPen(dotted);
+            p.drawLine(c, base, c, T);
+        }
+        p.setPen(white);
+        p.drawLine(c, base, c, base + 15);
+    }
     p.setPen(white);
+    for (const int c : marks.Minor)
+        p.drawLine(c, base, c, base + 4);
+    const QFont bigFont = p.font();
+    QFont smallFont = bigFont;
+    smallFont.setPixelSize(11);
+    for (const TAxisLabel& label : marks.Labels) {
+        p.setFont(label.Small ? smallFont : bigFont);
+        const QString s = Q(label.Text);
+        TextAt(p, label.Position - TextWidth(p, s) / 2, base + (label.Small ? 6 : 17), s);
+    }
+    p.setFont(bigFont);
+    if (marks.FirstEnd.empty()) return;
+    const QString first = Q(marks.FirstEnd), last = Q(marks.LastEnd);
     TextAt(p, 5, base + 36, first);
     TextAt(p, W - 5 - TextWidth(p, last), base + 36, last);
 }

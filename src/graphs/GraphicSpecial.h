@@ -9,6 +9,7 @@
 #include <functional>
 #include <QImage>
 #include <string>
+#include <vector>
 
 #include "HistoryStore.h"
 #include "Records.h"
@@ -17,6 +18,19 @@
 inline constexpr int64_t FarOutsidePixel = -2147483647;
 
 enum class TMouseButton { Left, Right, Other };
+
+// The marks of an axis: rows (value axis) or columns (date axis) of the long and short ticks, and the
+// labels with the row or column they stand at.
+struct TAxisLabel {
+    int Position = 0;
+    std::string Text;
+    bool Small = false; // date axis: the small font under a short tick
+};
+struct TAxisMarks {
+    std::vector<int> Major, Minor;
+    std::vector<TAxisLabel> Labels;
+    std::string FirstEnd, LastEnd; // date axis: the dates of both ends
+};
 
 // Colours of the picture, shared by the plot, its legend and the tests.
 namespace PlotColours {
@@ -113,6 +127,10 @@ class TGraphicSpecial {
     void PlotMouseDown(TMouseButton button, int x, int y);
     void PlotMouseMove(int x, int y);
     void PlotMouseUp();
+    // The axes of the current scale and size (what Display draws).
+    TAxisMarks ValueAxis() const;
+    TAxisMarks DateAxis() const;
+
     // The cursor readout of pixel (x, y): date-time, then the value with two decimals and the unit.
     std::string CursorText(int x, int y) const;
 

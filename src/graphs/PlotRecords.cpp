@@ -154,21 +154,20 @@ class TRecordPass {
         std::optional<double> value;
         switch (g_.TypeData) {
         case Lighdata:
-            if (r.ValidLight)
-                value = g_.setup_.MagniDisplay ? Lumex_ToMagnitude(r.Lumex) : FieldValue(r.Lumex);
+            if (r.ValidLight) value = g_.setup_.MagniDisplay ? Lumex_ToMagnitude(r.Lumex) : double(r.Lumex);
             break;
         case IRData:
-            value = r.ValueSkyDeg;
+            value = double(r.ValueSkyDeg);
             break;
         case IRData_Minus_Sol:
-            value = r.DeltaTempDeg;
+            value = double(r.DeltaTempDeg);
             break;
         case MoistureData:
-            value = r.Humidity;
+            value = double(r.Humidity);
             break;
         case TempData:
             mark(TOpKind::SecondaryMark, kMarkCyan, PlotColours::Cyan, r.DewPoint);
-            value = r.ValueTempDeg;
+            value = double(r.ValueTempDeg);
             break;
         case WinData:
             if (!g_.Special && r.ValidWindGUST)
@@ -176,14 +175,14 @@ class TRecordPass {
             break;
         case VoltsData:
             mark(TOpKind::SecondaryMark, kMarkCyan, PlotColours::Cyan, r.ValueCanVolts);
-            value = r.ValueSkyVolts;
+            value = double(r.ValueSkyVolts);
             break;
         case HeatData:
             mark(TOpKind::SecondaryMark, kMarkCyan, PlotColours::Cyan, r.PowerRainDet / 10.0);
             mark(TOpKind::SecondaryMark, kMarkGreen, PlotColours::Green, r.ValueTempDeg);
             mark(TOpKind::SecondaryMark, kMarkYellow, PlotColours::Yellow, r.PowerVolts);
             mark(TOpKind::SecondaryMark, kMarkBlue, PlotColours::Blue, r.ValueCanDeg);
-            value = r.ValueTempFceDeg;
+            value = double(r.ValueTempFceDeg);
             break;
         }
         if (!value) return;

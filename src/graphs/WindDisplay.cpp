@@ -67,6 +67,7 @@ void TWindDisplay::Display() {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setFont(PlotFont());
     p.fillRect(picture_.rect(), QColor::fromRgb(DialColours::Background));
+    newestText_.clear();
     Lx = width_;
     Xc = Yc = width_ / 2;
     Rayon = width_ / 2 - 8;
@@ -129,10 +130,10 @@ void TWindDisplay::Display() {
                 DrawShaft(p, Xc, Yc, tip.x(), tip.y(), 2);
             }
             const int h = p.fontMetrics().height();
-            const QString speed = Q(fmt::sprintf("%1.0f " + WindUnitText(setup_) + "  " +
-                                                     Degrees_ToSectorName(last.DirSpeedMax_deg),
-                                                 WindDisplaySpeed(last.WindSpeedMax_ms, setup_)));
-            BoxedText(p, 10, Lx - 2 * h - 4, speed, DialColours::Newest);
+            newestText_ = fmt::sprintf("%1.0f " + WindUnitText(setup_) + "  " +
+                                           Degrees_ToSectorName(last.DirSpeedMax_deg),
+                                       WindDisplaySpeed(last.WindSpeedMax_ms, setup_));
+            BoxedText(p, 10, Lx - 2 * h - 4, Q(newestText_), DialColours::Newest);
             BoxedText(p, 10, Lx - h - 2, Q(DateTimeText(last.DateSysteme)), DialColours::Newest);
         }
     }
@@ -155,8 +156,9 @@ void TWindDisplay::Display() {
         TextAt(p, c.x - fm.horizontalAdvance(letter) / 2, c.y - fm.height() / 2, letter);
     }
     p.setBrush(Qt::NoBrush);
-    const QString scale = Q(fmt::sprintf(Tr(kContext, "Echelle Max/24h: %1.0f ") + WindUnitText(setup_),
-                                         WindDisplaySpeed(MaxSpeed_kmh / 3.6, setup_)));
+    scaleText_ = fmt::sprintf(Tr(kContext, "Echelle Max/24h: %1.0f ") + WindUnitText(setup_),
+                              WindDisplaySpeed(MaxSpeed_kmh / 3.6, setup_));
+    const QString scale = Q(scaleText_);
     const QFontMetrics fm = p.fontMetrics();
     p.setPen(QColor::fromRgb(DialColours::White));
     TextAt(p, Lx - fm.horizontalAdvance(scale) - 2, Lx - fm.height() - 2, scale);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <string>
 
 #include "HistoryStore.h"
 #include "Records.h"
@@ -36,6 +37,11 @@ class TWindDisplay {
     // Repaints the whole dial. Raises when a gust to draw has a speed or direction that is not a number.
     void Display();
 
+    // The texts of the last Display: the newest gust's speed and sector (empty when not written) and
+    // the scale.
+    const std::string& NewestText() const { return newestText_; }
+    const std::string& ScaleText() const { return scaleText_; }
+
     // Pixel of a gust of direction degrees and speed km/h on the current scale.
     QPoint Polar(double degrees, double kmh) const;
 
@@ -44,4 +50,5 @@ class TWindDisplay {
     const TSetupInfos& setup_;
     int width_ = 0, height_ = 0;
     QImage picture_;
+    std::string newestText_, scaleText_;
 };
