@@ -504,7 +504,7 @@ TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
               QStringList({Q("(Sauver copie écran)"), Q("(Sauver images pour transfert FTP)"),
                            Q("(Exporter les données en CSV)"), Q("Voir le répertoire de fichiers de données"),
                            Q("Voir le répertoire des images sauvées"), Q("Quitter")}));
-    EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("(Copier image)"), Q("Montrer dernier(es) >")}));
+    EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("Copier image"), Q("Montrer dernier(es) >")}));
     EXPECT_EQ(MenuItems(menus[2]->menu()),
               QStringList({Q("(Configuration)"), Q("(Publication Web)"), Q("Langues >")}));
     EXPECT_EQ(MenuItems(window_->TrayMenu()), QStringList({Q("Restaurer"), Q("Fermer")}));
