@@ -486,7 +486,11 @@ TAxisMarks TGraphicSpecial::ValueAxis() const {
         const int row = static_cast<int>(y);
         if (zero ? zeroRows == 1 : Trunc(va / step1) != Trunc(vb / step1)) {
             marks.Major.push_back(row);
-            marks.Labels.push_back({row, fmt::sprintf(format, PixelYToValue(static_cast<double>(y)))});
+            std::string text = fmt::sprintf(format, PixelYToValue(static_cast<double>(y)));
+            // The zero row's value is a hair off zero: no "-0".
+            if (zero && text[0] == '-' && text.find_first_of("123456789") == std::string::npos)
+                text.erase(0, 1);
+            marks.Labels.push_back({row, text});
         } else if (k2 != k1 && Trunc(va / step2) != Trunc(vb / step2)) {
             marks.Minor.push_back(row);
         }

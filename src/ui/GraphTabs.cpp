@@ -538,8 +538,6 @@ QPixmap LegendPicture() {
         p.fillRect(QRect(QPoint(cuts[i], base - 50), QPoint(cuts[i + 1] - 1, base - 26)),
                    QColor::fromRgb(good[i] ? PlotColours::Good : PlotColours::NotGood));
     }
-    p.setPen(Qt::white);
-    p.drawText(frame.right() + 4 - 60, base - 54, QCoreApplication::translate("TFormLegend", "bande 1"));
     // The keys.
     struct Key {
         QRgb colour;
@@ -558,9 +556,9 @@ QPixmap LegendPicture() {
     for (const Key& key : keys) {
         p.fillRect(QRect(14, y + 2, 22, 14), QColor::fromRgb(key.colour));
         text(46, y, QCoreApplication::translate("TFormLegend", key.text));
-        y += 2 * textHeight + 10;
+        y += 2 * textHeight + 6;
     }
-    text(12, 385 - textHeight,
+    text(12, 413 - 2 * textHeight - 6,
          QCoreApplication::translate("TFormLegend",
                                      "Le détail des seuils figure dans la bulle d'aide du bas de l'onglet."),
          QColor(190, 190, 190));
