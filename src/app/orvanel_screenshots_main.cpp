@@ -7,19 +7,30 @@
 #include <functional>
 #include <memory>
 #include <QApplication>
-#include <QPointer>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <string>
 
+#include <cmath>
+#include <QDialog>
+#include <QMouseEvent>
+#include <QTabWidget>
+
 #include "DateTime.h"
+#include "GraphicSpecial.h"
+#include "GraphTabs.h"
 #include "HalvexStation.h"
+#include "HistoryStore.h"
 #include "MainWindow.h"
+#include "PlotWidget.h"
 #include "QtHooks.h"
 #include "Records.h"
+#include "SettingsTable.h"
 #include "StartupFolders.h"
 #include "StatusLoadDatas.h"
 #include "Supervisor.h"
@@ -66,7 +77,45 @@ struct TScene {
     TDateTime clock;      // the PC's and the station's clock at the first reading
     const char* scenario; // the weather the station reports throughout
     uint32_t stationRecords = 0;
+    double historyDays = 0; // days of history already stored before the start, one record every 20 s
+    bool debug = false;     // with the marker file of the debug tabs
 };
+
+// A plausible stretch of weather, one record every 20 s up to `last`: nights clear or cloudy, a
+// shower on the second evening, wind in the afternoons, the sky dark at night.
+TTDataStation SimulatedHistory(TDateTime last, double days) {
+    TTDataStation records;
+    const size_t count = static_cast<size_t>(days * 86400 / 20);
+    for (size_t i = 0; i < count; ++i) {
+        const TDateTime t = last - static_cast<double>(count - i) * 20 / 86400;
+        const double hour = (t - std::floor(t)) * 24;
+        const double day = std::cos((hour - 14) / 24 * 2 * M_PI); // 1 at 14h, -1 at 2h
+        const double clouds = 0.5 + 0.5 * std::sin(t * 5.3) * std::sin(t * 1.7);
+        const bool shower = t - std::floor(last) > -1.3 && t - std::floor(last) < -1.2;
+        TcapteursInfos r{};
+        r.DateSysteme = t;
+        r.ValueTempDeg = static_cast<float>(9 + 6 * day + std::sin(i * 0.37) * 0.2);
+        r.DeltaTempDeg = static_cast<float>(-27 + 22 * clouds + (shower ? 4 : 0) + std::sin(i * 0.91) * 0.6);
+        r.ValueSkyDeg = r.DeltaTempDeg + r.ValueTempDeg;
+        r.Humidity =
+            static_cast<float>(std::min(99.0, 70 - 20 * day + (shower ? 25 : 0) + std::sin(i * 0.13)));
+        r.DewPoint = r.ValueTempDeg - static_cast<float>((100 - r.Humidity) / 5);
+        r.RainStatus = shower;
+        r.ValidLight = 1;
+        r.Lumex = std::clamp(2.0 + 5 * day, -1.5, 5.5) + 0.05 * std::sin(i * 0.5);
+        r.ValidWindGUST = 1;
+        r.WindSpeedMax_ms = static_cast<float>(std::max(0.0, 3 + 4 * day + 2.5 * std::sin(i * 0.77)));
+        r.DirSpeedMax_deg = static_cast<float>(std::fmod(250 + 40 * std::sin(t * 3) + (i % 9) * 4, 360));
+        r.ValueSkyVolts = static_cast<float>(2.1 + 0.02 * r.DeltaTempDeg);
+        r.ValueCanVolts = static_cast<float>(2.6 + 0.01 * r.ValueTempDeg);
+        r.ValueCanDeg = r.ValueTempDeg + 1;
+        r.ValueTempFceDeg = r.ValueTempDeg + (shower ? 12 : 3);
+        r.PowerRainDet = static_cast<uint8_t>(shower ? 40 : 8);
+        r.PowerVolts = 3.4f;
+        records.push_back(r);
+    }
+    return records;
+}
 
 // One run of the program in a private home folder, against its own simulated station.
 class TSceneRun {
@@ -79,6 +128,15 @@ class TSceneRun {
         InitStartValues();
         SetupFolders();
         clock_ = scene.clock;
+        if (scene.debug) QFile(QString::fromStdString(PathLogs + "debug.txt")).open(QIODevice::WriteOnly);
+        if (scene.historyDays > 0) {
+            SetClockForTests([this] { return clock_; });
+            THistoryStore history(PathDatas);
+            history.Append(SimulatedHistory(scene.clock - 60.0 / 86400, scene.historyDays));
+            history.SaveChanged();
+            // Every day of it on the graphs.
+            DatabaseRegistry().WriteCFGtoRegister(KeyConfig, 10.0, "DateDisplay");
+        }
         SetClockForTests([this] { return clock_; });
 
         StationOptions options;
@@ -200,11 +258,99 @@ void ShootStart(const QString& folder) {
             Save(run.Window(), folder + "/starting.png", false);
         }
     });
-    QObject::connect(&run.Controller(), &Supervisor::historyLoadProgress, [&run, folder](const QString& step) {
-        if (!step.isEmpty() && run.Window().HistorySplash())
-            Save(*run.Window().HistorySplash(), folder + "/history-loading.png");
-    });
+    QObject::connect(&run.Controller(), &Supervisor::historyLoadProgress,
+                     [&run, folder](const QString& step) {
+                         if (!step.isEmpty() && run.Window().HistorySplash())
+                             Save(*run.Window().HistorySplash(), folder + "/history-loading.png");
+                     });
     run.Start();
+}
+
+// Each graph tab over three simulated days, the window a little larger than at first start.
+void ShootGraphs(const QString& folder, bool debug) {
+    TSceneRun run({"", EncodeDateTime(2026, 10, 14, 22, 30, 0),
+                   "sky=-24@0-1000,rh=72@0-1000,wind=4@0-1000,dir=250@0-1000,temp=7@0-1000,mag=18.5@0-1000,"
+                   "dry@0-1000",
+                   0, 3, debug});
+    if (!run.Start() || !run.RunSomeMinutes()) {
+        std::fprintf(stderr, "graphs: the controller did not run\n");
+        return;
+    }
+    MainWindow& window = run.Window();
+    window.resize(1000, 680);
+    TGraphTabs& graphs = *window.Graphs();
+    graphs.ShowLastPeriod(3);
+    const std::pair<TGraphPage, const char*> pages[] = {{TGraphPage::Sky, "graph-sky"},
+                                                        {TGraphPage::Light, "graph-light"},
+                                                        {TGraphPage::Humidity, "graph-humidity"},
+                                                        {TGraphPage::Temperature, "graph-temperature"},
+                                                        {TGraphPage::Wind, "graph-wind"},
+                                                        {TGraphPage::Volts, "graph-debug-volts"},
+                                                        {TGraphPage::Heater, "graph-debug-heater"}};
+    for (const auto& [page, name] : pages) {
+        QWidget* widget = graphs.PageOf(page);
+        if (!widget) continue;
+        window.Pages()->setCurrentWidget(widget);
+        Save(window, folder + "/" + (debug ? "debug-" : "") + name + ".png");
+    }
+    if (debug) return;
+    // The smallest and largest window sizes.
+    window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Sky));
+    window.resize(760, 560);
+    Save(window, folder + "/small-graph-sky.png");
+    window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Wind));
+    Save(window, folder + "/small-graph-wind.png");
+    window.resize(1600, 1000);
+    Save(window, folder + "/large-graph-wind.png");
+    window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Sky));
+    Save(window, folder + "/large-graph-sky.png");
+    window.resize(1000, 680);
+    QApplication::processEvents();
+
+    // A zoom box being dragged over the temperature plot.
+    window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Temperature));
+    QApplication::processEvents();
+    TPlotWidget* plot = graphs.PlotOf(TGraphPage::Temperature);
+    auto mouse = [plot](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, plot->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(plot, &event);
+    };
+    mouse(QEvent::MouseButtonPress, {420, 90}, Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {560, 200}, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {640, 300}, Qt::NoButton, Qt::LeftButton);
+    Save(window, folder + "/graph-zoom-box.png");
+    mouse(QEvent::MouseButtonRelease, {640, 300}, Qt::LeftButton, Qt::NoButton);
+    Save(window, folder + "/graph-zoomed.png");
+
+    std::unique_ptr<QDialog> legend(NewLegendWindow(&window));
+    legend->show();
+    Save(*legend, folder + "/legend.png");
+}
+
+// The sky plot over a million records (one every 20 s, a little over seven months).
+void ShootMillionRecords(const QString& folder) {
+    QTemporaryDir home;
+    DebugMode = false;
+    const TDateTime last = EncodeDateTime(2026, 10, 14, 22, 30, 0);
+    SetClockForTests([last] { return last; });
+    THistoryStore history(home.path().toStdString() + "/");
+    history.Append(SimulatedHistory(last - 1.0 / 1440, 1000000 * 20.0 / 86400));
+    TSetupInfos setup = SetupInfos;
+    setup.RangeDateDisplay = 36500;
+    setup.Disp_Gap_Display = 0.05;
+    setup.SeuilCloudy = -8;
+    setup.SeuilVeryCloudy = -5;
+    setup.SeuilVeryWindy_km = 40;
+    setup.SeuilDawn = 3;
+    TGraphicSpecial plot(history, setup);
+    plot.TypeData = IRData_Minus_Sol;
+    plot.unit_Str = "°";
+    plot.SetSize(815, 525);
+    plot.Tg = {-50, 10, history.Records().front().DateSysteme, last, 0, 0};
+    plot.Display();
+    const QString path = folder + "/graph-sky-million-records.png";
+    if (plot.Picture().save(path)) std::printf("%s\n", qPrintable(path));
+    SetClockForTests({});
 }
 
 } // namespace
@@ -213,8 +359,8 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Orvanel");
-    const QString folder = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"))
-                               .absolutePath();
+    const QString folder =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots")).absolutePath();
     QDir().mkpath(folder);
     InstallQtHooks(false);
     DismissMessageBoxes();
@@ -228,5 +374,8 @@ int main(int argc, char** argv) {
                   "rain@0-1000"},
                  folder, true);
     ShootStart(folder);
+    ShootGraphs(folder, false);
+    ShootGraphs(folder, true);
+    ShootMillionRecords(folder);
     return 0;
 }

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "ConditionsPresenter.h"
+#include "GraphTabs.h"
 #include "PlatformServices.h"
 #include "Records.h"
 #include "StatePanel.h"
@@ -79,9 +80,20 @@ void SetValue(QLabel* label, const std::string& text) {
 
 } // namespace
 
-MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent) : QMainWindow(parent), supervisor_(supervisor) {
+MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent)
+    : QMainWindow(parent), supervisor_(supervisor) {
     setObjectName("MainForm_Sky");
     setWindowIcon(CloudIcon());
+    graphs_ = new TGraphTabs(supervisor_,
+                             {[this](const QString& text) { ShowMessage(text); },
+                              [this](const QString& text) {
+                                  // A long drawing shows its progress at once; afterwards the panel shows the
+                                  // controller's text.
+                                  statusPanels_[2]->setText(
+                                      text.isEmpty() ? Q(supervisor_.StatusBarPanels()[2]) : text);
+                                  statusPanels_[2]->repaint();
+                              }},
+                             this);
     BuildMenus();
     BuildPages();
     BuildStatusBar();
@@ -118,12 +130,18 @@ void MainWindow::BuildMenus() {
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* graphs = menuBar()->addMenu(tr("Graphiques"));
-    later(graphs->addAction(tr("Copier image")));
+    QAction* copy = graphs->addAction(tr("Copier image"));
+    copy->setObjectName("CopierImage");
+    connect(copy, &QAction::triggered, this, [this] { graphs_->CopyPlotOf(pages_->currentWidget()); });
     QMenu* lastRange = graphs->addMenu(tr("Montrer dernier(es)"));
-    for (const char* range :
-         {QT_TR_NOOP("heure"), QT_TR_NOOP("6 heures"), QT_TR_NOOP("24 heures"), QT_TR_NOOP("3 jours"),
-          QT_TR_NOOP("semaine"), QT_TR_NOOP("mois"), QT_TR_NOOP("année"), QT_TR_NOOP("2 ans")})
-        later(lastRange->addAction(tr(range)));
+    lastRange->setObjectName("MontrerDerniers");
+    const std::pair<const char*, double> periods[] = {
+        {QT_TR_NOOP("heure"), 1.0 / 24}, {QT_TR_NOOP("6 heures"), 0.25}, {QT_TR_NOOP("24 heures"), 1},
+        {QT_TR_NOOP("3 jours"), 3},      {QT_TR_NOOP("semaine"), 7},     {QT_TR_NOOP("mois"), 31},
+        {QT_TR_NOOP("année"), 400},      {QT_TR_NOOP("2 ans"), 800}};
+    for (const auto& [range, days] : periods)
+        connect(lastRange->addAction(tr(range)), &QAction::triggered, this,
+                [this, days = days] { graphs_->ShowLastPeriod(days); });
 
     QMenu* options = menuBar()->addMenu(tr("Options"));
     later(options->addAction(tr("Configuration")));
@@ -171,6 +189,7 @@ void MainWindow::changeEvent(QEvent* event) {
         QTimer::singleShot(0, this, &QWidget::hide);
     // A language switch redraws what was made from the last reading.
     if (event->type() == QEvent::LanguageChange && supervisor_.HasConditions()) ShowConditions();
+    if (event->type() == QEvent::LanguageChange && graphs_) graphs_->RetranslateUi();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -179,6 +198,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (!closeAnnounced_) {
         closeAnnounced_ = true;
         supervisor_.FormClose();
+        graphs_->SaveScales();
     }
     if (tray_) tray_->hide();
     event->accept();
@@ -254,7 +274,8 @@ void MainWindow::ShowHistoryLoading(const QString& step) {
 // more event loop per reading until somebody clicks them all away).
 void MainWindow::ShowMessage(const QString& text) {
     if (openMessages_.contains(text)) return;
-    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     openMessages_.insert(text);
     connect(box, &QDialog::finished, this, [this, text] { openMessages_.remove(text); });
@@ -285,15 +306,16 @@ void MainWindow::BuildPages() {
         return page;
     };
     pages_->addTab(BuildInformationTab(), tr("Informations"));
-    if (DebugMode) placeholder("TabSheetVoltage", tr("Volts (IR det debug)"));
-    placeholder("TabSheetTemp", tr("Température Ext."));
-    panelClouds_ = placeholder("TabSheetSKY", tr("Couverture nuageuse et pluie"));
-    placeholder("TabSheetLight", tr("Fond ciel (Magn/sec²)"));
-    placeholder("TabSheetWind", tr("Vent"));
-    placeholder("TabSheetHumid", tr("Humidité (RH %)"));
+    if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Volts);
+    graphs_->AddPage(pages_, TGraphPage::Temperature);
+    panelClouds_ = graphs_->AddPage(pages_, TGraphPage::Sky);
+    graphs_->AddPage(pages_, TGraphPage::Light);
+    graphs_->AddPage(pages_, TGraphPage::Wind);
+    graphs_->AddPage(pages_, TGraphPage::Humidity);
     placeholder("TabSheetDatas", tr("Table"));
-    if (DebugMode) placeholder("TabSheetHeater", tr("Chauffage (debug)"));
+    if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Heater);
     placeholder("TabSheetStats", tr("Statistiques"));
+    graphs_->RetranslateUi();
     pages_->setCurrentIndex(0);
     setCentralWidget(pages_);
 }

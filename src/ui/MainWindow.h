@@ -14,6 +14,7 @@ class QPushButton;
 class QSystemTrayIcon;
 class QTabWidget;
 class Supervisor;
+class TGraphTabs;
 class TStatePanelLabel;
 class TStatusLoadDatas;
 
@@ -36,6 +37,8 @@ class MainWindow : public QMainWindow {
     TStatusLoadDatas* DownloadWindow() const { return downloadWindow_.get(); }
     // The window naming each month file while the history loads, else null.
     TStatusLoadDatas* HistorySplash() const { return historySplash_.get(); }
+    // The graph tabs (plots, dial, their controls and stored scales).
+    TGraphTabs* Graphs() const { return graphs_; }
 
   public slots:
     // Shows the window again: from the tray, or when a second start of the program asks for it.
@@ -77,6 +80,7 @@ class MainWindow : public QMainWindow {
     QSystemTrayIcon* tray_ = nullptr;
     QLabel* statusPanels_[3] = {};
     QWidget* panelClouds_ = nullptr;
+    TGraphTabs* graphs_ = nullptr;
 
     // Values
     QLabel *tempText_ = nullptr, *windChill_ = nullptr, *rainTemp_ = nullptr, *irCanTemp_ = nullptr,

@@ -2,8 +2,8 @@
 // station on a pseudo-terminal, a weather script holding what the station measures. What the window
 // shows is read back from the real widgets and, for colours, from the painted window.
 #include <functional>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <QAbstractButton>
@@ -22,9 +22,11 @@
 #include "Conditions.h"
 #include "ConditionTexts.h"
 #include "DateTime.h"
+#include "GraphTabs.h"
 #include "HistoryFile.h"
 #include "MainWindow.h"
 #include "PlatformServices.h"
+#include "PlotWidget.h"
 #include "Protocol.h"
 #include "StatePanel.h"
 #include "StatusLoadDatas.h"
@@ -44,11 +46,13 @@ QString Q(const char* utf8) {
 }
 
 // Clear, dry, calm and dark; each case appends what it changes (a later item wins).
-constexpr const char* kQuietNight = "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
+constexpr const char* kQuietNight =
+    "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
 
 StationOptions Script(const std::string& changes = {}) {
     StationOptions options;
-    options.Scenario = ParseScenario(changes.empty() ? kQuietNight : std::string(kQuietNight) + "," + changes);
+    options.Scenario =
+        ParseScenario(changes.empty() ? kQuietNight : std::string(kQuietNight) + "," + changes);
     return options;
 }
 
@@ -75,7 +79,6 @@ class MainWindowTest : public SupervisedStationTest {
                     button->click();
                 else
                     box->accept(); // a message with its single button
-
             }
         });
         boxCloser_->start(10);
@@ -224,7 +227,8 @@ TEST_F(MainWindowTest, ValuesCarryTheirUnitsAndTheSkyBackgroundItsHint) {
     EXPECT_EQ(Text("StaticTextTempSF"), Q("-2.0 °C"));
     EXPECT_EQ(Text("StaticTextHumidSF"), Q("46.0 %"));
     EXPECT_EQ(Text("StaticTextDirWindSFG"), Q("E"));
-    EXPECT_TRUE(Text("StaticTextSpeedWindSFG").endsWith(Q(" km/h"))) << Text("StaticTextSpeedWindSFG").toStdString();
+    EXPECT_TRUE(Text("StaticTextSpeedWindSFG").endsWith(Q(" km/h")))
+        << Text("StaticTextSpeedWindSFG").toStdString();
     // Cold and windy: the felt temperature is computed, below the air temperature.
     const QString chill = Text("PanelTempWindChill");
     ASSERT_TRUE(chill.endsWith(Q(" °C"))) << chill.toStdString();
@@ -397,7 +401,9 @@ TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     EXPECT_EQ(Text("LabelInterValMes"), "20 sec");
     EXPECT_EQ(Text("LabelInterValMesLight"), "1.0 min");
     // The good-conditions legend, written once the thresholds are read.
-    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")->toolTip().startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
+    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")
+                    ->toolTip()
+                    .startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
         << Child<QWidget>("TabSheetSKY")->toolTip().toStdString();
 
     ASSERT_NO_FATAL_FAILURE(Readings(1));
@@ -440,19 +446,40 @@ TEST_F(MainWindowTest, HistoryLoadingNamesEachMonthAndGoesAwayAlsoOnAnError) {
     WriteWholeFile(month, std::string(8, '\0'));
     OpenWindow(Script());
     std::vector<std::string> steps;
-    QObject::connect(supervisor_.get(), &Supervisor::historyLoadProgress, [this, &steps](const QString& step) {
-        if (!step.isEmpty()) {
-            ASSERT_NE(window_->HistorySplash(), nullptr);
-            EXPECT_TRUE(window_->HistorySplash()->isVisible());
-            steps.push_back(window_->HistorySplash()->Text().toStdString());
-        }
-    });
+    QObject::connect(supervisor_.get(), &Supervisor::historyLoadProgress,
+                     [this, &steps](const QString& step) {
+                         if (!step.isEmpty()) {
+                             ASSERT_NE(window_->HistorySplash(), nullptr);
+                             EXPECT_TRUE(window_->HistorySplash()->isVisible());
+                             steps.push_back(window_->HistorySplash()->Text().toStdString());
+                         }
+                     });
     ASSERT_NO_FATAL_FAILURE(StartAndWait());
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.back(), "Charge le fichier : " + month);
     EXPECT_EQ(window_->HistorySplash(), nullptr);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_NE(boxes_[0].find("n'a pas le bon format"), std::string::npos) << boxes_[0];
+}
+
+// Each stored reading reaches every plot and the dial.
+TEST_F(MainWindowTest, EachReadingIsDrawnOnThePlotsAndTheDial) {
+    OpenWindow(Script("wind=20@0-1000,dir=90@0-1000"));
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_NO_FATAL_FAILURE(Readings(SetupInfos.UnderSampleDataFactor * 2));
+    ASSERT_GT(HistorySize(), 0u);
+    TGraphTabs* graphs = window_->Graphs();
+    for (TGraphPage page :
+         {TGraphPage::Sky, TGraphPage::Temperature, TGraphPage::Humidity, TGraphPage::Wind}) {
+        const TGraphicSpecial& plot = graphs->PlotOf(page)->Plot();
+        const TcapteursInfos& last = supervisor_->History().Records().back();
+        const int64_t x = plot.DateToPixelX(last.DateSysteme);
+        bool red = false;
+        for (int y = plot.BorderY_top + 1; y < plot.Height() - plot.BorderY_Bottom; ++y)
+            red = red || (plot.Picture().pixel(int(x), y) | 0xFF000000) == PlotColours::Main;
+        EXPECT_TRUE(red) << int(page);
+    }
+    EXPECT_NE(graphs->Dial()->Dial().NewestText().find("E"), std::string::npos);
 }
 
 // ---- Window, tabs, menus, tray --------------------------------------------------------------
@@ -504,7 +531,7 @@ TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
               QStringList({Q("(Sauver copie écran)"), Q("(Sauver images pour transfert FTP)"),
                            Q("(Exporter les données en CSV)"), Q("Voir le répertoire de fichiers de données"),
                            Q("Voir le répertoire des images sauvées"), Q("Quitter")}));
-    EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("(Copier image)"), Q("Montrer dernier(es) >")}));
+    EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("Copier image"), Q("Montrer dernier(es) >")}));
     EXPECT_EQ(MenuItems(menus[2]->menu()),
               QStringList({Q("(Configuration)"), Q("(Publication Web)"), Q("Langues >")}));
     EXPECT_EQ(MenuItems(window_->TrayMenu()), QStringList({Q("Restaurer"), Q("Fermer")}));
@@ -576,8 +603,9 @@ TEST_F(MainWindowTest, QuestionsAndMessagesUseMessageBoxes) {
     ShowUserMessage("Erreur lors de la fermeture de l'application : disque plein");
     SetUserMessageHandler({});
     SetUserQuestionHandler({});
-    EXPECT_EQ(boxes_, std::vector<std::string>({"Le programme Orvanel fonctionne déjà, ouvrir une autre session ?",
-                                                "Erreur lors de la fermeture de l'application : disque plein"}));
+    EXPECT_EQ(boxes_,
+              std::vector<std::string>({"Le programme Orvanel fonctionne déjà, ouvrir une autre session ?",
+                                        "Erreur lors de la fermeture de l'application : disque plein"}));
 }
 
 } // namespace
