@@ -24,6 +24,8 @@
 #include <QVBoxLayout>
 
 #include "ConditionsPresenter.h"
+#include "FormConfigTavrel.h"
+#include "FormWebSetup.h"
 #include "PlatformServices.h"
 #include "Records.h"
 #include "StatePanel.h"
@@ -79,7 +81,8 @@ void SetValue(QLabel* label, const std::string& text) {
 
 } // namespace
 
-MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent) : QMainWindow(parent), supervisor_(supervisor) {
+MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent)
+    : QMainWindow(parent), supervisor_(supervisor) {
     setObjectName("MainForm_Sky");
     setWindowIcon(CloudIcon());
     BuildMenus();
@@ -126,8 +129,13 @@ void MainWindow::BuildMenus() {
         later(lastRange->addAction(tr(range)));
 
     QMenu* options = menuBar()->addMenu(tr("Options"));
-    later(options->addAction(tr("Configuration")));
-    later(options->addAction(tr("Publication Web")));
+    QAction* configuration = options->addAction(tr("Configuration"));
+    configuration->setObjectName("Configuration1");
+    connect(configuration, &QAction::triggered, this,
+            [this] { StartConfigurationDialog(supervisor_, this); });
+    QAction* web = options->addAction(tr("Publication Web"));
+    web->setObjectName("PublicationWeb1");
+    connect(web, &QAction::triggered, this, [this] { OpenWebSetupDialog(supervisor_, plotSizes_, this); });
     QMenu* languages = options->addMenu(tr("Langues"));
     QAction* french = languages->addAction(tr("Francais"));
     french->setCheckable(true);
@@ -254,7 +262,8 @@ void MainWindow::ShowHistoryLoading(const QString& step) {
 // more event loop per reading until somebody clicks them all away).
 void MainWindow::ShowMessage(const QString& text) {
     if (openMessages_.contains(text)) return;
-    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     openMessages_.insert(text);
     connect(box, &QDialog::finished, this, [this, text] { openMessages_.remove(text); });
