@@ -7,15 +7,20 @@
 #include <functional>
 #include <memory>
 #include <QApplication>
-#include <QPointer>
 #include <QDir>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <string>
 
 #include "DateTime.h"
+#include "FormConfigTavrel.h"
+#include "FormDlgDarkCompute.h"
+#include "FormWebSetup.h"
 #include "HalvexStation.h"
 #include "MainWindow.h"
 #include "QtHooks.h"
@@ -200,11 +205,51 @@ void ShootStart(const QString& folder) {
             Save(run.Window(), folder + "/starting.png", false);
         }
     });
-    QObject::connect(&run.Controller(), &Supervisor::historyLoadProgress, [&run, folder](const QString& step) {
-        if (!step.isEmpty() && run.Window().HistorySplash())
-            Save(*run.Window().HistorySplash(), folder + "/history-loading.png");
-    });
+    QObject::connect(&run.Controller(), &Supervisor::historyLoadProgress,
+                     [&run, folder](const QString& step) {
+                         if (!step.isEmpty() && run.Window().HistorySplash())
+                             Save(*run.Window().HistorySplash(), folder + "/history-loading.png");
+                     });
     run.Start();
+}
+
+// The settings dialog filled from the simulated station, each tab at the dialog's natural size; the
+// web-publishing dialog; the calibration dialog after a measurement under a mask.
+void ShootSettings(const QString& folder) {
+    TSceneRun run({"", EncodeDateTime(2026, 12, 9, 23, 10, 0),
+                   "sky=-27@0-1000,rh=50@0-1000,wind=3@0-1000,temp=4@0-1000,mag=30@0-1000,dry@0-1000"});
+    if (!run.Start() || !run.RunSomeMinutes()) {
+        std::fprintf(stderr, "settings: the controller did not start\n");
+        return;
+    }
+    StartConfigurationDialog(run.Controller(), &run.Window());
+    TFormConfigTavrel* dialog = nullptr;
+    if (!WaitUntil([&] { return (dialog = run.Window().findChild<TFormConfigTavrel*>()) != nullptr; })) {
+        std::fprintf(stderr, "settings: the dialog did not open\n");
+        return;
+    }
+    const char* names[] = {"connectivite", "config-halvex", "fichiers", "affichages",
+                           "logs",         "criteres",      "seuils"};
+    for (int i = 0; i < dialog->Tabs()->count(); ++i) {
+        dialog->Tabs()->setCurrentIndex(i);
+        dialog->adjustSize();
+        Save(*dialog, folder + QString("/settings-%1-%2.png").arg(i + 1).arg(names[i]));
+    }
+    dialog->reject();
+
+    TFormWebSetup web(run.Controller(), {}, &run.Window());
+    web.show();
+    Save(web, folder + "/web-setup.png");
+    web.reject();
+
+    TFormDlgDarkCompute dark(run.Controller(), &run.Window(), TDarkComputeTiming{5, 20});
+    dark.ShowMessage = [](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); };
+    dark.show();
+    dark.findChild<QPushButton*>("ButtonActions")->click();
+    if (!WaitUntil([&] { return dark.CalibrationPending(); })) return;
+    run.Advance(120);
+    if (!WaitUntil([&] { return !dark.CalibrationPending() && !dark.SampleRunning(); })) return;
+    Save(dark, folder + "/dark-current.png");
 }
 
 } // namespace
@@ -213,8 +258,8 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Orvanel");
-    const QString folder = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"))
-                               .absolutePath();
+    const QString folder =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots")).absolutePath();
     QDir().mkpath(folder);
     InstallQtHooks(false);
     DismissMessageBoxes();
@@ -228,5 +273,6 @@ int main(int argc, char** argv) {
                   "rain@0-1000"},
                  folder, true);
     ShootStart(folder);
+    ShootSettings(folder);
     return 0;
 }

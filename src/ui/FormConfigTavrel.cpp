@@ -95,6 +95,7 @@ TFormConfigTavrel::TFormConfigTavrel(Supervisor& supervisor, QWidget* parent)
 
     tabs_ = new QTabWidget;
     tabs_->setObjectName("PageControl1");
+    tabs_->setUsesScrollButtons(false); // every tab caption whole: the dialog is as wide as they need
     const std::pair<QWidget*, const char*> pages[] = {
         {BuildConnectivity(), QT_TR_NOOP("Connectivité")},
         {BuildConfigHalvex(), QT_TR_NOOP("Config Halvex")},
@@ -254,6 +255,7 @@ QWidget* TFormConfigTavrel::BuildConfigHalvex() {
     grid = Grid(gain);
     NumberEditGain_IR = new TNumberEdit;
     NumberEditGain_IR->setObjectName("NumberEditGain_IR");
+    NumberEditGain_IR->setMinimumWidth(80);
     NumberEditGain_IR->setMaximumWidth(110);
     // The gain the station has now is accepted as it is; a new one must lie within the range.
     connect(NumberEditGain_IR, &QLineEdit::textEdited, this,

@@ -35,6 +35,7 @@ TNumberEdit* TSettingBindings::Number(const char* name, const char* group, const
     // The field accepts what the setting accepts.
     if (row && row->Range.Type == TSettingRange::Kind::Interval)
         edit->SetRange(row->Range.Min, row->Range.Max);
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0.00000")) + 16);
     edit->setMaximumWidth(110);
     Bind(row, edit, Bound::Number, format);
     return edit;
