@@ -6,8 +6,8 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <QCoreApplication>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStringList>
 #include <string>
 #include <vector>
@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
     }
     const bool headless = line.Headless || !DisplayAvailable();
     if (!line.Headless && headless)
-        std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n", stderr);
+        std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n",
+                   stderr);
     if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
     QApplication app(argc, argv);

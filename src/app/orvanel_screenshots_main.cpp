@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <string>
@@ -24,6 +25,9 @@
 #include "DateTime.h"
 #include "GraphicSpecial.h"
 #include "GraphTabs.h"
+#include "FormConfigTavrel.h"
+#include "FormDlgDarkCompute.h"
+#include "FormWebSetup.h"
 #include "HalvexStation.h"
 #include "HistoryStore.h"
 #include "MainWindow.h"
@@ -353,6 +357,45 @@ void ShootMillionRecords(const QString& folder) {
     SetClockForTests({});
 }
 
+// The settings dialog filled from the simulated station, each tab at the dialog's natural size; the
+// web-publishing dialog; the calibration dialog after a measurement under a mask.
+void ShootSettings(const QString& folder) {
+    TSceneRun run({"", EncodeDateTime(2026, 12, 9, 23, 10, 0),
+                   "sky=-27@0-1000,rh=50@0-1000,wind=3@0-1000,temp=4@0-1000,mag=30@0-1000,dry@0-1000"});
+    if (!run.Start() || !run.RunSomeMinutes()) {
+        std::fprintf(stderr, "settings: the controller did not start\n");
+        return;
+    }
+    StartConfigurationDialog(run.Controller(), &run.Window());
+    TFormConfigTavrel* dialog = nullptr;
+    if (!WaitUntil([&] { return (dialog = run.Window().findChild<TFormConfigTavrel*>()) != nullptr; })) {
+        std::fprintf(stderr, "settings: the dialog did not open\n");
+        return;
+    }
+    const char* names[] = {"connectivite", "config-halvex", "fichiers", "affichages",
+                           "logs",         "criteres",      "seuils"};
+    for (int i = 0; i < dialog->Tabs()->count(); ++i) {
+        dialog->Tabs()->setCurrentIndex(i);
+        dialog->adjustSize();
+        Save(*dialog, folder + QString("/settings-%1-%2.png").arg(i + 1).arg(names[i]));
+    }
+    dialog->reject();
+
+    TFormWebSetup web(run.Controller(), {}, &run.Window());
+    web.show();
+    Save(web, folder + "/web-setup.png");
+    web.reject();
+
+    TFormDlgDarkCompute dark(run.Controller(), &run.Window(), TDarkComputeTiming{5, 20});
+    dark.ShowMessage = [](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); };
+    dark.show();
+    dark.findChild<QPushButton*>("ButtonActions")->click();
+    if (!WaitUntil([&] { return dark.CalibrationPending(); })) return;
+    run.Advance(120);
+    if (!WaitUntil([&] { return !dark.CalibrationPending() && !dark.SampleRunning(); })) return;
+    Save(dark, folder + "/dark-current.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -377,5 +420,6 @@ int main(int argc, char** argv) {
     ShootGraphs(folder, false);
     ShootGraphs(folder, true);
     ShootMillionRecords(folder);
+    ShootSettings(folder);
     return 0;
 }

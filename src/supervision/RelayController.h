@@ -65,6 +65,11 @@ class TRelayController {
     void RearmRelay(bool quiet);
     // The re-arm list failed: the relay is unreported until the next reading.
     void RearmFailed();
+    // Sending a new set-up to the station failed: whether it watches is not known.
+    void WatchUnknown() {
+        display_.WatchText = "????";
+        Changed();
+    }
     // The set-up list that follows a re-arm has ended.
     void RearmDone(const TRelayInputs& inputs, const TcapteursInfos& current);
 

@@ -10,6 +10,7 @@
 
 #include "AutomationServer.h"
 #include "ConditionFiles.h"
+#include "Conversions.h"
 #include "HistoryStore.h"
 #include "Log.h"
 #include "MedianObject.h"
@@ -222,6 +223,7 @@ void Supervisor::ReadSettings() {
     startup.CurrentLang = lang;
     ReadStartupSettings(startup);
     // A device named on the command line serves this run only; the stored setting is untouched.
+    storedPortDevice_ = SetupInfos.SetupInfos_HW.PortDevice;
     if (!options_.PortDevice.empty()) SetupInfos.SetupInfos_HW.PortDevice = options_.PortDevice;
     FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
     SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
@@ -261,6 +263,13 @@ void Supervisor::StartList(std::vector<Tcommand> commands, void (Supervisor::*ha
     TThread_Communicate* thread = link_->NewList(std::move(commands), bridge_.get(), bridge_.get());
     if (handler) thread->OnTerminate = [this, handler](TThread_Communicate& t) { (this->*handler)(t); };
     thread->Quiet = quiet;
+    thread->Start();
+}
+
+void Supervisor::StartListWith(std::vector<Tcommand> commands,
+                               std::function<void(TThread_Communicate&)> handler) {
+    TThread_Communicate* thread = link_->NewList(std::move(commands), bridge_.get(), bridge_.get());
+    thread->OnTerminate = std::move(handler);
     thread->Start();
 }
 
@@ -574,6 +583,259 @@ void Supervisor::AfterRearmSetup(TThread_Communicate&) {
         ShowMessage(std::string("AfterRearmSetup -> ") + e.what());
     }
     emit rearmFinished();
+}
+
+// ---- Settings round trip ----------------------------------------------------------------------
+// Three steps: the station is asked for its clock and set-up while the measurement goes on; the
+// view shows the dialog; on confirmation the settings are stored and the set-up is sent, the
+// measurement paused meanwhile. Every field is checked before this side sees it, and whatever
+// happens the measurement does not stay stopped: a station that cannot be reached is the link
+// healing's business.
+
+namespace {
+
+// Round(stage 1 x stage 2) for two gain codes; 0 when a code gives no gain.
+uint16_t OverallIrGain(int stage1, int stage2) {
+    try {
+        const double gain = GainStage1(stage1) * GainStage2(stage2);
+        return gain > 0 && gain < 65535.5 ? static_cast<uint16_t>(std::lround(gain)) : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+int TimerMs(int64_t ms) {
+    return static_cast<int>(std::clamp<int64_t>(ms, 1000, INT32_MAX));
+}
+
+} // namespace
+
+bool Supervisor::StartConfiguration() {
+    if (config_.Active || closed_ || !started_) return false;
+    try {
+        LogToday("Prepare for setup");
+        config_ = {};
+        config_.Active = true;
+        config_.AncCOMPort = SetupInfos.SetupInfos_HW.PortCOM;
+        config_.AncPortDevice = storedPortDevice_;
+        ReadConfigDialogSettings();
+        FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
+        const auto& hw = SetupInfos.SetupInfos_HW;
+        config_.ValeurGainPrevious =
+            OverallIrGain(hw.Gain_stage1_IR.DefaultValue, hw.Gain_stage2_IR.DefaultValue);
+        LogToday("Prepare to get datas");
+        StartList({TCom_GetDate, TCom_GetVersion}, &Supervisor::OnGoOptions_threadOver);
+        return true;
+    } catch (const std::exception& e) {
+        config_ = {};
+        LogToday(std::string("StartConfiguration -> ") + e.what());
+        ShowMessage(std::string("StartConfiguration -> ") + e.what());
+        return false;
+    }
+}
+
+void Supervisor::OnGoOptions_threadOver(TThread_Communicate&) {
+    if (closed_ || !config_.Active) return;
+    try {
+        // A station that did not answer leaves its cells unreported: the dialog shows "??" and the
+        // PC's values.
+        LogToday("Ok setup data retrieved !");
+        const auto& hw = SetupInfos.SetupInfos_HW;
+        if (hw.Gain_stage1_IR.Valid && hw.Gain_stage2_IR.Valid)
+            config_.ValeurGainPrevious = OverallIrGain(hw.Gain_stage1_IR.Value, hw.Gain_stage2_IR.Value);
+        LogToday("Will Display setup interface");
+        config_.Ready = true;
+        emit configurationReady();
+    } catch (const std::exception& e) {
+        config_ = {};
+        LogToday(std::string("OnGoOptions_threadOver -> ") + e.what());
+        ShowMessage(std::string("OnGoOptions_threadOver -> ") + e.what());
+    }
+}
+
+TSetupInfos Supervisor::ConfigurationShown() const {
+    TSetupInfos shown = SetupInfos;
+    auto& hw = shown.SetupInfos_HW;
+    auto& roof = shown.RoofCloserCriterias;
+    const auto station = [](auto& cell) {
+        if (cell.Valid) cell.DefaultValue = cell.Value;
+    };
+    station(hw.InterVal_Rec_EEPROM);
+    station(hw.DisableHeater);
+    station(roof.DoWatch);
+    station(roof.TempSky);
+    station(roof.RH);
+    station(roof.Wind);
+    station(roof.Light);
+    station(roof.ValueMag);
+    hw.PortDevice = storedPortDevice_;
+    return shown;
+}
+
+std::optional<uint8_t> Supervisor::IrStage2CodeFor(uint16_t gain, std::string& error) const {
+    const TT_Int& stage1 = SetupInfos.SetupInfos_HW.Gain_stage1_IR;
+    if (!stage1.Valid || stage1.Value <= 0 || stage1.Value > 255) {
+        error =
+            T("Le gain IR ne peut pas être changé : le Halvex n'a pas donné le gain de son premier étage.");
+        return std::nullopt;
+    }
+    const double first = GainStage1(stage1.Value);
+    try {
+        return GainStage2_ToCode(gain / first);
+    } catch (const std::exception&) {
+        error = fmt::sprintf(
+            T("Le gain IR %d ne peut pas être obtenu avec le premier étage du Halvex (gain %1.1f)."),
+            static_cast<int>(gain), first);
+        return std::nullopt;
+    }
+}
+
+void Supervisor::CancelConfiguration() {
+    if (config_.Active) LogToday("Setup cancelled");
+    config_ = {};
+}
+
+void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain) {
+    if (!config_.Active || closed_) return;
+    const TConfigRoundTrip trip = config_;
+    config_ = {};
+    bool paused = false;
+    try {
+        // Everything is checked before anything is stored.
+        std::optional<uint8_t> irCode;
+        if (gain != trip.ValeurGainPrevious) {
+            std::string error;
+            irCode = IrStage2CodeFor(gain, error);
+            if (!irCode) throw EOrvanelError(error);
+        }
+        TSetupInfos source = chosen, checked = SetupInfos;
+        TStartupSettings unusedFrom, unusedTo;
+        TSettingsPlace from{source, unusedFrom}, to{checked, unusedTo};
+        for (const TSettingRow& row : SettingsRows())
+            if (row.Written.At == TWriteAt::DialogOk && !SetSettingValue(row, to, SettingValue(row, from)))
+                throw EOrvanelError(fmt::format("{} = {} {}", row.Key, SettingValue(row, from).AsString(),
+                                                row.Range.Refusal()));
+
+        auto& hw = SetupInfos.SetupInfos_HW;
+        const bool portChanged = chosen.SetupInfos_HW.PortCOM != trip.AncCOMPort ||
+                                 chosen.SetupInfos_HW.PortDevice != trip.AncPortDevice;
+        const bool monthsChanged = chosen.NbMonthtoLoad != SetupInfos.NbMonthtoLoad;
+        TSettingsPlace live{SetupInfos, unusedTo};
+        for (const TSettingRow& row : SettingsRows())
+            if (row.Written.At == TWriteAt::DialogOk) SetSettingValue(row, live, SettingValue(row, to));
+        storedPortDevice_ = hw.PortDevice;
+        WriteConfigDialogSettings(); // one group: a crash never leaves half a configuration
+        if (monthsChanged)
+            ShowMessage(
+                T("Nombre de mois de données à charger a été changé : il faut redémarrer le logiciel pour la "
+                  "prise en compte de ce paramètre !"));
+        // A device given on the command line stays in use until the port itself is changed here.
+        if (!portChanged && !options_.PortDevice.empty()) hw.PortDevice = options_.PortDevice;
+
+        cycleBeforeConfig_ = TimerMain.isActive();
+        periodicSaveBeforeConfig_ = TimerSAVDataPeriodic.isActive();
+        paused = true;
+        TimerMain.stop();
+        TimerLight.stop();
+        TimerSAVDataPeriodic.stop();
+        TimerSAVDataPeriodic.setInterval(TimerMs(int64_t{SetupInfos.TimeMinIntSavDatas} * 60000));
+        if (portChanged) ReopenConfiguredPort();
+
+        published_.PublishThresholds(SetupInfos);
+        legend_ = GoodConditionsLegend(SetupInfos);
+        emit legendChanged();
+        if (irCode) hw.Gain_stage2_IR.Value = *irCode;
+
+        LogToday("Retrieved infos and restart");
+        std::vector<Tcommand> list;
+        // Setting the clock empties the station memory: only once every record it held is stored.
+        if (memoryStored_)
+            list.push_back(TCom_SetDate);
+        else
+            LogToday("Station clock not set : the station memory has not been stored completely");
+        list.push_back(TCom_Setup);
+        if (irCode) list.push_back(TCom_SetIR);
+        list.push_back(TCom_GetVersion);
+        StartList(std::move(list), &Supervisor::OnWriteOptions_threadOver);
+
+        rhythm_.Restart(SetupInfos.InterValQuickPoolSec, SetupInfos.InterValLightPoolSec);
+        emit readingLabelsChanged();
+        emit redrawRequested();
+    } catch (const std::exception& e) {
+        LogToday(std::string("ApplyConfiguration -> ") + e.what());
+        ShowMessage(std::string("ApplyConfiguration -> ") + e.what());
+        if (paused) RestartCycleAfterConfiguration();
+    }
+}
+
+void Supervisor::ReopenConfiguredPort() {
+    // Never closed under a list that still uses it.
+    if (!ProcessEventsUntil([] { return ComThreadCount == 0; }, kCloseWaitMs)) {
+        LogToday("Port not reopened : a station thread is still running");
+        ShowMessage(
+            T("Le port série n'a pas pu être changé : une communication avec le Halvex est en cours."));
+        return;
+    }
+    const auto& hw = SetupInfos.SetupInfos_HW;
+    link_->CloseIfOpen();
+    LogToday("COM" + std::to_string(hw.PortCOM) + " Closed (if valid handle!)");
+    try {
+        link_->Open(hw);
+        LogToday("Opened COM" + TStationLinkHolder::OpenedText(hw));
+    } catch (const std::exception& e) {
+        // The write list then fails and says so; the link healing keeps trying the new port.
+        ShowStatus(e.what(), true);
+    }
+}
+
+void Supervisor::RestartCycleAfterConfiguration() {
+    if (closed_) return;
+    // The cycle comes back as it was: a start-up still to be retried, or a lost link, heal by themselves.
+    if (cycleBeforeConfig_ && !linkLost_) {
+        rhythm_.ResetCounts();
+        TimerMain.start();
+        TimerLight.start();
+    }
+    if (periodicSaveBeforeConfig_) TimerSAVDataPeriodic.start();
+    cycleBeforeConfig_ = periodicSaveBeforeConfig_ = false;
+}
+
+void Supervisor::OnWriteOptions_threadOver(TThread_Communicate& thread) {
+    if (closed_) return;
+    const std::string error = thread.ErrorText();
+    try {
+        if (!error.empty()) {
+            ShowStatus(error, true);
+            ShowMessage(error);
+            relay_.WatchUnknown();
+        } else {
+            ShowStatus(T("Ok, paramètres de configuration envoyés au Halvex !"), false);
+            UpdateRelayDisplay();
+        }
+    } catch (const std::exception& e) {
+        LogToday(std::string("OnWriteOptions_threadOver -> ") + e.what());
+        ShowMessage(std::string("OnWriteOptions_threadOver -> ") + e.what());
+    }
+    RestartCycleAfterConfiguration();
+    emit configurationWritten(error.empty());
+}
+
+// ---- Web publishing and calibration -------------------------------------------------------------
+
+void Supervisor::SetFtpInterval(uint32_t seconds) {
+    SetupInfos.SetupWebPublish.IntervallSec = seconds;
+    TimerFTP.setInterval(TimerMs(int64_t{seconds} * 1000));
+    if (TimerFTP.isActive()) TimerFTP.start(); // counts the new interval from now
+}
+
+void Supervisor::StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done) {
+    if (closed_ || !link_->Exists()) {
+        done({}, T("Pas de liaison avec le Halvex."));
+        return;
+    }
+    StartListWith({TCom_CalibratePD}, [done = std::move(done)](TThread_Communicate& thread) {
+        done(thread.CalibrationPD(), thread.ErrorText());
+    });
 }
 
 // ---- Healing of the station link ---------------------------------------------------------------

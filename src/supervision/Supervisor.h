@@ -58,6 +58,15 @@ struct TStatusDisplay {
     std::string Hint; // "Affiché à " + date and time
 };
 
+// The settings round trip: what the controller keeps between reading the station and writing to it.
+struct TConfigRoundTrip {
+    bool Active = false;             // from the menu to the confirmation or the cancel
+    bool Ready = false;              // the station's answer (or its silence) is in: the dialog may show
+    uint16_t AncCOMPort = 0;         // the port when the round trip began
+    std::string AncPortDevice;       // the stored device then
+    uint16_t ValeurGainPrevious = 0; // overall IR gain shown in the dialog
+};
+
 // Memory download progress.
 struct TDownloadProgress {
     uint32_t Done = 0;
@@ -104,6 +113,33 @@ class Supervisor : public QObject {
     void ButtonDesarmRainClick() { RearmRelay(false); }
     void RearmRelay(bool quiet) { relay_.RearmRelay(quiet); }
     bool RearmConditionsMet(const TcapteursInfos& reading) const;
+
+    // ---- Settings round trip (the settings dialog) ----
+    // Reads the dialog's settings and asks the station for its clock, version and set-up; the
+    // measurement goes on meanwhile. configurationReady follows, whatever the station answered.
+    // False when a round trip is already under way.
+    bool StartConfiguration();
+    // The settings as the dialog shows them: the station's values where it reported them, the
+    // stored port device (not one given on the command line for this run).
+    TSetupInfos ConfigurationShown() const;
+    const TConfigRoundTrip& ConfigRoundTrip() const { return config_; }
+    // The stage-2 code that gives this overall IR gain with the station's stage 1; an error text
+    // when it cannot (stage 1 not reported, gain out of reach).
+    std::optional<uint8_t> IrStage2CodeFor(uint16_t gain, std::string& error) const;
+    // The dialog was cancelled: nothing changes.
+    void CancelConfiguration();
+    // Confirmation: `chosen` holds every setting of the dialog, already checked; gain is the overall
+    // IR gain typed. Stores them in one group of writes, reopens the port when it changed and sends
+    // the set-up to the station; configurationWritten follows.
+    void ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain);
+
+    // ---- Web publishing and calibration ----
+    // The interval between two FTP uploads: stored in the settings, the FTP timer restarted on it.
+    void SetFtpInterval(uint32_t seconds);
+    int FtpTimerIntervalMs() const { return TimerFTP.interval(); }
+    // One photodiode sample for the dark-current calibration; `done` runs on the main thread with
+    // the sample and the list's error text (empty on success), unless this controller is gone.
+    void StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done);
 
     // ---- What a view shows ----
     const TStatusDisplay& Status() const { return status_; }
@@ -180,6 +216,10 @@ class Supervisor : public QObject {
     void rearmFinished();
     // The closing sequence has ended.
     void closed();
+    // The station's set-up has been read (or could not be): the settings dialog may be shown.
+    void configurationReady();
+    // The new set-up has been sent (ok) or the write failed.
+    void configurationWritten(bool ok);
 
   private:
     friend class TQtComBridge;
@@ -203,6 +243,11 @@ class Supervisor : public QObject {
     void AffData_threadOver(TThread_Communicate& thread);
     void OnterminateRearm(TThread_Communicate& thread);
     void AfterRearmSetup(TThread_Communicate& thread);
+    void OnGoOptions_threadOver(TThread_Communicate& thread);
+    void OnWriteOptions_threadOver(TThread_Communicate& thread);
+    void ReopenConfiguredPort();
+    void RestartCycleAfterConfiguration();
+    void StartListWith(std::vector<Tcommand> commands, std::function<void(TThread_Communicate&)> handler);
     void ProcessReading(const TcapteursInfos& reading);
     TRelayInputs RelayInputs() const;
     void UpdateRelayDisplay();
@@ -261,4 +306,9 @@ class Supervisor : public QObject {
     QTimer TimerStartupRetry, TimerReopen; // single shots
     int startupRetries_ = 0, reopenAttempts_ = 0, failedReadings_ = 0;
     bool linkLost_ = false;
+
+    TConfigRoundTrip config_;
+    std::string storedPortDevice_; // the registry's device, whatever the command line says
+    bool cycleBeforeConfig_ = false, periodicSaveBeforeConfig_ = false;
+    QTimer TimerFTP;
 };

@@ -24,8 +24,11 @@
 #include <QVBoxLayout>
 
 #include "ConditionsPresenter.h"
+#include "FormConfigTavrel.h"
+#include "FormWebSetup.h"
 #include "GraphTabs.h"
 #include "PlatformServices.h"
+#include "PlotWidget.h"
 #include "Records.h"
 #include "StatePanel.h"
 #include "StatusLoadDatas.h"
@@ -96,6 +99,14 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent)
                              this);
     BuildMenus();
     BuildPages();
+    // The web dialog's "current size" buttons: the light plot, the wind-speed plot, the dial's height.
+    plotSizes_ = [this] {
+        TPlotSizes sizes;
+        if (TPlotWidget* light = graphs_->PlotOf(TGraphPage::Light)) sizes.AllGraphs = light->size();
+        if (TPlotWidget* wind = graphs_->PlotOf(TGraphPage::Wind)) sizes.WindSpeed = wind->size();
+        if (QWidget* dial = graphs_->Dial()) sizes.WindDir = dial->height();
+        return sizes;
+    };
     BuildStatusBar();
     BuildTray();
     resize(853, 630);
@@ -144,8 +155,13 @@ void MainWindow::BuildMenus() {
                 [this, days = days] { graphs_->ShowLastPeriod(days); });
 
     QMenu* options = menuBar()->addMenu(tr("Options"));
-    later(options->addAction(tr("Configuration")));
-    later(options->addAction(tr("Publication Web")));
+    QAction* configuration = options->addAction(tr("Configuration"));
+    configuration->setObjectName("Configuration1");
+    connect(configuration, &QAction::triggered, this,
+            [this] { StartConfigurationDialog(supervisor_, this); });
+    QAction* web = options->addAction(tr("Publication Web"));
+    web->setObjectName("PublicationWeb1");
+    connect(web, &QAction::triggered, this, [this] { OpenWebSetupDialog(supervisor_, plotSizes_, this); });
     QMenu* languages = options->addMenu(tr("Langues"));
     QAction* french = languages->addAction(tr("Francais"));
     french->setCheckable(true);

@@ -3,6 +3,7 @@
 // controller what the user asks for (close, re-arm). It owns no station, timer or history logic.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <QMainWindow>
 #include <QSet>
@@ -17,6 +18,7 @@ class Supervisor;
 class TGraphTabs;
 class TStatePanelLabel;
 class TStatusLoadDatas;
+struct TPlotSizes;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -39,6 +41,10 @@ class MainWindow : public QMainWindow {
     TStatusLoadDatas* HistorySplash() const { return historySplash_.get(); }
     // The graph tabs (plots, dial, their controls and stored scales).
     TGraphTabs* Graphs() const { return graphs_; }
+
+    // The on-screen sizes of the plots, offered by the web-publishing dialog; until the graphs
+    // give them the dialog offers the stored snapshot sizes.
+    void SetPlotSizes(std::function<TPlotSizes()> sizes) { plotSizes_ = std::move(sizes); }
 
   public slots:
     // Shows the window again: from the tray, or when a second start of the program asks for it.
@@ -102,4 +108,5 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<TStatusLoadDatas> historySplash_;
     QSet<QString> openMessages_; // texts of the message boxes on the screen
     bool closeAnnounced_ = false;
+    std::function<TPlotSizes()> plotSizes_;
 };

@@ -533,7 +533,7 @@ TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
                            Q("Voir le répertoire des images sauvées"), Q("Quitter")}));
     EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("Copier image"), Q("Montrer dernier(es) >")}));
     EXPECT_EQ(MenuItems(menus[2]->menu()),
-              QStringList({Q("(Configuration)"), Q("(Publication Web)"), Q("Langues >")}));
+              QStringList({Q("Configuration"), Q("Publication Web"), Q("Langues >")}));
     EXPECT_EQ(MenuItems(window_->TrayMenu()), QStringList({Q("Restaurer"), Q("Fermer")}));
 }
 
