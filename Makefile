@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the program need.
 DEPS := cmake ninja-build g++ pkg-config \
-        qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+        qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
         espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb

@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "AlpacaServer.h"
 #include "AutomationSwitches.h"
 #include "MainWindow.h"
 #include "QtHooks.h"
 #include "StartupFolders.h"
 #include "Supervisor.h"
 #include "UserPrompts.h"
+#include "UserText.h"
 
 namespace {
 
@@ -26,6 +28,10 @@ const char* kUsage = R"(Usage: orvanel [options]
   --headless        run without a window (status and errors also on standard error)
   --port DEVICE     use this serial device for this run only (nothing is stored),
                     e.g. /dev/ttyUSB0, /dev/rfcomm0, or the link made by halvex-sim
+  --alpaca ADDRESS:PORT
+                    serve ASCOM Alpaca and the INDI feeds on this address and port for this
+                    run only (0.0.0.0 opens every network; default from the settings,
+                    127.0.0.1:11111)
   /Sim=1            run without a station (simulated values)
   REGSERVERPERUSER  install the D-Bus activation files of the automation interface
                     (UNREGSERVERPERUSER removes them; REGSERVER/UNREGSERVER for every user)
@@ -41,6 +47,7 @@ struct TCommandLine {
     bool Headless = false;
     bool Help = false;
     std::string Port;
+    std::string Alpaca;
     std::string Error;
 };
 
@@ -60,6 +67,14 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
             line.Port = argv[++i];
         } else if (arg.rfind("--port=", 0) == 0)
             line.Port = arg.substr(7);
+        else if (arg == "--alpaca") {
+            if (i + 1 >= argc) {
+                line.Error = "--alpaca needs ADDRESS:PORT";
+                break;
+            }
+            line.Alpaca = argv[++i];
+        } else if (arg.rfind("--alpaca=", 0) == 0)
+            line.Alpaca = arg.substr(9);
         else if (arg.rfind("--", 0) == 0)
             line.Error = "unknown option " + arg;
         // Everything else ("/Sim=1", the automation switches) is read further on.
@@ -67,6 +82,10 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     if (line.Port.empty() && line.Error.empty())
         for (int i = 1; i < argc; ++i)
             if (std::strcmp(argv[i], "--port") == 0) line.Error = "--port needs a device path";
+    if (!line.Alpaca.empty() && line.Error.empty()) {
+        TAlpacaSettings check;
+        ParseAlpacaEndpoint(line.Alpaca, check, line.Error);
+    }
     return line;
 }
 
@@ -122,6 +141,27 @@ int main(int argc, char** argv) {
     }
     supervisor.InstallSignalHandlers();
     std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
+
+    // The network server, once this is the only instance (a second one would find the port taken).
+    std::unique_ptr<TAlpacaServer> alpaca;
+    TAlpacaSettings alpacaSettings = ReadAlpacaSettings();
+    std::string unused;
+    if (!line.Alpaca.empty()) ParseAlpacaEndpoint(line.Alpaca, alpacaSettings, unused);
+    if (alpacaSettings.Enabled) {
+        alpaca = std::make_unique<TAlpacaServer>(supervisor.Published(), alpacaSettings);
+        FollowSupervisor(*alpaca, supervisor);
+        if (alpaca->Start()) {
+            std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on http://%s:%u/setup\n",
+                         alpacaSettings.Address.c_str(), static_cast<unsigned>(alpaca->Port()));
+        } else {
+            // Logged by the server; the user is told here, and the program runs on without it.
+            if (headless)
+                std::fprintf(stderr, "%s\n", alpaca->ErrorText().toLocal8Bit().constData());
+            else
+                ShowUserMessage(alpaca->ErrorText().toStdString());
+            alpaca.reset();
+        }
+    }
     const int code = app.exec();
     supervisor.FormClose();
     return code;

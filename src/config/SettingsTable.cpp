@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 #include <fmt/printf.h>
 #include <QDir>
+#include <QUuid>
 
 #include "Log.h"
 #include "Records.h"
@@ -152,7 +153,7 @@ const std::vector<TSettingRow>& SettingsRows() {
          OneOf({1, 2, 3, 6, 15, 30}), Later, OnDialogOk(10), StartUp},
         // One byte wide, as it is written; the range sees the whole stored number.
         {KeyConfig, "FileCLoudSensorVersion", varByte, FIELD(Setup.FileCLoudSensorVersion), 1,
-         OneOf({0, 1, 2}), Later, OnDialogOk(31), StartUp},
+         OneOf({0, 1, 2, 3}), Later, OnDialogOk(31), StartUp},
         {KeyConfig, "BoltWoodFileName", varString, FIELD(Setup.BoltWoodFileName), &BoltWoodFileNameDefault,
          AnyValue, Later, OnDialogOk(32), StartUp},
         {KeyConfig, "RH_Correction", varDouble, FIELD(Setup.SetupInfos_HW.RH_Correction), 1.0,
@@ -225,6 +226,22 @@ const std::vector<TSettingRow>& SettingsRows() {
         // The data folder: stored for other tools, never read back.
         {KeyConfig, "FileData", varString, FIELD(Setup.FileDataStored), &DataFolderDefault, AnyValue, NotRead,
          OnDialogOk(8), StartUp},
+
+        // The network server, read when it starts (ReadAlpacaSettings); edited in the settings file.
+        {KeyAlpaca, "Enabled", varBoolean, FIELD(Startup.Alpaca.Enabled), true, AnyValue, NotRead},
+        {KeyAlpaca, "Address", varString, FIELD(Startup.Alpaca.Address), "127.0.0.1", AnyValue, NotRead},
+        {KeyAlpaca, "Port", varWord, FIELD(Startup.Alpaca.Port), 11111, Between(1, 65535), NotRead},
+        {KeyAlpaca, "DiscoveryPort", varWord, FIELD(Startup.Alpaca.DiscoveryPort), 32227, Between(0, 65535),
+         NotRead},
+        {KeyAlpaca, "UniqueIDObservingConditions", varString,
+         FIELD(Startup.Alpaca.UniqueIDObservingConditions), "", AnyValue, NotRead},
+        {KeyAlpaca, "UniqueIDSafetyMonitor", varString, FIELD(Startup.Alpaca.UniqueIDSafetyMonitor), "",
+         AnyValue, NotRead},
+        // Fractions of a minute are allowed (a test or an impatient observer).
+        {KeyAlpaca, "SafeDelayMin", varDouble, FIELD(Startup.Alpaca.SafeDelayMin), 10.0, Between(0, 1440),
+         NotRead},
+        {KeyAlpaca, "UnsafeInDaylight", varBoolean, FIELD(Startup.Alpaca.UnsafeInDaylight), false, AnyValue,
+         NotRead},
     };
     return rows;
 }
@@ -408,4 +425,20 @@ void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& re
     values.DateFin = dateFin;
     TSettingsPlace place{SetupInfos, values};
     WriteSettings(TWriteAt::Statistics, place, registry);
+}
+
+TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry) {
+    TStartupSettings read;
+    TSettingsPlace place{SetupInfos, read};
+    for (const TSettingRow& row : SettingsRows())
+        if (std::string(row.Group) == KeyAlpaca) ReadSetting(row, place, registry);
+    TAlpacaSettings& alpaca = read.Alpaca;
+    for (auto [id, key] : {std::pair{&alpaca.UniqueIDObservingConditions, "UniqueIDObservingConditions"},
+                           std::pair{&alpaca.UniqueIDSafetyMonitor, "UniqueIDSafetyMonitor"}}) {
+        if (!id->empty()) continue;
+        *id = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+        registry.WriteCFGtoRegister(KeyAlpaca, TVariant(*id), key);
+        LogToday(fmt::format("Alpaca device identifier {} made: {}", key, *id));
+    }
+    return alpaca;
 }

@@ -17,15 +17,29 @@ inline constexpr const char* KeySounds = "\\Config\\Sounds";
 inline constexpr const char* KeyCloseCriteria = "\\CloseCriteria";
 inline constexpr const char* KeyWebpublish = "\\Webpublish";
 inline constexpr const char* KeyStats = "\\Stats\\";
+inline constexpr const char* KeyAlpaca = "\\Alpaca";
 
 inline constexpr int32_t LangEnglish = 1033;
 inline constexpr int32_t LangFrench = 1036;
+
+// The network server for observatory programs on other computers (ASCOM Alpaca, INDI feeds).
+struct TAlpacaSettings {
+    bool Enabled = true;
+    std::string Address = "127.0.0.1"; // the network is the user's choice: "0.0.0.0" opens every one
+    uint16_t Port = 11111;
+    uint16_t DiscoveryPort = 32227; // 0: no discovery
+    std::string UniqueIDObservingConditions;
+    std::string UniqueIDSafetyMonitor;
+    double SafeDelayMin = 10; // minutes every condition must hold before the verdict is safe again
+    bool UnsafeInDaylight = false;
+};
 
 // What the start-up reads besides SetupInfos.
 struct TStartupSettings {
     int32_t CurrentLang = LangEnglish;
     TDateTime DateDeb = 0; // statistics range
     TDateTime DateFin = 0;
+    TAlpacaSettings Alpaca; // read by ReadAlpacaSettings, not by the start-up
 };
 
 struct TSetupInfos;
@@ -139,6 +153,10 @@ bool ReadSetting(const TSettingRow& row, TSettingsPlace& place,
 
 // The default path of the one-line condition file: the temporary folder + "/recfile.txt".
 std::string DefaultBoltWoodFileName();
+
+// The rows under "\\Alpaca". A device identifier not stored yet is made now and stored, so that
+// clients recognise the devices across restarts.
+TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 
 // The start-up reads, in their order (the rows of TStartRead::First, Language and Later).
 // LoadStartupSettings runs the four steps below one after the other; the controller may run them

@@ -78,7 +78,14 @@ struct TlogFile {
     TlogVerbose VerboseLevel = LogBasic;
 };
 
-enum TFileVersionDataCS : uint8_t { CloudSensor_NOFile = 0, CloudSensorI_File = 1, CloudSensorII_File = 2 };
+// CloudSensorIIStrict_File: the flavour-II line cut after the daylight code and ended by the roof-close
+// and alert flags, the 21 fields that Clarity II clients parse.
+enum TFileVersionDataCS : uint8_t {
+    CloudSensor_NOFile = 0,
+    CloudSensorI_File = 1,
+    CloudSensorII_File = 2,
+    CloudSensorIIStrict_File = 3
+};
 
 enum TTypeDataGraph : uint8_t {
     Lighdata,

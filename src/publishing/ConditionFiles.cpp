@@ -98,7 +98,9 @@ void BuildFlavourI(TLineBuilder& b, const TcapteursInfos& r, const TAutomationVa
     b.Put(67, fmt::format("{}", v.CloudCondition));
 }
 
-void BuildFlavourII(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v, TDateTime now) {
+// The flavour-II fields up to and including the daylight code.
+void BuildFlavourIIConditions(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v,
+                              TDateTime now) {
     const TDateTimeParts when = DecodeDateTime(r.DateSysteme);
     const std::string rain = r.RainStatus != 0 ? "2" : "0";
     b.Put(1, DateTimeField(when) + "." + TwoDigitField(when.MilliSecond / 10));
@@ -118,8 +120,19 @@ void BuildFlavourII(TLineBuilder& b, const TcapteursInfos& r, const TAutomationV
     b.Put(96, fmt::format("{}", v.WindCondition));
     b.Put(98, fmt::format("{}", v.RainCondition));
     b.Put(100, fmt::format("{}", v.DayCondition));
+}
+
+void BuildFlavourII(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v, TDateTime now) {
+    BuildFlavourIIConditions(b, r, v, now);
     b.Put(103, fmt::sprintf("%1.1f", v.MagnitudeSec));
     b.Put(110, fmt::sprintf("%1.0f", v.WindDir));
+}
+
+void BuildFlavourIIStrict(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v,
+                          TDateTime now) {
+    BuildFlavourIIConditions(b, r, v, now);
+    b.Put(102, v.RoofCloseRequested ? "1" : "0");
+    b.Put(104, v.RoofCloseRequested || r.RainStatus != 0 ? "1" : "0");
 }
 
 std::string BuildOneLine(TLineBuilder& b, TFileVersionDataCS flavour, const TcapteursInfos& r,
@@ -131,6 +144,9 @@ std::string BuildOneLine(TLineBuilder& b, TFileVersionDataCS flavour, const Tcap
     case CloudSensorII_File:
         BuildFlavourII(b, r, v, now);
         return b.Finish(OneLineLengthII);
+    case CloudSensorIIStrict_File:
+        BuildFlavourIIStrict(b, r, v, now);
+        return b.Finish(OneLineLengthIIStrict);
     default:
         throw EOrvanelError(fmt::format("Unknown condition file layout {}", static_cast<int>(flavour)));
     }

@@ -11,6 +11,7 @@
 inline constexpr const char* InfoDataFileName = "infodata.txt";
 inline constexpr size_t OneLineLengthI = 67;
 inline constexpr size_t OneLineLengthII = 112;
+inline constexpr size_t OneLineLengthIIStrict = 104;
 
 // Replaces the file whole: the content goes to a temporary file beside it, which is then renamed
 // over the old one, so a reader never sees it half written or empty. Raises EOrvanelError.
@@ -22,9 +23,11 @@ std::string InfoDataText(const TcapteursInfos& reading);
 // communication thread reports it as a failed reading).
 void WriteInfoDataFile(const TcapteursInfos& reading);
 
-// The one-line file's line (without line end) for flavour CloudSensorI_File or CloudSensorII_File,
-// from the reading, the condition codes, sky brightness and wind direction just published, and the
-// clock `now`. A data age that is negative or beyond 32 bits raises EOrvanelError in flavour I; in
+// The one-line file's line (without line end) for flavour CloudSensorI_File, CloudSensorII_File or
+// CloudSensorIIStrict_File, from the reading, the condition codes, sky brightness, wind direction and
+// relay state just published, and the clock `now`. The strict line ends with the roof-close flag at
+// column 102 (1 while the station's relay is closed) and the alert flag at 104 (1 while the relay is
+// closed or it rains). A data age that is negative or beyond 32 bits raises EOrvanelError in flavour I; in
 // flavour II it is logged and written as 00000.
 std::string OneLineText(TFileVersionDataCS flavour, const TcapteursInfos& reading,
                         const TAutomationValues& values, TDateTime now);

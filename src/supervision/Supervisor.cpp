@@ -364,6 +364,11 @@ void Supervisor::TimerMainTimer() {
     }
 }
 
+void Supervisor::ReadWeatherNow() {
+    if (closed_ || !CycleRunning() || linkLost_ || ComThreadCount > 0) return;
+    StartList({TCom_getSensorInfos}, &Supervisor::AffData_threadOver);
+}
+
 void Supervisor::TimerLightTimer() {
     const bool due = rhythm_.TickLight(SetupInfos.InterValLightPoolSec, LightPrevDate);
     emit readingLabelsChanged();

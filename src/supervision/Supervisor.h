@@ -99,6 +99,9 @@ class Supervisor : public QObject {
     void TimerLightTimer();
     void TimerSAVDataPeriodicTimer();
     bool CycleRunning() const { return TimerMain.isActive(); }
+    // A weather reading now, out of the rhythm (a network client's refresh). Nothing while the cycle
+    // is stopped, the link is lost or a station list runs: the reading due next comes soon anyway.
+    void ReadWeatherNow();
     bool PeriodicSaveRunning() const { return TimerSAVDataPeriodic.isActive(); }
     bool StartupRetryPending() const { return TimerStartupRetry.isActive(); }
     // The port has failed and is being reopened; the readings are stopped meanwhile.

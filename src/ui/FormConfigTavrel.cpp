@@ -294,14 +294,15 @@ QWidget* TFormConfigTavrel::BuildOutputFiles() {
     auto* flavourLayout = new QVBoxLayout(flavours);
     auto* group = new QButtonGroup(flavours);
     const char* names[] = {QT_TR_NOOP("Aucun"), QT_TR_NOOP("Compatible Boltwood Cloud Sensor I"),
-                           QT_TR_NOOP("Compatible Boltwood Cloud Sensor II")};
-    for (int i = 0; i < 3; ++i) {
+                           QT_TR_NOOP("Compatible Boltwood Cloud Sensor II"),
+                           QT_TR_NOOP("Compatible Boltwood Cloud Sensor II (strict)")};
+    for (int i = 0; i < 4; ++i) {
         auto* radio = texts_.Text(new QRadioButton, names[i]);
         radio->setObjectName(QString("RadioBoltwood%1").arg(i));
         group->addButton(radio, i);
         flavourLayout->addWidget(radio);
     }
-    Bind(FindSetting(KeyConfig, "FileCLoudSensorVersion"), flavours, Bound::Radio, nullptr, {0, 1, 2}, 1);
+    Bind(FindSetting(KeyConfig, "FileCLoudSensorVersion"), flavours, Bound::Radio, nullptr, {0, 1, 2, 3}, 1);
     grid->addWidget(flavours, 2, 0, 1, 3);
 
     EditFileNameCS_sav = new QLineEdit;

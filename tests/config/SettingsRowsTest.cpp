@@ -429,7 +429,8 @@ TEST_F(SettingsRowsTest, EachEventHasOneRowPerStepAndEachSettingOneRow) {
     std::vector<int> opened;
     for (const TSettingRow& row : SettingsRows()) {
         ++settings[Name(row)];
-        EXPECT_NE(row.Written.At, TWriteAt::NotWritten) << Name(row);
+        // The network server's settings are edited in the settings file, no dialog stores them.
+        if (std::string(row.Group) != KeyAlpaca) EXPECT_NE(row.Written.At, TWriteAt::NotWritten) << Name(row);
         writes[row.Written.At].push_back(row.Written.Step);
         if (row.Opened.Step) opened.push_back(row.Opened.Step);
     }

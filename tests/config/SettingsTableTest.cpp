@@ -58,6 +58,30 @@ TEST_F(SettingsTableTest, AFreshProfileStartsWithTheBuiltInDefaults) {
     EXPECT_EQ(started.DateFin, FixedNow);
 }
 
+// The network server's settings: defaults, identifiers made once and kept, a bad port refused.
+TEST_F(SettingsTableTest, AlpacaSettingsKeepTheirDeviceIdentifiers) {
+    const TAlpacaSettings first = ReadAlpacaSettings();
+    EXPECT_TRUE(first.Enabled);
+    EXPECT_EQ(first.Address, "127.0.0.1");
+    EXPECT_EQ(first.Port, 11111);
+    EXPECT_EQ(first.DiscoveryPort, 32227);
+    EXPECT_EQ(first.SafeDelayMin, 10.0);
+    EXPECT_FALSE(first.UnsafeInDaylight);
+    EXPECT_EQ(first.UniqueIDObservingConditions.size(), 36u);
+    EXPECT_NE(first.UniqueIDObservingConditions, first.UniqueIDSafetyMonitor);
+
+    DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(int32_t{70000}), "Port");
+    DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.25), "SafeDelayMin");
+    const TAlpacaSettings second = ReadAlpacaSettings();
+    EXPECT_EQ(second.UniqueIDObservingConditions, first.UniqueIDObservingConditions);
+    EXPECT_EQ(second.UniqueIDSafetyMonitor, first.UniqueIDSafetyMonitor);
+    EXPECT_EQ(second.Port, 11111);
+    EXPECT_NE(ReadWholeFile(PathLogs + LogFileNameToday())
+                  .find("Setting \"Port\" = 70000 is out of range [1..65535] -> default 11111 used"),
+              std::string::npos);
+    EXPECT_EQ(second.SafeDelayMin, 0.25);
+}
+
 TEST_F(SettingsTableTest, TheMonthsToLoadAreLogged) {
     Plant("Config/NbMonthtoLoad", QString("4"));
     LoadStartupSettings();
@@ -150,9 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
         StoredValueCase{"DisplayRangeAll", "Config/DateDisplay", "36500",
                         [](const TStartupSettings&) { return SetupInfos.RangeDateDisplay; }, 36500, ""},
         // Its low byte (2) would be a valid flavour.
-        StoredValueCase{"FlavourBeyondOneByte", "Config/FileCLoudSensorVersion", "258",
-                        [](const TStartupSettings&) { return double(SetupInfos.FileCLoudSensorVersion); }, 1,
-                        "Setting \"FileCLoudSensorVersion\" = 258 is not one of {0, 1, 2} -> default 1 used"},
+        StoredValueCase{
+            "FlavourBeyondOneByte", "Config/FileCLoudSensorVersion", "258",
+            [](const TStartupSettings&) { return double(SetupInfos.FileCLoudSensorVersion); }, 1,
+            "Setting \"FileCLoudSensorVersion\" = 258 is not one of {0, 1, 2, 3} -> default 1 used"},
         StoredValueCase{"NoFlavour", "Config/FileCLoudSensorVersion", "0",
                         [](const TStartupSettings&) { return double(SetupInfos.FileCLoudSensorVersion); }, 0,
                         ""},

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -123,6 +124,78 @@ TEST_F(ConditionFilesTest, FlavourIIColumnByColumn) {
                    {100, "1"},
                    {103, "19.0"},
                    {110, "270"}});
+}
+
+// The strict line as a Clarity II client reads it: by column, and as 21 blank-separated tokens, the
+// last two the roof-close and alert flags.
+std::vector<std::string> Tokens(const std::string& line) {
+    std::vector<std::string> tokens;
+    std::istringstream in(line);
+    for (std::string token; in >> token;)
+        tokens.push_back(token);
+    return tokens;
+}
+
+TEST_F(ConditionFilesTest, StrictFlavourIIColumnByColumnAndTokenByToken) {
+    ExpectColumns(OneLineText(CloudSensorIIStrict_File, reading, Published(), now), OneLineLengthIIStrict,
+                  {{1, "2013-03-27 04:05:09.37"},
+                   {24, "C K"},
+                   {28, "-25.3"},
+                   {35, "8.0"},
+                   {41, "10.5"},
+                   {49, "10.8"},
+                   {56, "65"},
+                   {60, "-3.5"},
+                   {67, "05"},
+                   {71, "0"},
+                   {73, "0"},
+                   {75, "00012"},
+                   {81, "041360.17039"},
+                   {94, "1"},
+                   {96, "2"},
+                   {98, "2"},
+                   {100, "1"},
+                   {102, "0"},
+                   {104, "0"}});
+
+    struct Case {
+        bool relayClosed;
+        uint8_t rain;
+        const char* roofFlag;
+        const char* alertFlag;
+    };
+    for (const Case c : {Case{false, 0, "0", "0"}, Case{false, 1, "0", "1"}, Case{true, 0, "1", "1"},
+                         Case{true, 1, "1", "1"}}) {
+        TcapteursInfos r = reading;
+        r.RainStatus = c.rain;
+        r.PowerRainDet = 100; // a three-digit heater moves nothing
+        TAutomationValues v = Published();
+        v.RoofCloseRequested = c.relayClosed;
+        const std::string line = OneLineText(CloudSensorIIStrict_File, r, v, now);
+        SCOPED_TRACE(line);
+        ASSERT_EQ(line.size(), OneLineLengthIIStrict);
+        const auto tokens = Tokens(line);
+        ASSERT_EQ(tokens.size(), 21u);
+        EXPECT_EQ(tokens[0], "2013-03-27");
+        EXPECT_EQ(tokens[10], "100");              // heater
+        EXPECT_EQ(tokens[11], c.rain ? "2" : "0"); // rain flag
+        EXPECT_EQ(tokens[18], "1");                // daylight code
+        EXPECT_EQ(tokens[19], c.roofFlag);
+        EXPECT_EQ(tokens[20], c.alertFlag);
+        EXPECT_EQ(line.substr(101, 1), c.roofFlag);
+        EXPECT_EQ(line.substr(103, 1), c.alertFlag);
+    }
+}
+
+TEST_F(ConditionFilesTest, StrictFlavourDoesNotChangeTheOtherTwo) {
+    TAutomationValues v = Published();
+    v.RoofCloseRequested = true;
+    EXPECT_EQ(OneLineText(CloudSensorII_File, reading, v, now),
+              OneLineText(CloudSensorII_File, reading, Published(), now));
+    EXPECT_EQ(OneLineText(CloudSensorI_File, reading, v, now),
+              OneLineText(CloudSensorI_File, reading, Published(), now));
+    EXPECT_EQ(OneLineText(CloudSensorIIStrict_File, reading, v, now).substr(0, 100),
+              OneLineText(CloudSensorII_File, reading, v, now).substr(0, 100));
 }
 
 TEST_F(ConditionFilesTest, ThreeDigitValuesKeepTheLaterColumnsOfFlavourII) {

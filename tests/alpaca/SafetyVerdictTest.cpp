@@ -1,0 +1,85 @@
+// The safety verdict with its own clock: unsafe at once, safe only after the delay without a break.
+#include <gtest/gtest.h>
+
+#include "Conditions.h"
+#include "SafetyVerdict.h"
+
+namespace {
+
+constexpr TDateTime T0 = 46365.5;
+TDateTime At(double seconds) {
+    return T0 + seconds / 86400.0;
+}
+
+// A clear, dry, calm, dark reading taken at `seconds`.
+TSafetyInputs Fine(double seconds) {
+    TSafetyInputs in;
+    in.HasReading = true;
+    in.LastReading = At(seconds);
+    in.CloudCode = CloudClear;
+    in.DayCode = DayDark;
+    return in;
+}
+
+TEST(SafetyVerdictTest, EachConditionMakesItUnsafeAtOnce) {
+    struct Case {
+        const char* Name;
+        void (*Spoil)(TSafetyInputs&);
+        TUnsafeReason Reason;
+        bool DaylightRule = false;
+    };
+    const Case cases[] = {
+        {"no reading", [](TSafetyInputs& in) { in = {}; }, TUnsafeReason::NoReading},
+        {"stale", [](TSafetyInputs& in) { in.LastReading = At(1000 - 121); }, TUnsafeReason::StaleReading},
+        {"link lost", [](TSafetyInputs& in) { in.LinkLost = true; }, TUnsafeReason::LinkLost},
+        {"relay", [](TSafetyInputs& in) { in.RoofClosed = true; }, TUnsafeReason::RoofClosed},
+        {"rain", [](TSafetyInputs& in) { in.Raining = true; }, TUnsafeReason::Rain},
+        {"wind", [](TSafetyInputs& in) { in.VeryWindy = true; }, TUnsafeReason::VeryWindy},
+        {"cloudy", [](TSafetyInputs& in) { in.CloudCode = CloudCloudy; }, TUnsafeReason::SkyNotClear},
+        {"sky unknown", [](TSafetyInputs& in) { in.CloudCode = CloudUnknown; }, TUnsafeReason::SkyNotClear},
+        {"day", [](TSafetyInputs& in) { in.DayCode = DayVeryLight; }, TUnsafeReason::Daylight, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TSafetyMonitor monitor({1, c.DaylightRule});
+        ASSERT_TRUE(monitor.Update(Fine(0), At(0)) == false);
+        ASSERT_TRUE(monitor.Update(Fine(900), At(900))); // safe after the minute
+        TSafetyInputs in = Fine(1000);
+        c.Spoil(in);
+        EXPECT_FALSE(monitor.Update(in, At(1000)));
+        EXPECT_EQ(monitor.Reasons(), std::vector{c.Reason});
+        EXPECT_FALSE(UnsafeReasonsText(monitor).empty());
+    }
+    // Daylight counts only when asked for.
+    TSafetyMonitor monitor({0, false});
+    TSafetyInputs day = Fine(0);
+    day.DayCode = DayVeryLight;
+    EXPECT_TRUE(monitor.Update(day, At(0)));
+}
+
+TEST(SafetyVerdictTest, SafeOnlyAfterTheDelayWithoutABreak) {
+    TSafetyMonitor monitor({10, false});
+    EXPECT_FALSE(monitor.Update(Fine(0), At(0)));
+    EXPECT_EQ(monitor.Reasons(), std::vector{TUnsafeReason::Waiting});
+    EXPECT_EQ(UnsafeReasonsText(monitor), "conditions sûres depuis moins de 10 min (encore 600 s)");
+    EXPECT_FALSE(monitor.Update(Fine(590), At(599)));
+    // A gust in the middle restarts the wait.
+    TSafetyInputs gust = Fine(300);
+    gust.VeryWindy = true;
+    TSafetyMonitor gusty({10, false});
+    gusty.Update(Fine(0), At(0));
+    EXPECT_FALSE(gusty.Update(gust, At(300)));
+    EXPECT_FALSE(gusty.Update(Fine(600), At(600)));
+    EXPECT_FALSE(gusty.Update(Fine(1199), At(1199)));
+    EXPECT_TRUE(gusty.Update(Fine(1200), At(1200)));
+    // Without a break: safe at ten minutes.
+    EXPECT_TRUE(monitor.Update(Fine(600), At(600)));
+    EXPECT_TRUE(monitor.Reasons().empty());
+    // A clock set back does not shorten the next wait.
+    monitor.Update(gust, At(700));
+    EXPECT_FALSE(monitor.Update(Fine(100), At(100)));
+    EXPECT_FALSE(monitor.Update(Fine(650), At(650)));
+    EXPECT_TRUE(monitor.Update(Fine(700), At(700)));
+}
+
+} // namespace
