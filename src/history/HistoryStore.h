@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -91,6 +92,13 @@ class THistoryStore {
     // Removes the records dated from `from` to `to`, both included; their months are written at the
     // next save. Returns how many were removed.
     size_t RemoveRange(TDateTime from, TDateTime to);
+    // Removes count records from index first on (0-based, clipped to the history); their months are
+    // written at the next save. Returns how many were removed.
+    size_t RemoveAt(size_t first, size_t count);
+    // Calls change on every record; the month of each record it reports changed (true) is written at
+    // the next save. Dates stay as they were: the order of the history rests on them. Returns how
+    // many records changed.
+    size_t ChangeRecords(const std::function<bool(TcapteursInfos&)>& change);
 
     // The listener is called after each change until it is removed; the store does not own it.
     void AddListener(THistoryListener* listener);
