@@ -146,12 +146,12 @@ std::vector<TColumnMinMax> THistoryStore::MinMaxPerColumn(TPlottedQuantity quant
 
 // ---- Listeners --------------------------------------------------------------------------------
 
-void THistoryStore::AddListener(THistoryListener* listener) {
+void THistoryStore::AddListener(THistoryListener* listener) const {
     if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
         listeners_.push_back(listener);
 }
 
-void THistoryStore::RemoveListener(THistoryListener* listener) {
+void THistoryStore::RemoveListener(THistoryListener* listener) const {
     const auto it = std::find(listeners_.begin(), listeners_.end(), listener);
     if (it == listeners_.end()) return;
     if (notifying_)

@@ -101,8 +101,9 @@ class THistoryStore {
     size_t ChangeRecords(const std::function<bool(TcapteursInfos&)>& change);
 
     // The listener is called after each change until it is removed; the store does not own it.
-    void AddListener(THistoryListener* listener);
-    void RemoveListener(THistoryListener* listener);
+    // Following the history does not change it: views that only read it may register.
+    void AddListener(THistoryListener* listener) const;
+    void RemoveListener(THistoryListener* listener) const;
 
     // Record index is displayable: dated at most rangeDays before the newest record.
     bool InDisplayRange(size_t index, double rangeDays) const;
@@ -134,7 +135,7 @@ class THistoryStore {
     TTDataStation pendingAside_; // set aside, not yet written to rejected.bin
     std::vector<std::string> problems_;
     THistoryProgress progress_;
-    std::vector<THistoryListener*> listeners_; // null: removed while they were being called
+    mutable std::vector<THistoryListener*> listeners_; // null: removed while they were being called
     int notifying_ = 0;
     bool changing_ = false;   // an operation that reports its change at its end is running
     bool reshuffled_ = false; // it placed records before the newest one held

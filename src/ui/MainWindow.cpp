@@ -24,9 +24,11 @@
 #include <QVBoxLayout>
 
 #include "ConditionsPresenter.h"
+#include "DataTableTab.h"
 #include "PlatformServices.h"
 #include "Records.h"
 #include "StatePanel.h"
+#include "StatsTab.h"
 #include "StatusLoadDatas.h"
 #include "Supervisor.h"
 
@@ -104,7 +106,9 @@ void MainWindow::BuildMenus() {
     QMenu* files = menuBar()->addMenu(tr("Fichiers"));
     later(files->addAction(tr("Sauver copie écran")));
     later(files->addAction(tr("Sauver images pour transfert FTP")));
-    later(files->addAction(tr("Exporter les données en CSV")));
+    QAction* exportCsv = files->addAction(tr("Exporter les données en CSV"));
+    exportCsv->setObjectName("ExporterlesdonnesenCSV");
+    connect(exportCsv, &QAction::triggered, this, [this] { dataTableTab_->ExportCsv(); });
     files->addSeparator();
     QAction* datas = files->addAction(tr("Voir le répertoire de fichiers de données"));
     datas->setObjectName("Voirlerpertoiredefichiersdedonnes1");
@@ -291,9 +295,12 @@ void MainWindow::BuildPages() {
     placeholder("TabSheetLight", tr("Fond ciel (Magn/sec²)"));
     placeholder("TabSheetWind", tr("Vent"));
     placeholder("TabSheetHumid", tr("Humidité (RH %)"));
-    placeholder("TabSheetDatas", tr("Table"));
+    dataTableTab_ = new TDataTableTab(
+        supervisor_.EditableHistory(), [this](const QString& text) { ShowMessage(text); },
+        [this](const QString& question) { return AskQuestion(question); });
+    pages_->addTab(dataTableTab_, tr("Table"));
     if (DebugMode) placeholder("TabSheetHeater", tr("Chauffage (debug)"));
-    placeholder("TabSheetStats", tr("Statistiques"));
+    pages_->addTab(new TStatsTab(supervisor_.History()), tr("Statistiques"));
     pages_->setCurrentIndex(0);
     setCentralWidget(pages_);
 }

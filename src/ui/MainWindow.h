@@ -77,6 +77,7 @@ class MainWindow : public QMainWindow {
     QSystemTrayIcon* tray_ = nullptr;
     QLabel* statusPanels_[3] = {};
     QWidget* panelClouds_ = nullptr;
+    class TDataTableTab* dataTableTab_ = nullptr;
 
     // Values
     QLabel *tempText_ = nullptr, *windChill_ = nullptr, *rainTemp_ = nullptr, *irCanTemp_ = nullptr,
