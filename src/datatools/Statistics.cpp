@@ -1,6 +1,8 @@
 #include "Statistics.h"
 
 #include <algorithm>
+#include <cmath>
+#include <fmt/format.h>
 #include <fmt/printf.h>
 #include <vector>
 
@@ -178,4 +180,51 @@ TStatsGrid StatsGridTexts(const StatsResult& s) {
     g[10] = {Tr(kContext, "Vent (Maximum)"), wind(s.GustMax), none, none};
     g[11] = {Tr(kContext, "Vent (Median)"), wind(s.GustMedian), none, none};
     return g;
+}
+
+namespace {
+
+std::string JsonNumber(double value, bool valid = true) {
+    return valid && std::isfinite(value) ? fmt::format("{}", value) : "null";
+}
+
+std::string JsonDate(TDateTime value) {
+    if (!std::isfinite(value)) return "null";
+    const auto p = DecodeDateTime(value);
+    return fmt::format("\"{:04d}-{:02d}-{:02d} {:02d}:{:02d}:{:02d}\"", p.Year, p.Month, p.Day, p.Hour,
+                       p.Minute, p.Second);
+}
+
+} // namespace
+
+std::string StatsJson(const StatsResult& s) {
+    const bool period = s.PeriodValid();
+    const std::pair<const char*, std::string> fields[] = {
+        {"IntervalCount", fmt::format("{}", s.IntervalCount)},
+        {"DayDuration", JsonNumber(s.DayDuration)},
+        {"NightDuration", JsonNumber(s.NightDuration)},
+        {"NightClearPercent", JsonNumber(s.NightClearPercent.Value, s.NightClearPercent.Valid)},
+        {"DayClearPercent", JsonNumber(s.DayClearPercent.Value, s.DayClearPercent.Valid)},
+        {"ClearPercent", JsonNumber(s.ClearPercent, period)},
+        {"ClearBlocks", fmt::format("{}", s.ClearBlocks)},
+        {"NightClearBlocks", s.NightClearBlocks.Valid ? fmt::format("{}", s.NightClearBlocks.Value) : "null"},
+        {"DayClearBlocks", s.DayClearBlocks.Valid ? fmt::format("{}", s.DayClearBlocks.Value) : "null"},
+        {"RainDuration", JsonNumber(s.RainDuration)},
+        {"NightMeanTemp", JsonNumber(s.NightMeanTemp.Value, s.NightMeanTemp.Valid)},
+        {"DayMeanTemp", JsonNumber(s.DayMeanTemp.Value, s.DayMeanTemp.Valid)},
+        {"MeanTemp", JsonNumber(s.MeanTemp, period)},
+        {"HumidityMin", JsonNumber(s.HumidityMin)},
+        {"HumidityMax", JsonNumber(s.HumidityMax)},
+        {"HumidityMean", JsonNumber(s.HumidityMean)},
+        {"GustMean", JsonNumber(s.GustMean)},
+        {"GustMax", JsonNumber(s.GustMax)},
+        {"GustMedian", JsonNumber(s.GustMedian)},
+        {"From", JsonDate(s.DateDeb)},
+        {"To", JsonDate(s.DateFin)},
+        {"Period", JsonNumber(s.Period)},
+    };
+    std::string json = "{";
+    for (const auto& [name, value] : fields)
+        json += fmt::format("{}\"{}\": {}", json.size() > 1 ? ", " : "", name, value);
+    return json + "}";
 }

@@ -74,3 +74,8 @@ TStatsGrid StatsGridTexts(const StatsResult& result);
 
 // "%1.2f Jrs": the period and the night and day durations.
 std::string StatsDaysText(double days);
+
+// One JSON object: the fields of StatsResult by name, then "From", "To" (date-time texts) and
+// "Period" (days). Numbers at full precision; null where a value is not valid (a night or day value
+// without its flag, a value divided by a period that is not positive, a value that is not a number).
+std::string StatsJson(const StatsResult& result);
