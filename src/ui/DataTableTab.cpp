@@ -1,7 +1,9 @@
 #include "DataTableTab.h"
 
+#include <algorithm>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -108,10 +110,7 @@ TDataTableTab::TDataTableTab(THistoryStore& history, std::function<void(const QS
     // Fixed row heights: the view never measures 200000 rows.
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
-    view_->horizontalHeader()->setDefaultSectionSize(75);
     view_->horizontalHeader()->setStretchLastSection(true);
-    view_->setColumnWidth(0, 70);
-    view_->setColumnWidth(1, 125);
     connect(
         view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex& current) { IndexTableSelected_ = current.isValid() ? current.row() : -1; });
@@ -184,11 +183,28 @@ void TDataTableTab::Rebuild() {
     options.UnitMph = SetupInfos.Unit_Mph;
     options.RangeDateDisplay = SetupInfos.RangeDateDisplay;
     model_->Rebuild(options);
+    FitColumns();
     const TDataTableWindow& window = model_->Window();
     countLabel_->setText(Q(DataTableCountText(options.RangeDateDisplay, window.RecentCount())));
     limitLabel_->setVisible(window.Limited());
     firstData_->setText(history_.Empty() ? QStringLiteral("?")
                                          : Q(DateTimeText(history_.Records().front().DateSysteme)));
+}
+
+// Widths from the font in use (never from the rows: there may be 200000 of them): the wider of the
+// title and a typical text, at least the 125 and 75 pixels of the original layout.
+void TDataTableTab::FitColumns() {
+    const QFontMetrics metrics = view_->fontMetrics();
+    const QFontMetrics headerMetrics = view_->horizontalHeader()->fontMetrics();
+    const TDataTableRow titles = DataTableTitles(model_->Options());
+    for (int c = 0; c < DataTableColumns - 1; ++c) {
+        const QString sample = c == 0   ? QStringLiteral("0000000")
+                               : c == 1 ? QStringLiteral("00/00/0000 00:00:00")
+                                        : QStringLiteral("-000.00");
+        const int width =
+            std::max(metrics.horizontalAdvance(sample), headerMetrics.horizontalAdvance(Q(titles[c]))) + 16;
+        view_->setColumnWidth(c, std::max(width, c == 1 ? 125 : 75));
+    }
 }
 
 void TDataTableTab::CopySelectedIndex(QLineEdit* field) {

@@ -77,6 +77,7 @@ class TDataTableTab : public QWidget, private THistoryListener {
   private:
     void RetranslateUi();
     void CopySelectedIndex(QLineEdit* field);
+    void FitColumns();
     void RecordsAppended(size_t, size_t) override {}
     void RecordsRemoved(size_t, size_t) override { Rebuild(); }
     void RecordsChanged() override { Rebuild(); }
