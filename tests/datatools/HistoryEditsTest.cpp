@@ -20,7 +20,7 @@ using namespace datatools_test;
 // The records of a month file, read without the code under test.
 TTDataStation FileRecords(const std::string& path) {
     const std::string bytes = ReadWholeFile(path);
-    if (bytes.size() < 8) return {};
+    if (bytes.size() <= 8) return {};
     TTDataStation records((bytes.size() - 8) / sizeof(TcapteursInfos));
     std::memcpy(records.data(), bytes.data() + 8, records.size() * sizeof(TcapteursInfos));
     return records;
