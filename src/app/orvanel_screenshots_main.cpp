@@ -13,6 +13,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <string>
@@ -22,6 +23,7 @@
 #include <QMouseEvent>
 #include <QTabWidget>
 
+#include "DataTableTab.h"
 #include "DateTime.h"
 #include "GraphicSpecial.h"
 #include "GraphTabs.h"
@@ -36,6 +38,7 @@
 #include "Records.h"
 #include "SettingsTable.h"
 #include "StartupFolders.h"
+#include "StatsTab.h"
 #include "StatusLoadDatas.h"
 #include "Supervisor.h"
 
@@ -396,6 +399,62 @@ void ShootSettings(const QString& folder) {
     Save(dark, folder + "/dark-current.png");
 }
 
+// Six days of history every five minutes before the run: nights clear or cloudy, day and night
+// from the light level, a rainy afternoon, wind that rises and falls.
+void WriteHistoryDays(TDateTime last, int days) {
+    THistoryStore store(PathDatas);
+    TTDataStation records;
+    const int perDay = 288;
+    for (int i = days * perDay; i > 0; --i) {
+        TcapteursInfos r{};
+        r.DateSysteme = last - i / static_cast<double>(perDay);
+        const double hour = (r.DateSysteme - std::floor(r.DateSysteme)) * 24;
+        const int day = static_cast<int>(i / perDay);
+        const bool night = hour < 7.5 || hour > 17.5;
+        r.ValueTempDeg = static_cast<float>(2 + 6 * std::sin((hour - 9) / 24 * 2 * M_PI) + day);
+        const bool clear = night ? day % 3 != 1 : hour < 11;
+        r.DeltaTempDeg = clear ? -26.0f - static_cast<float>(day) : -8.0f;
+        r.ValueSkyDeg = r.ValueTempDeg + r.DeltaTempDeg;
+        r.Humidity = static_cast<float>(55 + 30 * std::cos(hour / 24 * 2 * M_PI));
+        r.RainStatus = day == 2 && hour > 13 && hour < 16 ? 1 : 0;
+        r.ValidWindGUST = 1;
+        r.WindSpeedMax_ms = static_cast<float>(2 + 4 * std::abs(std::sin(hour / 12 * M_PI)) + day % 2);
+        r.DirSpeedMax_deg = static_cast<float>((200 + i) % 360);
+        r.ValidLight = i % 37 != 0;
+        r.Lumex = night ? -2.6 : 2.5;
+        records.push_back(r);
+    }
+    store.Append(records);
+    store.SaveChanged();
+}
+
+// The statistics of the last six days and the table, over a history written before the start.
+void ShootDataTools(const QString& folder) {
+    const TDateTime clock = EncodeDateTime(2026, 12, 9, 22, 15, 0);
+    TSceneRun run({"", clock, "sky=-25@0-1000", 0});
+    WriteHistoryDays(clock - 1.0 / 1440, 6);
+    if (!run.Start()) {
+        std::fprintf(stderr, "data tools: the controller did not start\n");
+        return;
+    }
+    MainWindow& window = run.Window();
+    window.resize(1000, 680);
+    auto* stats = window.findChild<TStatsTab*>();
+    auto* table = window.findChild<TDataTableTab*>();
+    if (!stats || !table) {
+        std::fprintf(stderr, "data tools: the tabs are missing\n");
+        return;
+    }
+    stats->SetRange(clock - 6, clock);
+    stats->Compute();
+    window.Pages()->setCurrentWidget(stats);
+    Save(window, folder + "/statistics.png");
+    window.Pages()->setCurrentWidget(table);
+    QApplication::processEvents();
+    table->View()->selectRow(3);
+    Save(window, folder + "/data-table.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -421,5 +480,6 @@ int main(int argc, char** argv) {
     ShootGraphs(folder, true);
     ShootMillionRecords(folder);
     ShootSettings(folder);
+    ShootDataTools(folder);
     return 0;
 }

@@ -92,17 +92,36 @@ size_t THistoryStore::RemoveRange(TDateTime from, TDateTime to) {
     const size_t lo = LowerBound(from);
     const auto upper = std::partition_point(records_.begin() + static_cast<ptrdiff_t>(lo), records_.end(),
                                             [to](const TcapteursInfos& r) { return r.DateSysteme <= to; });
-    const size_t hi = static_cast<size_t>(upper - records_.begin());
-    if (lo == hi) return 0;
+    return RemoveAt(lo, static_cast<size_t>(upper - records_.begin()) - lo);
+}
+
+size_t THistoryStore::RemoveAt(size_t first, size_t count) {
+    if (first >= records_.size()) return 0;
+    const size_t hi = first + std::min(count, records_.size() - first);
+    if (hi == first) return 0;
     // Month by month: each month that loses records is rewritten whole at the next save.
-    for (size_t i = lo; i < hi;) {
+    for (size_t i = first; i < hi;) {
         const int key = MonthKeyOf(records_[i].DateSysteme);
         changed_.insert(key);
         i = std::max(i + 1, LowerBound(MonthStart(key + 1)));
     }
-    records_.erase(records_.begin() + static_cast<ptrdiff_t>(lo), upper);
-    Notify([&](THistoryListener& l) { l.RecordsRemoved(lo, hi - lo); });
-    return hi - lo;
+    records_.erase(records_.begin() + static_cast<ptrdiff_t>(first),
+                   records_.begin() + static_cast<ptrdiff_t>(hi));
+    Notify([&](THistoryListener& l) { l.RecordsRemoved(first, hi - first); });
+    return hi - first;
+}
+
+size_t THistoryStore::ChangeRecords(const std::function<bool(TcapteursInfos&)>& change) {
+    size_t changed = 0;
+    for (auto& record : records_) {
+        const TDateTime date = record.DateSysteme;
+        if (!change(record)) continue;
+        record.DateSysteme = date;
+        changed_.insert(MonthKeyOf(date));
+        ++changed;
+    }
+    if (changed) Notify([](THistoryListener& l) { l.RecordsChanged(); });
+    return changed;
 }
 
 bool THistoryStore::InDisplayRange(size_t index, double rangeDays) const {
@@ -127,12 +146,12 @@ std::vector<TColumnMinMax> THistoryStore::MinMaxPerColumn(TPlottedQuantity quant
 
 // ---- Listeners --------------------------------------------------------------------------------
 
-void THistoryStore::AddListener(THistoryListener* listener) {
+void THistoryStore::AddListener(THistoryListener* listener) const {
     if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
         listeners_.push_back(listener);
 }
 
-void THistoryStore::RemoveListener(THistoryListener* listener) {
+void THistoryStore::RemoveListener(THistoryListener* listener) const {
     const auto it = std::find(listeners_.begin(), listeners_.end(), listener);
     if (it == listeners_.end()) return;
     if (notifying_)

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -91,10 +92,18 @@ class THistoryStore {
     // Removes the records dated from `from` to `to`, both included; their months are written at the
     // next save. Returns how many were removed.
     size_t RemoveRange(TDateTime from, TDateTime to);
+    // Removes count records from index first on (0-based, clipped to the history); their months are
+    // written at the next save. Returns how many were removed.
+    size_t RemoveAt(size_t first, size_t count);
+    // Calls change on every record; the month of each record it reports changed (true) is written at
+    // the next save. Dates stay as they were: the order of the history rests on them. Returns how
+    // many records changed.
+    size_t ChangeRecords(const std::function<bool(TcapteursInfos&)>& change);
 
     // The listener is called after each change until it is removed; the store does not own it.
-    void AddListener(THistoryListener* listener);
-    void RemoveListener(THistoryListener* listener);
+    // Following the history does not change it: views that only read it may register.
+    void AddListener(THistoryListener* listener) const;
+    void RemoveListener(THistoryListener* listener) const;
 
     // Record index is displayable: dated at most rangeDays before the newest record.
     bool InDisplayRange(size_t index, double rangeDays) const;
@@ -126,7 +135,7 @@ class THistoryStore {
     TTDataStation pendingAside_; // set aside, not yet written to rejected.bin
     std::vector<std::string> problems_;
     THistoryProgress progress_;
-    std::vector<THistoryListener*> listeners_; // null: removed while they were being called
+    mutable std::vector<THistoryListener*> listeners_; // null: removed while they were being called
     int notifying_ = 0;
     bool changing_ = false;   // an operation that reports its change at its end is running
     bool reshuffled_ = false; // it placed records before the newest one held

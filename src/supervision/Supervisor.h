@@ -164,6 +164,9 @@ class Supervisor : public QObject {
     const TMedianObject& MedianSky() const { return *medianSky_; }
     // The history (records oldest first); empty before Start and after closing.
     const THistoryStore& History() const { return *history_; }
+    // The history for the user's own changes from the data table (deletion, cleaning), made on the
+    // main thread like every other change; each saves what it changed.
+    THistoryStore& EditableHistory() { return *history_; }
     // True once every record the station memory held has been stored and saved: only then may the
     // station clock be set (which empties the station memory).
     bool StationMemoryStored() const { return memoryStored_; }

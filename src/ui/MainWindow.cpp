@@ -27,10 +27,12 @@
 #include "FormConfigTavrel.h"
 #include "FormWebSetup.h"
 #include "GraphTabs.h"
+#include "DataTableTab.h"
 #include "PlatformServices.h"
 #include "PlotWidget.h"
 #include "Records.h"
 #include "StatePanel.h"
+#include "StatsTab.h"
 #include "StatusLoadDatas.h"
 #include "Supervisor.h"
 
@@ -127,7 +129,9 @@ void MainWindow::BuildMenus() {
     QMenu* files = menuBar()->addMenu(tr("Fichiers"));
     later(files->addAction(tr("Sauver copie écran")));
     later(files->addAction(tr("Sauver images pour transfert FTP")));
-    later(files->addAction(tr("Exporter les données en CSV")));
+    QAction* exportCsv = files->addAction(tr("Exporter les données en CSV"));
+    exportCsv->setObjectName("ExporterlesdonnesenCSV");
+    connect(exportCsv, &QAction::triggered, this, [this] { dataTableTab_->ExportCsv(); });
     files->addSeparator();
     QAction* datas = files->addAction(tr("Voir le répertoire de fichiers de données"));
     datas->setObjectName("Voirlerpertoiredefichiersdedonnes1");
@@ -311,16 +315,6 @@ void MainWindow::BuildPages() {
     pages_->setDocumentMode(true);
     // Tighter tabs: the ten captions fit the first window width without scroll arrows.
     pages_->tabBar()->setStyleSheet("QTabBar::tab { padding: 5px 6px; }");
-    // Until the graphs, the table and the statistics exist, their tabs say so and stay disabled.
-    auto placeholder = [this](const char* name, const QString& caption) {
-        auto* page = new QLabel(tr("Cet onglet n'est pas encore disponible."));
-        page->setObjectName(name);
-        page->setAlignment(Qt::AlignCenter);
-        page->setEnabled(false);
-        const int index = pages_->addTab(page, caption);
-        pages_->setTabEnabled(index, false);
-        return page;
-    };
     pages_->addTab(BuildInformationTab(), tr("Informations"));
     if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Volts);
     graphs_->AddPage(pages_, TGraphPage::Temperature);
@@ -328,9 +322,12 @@ void MainWindow::BuildPages() {
     graphs_->AddPage(pages_, TGraphPage::Light);
     graphs_->AddPage(pages_, TGraphPage::Wind);
     graphs_->AddPage(pages_, TGraphPage::Humidity);
-    placeholder("TabSheetDatas", tr("Table"));
+    dataTableTab_ = new TDataTableTab(
+        supervisor_.EditableHistory(), [this](const QString& text) { ShowMessage(text); },
+        [this](const QString& question) { return AskQuestion(question); });
+    pages_->addTab(dataTableTab_, tr("Table"));
     if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Heater);
-    placeholder("TabSheetStats", tr("Statistiques"));
+    pages_->addTab(new TStatsTab(supervisor_.History()), tr("Statistiques"));
     graphs_->RetranslateUi();
     pages_->setCurrentIndex(0);
     setCentralWidget(pages_);

@@ -87,6 +87,7 @@ class MainWindow : public QMainWindow {
     QLabel* statusPanels_[3] = {};
     QWidget* panelClouds_ = nullptr;
     TGraphTabs* graphs_ = nullptr;
+    class TDataTableTab* dataTableTab_ = nullptr;
 
     // Values
     QLabel *tempText_ = nullptr, *windChill_ = nullptr, *rainTemp_ = nullptr, *irCanTemp_ = nullptr,
