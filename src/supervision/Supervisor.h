@@ -18,6 +18,7 @@
 #include "Conditions.h"
 #include "ConditionTexts.h"
 #include "DateTime.h"
+#include "FtpLoader.h"
 #include "HistoryStore.h"
 #include "PollingRhythm.h"
 #include "PublishedConditions.h"
@@ -49,6 +50,8 @@ struct TSupervisorOptions {
     int StartupRetryMs = 60000;
     int ReopenMs = 30000;
     int FailedReadingsBeforeReopen = 3;
+    // Inactivity limits of the FTP uploads (tests shorten them).
+    TFtpTimeouts FtpTimeouts;
 };
 
 // The state panel of the station link ("Etat communication RS232").
@@ -94,6 +97,25 @@ class Supervisor : public QObject {
     bool StartupRetryPending() const { return TimerStartupRetry.isActive(); }
     // The port has failed and is being reopened; the readings are stopped meanwhile.
     bool StationLinkLost() const { return linkLost_; }
+
+    // ---- Web publishing ----
+    // Each tick renders the publishing snapshots and starts an upload, unless one still runs.
+    void TimerFTPTimer();
+    // The upload interval in seconds; 0 stops the timer. Set at start-up from "intervallSec", and by
+    // the web-publishing dialog when it is confirmed.
+    void SetFtpInterval(uint32_t seconds);
+    bool FtpTimerActive() const { return TimerFTP.isActive(); }
+    int FtpTimerIntervalMs() const { return TimerFTP.interval(); }
+    // Writes the publishing snapshots into PathJpeg at the quality given (1 to 100); raises on failure.
+    // Set by the view that owns the graphs; without one the upload sends whatever files are there.
+    void SetPublishSnapshots(std::function<void(int quality)> render) {
+        publishSnapshots_ = std::move(render);
+    }
+    // Start of the current FTP wait or upload.
+    TDateTime DateStartFTP() const { return dateStartFTP_; }
+    // What the status bar adds after the number of points: empty when publishing is off, else
+    // "   Transfert FTP en cours (...)" or "   Transfert FTP en attente (...)".
+    std::string FtpStatusText() const;
 
     // ---- Suspend and resume (logind calls them; tests may too) ----
     void SuspendNow();
@@ -257,6 +279,10 @@ class Supervisor : public QObject {
     std::function<bool(const QString&)> question_;
     bool closed_ = false;
     bool started_ = false;
+
+    QTimer TimerFTP;
+    TDateTime dateStartFTP_ = 0;
+    std::function<void(int)> publishSnapshots_;
 
     QTimer TimerStartupRetry, TimerReopen; // single shots
     int startupRetries_ = 0, reopenAttempts_ = 0, failedReadings_ = 0;
