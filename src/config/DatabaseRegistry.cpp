@@ -1,11 +1,18 @@
 #include "DatabaseRegistry.h"
 
 #include <bit>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <sys/stat.h>
+#include <unistd.h>
 
 static_assert(std::endian::native == std::endian::little, "the low bytes of a field come first");
 
@@ -286,8 +293,26 @@ QSettings& TDatabaseRegistry::Settings() {
 }
 
 void TDatabaseRegistry::Flush() {
-    // sync() writes a new file beside the old one and renames it into place.
-    if (writeGroupDepth_ == 0 && settings_) settings_->sync();
+    if (writeGroupDepth_ != 0 || !settings_) return;
+    // sync() writes a new file beside the old one and renames it into place, keeping the old
+    // file's permissions: a file made here first, private, stays private.
+    if (!openFileName_.empty() && ::access(openFileName_.c_str(), F_OK) != 0) {
+        QDir().mkpath(QFileInfo(Q(openFileName_)).absolutePath());
+        const int fd = ::open(openFileName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+    }
+    settings_->sync();
+}
+
+std::string TDatabaseRegistry::RestrictFileToOwner() {
+    const std::string fileName = FileName();
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0 || (st.st_mode & 077) == 0) return {};
+    if (::chmod(fileName.c_str(), 0600) != 0)
+        return "Settings file " + fileName + " could not be made private : " + std::strerror(errno);
+    char was[8];
+    std::snprintf(was, sizeof was, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return "Settings file permissions tightened to 0600 (was " + std::string(was) + ") : " + fileName;
 }
 
 void TDatabaseRegistry::BeginWriteGroup() {

@@ -112,6 +112,9 @@ class TDatabaseRegistry {
 
     // The INI file in use.
     std::string FileName() const;
+    // The file holds the FTP password: it is created readable by its owner only, and an existing
+    // file open to others is closed to them here. Returns the log line when it was tightened.
+    std::string RestrictFileToOwner();
 
     // Every write reaches the disk before it returns, except inside a write group, where the
     // group's writes reach it together when the outermost group ends.

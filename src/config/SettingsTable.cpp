@@ -186,6 +186,10 @@ const std::vector<TSettingRow>& SettingsRows() {
          Between(100, 10000), Later, OnWebDialogOk(12), StartUp},
         {KeyWebpublish, "L_GrWDir", varInteger, FIELD(Setup.SetupWebPublish.L_GrWDir), 465,
          Between(100, 10000), Later, OnWebDialogOk(13), StartUp},
+        {KeyWebpublish, "VerifyPeer", varBoolean, FIELD(Setup.SetupWebPublish.VerifyPeer), true, AnyValue,
+         Later, OnWebDialogOk(14), StartUp},
+        {KeyWebpublish, "IndexPage", varBoolean, FIELD(Setup.SetupWebPublish.IndexPage), true, AnyValue,
+         Later, OnWebDialogOk(15), StartUp},
 
         {KeyStats, "DateDeb", varDouble, FIELD(Startup.DateDeb), &StatsStartDefault, AnyValue, Later,
          OnStatistics(1), StartRead},

@@ -181,7 +181,7 @@ void ReadConfigDialogSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 void WriteSettings(TWriteAt at, TSettingsPlace& place, TDatabaseRegistry& registry = DatabaseRegistry());
 // The writes of the settings dialog's confirmation, from SetupInfos, in the dialog's order.
 void WriteConfigDialogSettings(TDatabaseRegistry& registry = DatabaseRegistry());
-// The thirteen values of the web-publishing dialog's confirmation.
+// The values of the web-publishing dialog's confirmation.
 void WriteWebPublishSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 // The language menu.
 void WriteCurrentLang(int32_t language, TDatabaseRegistry& registry = DatabaseRegistry());

@@ -70,6 +70,8 @@ struct TSetupWebPublish {
     int32_t Lx_GrWspeed = 0, Ly_GrWspeed = 0;
     int32_t L_GrWDir = 0;
     uint8_t CompressionLevelJPEG = 0;
+    bool VerifyPeer = true; // ftps: the server's certificate must be trusted
+    bool IndexPage = true;  // also upload our own page showing the pictures
 };
 
 enum TlogVerbose : uint8_t { LogBasic = 0, LogExpert = 1 };

@@ -11,7 +11,9 @@
 #include "AutomationServer.h"
 #include "ConditionFiles.h"
 #include "Conversions.h"
+#include "DatabaseRegistry.h"
 #include "HistoryStore.h"
+#include "IndexPage.h"
 #include "Log.h"
 #include "MedianObject.h"
 #include "PlatformServices.h"
@@ -122,6 +124,7 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
     connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
     connect(&TimerLight, &QTimer::timeout, this, &Supervisor::TimerLightTimer);
     connect(&TimerSAVDataPeriodic, &QTimer::timeout, this, &Supervisor::TimerSAVDataPeriodicTimer);
+    connect(&TimerFTP, &QTimer::timeout, this, &Supervisor::TimerFTPTimer);
     TimerStartupRetry.setSingleShot(true);
     TimerReopen.setSingleShot(true);
     connect(&TimerStartupRetry, &QTimer::timeout, this, &Supervisor::RetryStartup);
@@ -204,12 +207,16 @@ bool Supervisor::Start() {
     legend_ = GoodConditionsLegend(SetupInfos);
     emit legendChanged();
     published_.PublishThresholds(SetupInfos);
+    SetFtpInterval(SetupInfos.SetupWebPublish.IntervallSec);
     if (options_.WatchSuspend) systemEvents_->WatchSuspend();
     systemEvents_->WatchSessionEnd();
     return true;
 }
 
 void Supervisor::ReadSettings() {
+    // The settings hold the FTP password.
+    if (const std::string tightened = DatabaseRegistry().RestrictFileToOwner(); !tightened.empty())
+        LogToday(tightened);
     ReadMonthsToLoad();
     SimulationMode = ApplySimulationArgument(options_.Arguments);
     AssignStartupDefaults();
@@ -226,6 +233,7 @@ void Supervisor::ReadSettings() {
     storedPortDevice_ = SetupInfos.SetupInfos_HW.PortDevice;
     if (!options_.PortDevice.empty()) SetupInfos.SetupInfos_HW.PortDevice = options_.PortDevice;
     FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
+    dateStartFTP_ = Now();
     SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
 }
 
@@ -392,6 +400,57 @@ void Supervisor::TimerSAVDataPeriodicTimer() {
     }
 }
 
+// ---- Web publishing -----------------------------------------------------------------------------
+
+void Supervisor::SetFtpInterval(uint32_t seconds) {
+    SetupInfos.SetupWebPublish.IntervallSec = seconds;
+    if (seconds == 0) {
+        TimerFTP.stop();
+        return;
+    }
+    TimerFTP.start(static_cast<int>(std::min<int64_t>(int64_t{seconds} * 1000, INT32_MAX)));
+}
+
+std::string Supervisor::FtpStatusText() const {
+    if (!SetupInfos.SetupWebPublish.Enabled) return {};
+    const double seconds = std::max(0.0, (Now() - dateStartFTP_) * 86400.0);
+    return (FtpRunning ? T("   Transfert FTP en cours (") : T("   Transfert FTP en attente (")) +
+           DurationText(seconds) + ")";
+}
+
+void Supervisor::TimerFTPTimer() {
+    const TSetupWebPublish& web = SetupInfos.SetupWebPublish;
+    try {
+        if (web.Enabled && !FtpRunning) {
+            const int quality = web.CompressionLevelJPEG;
+            if (quality < 1 || quality > 100)
+                throw EOrvanelError(fmt::sprintf(T("Qualité JPEG hors limites (1 à 100) : %d"), quality));
+            if (publishSnapshots_) publishSnapshots_(quality);
+            TInfosServer infos;
+            for (const char* name : PublishedPictureNames)
+                infos.LocalFiles.push_back(PathJpeg + name);
+            if (web.IndexPage) {
+                WriteIndexPage(PathJpeg + IndexPageFileName, web.IntervallSec);
+                infos.LocalFiles.push_back(PathJpeg + IndexPageFileName);
+            }
+            infos.ServerName = web.HostName;
+            infos.UserName = web.login;
+            infos.Password = web.PassWord;
+            infos.RemotePath = web.RemotePath;
+            infos.PassiveModeEnabled = web.PassiveFTP;
+            infos.VerifyPeer = web.VerifyPeer;
+            infos.Timeouts = options_.FtpTimeouts;
+            const TDateTime start = Now();
+            if (TFTPLoaderThread::Start(std::move(infos))) dateStartFTP_ = start;
+        } else if (FtpRunning)
+            LogToday("Ftp process already started : " + DateTimeText(dateStartFTP_));
+    } catch (const std::exception& e) {
+        const std::string text = std::string("TimerFTPTimer -> ") + e.what();
+        LogToday(text);
+        ShowMessage(text);
+    }
+}
+
 // ---- One weather reading ------------------------------------------------------------------------
 
 void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
@@ -442,7 +501,8 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     }
     emit readingProcessed(copy, conditions_);
     ShowStatus("Ok", false);
-    SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())));
+    SetStatusBar(2,
+                 fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())) + FtpStatusText());
 }
 
 // What follows each reading, connected in this order: the file from the values just published, then
@@ -825,13 +885,7 @@ void Supervisor::OnWriteOptions_threadOver(TThread_Communicate& thread) {
     emit configurationWritten(error.empty());
 }
 
-// ---- Web publishing and calibration -------------------------------------------------------------
-
-void Supervisor::SetFtpInterval(uint32_t seconds) {
-    SetupInfos.SetupWebPublish.IntervallSec = seconds;
-    TimerFTP.setInterval(TimerMs(int64_t{seconds} * 1000));
-    if (TimerFTP.isActive()) TimerFTP.start(); // counts the new interval from now
-}
+// ---- Calibration --------------------------------------------------------------------------------
 
 void Supervisor::StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done) {
     if (closed_ || !link_->Exists()) {
@@ -1019,6 +1073,12 @@ void Supervisor::FormClose() {
         ShowMessage(T("Erreur lors de la fermeture de l'application : ") + e.what());
     }
     StopFollowingReadings();
+    // An upload still running is aborted (within a second) rather than left to a process that ends.
+    TimerFTP.stop();
+    if (FtpRunning) {
+        TFTPLoaderThread::StopFtp();
+        if (!TFTPLoaderThread::WaitForEnd(3000)) LogToday("FTP upload still running at closing");
+    }
     // The graph scales and check boxes are the window's own; it stores them when it closes.
     if (automation_) automation_->Stop();
     systemEvents_->ReleaseSleepInhibitor();

@@ -18,6 +18,7 @@
 #include "Conditions.h"
 #include "ConditionTexts.h"
 #include "DateTime.h"
+#include "FtpLoader.h"
 #include "HistoryStore.h"
 #include "PollingRhythm.h"
 #include "PublishedConditions.h"
@@ -49,6 +50,8 @@ struct TSupervisorOptions {
     int StartupRetryMs = 60000;
     int ReopenMs = 30000;
     int FailedReadingsBeforeReopen = 3;
+    // Inactivity limits of the FTP uploads (tests shorten them).
+    TFtpTimeouts FtpTimeouts;
 };
 
 // The state panel of the station link ("Etat communication RS232").
@@ -107,6 +110,25 @@ class Supervisor : public QObject {
     // The port has failed and is being reopened; the readings are stopped meanwhile.
     bool StationLinkLost() const { return linkLost_; }
 
+    // ---- Web publishing ----
+    // Each tick renders the publishing snapshots and starts an upload, unless one still runs.
+    void TimerFTPTimer();
+    // The upload interval in seconds; 0 stops the timer. Set at start-up from "intervallSec", and by
+    // the web-publishing dialog when it is confirmed.
+    void SetFtpInterval(uint32_t seconds);
+    bool FtpTimerActive() const { return TimerFTP.isActive(); }
+    int FtpTimerIntervalMs() const { return TimerFTP.interval(); }
+    // Writes the publishing snapshots into PathJpeg at the quality given (1 to 100); raises on failure.
+    // Set by the view that owns the graphs; without one the upload sends whatever files are there.
+    void SetPublishSnapshots(std::function<void(int quality)> render) {
+        publishSnapshots_ = std::move(render);
+    }
+    // Start of the current FTP wait or upload.
+    TDateTime DateStartFTP() const { return dateStartFTP_; }
+    // What the status bar adds after the number of points: empty when publishing is off, else
+    // "   Transfert FTP en cours (...)" or "   Transfert FTP en attente (...)".
+    std::string FtpStatusText() const;
+
     // ---- Suspend and resume (logind calls them; tests may too) ----
     void SuspendNow();
     void ResumeNow();
@@ -136,10 +158,7 @@ class Supervisor : public QObject {
     // the set-up to the station; configurationWritten follows.
     void ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain);
 
-    // ---- Web publishing and calibration ----
-    // The interval between two FTP uploads: stored in the settings, the FTP timer restarted on it.
-    void SetFtpInterval(uint32_t seconds);
-    int FtpTimerIntervalMs() const { return TimerFTP.interval(); }
+    // ---- Calibration ----
     // One photodiode sample for the dark-current calibration; `done` runs on the main thread with
     // the sample and the list's error text (empty on success), unless this controller is gone.
     void StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done);
@@ -309,6 +328,10 @@ class Supervisor : public QObject {
     bool closed_ = false;
     bool started_ = false;
 
+    QTimer TimerFTP;
+    TDateTime dateStartFTP_ = 0;
+    std::function<void(int)> publishSnapshots_;
+
     QTimer TimerStartupRetry, TimerReopen; // single shots
     int startupRetries_ = 0, reopenAttempts_ = 0, failedReadings_ = 0;
     bool linkLost_ = false;
@@ -316,5 +339,4 @@ class Supervisor : public QObject {
     TConfigRoundTrip config_;
     std::string storedPortDevice_; // the registry's device, whatever the command line says
     bool cycleBeforeConfig_ = false, periodicSaveBeforeConfig_ = false;
-    QTimer TimerFTP;
 };

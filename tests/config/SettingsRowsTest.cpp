@@ -384,6 +384,8 @@ TEST_F(SettingsRowsTest, EachConfirmationWritesItsValuesInItsOrder) {
                                         R"(Webpublish/Lx_GrWspeed = 700 (3))",
                                         R"(Webpublish/Ly_GrWspeed = 400 (3))",
                                         R"(Webpublish/L_GrWDir = 500 (3))",
+                                        R"(Webpublish/VerifyPeer = Yes (11))",
+                                        R"(Webpublish/IndexPage = Yes (11))",
                                     }));
 
     WriteCurrentLang(LangFrench);
@@ -502,6 +504,8 @@ TEST_F(SettingsRowsTest, WhatTheDialogsSetThroughTheRowsComesBack) {
         {"\\Webpublish Lx_GrWspeed", 640},
         {"\\Webpublish Ly_GrWspeed", 480},
         {"\\Webpublish L_GrWDir", 9999},
+        {"\\Webpublish VerifyPeer", false},
+        {"\\Webpublish IndexPage", false},
     };
     TStartupSettings startup;
     TSettingsPlace place{SetupInfos, startup};
