@@ -6,15 +6,19 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <QCoreApplication>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStringList>
 #include <string>
 #include <vector>
 
 #include "AutomationSwitches.h"
+#include "CrashReport.h"
+#include "Language.h"
 #include "MainWindow.h"
+#include "OrvanelApplication.h"
 #include "QtHooks.h"
+#include "Records.h"
 #include "StartupFolders.h"
 #include "Supervisor.h"
 #include "UserPrompts.h"
@@ -90,10 +94,11 @@ int main(int argc, char** argv) {
     }
     const bool headless = line.Headless || !DisplayAvailable();
     if (!line.Headless && headless)
-        std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n", stderr);
+        std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n",
+                   stderr);
     if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
-    QApplication app(argc, argv);
+    TOrvanelApplication app(argc, argv, headless);
     QCoreApplication::setApplicationName("Orvanel");
     if (const auto code =
             HandleAutomationSwitches(QCoreApplication::arguments(), QCoreApplication::applicationFilePath()))
@@ -101,6 +106,11 @@ int main(int argc, char** argv) {
 
     InstallQtHooks(headless);
     SetupFolders();
+    InstallCrashHandler(PathLogs);
+    // The texts of the user's language when its module exists, as the platform loads it; the stored
+    // choice ("CurrentLang") is applied by the controller's start.
+    Languages::Install();
+    Languages::LoadSystemLanguage();
 
     TSupervisorOptions options;
     options.Headless = headless;

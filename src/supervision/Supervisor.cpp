@@ -10,7 +10,9 @@
 
 #include "AutomationServer.h"
 #include "ConditionFiles.h"
+#include "CrashReport.h"
 #include "HistoryStore.h"
+#include "Language.h"
 #include "Log.h"
 #include "MedianObject.h"
 #include "PlatformServices.h"
@@ -32,18 +34,6 @@ std::string T(const char* text) {
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// Language identifier of the system locale (primary language, sub-language shifted by 10 bits).
-int32_t SystemLanguageId() {
-    switch (QLocale::system().language()) {
-    case QLocale::French:
-        return LangFrench;
-    case QLocale::English:
-        return LangEnglish;
-    default:
-        return 0;
-    }
 }
 
 } // namespace
@@ -142,7 +132,7 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
         FormClose();
         QCoreApplication::quit();
     });
-    caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
+    MakeCaption();
     // Known before the start so that a window can lay out its debug tabs from the beginning.
     DebugMode = FileExists(PathLogs + "debug.txt");
 }
@@ -183,12 +173,14 @@ bool Supervisor::Start() {
     started_ = true;
 
     Toggle_GoodCond.Validprevious = false;
-    Langue_courante = SystemLanguageId();
+    // The language the texts are in now: the user's, when its module was loaded at start.
+    Langue_courante = Languages::Loaded();
     relay_.ResetPassCount();
     LogToday(fmt::sprintf("Application start : %s", caption_));
     LogToday(fmt::sprintf("Storage data path : %s", PathDatas));
     LogToday(fmt::sprintf("Storage Log  path : %s", PathLogs));
     LogToday(fmt::sprintf("Storage Jpeg path : %s", PathJpeg));
+    TellAboutCrash();
     ReadSettings();
     LoadHistoryData();
 
@@ -213,7 +205,7 @@ void Supervisor::ReadSettings() {
     SimulationMode = ApplySimulationArgument(options_.Arguments);
     AssignStartupDefaults();
     const int32_t lang = ReadCurrentLang();
-    if (lang == LangFrench || lang == LangEnglish) Langue_courante = lang;
+    ApplyStoredLanguage(lang);
     const char* name = Langue_courante == LangFrench    ? "French"
                        : Langue_courante == LangEnglish ? "English"
                                                         : "";
@@ -225,6 +217,44 @@ void Supervisor::ReadSettings() {
     if (!options_.PortDevice.empty()) SetupInfos.SetupInfos_HW.PortDevice = options_.PortDevice;
     FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
     SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
+}
+
+// The stored choice wins over the language loaded at start (the user's); any other value keeps that.
+void Supervisor::ApplyStoredLanguage(int32_t stored) {
+    if (stored != LangFrench && stored != LangEnglish) return;
+    SwitchLanguage(stored);
+}
+
+// Once: the previous run ended on a fatal signal and left a report.
+void Supervisor::TellAboutCrash() {
+    const std::optional<TCrashNotice> crash = TakeCrashReport(PathLogs);
+    if (!crash) return;
+    LogToday(fmt::sprintf("Previous run stopped abnormally (%s), crash report: %s", crash->Signal,
+                          crash->ReportPath));
+    ShowMessage(
+        fmt::sprintf(Tr("MainForm", "Le programme s'est arrêté anormalement le %s (%s). Rapport : %s"),
+                     DateTimeText(crash->When), crash->Signal, crash->ReportPath));
+}
+
+bool Supervisor::SwitchLanguage(int32_t language) {
+    if (language == Langue_courante || !Languages::Load(language)) return false;
+    Langue_courante = language;
+    try {
+        WriteCurrentLang(language);
+    } catch (const std::exception& e) {
+        LogToday(std::string("CurrentLang not stored: ") + e.what());
+    }
+    MakeCaption();
+    if (!legend_.empty()) legend_ = GoodConditionsLegend(SetupInfos);
+    status_ = {};
+    emit statusChanged();
+    emit languageChanged();
+    emit legendChanged();
+    return true;
+}
+
+void Supervisor::MakeCaption() {
+    caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
 }
 
 void Supervisor::LoadHistoryData() {

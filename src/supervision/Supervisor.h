@@ -105,6 +105,15 @@ class Supervisor : public QObject {
     void RearmRelay(bool quiet) { relay_.RearmRelay(quiet); }
     bool RearmConditionsMet(const TcapteursInfos& reading) const;
 
+    // ---- Language ----
+    // The language of the texts shown: LangFrench or LangEnglish (Langue_courante).
+    int32_t Language() const { return Langue_courante; }
+    // Loads this language's texts; nothing happens when it is already the one shown or its module
+    // cannot be loaded (false). Otherwise stores "CurrentLang", rebuilds the caption, empties the
+    // status panel of the station link and emits languageChanged, on which every view rewrites its
+    // texts.
+    bool SwitchLanguage(int32_t language);
+
     // ---- What a view shows ----
     const TStatusDisplay& Status() const { return status_; }
     // Status bar: 0 the station version, 1 display range or memory count, 2 points / FTP / download.
@@ -180,6 +189,8 @@ class Supervisor : public QObject {
     void rearmFinished();
     // The closing sequence has ended.
     void closed();
+    // The texts are now in another language.
+    void languageChanged();
 
   private:
     friend class TQtComBridge;
@@ -191,6 +202,9 @@ class Supervisor : public QObject {
     void OnComEepromRecords(std::vector<TcapteursInfos> records);
 
     void ReadSettings();
+    void ApplyStoredLanguage(int32_t stored);
+    void MakeCaption();
+    void TellAboutCrash();
     void LoadHistoryData();
     void OpenPortAndStartList();
     void StartList(std::vector<Tcommand> commands, void (Supervisor::*handler)(TThread_Communicate&),

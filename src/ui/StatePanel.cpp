@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <QColor>
-#include <QFontMetrics>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPalette>
 
 namespace {

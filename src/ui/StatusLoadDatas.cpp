@@ -9,7 +9,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-
 TStatusLoadDatas::TStatusLoadDatas(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("StatusLoadDatas");
