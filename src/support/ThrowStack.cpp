@@ -36,7 +36,7 @@ TCxaThrow RealCxaThrow() {
     return real;
 }
 
-void Record(void* object) {
+__attribute__((noinline)) void Record(void* object) {
     TThreadRecords& t = threadRecords;
     if (t.Busy) return;
     t.Busy = true;
@@ -44,8 +44,7 @@ void Record(void* object) {
     ++t.Next;
     r.Object = object;
     // Skips the recorder and __cxa_throw: the first frame is the function that threw.
-    const std::size_t bytes = boost::stacktrace::safe_dump_to(2, r.Frames, sizeof r.Frames);
-    r.Count = static_cast<int>(bytes / sizeof(void*));
+    r.Count = static_cast<int>(boost::stacktrace::safe_dump_to(2, r.Frames, sizeof r.Frames));
     // safe_dump_to ends the list with a null address when it has room.
     while (r.Count > 0 && r.Frames[r.Count - 1] == nullptr)
         --r.Count;
