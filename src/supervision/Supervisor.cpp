@@ -25,12 +25,7 @@
 
 namespace {
 
-constexpr const char* kContext = "MainForm";
 constexpr int kCloseWaitMs = 10000;
-
-std::string T(const char* text) {
-    return Tr(kContext, text);
-}
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -254,7 +249,8 @@ bool Supervisor::SwitchLanguage(int32_t language) {
 }
 
 void Supervisor::MakeCaption() {
-    caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
+    caption_ =
+        Tr("MainForm", "Moniteur de nuages HALVEX") + " -> Version " + Tr("MainForm", "v1.49 27/03/13");
 }
 
 void Supervisor::LoadHistoryData() {
@@ -379,7 +375,7 @@ void Supervisor::TimerMainTimer() {
     const bool due = rhythm_.TickWeather(SetupInfos.InterValQuickPoolSec, CurrentCapteursInfos.DateSysteme);
     emit readingLabelsChanged();
     if (due) {
-        SetStatusBar(1, fmt::sprintf(T("Affichage des données des %1.0f dernier(s) jour(s)"),
+        SetStatusBar(1, fmt::sprintf(Tr("MainForm", "Affichage des données des %1.0f dernier(s) jour(s)"),
                                      SetupInfos.RangeDateDisplay));
         StartList({TCom_getSensorInfos}, &Supervisor::AffData_threadOver);
     }
@@ -402,7 +398,7 @@ void Supervisor::TimerSAVDataPeriodicTimer() {
         history_->SaveChanged();
         LogToday("Periodic datasave done");
     } catch (const std::exception& e) {
-        const std::string text = T("Erreur lors de la sauvegarde périodique -> ") + e.what();
+        const std::string text = Tr("MainForm", "Erreur lors de la sauvegarde périodique -> ") + e.what();
         LogToday(text);
         ShowMessage(text);
     }
@@ -422,7 +418,8 @@ void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
         const TcapteursInfos copy = CurrentCapteursInfos;
         ProcessReading(copy);
     } catch (const std::exception& e) {
-        const std::string text = T("Erreur dans la procédure \"AffData_threadOver\", message -> ") + e.what();
+        const std::string text =
+            Tr("MainForm", "Erreur dans la procédure \"AffData_threadOver\", message -> ") + e.what();
         LogToday(text);
         ShowMessage(text);
     }
@@ -458,7 +455,7 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     }
     emit readingProcessed(copy, conditions_);
     ShowStatus("Ok", false);
-    SetStatusBar(2, fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())));
+    SetStatusBar(2, fmt::sprintf(Tr("MainForm", "%d données totales"), static_cast<int>(history_->Size())));
 }
 
 // What follows each reading, connected in this order: the file from the values just published, then
@@ -499,15 +496,16 @@ void Supervisor::PrintStatesWhenChanged() {
 // ---- Thread messages ----------------------------------------------------------------------------
 
 void Supervisor::OnComError(const std::string& error) {
-    ShowStatus(T("Erreur : ") + error, true);
+    ShowStatus(Tr("MainForm", "Erreur : ") + error, true);
 }
 
 void Supervisor::OnComVersion(const std::string& version, std::optional<int32_t> memoryAddress) {
-    const std::string text = T("Version -> ") + version;
+    const std::string text = Tr("MainForm", "Version -> ") + version;
     SetStatusBar(0, text);
     ShowStatus(text, false);
-    SetStatusBar(1,
-                 memoryAddress ? " -> " + std::to_string(*memoryAddress / 17) + T(" enregistrements") : "");
+    SetStatusBar(1, memoryAddress
+                        ? " -> " + std::to_string(*memoryAddress / 17) + Tr("MainForm", " enregistrements")
+                        : "");
     SetStatusBar(2, "");
 }
 
@@ -516,10 +514,11 @@ void Supervisor::OnComEepromProgress(uint32_t done, uint32_t total) {
     download_.Total = total;
     if (done == total) {
         download_.Text.clear();
-        SetStatusBar(2, T("A récupéré ") + std::to_string(done) + T(" donnée(s) EEPROM Halvex"));
+        SetStatusBar(2, Tr("MainForm", "A récupéré ") + std::to_string(done) +
+                            Tr("MainForm", " donnée(s) EEPROM Halvex"));
     } else {
-        download_.Text =
-            T("Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) + "/" + std::to_string(total);
+        download_.Text = Tr("MainForm", "Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) +
+                         "/" + std::to_string(total);
         SetStatusBar(2, download_.Text);
     }
     emit downloadProgressChanged();
@@ -533,7 +532,7 @@ void Supervisor::ShowStatus(const std::string& text, bool isError) {
     const bool changed = shown != status_.Text || isError != status_.IsError;
     status_.Text = shown;
     status_.IsError = isError;
-    status_.Hint = T("Affiché à ") + DateTimeText(Now());
+    status_.Hint = Tr("MainForm", "Affiché à ") + DateTimeText(Now());
     emit statusChanged();
     if (options_.Headless && (changed || isError))
         std::fprintf(stderr, "%s %s%s\n", DateTimeText(Now()).c_str(), isError ? "[erreur] " : "",
@@ -584,7 +583,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
         }
         bool watch = true;
         if (!thread.Quiet) {
-            const std::string question = T("Voulez-vous re-activer la surveillance ?");
+            const std::string question = Tr("MainForm", "Voulez-vous re-activer la surveillance ?");
             watch = question_ ? question_(Q(question)) : AskUserYesNo(question);
         }
         SetupInfos.RoofCloserCriterias.DoWatch.DefaultValue = watch;
@@ -626,7 +625,8 @@ void Supervisor::ScheduleStartupRetry(const std::string& error) {
     const int seconds = SecondsOf(options_.StartupRetryMs);
     LogToday(fmt::format("Startup retry in {} s", seconds));
     // The reason first, as it names the port; a text too long for the panel loses its end.
-    ShowStatus(error + " -> " + fmt::sprintf(T("Nouvel essai de démarrage dans %d s"), seconds), true);
+    ShowStatus(error + " -> " + fmt::sprintf(Tr("MainForm", "Nouvel essai de démarrage dans %d s"), seconds),
+               true);
     TimerStartupRetry.start(options_.StartupRetryMs);
 }
 
@@ -639,7 +639,7 @@ void Supervisor::RetryStartup() {
     }
     const int attempt = ++startupRetries_;
     LogToday(fmt::format("Startup retry #{}", attempt));
-    ShowStatus(fmt::sprintf(T("Nouvel essai de démarrage n° %d"), attempt), false);
+    ShowStatus(fmt::sprintf(Tr("MainForm", "Nouvel essai de démarrage n° %d"), attempt), false);
     link_->CloseIfOpen();
     OpenPortAndStartList();
 }
@@ -670,7 +670,7 @@ void Supervisor::OnStationLinkLost(const std::string& reason) {
 }
 
 void Supervisor::ShowStationLinkLost() {
-    ShowStatus(fmt::sprintf(T("Liaison perdue avec la station (%s), nouvel essai dans %d s"),
+    ShowStatus(fmt::sprintf(Tr("MainForm", "Liaison perdue avec la station (%s), nouvel essai dans %d s"),
                             PortDeviceText(), SecondsOf(options_.ReopenMs)),
                true);
 }
@@ -709,7 +709,8 @@ void Supervisor::AfterReopen_threadOver(TThread_Communicate& thread) {
     rhythm_.ResetCounts();
     TimerMain.start();
     TimerLight.start();
-    ShowStatus(fmt::sprintf(T("Liaison rétablie avec la station (%s)"), PortDeviceText()), false);
+    ShowStatus(fmt::sprintf(Tr("MainForm", "Liaison rétablie avec la station (%s)"), PortDeviceText()),
+               false);
     emit stationLinkChanged(false);
 }
 
@@ -779,7 +780,7 @@ void Supervisor::FormClose() {
         LogToday("Data saved");
         StartupDone = false;
     } catch (const std::exception& e) {
-        ShowMessage(T("Erreur lors de la fermeture de l'application : ") + e.what());
+        ShowMessage(Tr("MainForm", "Erreur lors de la fermeture de l'application : ") + e.what());
     }
     StopFollowingReadings();
     // The graph scales and check boxes are the window's own; it stores them when it closes.
