@@ -127,6 +127,7 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
         FormClose();
         QCoreApplication::quit();
     });
+    Langue_courante = Languages::Loaded();
     MakeCaption();
     // Known before the start so that a window can lay out its debug tabs from the beginning.
     DebugMode = FileExists(PathLogs + "debug.txt");
@@ -241,6 +242,8 @@ bool Supervisor::SwitchLanguage(int32_t language) {
     }
     MakeCaption();
     if (!legend_.empty()) legend_ = GoodConditionsLegend(SetupInfos);
+    for (size_t panel = 0; panel < statusBar_.size(); ++panel)
+        if (statusBarMakers_[panel]) statusBar_[panel] = statusBarMakers_[panel]();
     status_ = {};
     emit statusChanged();
     emit languageChanged();
@@ -375,8 +378,9 @@ void Supervisor::TimerMainTimer() {
     const bool due = rhythm_.TickWeather(SetupInfos.InterValQuickPoolSec, CurrentCapteursInfos.DateSysteme);
     emit readingLabelsChanged();
     if (due) {
-        SetStatusBar(1, fmt::sprintf(Tr("MainForm", "Affichage des données des %1.0f dernier(s) jour(s)"),
-                                     SetupInfos.RangeDateDisplay));
+        SetStatusBar(1, [range = SetupInfos.RangeDateDisplay] {
+            return fmt::sprintf(Tr("MainForm", "Affichage des données des %1.0f dernier(s) jour(s)"), range);
+        });
         StartList({TCom_getSensorInfos}, &Supervisor::AffData_threadOver);
     }
 }
@@ -455,7 +459,9 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     }
     emit readingProcessed(copy, conditions_);
     ShowStatus("Ok", false);
-    SetStatusBar(2, fmt::sprintf(Tr("MainForm", "%d données totales"), static_cast<int>(history_->Size())));
+    SetStatusBar(2, [count = static_cast<int>(history_->Size())] {
+        return fmt::sprintf(Tr("MainForm", "%d données totales"), count);
+    });
 }
 
 // What follows each reading, connected in this order: the file from the values just published, then
@@ -500,12 +506,14 @@ void Supervisor::OnComError(const std::string& error) {
 }
 
 void Supervisor::OnComVersion(const std::string& version, std::optional<int32_t> memoryAddress) {
-    const std::string text = Tr("MainForm", "Version -> ") + version;
-    SetStatusBar(0, text);
-    ShowStatus(text, false);
-    SetStatusBar(1, memoryAddress
-                        ? " -> " + std::to_string(*memoryAddress / 17) + Tr("MainForm", " enregistrements")
-                        : "");
+    SetStatusBar(0, [version] { return Tr("MainForm", "Version -> ") + version; });
+    ShowStatus(statusBar_[0], false);
+    if (memoryAddress)
+        SetStatusBar(1, [records = *memoryAddress / 17] {
+            return " -> " + std::to_string(records) + Tr("MainForm", " enregistrements");
+        });
+    else
+        SetStatusBar(1, "");
     SetStatusBar(2, "");
 }
 
@@ -514,8 +522,10 @@ void Supervisor::OnComEepromProgress(uint32_t done, uint32_t total) {
     download_.Total = total;
     if (done == total) {
         download_.Text.clear();
-        SetStatusBar(2, Tr("MainForm", "A récupéré ") + std::to_string(done) +
-                            Tr("MainForm", " donnée(s) EEPROM Halvex"));
+        SetStatusBar(2, [done] {
+            return Tr("MainForm", "A récupéré ") + std::to_string(done) +
+                   Tr("MainForm", " donnée(s) EEPROM Halvex");
+        });
     } else {
         download_.Text = Tr("MainForm", "Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) +
                          "/" + std::to_string(total);
@@ -540,7 +550,13 @@ void Supervisor::ShowStatus(const std::string& text, bool isError) {
 }
 
 void Supervisor::SetStatusBar(int panel, const std::string& text) {
-    statusBar_[static_cast<size_t>(panel)] = text;
+    SetStatusBar(panel, [text] { return text; });
+}
+
+// The text is made now and again after a language switch.
+void Supervisor::SetStatusBar(int panel, std::function<std::string()> make) {
+    statusBar_[static_cast<size_t>(panel)] = make();
+    statusBarMakers_[static_cast<size_t>(panel)] = std::move(make);
     emit statusBarChanged(panel);
 }
 

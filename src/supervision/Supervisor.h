@@ -225,6 +225,7 @@ class Supervisor : public QObject {
     void StopFollowingReadings();
     void WriteConditionFile(const TcapteursInfos& reading);
     void SetStatusBar(int panel, const std::string& text);
+    void SetStatusBar(int panel, std::function<std::string()> make);
     void ShowMessage(const std::string& text);
     void PlaySound(const std::string& file);
     void StopTimers();
@@ -260,6 +261,7 @@ class Supervisor : public QObject {
 
     TStatusDisplay status_;
     std::array<std::string, 3> statusBar_;
+    std::array<std::function<std::string()>, 3> statusBarMakers_;
     TConditions conditions_;
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};

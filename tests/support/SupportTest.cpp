@@ -22,7 +22,7 @@ volatile int sideEffect = 0;
 __attribute__((noinline)) void ThrowFromNamedFunction(int depth) {
     if (depth > 0) {
         ThrowFromNamedFunction(depth - 1);
-        ++sideEffect; // not a tail call: each level keeps its frame
+        sideEffect = sideEffect + 1; // not a tail call: each level keeps its frame
         return;
     }
     throw std::runtime_error("Erreur levée au fond");
@@ -30,7 +30,7 @@ __attribute__((noinline)) void ThrowFromNamedFunction(int depth) {
 
 __attribute__((noinline)) void CrashInNamedFunction() {
     std::raise(SIGSEGV);
-    ++sideEffect;
+    sideEffect = sideEffect + 1;
 }
 
 // The child: installs the handler, then dies in CrashInNamedFunction.
@@ -67,7 +67,8 @@ TEST(ThrowStack, NamesTheThrowingFunctionWithFileAndLineInnermostFirst) {
     ASSERT_GE(frames.size(), 4u) << Joined(frames);
     EXPECT_NE(frames[0].find("ThrowFromNamedFunction"), std::string::npos) << Joined(frames);
     EXPECT_NE(frames[0].find("SupportTest.cpp:"), std::string::npos) << Joined(frames);
-    EXPECT_NE(Joined(frames).find("ThrowStack_NamesTheThrowingFunction"), std::string::npos) << Joined(frames);
+    EXPECT_NE(Joined(frames).find("ThrowStack_NamesTheThrowingFunction"), std::string::npos)
+        << Joined(frames);
     EXPECT_EQ(ExceptionMessage(caught), "Erreur levée au fond");
 }
 
@@ -86,7 +87,8 @@ TEST_F(CrashReportTest, FatalSignalLeavesReportWithStackToldOnceAtNextStart) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        ::execl(testProgramPath, testProgramPath, "--crash-child", folder.c_str(), static_cast<char*>(nullptr));
+        ::execl(testProgramPath, testProgramPath, "--crash-child", folder.c_str(),
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     int status = 0;

@@ -28,9 +28,12 @@ std::vector<TMessage> ReadMessages(const std::string& path) {
     while (!xml.atEnd()) {
         xml.readNext();
         if (!xml.isStartElement()) continue;
-        if (xml.name() == u"name") context = xml.readElementText().toStdString();
-        else if (xml.name() == u"message") message = {context, "", false};
-        else if (xml.name() == u"source") message.Source = xml.readElementText().toStdString();
+        if (xml.name() == u"name")
+            context = xml.readElementText().toStdString();
+        else if (xml.name() == u"message")
+            message = {context, "", false};
+        else if (xml.name() == u"source")
+            message.Source = xml.readElementText().toStdString();
         else if (xml.name() == u"translation") {
             const auto type = xml.attributes().value("type");
             const bool finished = type.isEmpty();

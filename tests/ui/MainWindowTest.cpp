@@ -2,8 +2,8 @@
 // station on a pseudo-terminal, a weather script holding what the station measures. What the window
 // shows is read back from the real widgets and, for colours, from the painted window.
 #include <functional>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <QAbstractButton>
@@ -44,11 +44,13 @@ QString Q(const char* utf8) {
 }
 
 // Clear, dry, calm and dark; each case appends what it changes (a later item wins).
-constexpr const char* kQuietNight = "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
+constexpr const char* kQuietNight =
+    "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
 
 StationOptions Script(const std::string& changes = {}) {
     StationOptions options;
-    options.Scenario = ParseScenario(changes.empty() ? kQuietNight : std::string(kQuietNight) + "," + changes);
+    options.Scenario =
+        ParseScenario(changes.empty() ? kQuietNight : std::string(kQuietNight) + "," + changes);
     return options;
 }
 
@@ -75,7 +77,6 @@ class MainWindowTest : public SupervisedStationTest {
                     button->click();
                 else
                     box->accept(); // a message with its single button
-
             }
         });
         boxCloser_->start(10);
@@ -224,7 +225,8 @@ TEST_F(MainWindowTest, ValuesCarryTheirUnitsAndTheSkyBackgroundItsHint) {
     EXPECT_EQ(Text("StaticTextTempSF"), Q("-2.0 °C"));
     EXPECT_EQ(Text("StaticTextHumidSF"), Q("46.0 %"));
     EXPECT_EQ(Text("StaticTextDirWindSFG"), Q("E"));
-    EXPECT_TRUE(Text("StaticTextSpeedWindSFG").endsWith(Q(" km/h"))) << Text("StaticTextSpeedWindSFG").toStdString();
+    EXPECT_TRUE(Text("StaticTextSpeedWindSFG").endsWith(Q(" km/h")))
+        << Text("StaticTextSpeedWindSFG").toStdString();
     // Cold and windy: the felt temperature is computed, below the air temperature.
     const QString chill = Text("PanelTempWindChill");
     ASSERT_TRUE(chill.endsWith(Q(" °C"))) << chill.toStdString();
@@ -397,7 +399,9 @@ TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     EXPECT_EQ(Text("LabelInterValMes"), "20 sec");
     EXPECT_EQ(Text("LabelInterValMesLight"), "1.0 min");
     // The good-conditions legend, written once the thresholds are read.
-    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")->toolTip().startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
+    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")
+                    ->toolTip()
+                    .startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
         << Child<QWidget>("TabSheetSKY")->toolTip().toStdString();
 
     ASSERT_NO_FATAL_FAILURE(Readings(1));
@@ -440,13 +444,14 @@ TEST_F(MainWindowTest, HistoryLoadingNamesEachMonthAndGoesAwayAlsoOnAnError) {
     WriteWholeFile(month, std::string(8, '\0'));
     OpenWindow(Script());
     std::vector<std::string> steps;
-    QObject::connect(supervisor_.get(), &Supervisor::historyLoadProgress, [this, &steps](const QString& step) {
-        if (!step.isEmpty()) {
-            ASSERT_NE(window_->HistorySplash(), nullptr);
-            EXPECT_TRUE(window_->HistorySplash()->isVisible());
-            steps.push_back(window_->HistorySplash()->Text().toStdString());
-        }
-    });
+    QObject::connect(supervisor_.get(), &Supervisor::historyLoadProgress,
+                     [this, &steps](const QString& step) {
+                         if (!step.isEmpty()) {
+                             ASSERT_NE(window_->HistorySplash(), nullptr);
+                             EXPECT_TRUE(window_->HistorySplash()->isVisible());
+                             steps.push_back(window_->HistorySplash()->Text().toStdString());
+                         }
+                     });
     ASSERT_NO_FATAL_FAILURE(StartAndWait());
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.back(), "Charge le fichier : " + month);
@@ -576,8 +581,9 @@ TEST_F(MainWindowTest, QuestionsAndMessagesUseMessageBoxes) {
     ShowUserMessage("Erreur lors de la fermeture de l'application : disque plein");
     SetUserMessageHandler({});
     SetUserQuestionHandler({});
-    EXPECT_EQ(boxes_, std::vector<std::string>({"Le programme Orvanel fonctionne déjà, ouvrir une autre session ?",
-                                                "Erreur lors de la fermeture de l'application : disque plein"}));
+    EXPECT_EQ(boxes_,
+              std::vector<std::string>({"Le programme Orvanel fonctionne déjà, ouvrir une autre session ?",
+                                        "Erreur lors de la fermeture de l'application : disque plein"}));
 }
 
 } // namespace
