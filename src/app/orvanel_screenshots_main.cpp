@@ -7,19 +7,23 @@
 #include <functional>
 #include <memory>
 #include <QApplication>
-#include <QPointer>
 #include <QDir>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <stdexcept>
 #include <string>
 
 #include "DateTime.h"
 #include "HalvexStation.h"
+#include "Language.h"
 #include "MainWindow.h"
+#include "OrvanelApplication.h"
 #include "QtHooks.h"
 #include "Records.h"
+#include "SettingsTable.h"
 #include "StartupFolders.h"
 #include "StatusLoadDatas.h"
 #include "Supervisor.h"
@@ -61,6 +65,13 @@ void Save(QWidget& widget, const QString& path, bool settle = true) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
 }
 
+// The language of the pictures being taken: "CurrentLang" of each run, and the file name prefix.
+int32_t sceneLanguage = LangFrench;
+
+QString Prefixed(const QString& file) {
+    return sceneLanguage == LangEnglish ? "en-" + file : file;
+}
+
 struct TScene {
     const char* file;
     TDateTime clock;      // the PC's and the station's clock at the first reading
@@ -78,6 +89,7 @@ class TSceneRun {
         ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         InitStartValues();
         SetupFolders();
+        WriteCurrentLang(sceneLanguage);
         clock_ = scene.clock;
         SetClockForTests([this] { return clock_; });
 
@@ -179,46 +191,55 @@ void ShootWeather(const TScene& scene, const QString& folder, bool automaticRear
         return;
     }
     MainWindow& window = run.Window();
-    Save(window, folder + "/" + scene.file);
+    Save(window, folder + "/" + Prefixed(scene.file));
     // Resized: the layout must stay tidy larger and at a smaller laptop size.
     window.resize(1280, 800);
-    Save(window, folder + "/large-" + scene.file);
+    Save(window, folder + "/" + Prefixed(QString("large-") + scene.file));
     window.resize(760, 560);
-    Save(window, folder + "/small-" + scene.file);
+    Save(window, folder + "/" + Prefixed(QString("small-") + scene.file));
 }
 
 // The windows seen while the program comes up: the history being loaded, the station memory being
 // downloaded.
 void ShootStart(const QString& folder) {
     TSceneRun run({"", EncodeDateTime(2026, 12, 9, 18, 5, 0), "sky=-25@0-1000", 250});
-    QObject::connect(&run.Controller(), &Supervisor::downloadProgressChanged, [&run, folder] {
+    bool saved = false;
+    QObject::connect(&run.Controller(), &Supervisor::downloadProgressChanged, [&run, &saved, folder] {
         const TDownloadProgress& d = run.Controller().DownloadProgress();
-        static bool saved = false;
         if (!saved && !d.Text.empty() && d.Done >= 120 && run.Window().DownloadWindow()) {
             saved = true;
-            Save(*run.Window().DownloadWindow(), folder + "/download-progress.png", false);
-            Save(run.Window(), folder + "/starting.png", false);
+            Save(*run.Window().DownloadWindow(), folder + "/" + Prefixed("download-progress.png"), false);
+            Save(run.Window(), folder + "/" + Prefixed("starting.png"), false);
         }
     });
-    QObject::connect(&run.Controller(), &Supervisor::historyLoadProgress, [&run, folder](const QString& step) {
-        if (!step.isEmpty() && run.Window().HistorySplash())
-            Save(*run.Window().HistorySplash(), folder + "/history-loading.png");
-    });
+    QObject::connect(
+        &run.Controller(), &Supervisor::historyLoadProgress, [&run, folder](const QString& step) {
+            if (!step.isEmpty() && run.Window().HistorySplash())
+                Save(*run.Window().HistorySplash(), folder + "/" + Prefixed("history-loading.png"));
+        });
     run.Start();
 }
 
-} // namespace
+__attribute__((noinline)) void ReadSensorTable(int index) {
+    throw std::out_of_range("Index hors limites : " + std::to_string(index));
+}
 
-int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Orvanel");
-    const QString folder = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"))
-                               .absolutePath();
-    QDir().mkpath(folder);
-    InstallQtHooks(false);
-    DismissMessageBoxes();
+// The exception dialog as an error escaping a handler shows it.
+void ShootExceptionDialog(const QString& folder) {
+    auto* app = static_cast<TOrvanelApplication*>(qApp);
+    try {
+        ReadSensorTable(17);
+    } catch (...) {
+        app->ReportException(std::current_exception());
+    }
+    if (TFormExcept* dialog = app->ExceptionDialog()) {
+        Save(*dialog, folder + "/" + Prefixed("exception-dialog.png"));
+        dialog->close();
+        QApplication::processEvents();
+    }
+}
 
+void ShootAll(const QString& folder) {
     ShootWeather({"clear-dark-night.png", EncodeDateTime(2026, 12, 9, 23, 41, 12),
                   "sky=-27@0-1000,rh=46@0-1000,wind=3@0-1000,dir=22@0-1000,temp=4@0-1000,mag=19.6@0-1000,"
                   "dry@0-1000"},
@@ -228,5 +249,26 @@ int main(int argc, char** argv) {
                   "rain@0-1000"},
                  folder, true);
     ShootStart(folder);
+    ShootExceptionDialog(folder);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    TOrvanelApplication app(argc, argv, false);
+    QApplication::setApplicationName("Orvanel");
+    const QString folder =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots")).absolutePath();
+    QDir().mkpath(folder);
+    InstallQtHooks(false);
+    Languages::Install();
+    DismissMessageBoxes();
+
+    // In French (the source texts), then in English (file names prefixed "en-").
+    for (const int32_t language : {LangFrench, LangEnglish}) {
+        sceneLanguage = language;
+        ShootAll(folder);
+    }
     return 0;
 }
