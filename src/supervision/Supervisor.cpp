@@ -741,7 +741,9 @@ void Supervisor::StopTimers() {
 }
 
 void Supervisor::WaitForThreads(int maxMs) {
-    ProcessEventsUntil([] { return ComThreadCount == 0; }, maxMs);
+    // A list just started may not have counted itself in ComThreadCount yet (its thread counts itself
+    // when it runs); ComThreadsRunning counts it from its start.
+    ProcessEventsUntil([] { return ComThreadCount == 0 && ComThreadsRunning == 0; }, maxMs);
 }
 
 void Supervisor::SaveHistoryNow() {
