@@ -10,7 +10,7 @@ DEPS := cmake ninja-build g++ pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev \
         espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb
 
-.PHONY: all deps build test test-asan test-tsan bench run screenshots clean format
+.PHONY: all deps build translations test test-asan test-tsan bench run screenshots clean format
 
 all: build
 
@@ -29,6 +29,11 @@ $(BUILD_DIR)/build.ninja:
 
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Gathers the texts of src/ into resources/translations/orvanel_en.ts; translate the new ones there
+# (they come in unfinished) and commit the .ts with the change that brought them.
+translations: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) --target translations
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300

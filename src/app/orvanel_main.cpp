@@ -14,8 +14,12 @@
 
 #include "AlpacaServer.h"
 #include "AutomationSwitches.h"
+#include "CrashReport.h"
+#include "Language.h"
 #include "MainWindow.h"
+#include "OrvanelApplication.h"
 #include "QtHooks.h"
+#include "Records.h"
 #include "StartupFolders.h"
 #include "Supervisor.h"
 #include "UserPrompts.h"
@@ -113,7 +117,7 @@ int main(int argc, char** argv) {
                    stderr);
     if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
-    QApplication app(argc, argv);
+    TOrvanelApplication app(argc, argv, headless);
     QCoreApplication::setApplicationName("Orvanel");
     if (const auto code =
             HandleAutomationSwitches(QCoreApplication::arguments(), QCoreApplication::applicationFilePath()))
@@ -121,6 +125,11 @@ int main(int argc, char** argv) {
 
     InstallQtHooks(headless);
     SetupFolders();
+    InstallCrashHandler(PathLogs);
+    // The texts of the user's language when its module exists, as the platform loads it; the stored
+    // choice ("CurrentLang") is applied by the controller's start.
+    Languages::Install();
+    Languages::LoadSystemLanguage();
 
     TSupervisorOptions options;
     options.Headless = headless;

@@ -16,6 +16,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <stdexcept>
 #include <string>
 
 #include <cmath>
@@ -32,7 +33,9 @@
 #include "FormWebSetup.h"
 #include "HalvexStation.h"
 #include "HistoryStore.h"
+#include "Language.h"
 #include "MainWindow.h"
+#include "OrvanelApplication.h"
 #include "PlotWidget.h"
 #include "QtHooks.h"
 #include "Records.h"
@@ -77,6 +80,13 @@ void Save(QWidget& widget, const QString& path, bool settle = true) {
         std::printf("%s\n", qPrintable(path));
     else
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+// The language of the pictures being taken: "CurrentLang" of each run, and the file name prefix.
+int32_t sceneLanguage = LangFrench;
+
+QString Prefixed(const QString& file) {
+    return sceneLanguage == LangEnglish ? "en-" + file : file;
 }
 
 struct TScene {
@@ -134,6 +144,7 @@ class TSceneRun {
         ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         InitStartValues();
         SetupFolders();
+        WriteCurrentLang(sceneLanguage);
         clock_ = scene.clock;
         if (scene.debug) QFile(QString::fromStdString(PathLogs + "debug.txt")).open(QIODevice::WriteOnly);
         if (scene.historyDays > 0) {
@@ -244,32 +255,32 @@ void ShootWeather(const TScene& scene, const QString& folder, bool automaticRear
         return;
     }
     MainWindow& window = run.Window();
-    Save(window, folder + "/" + scene.file);
+    Save(window, folder + "/" + Prefixed(scene.file));
     // Resized: the layout must stay tidy larger and at a smaller laptop size.
     window.resize(1280, 800);
-    Save(window, folder + "/large-" + scene.file);
+    Save(window, folder + "/" + Prefixed(QString("large-") + scene.file));
     window.resize(760, 560);
-    Save(window, folder + "/small-" + scene.file);
+    Save(window, folder + "/" + Prefixed(QString("small-") + scene.file));
 }
 
 // The windows seen while the program comes up: the history being loaded, the station memory being
 // downloaded.
 void ShootStart(const QString& folder) {
     TSceneRun run({"", EncodeDateTime(2026, 12, 9, 18, 5, 0), "sky=-25@0-1000", 250});
-    QObject::connect(&run.Controller(), &Supervisor::downloadProgressChanged, [&run, folder] {
+    bool saved = false;
+    QObject::connect(&run.Controller(), &Supervisor::downloadProgressChanged, [&run, &saved, folder] {
         const TDownloadProgress& d = run.Controller().DownloadProgress();
-        static bool saved = false;
         if (!saved && !d.Text.empty() && d.Done >= 120 && run.Window().DownloadWindow()) {
             saved = true;
-            Save(*run.Window().DownloadWindow(), folder + "/download-progress.png", false);
-            Save(run.Window(), folder + "/starting.png", false);
+            Save(*run.Window().DownloadWindow(), folder + "/" + Prefixed("download-progress.png"), false);
+            Save(run.Window(), folder + "/" + Prefixed("starting.png"), false);
         }
     });
-    QObject::connect(&run.Controller(), &Supervisor::historyLoadProgress,
-                     [&run, folder](const QString& step) {
-                         if (!step.isEmpty() && run.Window().HistorySplash())
-                             Save(*run.Window().HistorySplash(), folder + "/history-loading.png");
-                     });
+    QObject::connect(
+        &run.Controller(), &Supervisor::historyLoadProgress, [&run, folder](const QString& step) {
+            if (!step.isEmpty() && run.Window().HistorySplash())
+                Save(*run.Window().HistorySplash(), folder + "/" + Prefixed("history-loading.png"));
+        });
     run.Start();
 }
 
@@ -298,19 +309,19 @@ void ShootGraphs(const QString& folder, bool debug) {
         QWidget* widget = graphs.PageOf(page);
         if (!widget) continue;
         window.Pages()->setCurrentWidget(widget);
-        Save(window, folder + "/" + (debug ? "debug-" : "") + name + ".png");
+        Save(window, folder + "/" + Prefixed(QString(debug ? "debug-" : "") + name + ".png"));
     }
     if (debug) return;
     // The smallest and largest window sizes.
     window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Sky));
     window.resize(760, 560);
-    Save(window, folder + "/small-graph-sky.png");
+    Save(window, folder + "/" + Prefixed("small-graph-sky.png"));
     window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Wind));
-    Save(window, folder + "/small-graph-wind.png");
+    Save(window, folder + "/" + Prefixed("small-graph-wind.png"));
     window.resize(1600, 1000);
-    Save(window, folder + "/large-graph-wind.png");
+    Save(window, folder + "/" + Prefixed("large-graph-wind.png"));
     window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Sky));
-    Save(window, folder + "/large-graph-sky.png");
+    Save(window, folder + "/" + Prefixed("large-graph-sky.png"));
     window.resize(1000, 680);
     QApplication::processEvents();
 
@@ -325,13 +336,13 @@ void ShootGraphs(const QString& folder, bool debug) {
     mouse(QEvent::MouseButtonPress, {420, 90}, Qt::LeftButton, Qt::LeftButton);
     mouse(QEvent::MouseMove, {560, 200}, Qt::NoButton, Qt::LeftButton);
     mouse(QEvent::MouseMove, {640, 300}, Qt::NoButton, Qt::LeftButton);
-    Save(window, folder + "/graph-zoom-box.png");
+    Save(window, folder + "/" + Prefixed("graph-zoom-box.png"));
     mouse(QEvent::MouseButtonRelease, {640, 300}, Qt::LeftButton, Qt::NoButton);
-    Save(window, folder + "/graph-zoomed.png");
+    Save(window, folder + "/" + Prefixed("graph-zoomed.png"));
 
     std::unique_ptr<QDialog> legend(NewLegendWindow(&window));
     legend->show();
-    Save(*legend, folder + "/legend.png");
+    Save(*legend, folder + "/" + Prefixed("legend.png"));
 }
 
 // The sky plot over a million records (one every 20 s, a little over seven months).
@@ -355,7 +366,7 @@ void ShootMillionRecords(const QString& folder) {
     plot.SetSize(815, 525);
     plot.Tg = {-50, 10, history.Records().front().DateSysteme, last, 0, 0};
     plot.Display();
-    const QString path = folder + "/graph-sky-million-records.png";
+    const QString path = folder + "/" + Prefixed("graph-sky-million-records.png");
     if (plot.Picture().save(path)) std::printf("%s\n", qPrintable(path));
     SetClockForTests({});
 }
@@ -380,13 +391,13 @@ void ShootSettings(const QString& folder) {
     for (int i = 0; i < dialog->Tabs()->count(); ++i) {
         dialog->Tabs()->setCurrentIndex(i);
         dialog->adjustSize();
-        Save(*dialog, folder + QString("/settings-%1-%2.png").arg(i + 1).arg(names[i]));
+        Save(*dialog, folder + "/" + Prefixed(QString("settings-%1-%2.png").arg(i + 1).arg(names[i])));
     }
     dialog->reject();
 
     TFormWebSetup web(run.Controller(), {}, &run.Window());
     web.show();
-    Save(web, folder + "/web-setup.png");
+    Save(web, folder + "/" + Prefixed("web-setup.png"));
     web.reject();
 
     TFormDlgDarkCompute dark(run.Controller(), &run.Window(), TDarkComputeTiming{5, 20});
@@ -396,7 +407,7 @@ void ShootSettings(const QString& folder) {
     if (!WaitUntil([&] { return dark.CalibrationPending(); })) return;
     run.Advance(120);
     if (!WaitUntil([&] { return !dark.CalibrationPending() && !dark.SampleRunning(); })) return;
-    Save(dark, folder + "/dark-current.png");
+    Save(dark, folder + "/" + Prefixed("dark-current.png"));
 }
 
 // Six days of history every five minutes before the run: nights clear or cloudy, day and night
@@ -448,25 +459,33 @@ void ShootDataTools(const QString& folder) {
     stats->SetRange(clock - 6, clock);
     stats->Compute();
     window.Pages()->setCurrentWidget(stats);
-    Save(window, folder + "/statistics.png");
+    Save(window, folder + "/" + Prefixed("statistics.png"));
     window.Pages()->setCurrentWidget(table);
     QApplication::processEvents();
     table->View()->selectRow(3);
-    Save(window, folder + "/data-table.png");
+    Save(window, folder + "/" + Prefixed("data-table.png"));
 }
 
-} // namespace
+__attribute__((noinline)) void ReadSensorTable(int index) {
+    throw std::out_of_range("Index hors limites : " + std::to_string(index));
+}
 
-int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Orvanel");
-    const QString folder =
-        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots")).absolutePath();
-    QDir().mkpath(folder);
-    InstallQtHooks(false);
-    DismissMessageBoxes();
+// The exception dialog as an error escaping a handler shows it.
+void ShootExceptionDialog(const QString& folder) {
+    auto* app = static_cast<TOrvanelApplication*>(qApp);
+    try {
+        ReadSensorTable(17);
+    } catch (...) {
+        app->ReportException(std::current_exception());
+    }
+    if (TFormExcept* dialog = app->ExceptionDialog()) {
+        Save(*dialog, folder + "/" + Prefixed("exception-dialog.png"));
+        dialog->close();
+        QApplication::processEvents();
+    }
+}
 
+void ShootAll(const QString& folder) {
     ShootWeather({"clear-dark-night.png", EncodeDateTime(2026, 12, 9, 23, 41, 12),
                   "sky=-27@0-1000,rh=46@0-1000,wind=3@0-1000,dir=22@0-1000,temp=4@0-1000,mag=19.6@0-1000,"
                   "dry@0-1000"},
@@ -481,5 +500,26 @@ int main(int argc, char** argv) {
     ShootMillionRecords(folder);
     ShootSettings(folder);
     ShootDataTools(folder);
+    ShootExceptionDialog(folder);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    TOrvanelApplication app(argc, argv, false);
+    QApplication::setApplicationName("Orvanel");
+    const QString folder =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots")).absolutePath();
+    QDir().mkpath(folder);
+    InstallQtHooks(false);
+    Languages::Install();
+    DismissMessageBoxes();
+
+    // In French (the source texts), then in English (file names prefixed "en-").
+    for (const int32_t language : {LangFrench, LangEnglish}) {
+        sceneLanguage = language;
+        ShootAll(folder);
+    }
     return 0;
 }

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr const char* kContext = "CsvExport";
 // Lines are gathered into blocks of about this size before each write.
 constexpr size_t kBlockBytes = 1 << 20;
 
@@ -48,7 +47,7 @@ TCsvExportResult Failure(const std::string& target, int error, size_t lines) {
     TCsvExportResult result;
     result.Lines = lines;
     result.Error = error;
-    result.Text = fmt::sprintf(Tr(kContext, "L'export CSV dans %s a échoué (%s) : le fichier est incomplet, "
+    result.Text = fmt::sprintf(Tr("CsvExport", "L'export CSV dans %s a échoué (%s) : le fichier est incomplet, "
                                             "%d ligne(s) de données écrite(s)."),
                                target, std::strerror(error), static_cast<int>(lines));
     return result;
@@ -67,10 +66,10 @@ std::string CsvFileName(const std::string& chosen) {
 std::string CsvHeader(const TSetupInfos& setup) {
     std::string header;
     for (const std::string& title :
-         {Tr(kContext, "Date"), Tr(kContext, "Date"), Tr(kContext, "Temp °C"), Tr(kContext, "Tp Ciel °C"),
-          Tr(kContext, "Tp Ciel-Temp °C"), Tr(kContext, "Pluie"), Tr(kContext, "Lumière"),
-          Tr(kContext, "Lumiere (Mag)"), Tr(kContext, "Dir. Vent (°)"),
-          Tr(kContext, "Vent (") + WindUnitText(setup) + ")", Tr(kContext, "Humidité (%)")})
+         {Tr("CsvExport", "Date"), Tr("CsvExport", "Date"), Tr("CsvExport", "Temp °C"), Tr("CsvExport", "Tp Ciel °C"),
+          Tr("CsvExport", "Tp Ciel-Temp °C"), Tr("CsvExport", "Pluie"), Tr("CsvExport", "Lumière"),
+          Tr("CsvExport", "Lumiere (Mag)"), Tr("CsvExport", "Dir. Vent (°)"),
+          Tr("CsvExport", "Vent (") + WindUnitText(setup) + ")", Tr("CsvExport", "Humidité (%)")})
         header += title + ";";
     return header + "\r\n";
 }
@@ -113,7 +112,7 @@ TCsvExportResult ExportCsvFile(const std::string& path, std::span<const Tcapteur
         TCsvExportResult result;
         result.Error = errno;
         result.Text =
-            fmt::sprintf(Tr(kContext, "Le fichier %s ne peut pas être créé (%s) : rien n'a été exporté."),
+            fmt::sprintf(Tr("CsvExport", "Le fichier %s ne peut pas être créé (%s) : rien n'a été exporté."),
                          path, std::strerror(result.Error));
         return result;
     }

@@ -9,18 +9,17 @@
 
 namespace {
 
-constexpr const char* kContext = "DataTable";
 const char* const kUnknown = "???";
 
 } // namespace
 
 TDataTableRow DataTableTitles(const TDataTableOptions& o) {
     return {
-        Tr(kContext, "Index"),         Tr(kContext, "Date"),
-        Tr(kContext, "Temp °C"),       Tr(kContext, "Tp Ciel °C"),
-        Tr(kContext, "Pluie"),         o.MagniDisplay ? Tr(kContext, "Magnitude") : Tr(kContext, "Lumière"),
-        Tr(kContext, "Dir. Vent (°)"), Tr(kContext, "Vent (") + (o.UnitMph ? "Mph" : "km/h") + ")",
-        Tr(kContext, "Humidité (%)")};
+        Tr("DataTable", "Index"),         Tr("DataTable", "Date"),
+        Tr("DataTable", "Temp °C"),       Tr("DataTable", "Tp Ciel °C"),
+        Tr("DataTable", "Pluie"),         o.MagniDisplay ? Tr("DataTable", "Magnitude") : Tr("DataTable", "Lumière"),
+        Tr("DataTable", "Dir. Vent (°)"), Tr("DataTable", "Vent (") + (o.UnitMph ? "Mph" : "km/h") + ")",
+        Tr("DataTable", "Humidité (%)")};
 }
 
 TDataTableRow DataTableRowTexts(const TcapteursInfos& r, size_t index, const TDataTableOptions& o) {
@@ -30,7 +29,7 @@ TDataTableRow DataTableRowTexts(const TcapteursInfos& r, size_t index, const TDa
     row[1] = DateTimeText(r.DateSysteme);
     row[2] = fmt::sprintf("%1.1f", temp);
     row[3] = fmt::sprintf("%1.1f", o.SkyMinusGround ? sky - temp : sky);
-    row[4] = r.RainStatus == 1 ? Tr(kContext, "OUI") : Tr(kContext, "NON");
+    row[4] = r.RainStatus == 1 ? Tr("DataTable", "OUI") : Tr("DataTable", "NON");
     row[5] = r.ValidLight ? fmt::sprintf("%1.2f", o.MagniDisplay ? Lumex_ToMagnitude(r.Lumex) : r.Lumex)
                           : kUnknown;
     if (r.ValidWindGUST) {
@@ -57,12 +56,12 @@ TDataTableWindow::TDataTableWindow(const THistoryStore& store, const TDataTableO
 }
 
 std::string DataTableCountText(double rangeDays, size_t count) {
-    return fmt::sprintf(Tr(kContext, "Affichage des données des %1.0f dernier(s) jour(s) : %d données"),
+    return fmt::sprintf(Tr("DataTable", "Affichage des données des %1.0f dernier(s) jour(s) : %d données"),
                         rangeDays, static_cast<int>(count));
 }
 
 std::string DataTableLimitText() {
     return fmt::sprintf(
-        Tr(kContext, "Le nombre de points est supérieur à %d, il ne seront pas tous affichés ici !"),
+        Tr("DataTable", "Le nombre de points est supérieur à %d, il ne seront pas tous affichés ici !"),
         static_cast<int>(DataTableMaxRows));
 }

@@ -9,18 +9,17 @@
 
 namespace {
 
-constexpr const char* kContext = "HistoryEdits";
 
 } // namespace
 
 TIndexRangeCheck CheckIndexRange(const THistoryStore& store, int64_t start, int64_t end) {
     TIndexRangeCheck check;
     if (end < start)
-        check.Refusal = Tr(kContext, "Index d'arrivée inférieur à l'index de depart !!");
+        check.Refusal = Tr("HistoryEdits", "Index d'arrivée inférieur à l'index de depart !!");
     else if (end > static_cast<int64_t>(store.Size()))
-        check.Refusal = Tr(kContext, "Index d'arrivée supérieur au nombre de points !!");
+        check.Refusal = Tr("HistoryEdits", "Index d'arrivée supérieur au nombre de points !!");
     else if (start < 1)
-        check.Refusal = Tr(kContext, "Index de départ inférieur à 1 !!");
+        check.Refusal = Tr("HistoryEdits", "Index de départ inférieur à 1 !!");
     if (!check.Allowed()) return check;
     check.Count = static_cast<size_t>(end - start + 1);
     check.FirstDate = store.Records()[static_cast<size_t>(start - 1)].DateSysteme;
@@ -29,7 +28,7 @@ TIndexRangeCheck CheckIndexRange(const THistoryStore& store, int64_t start, int6
 }
 
 std::string DeleteQuestion(const TIndexRangeCheck& check) {
-    return fmt::sprintf(Tr(kContext, "Supprimer définitivement %d donnée(s), du %s au %s ?"),
+    return fmt::sprintf(Tr("HistoryEdits", "Supprimer définitivement %d donnée(s), du %s au %s ?"),
                         static_cast<int>(check.Count), DateTimeText(check.FirstDate),
                         DateTimeText(check.LastDate));
 }

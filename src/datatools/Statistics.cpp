@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr const char* kContext = "Statistics";
 
 // Trapezoid rule, computed as the lower value plus half the difference.
 double MeanOf(double a, double b) {
@@ -139,15 +138,15 @@ StatsResult ComputeStatistics(std::span<const TcapteursInfos> records, TDateTime
 }
 
 std::string StatsDaysText(double days) {
-    return fmt::sprintf(Tr(kContext, "%1.2f Jrs"), days);
+    return fmt::sprintf(Tr("Statistics", "%1.2f Jrs"), days);
 }
 
 TStatsGrid StatsGridTexts(const StatsResult& s) {
-    const std::string nd = Tr(kContext, "N/D");
+    const std::string nd = Tr("Statistics", "N/D");
     const std::string none = "-";
     auto temp = [&](double v) { return fmt::sprintf("%2.1f °C", v); };
     auto percent = [&](double v) { return fmt::sprintf("%2.1f %%", v); };
-    auto blocks = [&](int32_t n) { return fmt::sprintf(Tr(kContext, "%d blocs"), n); };
+    auto blocks = [&](int32_t n) { return fmt::sprintf(Tr("Statistics", "%d blocs"), n); };
     auto blockShare = [&](int32_t n, double duration) {
         return fmt::sprintf("%1.1f %%", n * 2.0 / 24.0 / duration * 100);
     };
@@ -162,23 +161,23 @@ TStatsGrid StatsGridTexts(const StatsResult& s) {
     const bool period = s.PeriodValid();
 
     TStatsGrid g;
-    g[0] = {"", Tr(kContext, "Jour/Nuit"), Tr(kContext, "Nuit"), Tr(kContext, "Jour")};
-    g[1] = {Tr(kContext, " Température (Moyenne)"), period ? temp(s.MeanTemp) : nd,
+    g[0] = {"", Tr("Statistics", "Jour/Nuit"), Tr("Statistics", "Nuit"), Tr("Statistics", "Jour")};
+    g[1] = {Tr("Statistics", " Température (Moyenne)"), period ? temp(s.MeanTemp) : nd,
             flaggedTemp(s.NightMeanTemp), flaggedTemp(s.DayMeanTemp)};
-    g[2] = {Tr(kContext, " % ciel sans nuages"), period ? percent(s.ClearPercent) : nd,
+    g[2] = {Tr("Statistics", " % ciel sans nuages"), period ? percent(s.ClearPercent) : nd,
             flaggedPercent(s.NightClearPercent), flaggedPercent(s.DayClearPercent)};
-    g[3] = {Tr(kContext, " Blocs continus de ciel sans nuages >2h"), blocks(s.ClearBlocks),
+    g[3] = {Tr("Statistics", " Blocs continus de ciel sans nuages >2h"), blocks(s.ClearBlocks),
             flaggedBlocks(s.NightClearBlocks), flaggedBlocks(s.DayClearBlocks)};
-    g[4] = {Tr(kContext, " % continus de ciel sans nuages >2h"),
+    g[4] = {Tr("Statistics", " % continus de ciel sans nuages >2h"),
             period ? blockShare(s.ClearBlocks, s.Period) : nd,
             flaggedShare(s.NightClearBlocks, s.NightDuration), flaggedShare(s.DayClearBlocks, s.DayDuration)};
-    g[5] = {Tr(kContext, " Nb d'heures pluie/neige"), DaysOrHoursText(s.RainDuration), none, none};
-    g[6] = {Tr(kContext, "Humidité Moyenne (%)"), humidity(s.HumidityMean), none, none};
-    g[7] = {Tr(kContext, "Humidité Max (%)"), humidity(s.HumidityMax), none, none};
-    g[8] = {Tr(kContext, "Humidité Min (%)"), humidity(s.HumidityMin), none, none};
-    g[9] = {Tr(kContext, "Vent (Moyenne)"), wind(s.GustMean), none, none};
-    g[10] = {Tr(kContext, "Vent (Maximum)"), wind(s.GustMax), none, none};
-    g[11] = {Tr(kContext, "Vent (Median)"), wind(s.GustMedian), none, none};
+    g[5] = {Tr("Statistics", " Nb d'heures pluie/neige"), DaysOrHoursText(s.RainDuration), none, none};
+    g[6] = {Tr("Statistics", "Humidité Moyenne (%)"), humidity(s.HumidityMean), none, none};
+    g[7] = {Tr("Statistics", "Humidité Max (%)"), humidity(s.HumidityMax), none, none};
+    g[8] = {Tr("Statistics", "Humidité Min (%)"), humidity(s.HumidityMin), none, none};
+    g[9] = {Tr("Statistics", "Vent (Moyenne)"), wind(s.GustMean), none, none};
+    g[10] = {Tr("Statistics", "Vent (Maximum)"), wind(s.GustMax), none, none};
+    g[11] = {Tr("Statistics", "Vent (Median)"), wind(s.GustMedian), none, none};
     return g;
 }
 

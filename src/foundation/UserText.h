@@ -8,6 +8,9 @@
 // Translation of a French source text. Identity until the Qt side installs its translator
 // (lupdate reads Tr("Context", "texte") as a call of translate()).
 std::string Tr(const char* context, const char* sourceText);
+// Marks a text for translation where it is written (a table, an argument) and gives it unchanged;
+// it is translated later with Tr(context, text), in the same context.
+#define TrNoop(context, sourceText) sourceText
 void SetTranslator(std::function<std::string(const char* context, const char* sourceText)> translator);
 
 // A message box. Until the window installs its own, messages go to the log and standard error.

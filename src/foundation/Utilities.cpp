@@ -15,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kContext = "Utilities";
-
 // Byte offsets of each UTF-8 character start, so that lengths count characters, not bytes.
 std::vector<size_t> CharacterStarts(const std::string& text) {
     std::vector<size_t> starts;
@@ -42,8 +40,10 @@ void QuickSort(std::vector<double>& a, long lo, long hi) {
         const double pivot = a[static_cast<size_t>(lo + (hi - lo) / 2)];
         long i = lo, j = hi;
         while (i <= j) {
-            while (a[static_cast<size_t>(i)] < pivot) ++i;
-            while (a[static_cast<size_t>(j)] > pivot) --j;
+            while (a[static_cast<size_t>(i)] < pivot)
+                ++i;
+            while (a[static_cast<size_t>(j)] > pivot)
+                --j;
             if (i <= j) std::swap(a[static_cast<size_t>(i++)], a[static_cast<size_t>(j--)]);
         }
         // Recurse into the smaller side so that the stack stays shallow on sorted input.
@@ -69,7 +69,8 @@ std::string TryEnsureFolder(const std::string& path) {
     fs::create_directories(path, ec);
     if (fs::is_directory(path, ec)) return {};
     return fmt::sprintf(
-        Tr(kContext, "Le chemin suivant [%s] n'existe pas et ne peut pas être créé, le programme sera terminé !"),
+        Tr("Utilities",
+           "Le chemin suivant [%s] n'existe pas et ne peut pas être créé, le programme sera terminé !"),
         path);
 }
 
@@ -91,7 +92,8 @@ void MoveFilesTo(const std::string& sourceFolder, const std::string& mask, const
     }
     const auto cannotDelete = [](const fs::path& p) {
         ShowUserMessage(fmt::sprintf(
-            Tr(kContext, "Ne peut effacer ce fichier [%s], des droits administrateurs sont sans doute requis !"),
+            Tr("Utilities",
+               "Ne peut effacer ce fichier [%s], des droits administrateurs sont sans doute requis !"),
             p.string()));
     };
     for (const auto& source : sources) {
@@ -101,8 +103,8 @@ void MoveFilesTo(const std::string& sourceFolder, const std::string& mask, const
             continue;
         }
         if (!fs::copy_file(source, destination, fs::copy_options::overwrite_existing, ec)) {
-            ShowUserMessage(fmt::sprintf(Tr(kContext, "Erreur ! Ne peut copier [%s]  vers [%s] !"), source.string(),
-                                         destination.string()));
+            ShowUserMessage(fmt::sprintf(Tr("Utilities", "Erreur ! Ne peut copier [%s]  vers [%s] !"),
+                                         source.string(), destination.string()));
             continue;
         }
         if (!fs::remove(source, ec)) cannotDelete(source);
@@ -124,7 +126,8 @@ TProgramCommand SplitProgramCommandLine(const std::string& c) {
     size_t end = 0;
     for (size_t n = c.size(); n >= 5 && end == 0; --n) {
         std::string three = c.substr(n - 3, 3);
-        std::transform(three.begin(), three.end(), three.begin(), [](unsigned char ch) { return std::toupper(ch); });
+        std::transform(three.begin(), three.end(), three.begin(),
+                       [](unsigned char ch) { return std::toupper(ch); });
         if (three == "EXE" || three == "COM" || three == "BAT") end = n;
     }
     if (end == 0) {
@@ -134,10 +137,10 @@ TProgramCommand SplitProgramCommandLine(const std::string& c) {
             if ((n == c.size() || c[n] == ' ') && IsExecutableFile(Trim(c.substr(0, n)))) end = n;
     }
     if (end == 0)
-        throw EOrvanelError(Tr(kContext, "N'est pas un fichier éxécutable valide : ") + c + " [-1]");
+        throw EOrvanelError(Tr("Utilities", "N'est pas un fichier éxécutable valide : ") + c + " [-1]");
     TProgramCommand command{Trim(c.substr(0, end)), Trim(c.substr(end))};
     if (!FileExists(command.Program))
-        throw EOrvanelError(Tr(kContext, "Fichier non trouvé : ") + "\"" + command.Program + "\"");
+        throw EOrvanelError(Tr("Utilities", "Fichier non trouvé : ") + "\"" + command.Program + "\"");
     return command;
 }
 

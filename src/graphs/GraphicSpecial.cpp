@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr const char* kContext = "TGraphicSpecial";
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -74,7 +73,7 @@ std::string MonthAbbreviation(int month) {
         QT_TRANSLATE_NOOP("TGraphicSpecial", "Sep"), QT_TRANSLATE_NOOP("TGraphicSpecial", "Oct"),
         QT_TRANSLATE_NOOP("TGraphicSpecial", "Nov"), QT_TRANSLATE_NOOP("TGraphicSpecial", "Dec")};
     if (month < 1 || month > 12) return "??";
-    return Tr(kContext, names[month - 1]);
+    return Tr("TGraphicSpecial", names[month - 1]);
 }
 
 std::string WeekdayAbbreviation(int weekday) {
@@ -84,7 +83,7 @@ std::string WeekdayAbbreviation(int weekday) {
         QT_TRANSLATE_NOOP("TGraphicSpecial", "je"), QT_TRANSLATE_NOOP("TGraphicSpecial", "Ve"),
         QT_TRANSLATE_NOOP("TGraphicSpecial", "Sa")};
     if (weekday < 0 || weekday > 6) return "??";
-    return Tr(kContext, names[weekday]);
+    return Tr("TGraphicSpecial", names[weekday]);
 }
 
 std::string FormatDatePattern(const std::string& pattern, TDateTime value) {
@@ -549,15 +548,15 @@ TAxisMarks TGraphicSpecial::DateAxis() const {
 
     std::string endFormat;
     if (S > 15)
-        endFormat = Tr(kContext, "yyyy");
+        endFormat = Tr("TGraphicSpecial", "yyyy");
     else if (S > 1)
-        endFormat = Tr(kContext, "mm/yyyy");
+        endFormat = Tr("TGraphicSpecial", "mm/yyyy");
     else if (S > 1.0 / 24)
-        endFormat = Tr(kContext, "dd/mm/yyyy");
+        endFormat = Tr("TGraphicSpecial", "dd/mm/yyyy");
     else if (S > 1.0 / 1440)
-        endFormat = Tr(kContext, "dd/mm/yyyy hh");
+        endFormat = Tr("TGraphicSpecial", "dd/mm/yyyy hh");
     else if (S > 1.0 / 86400)
-        endFormat = Tr(kContext, "dd/mm/yyyy hh:mm");
+        endFormat = Tr("TGraphicSpecial", "dd/mm/yyyy hh:mm");
     if (endFormat.empty()) return marks;
 
     for (int c = L; c <= W - R - 1; ++c) {
@@ -658,7 +657,7 @@ void TGraphicSpecial::PaintDateAxis(QPainter& p) {
 void TGraphicSpecial::ReportRecordError(size_t index, const std::string& message) const {
     const int n = static_cast<int>(index + 1);
     const std::string box =
-        fmt::sprintf(Tr(kContext, "Erreur d'affichage sur le point n° %d -> ") + Escaped(message), n);
+        fmt::sprintf(Tr("TGraphicSpecial", "Erreur d'affichage sur le point n° %d -> ") + Escaped(message), n);
     LogToday(fmt::sprintf("Plot Error at %d -> " + Escaped(message), n));
     const TcapteursInfos& r = history_.Records()[index];
     try {

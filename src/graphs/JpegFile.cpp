@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr const char* kContext = "Snapshots";
 
 // libjpeg reports errors through a callback that must not return: it jumps back here.
 struct TJpegError {
@@ -41,13 +40,13 @@ struct TJpegBuffer {
 
 void CheckJpegQuality(int quality) {
     if (quality < 1 || quality > 100)
-        throw ERangeError(fmt::sprintf(Tr(kContext, "Qualité JPEG hors limites (1 à 100) : %d"), quality));
+        throw ERangeError(fmt::sprintf(Tr("Snapshots", "Qualité JPEG hors limites (1 à 100) : %d"), quality));
 }
 
 void SaveImageAsJpeg(const QImage& image, const std::string& path, int quality) {
     CheckJpegQuality(quality);
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
-        throw EOrvanelError(fmt::sprintf(Tr(kContext, "Image vide, fichier %s non écrit"), path));
+        throw EOrvanelError(fmt::sprintf(Tr("Snapshots", "Image vide, fichier %s non écrit"), path));
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
 
     TJpegBuffer buffer;
@@ -59,7 +58,7 @@ void SaveImageAsJpeg(const QImage& image, const std::string& path, int quality) 
     if (setjmp(error.Back) != 0) {
         jpeg_destroy_compress(&info);
         throw EOrvanelError(
-            fmt::sprintf(Tr(kContext, "Erreur d'encodage JPEG de %s : %s"), path, error.Message));
+            fmt::sprintf(Tr("Snapshots", "Erreur d'encodage JPEG de %s : %s"), path, error.Message));
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, &buffer.Data, &buffer.Size);
@@ -80,6 +79,6 @@ void SaveImageAsJpeg(const QImage& image, const std::string& path, int quality) 
     const TByteRun run(reinterpret_cast<const std::byte*>(buffer.Data), buffer.Size);
     const TReplaceResult result = ReplaceFileAtomically(path, std::span<const TByteRun>(&run, 1));
     if (!result.Succeeded())
-        throw EOrvanelError(fmt::sprintf(Tr(kContext, "Impossible d'écrire le fichier %s : %s"), path,
+        throw EOrvanelError(fmt::sprintf(Tr("Snapshots", "Impossible d'écrire le fichier %s : %s"), path,
                                          std::strerror(result.Error)));
 }

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kContext = "TWindDisplay";
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -138,7 +137,7 @@ void TWindDisplay::Display() {
         }
     }
 
-    BoxedText(p, 10, 3, Q(Tr(kContext, "[2h]")), DialColours::White);
+    BoxedText(p, 10, 3, Q(Tr("TWindDisplay", "[2h]")), DialColours::White);
     const struct {
         const char* text;
         int x, y;
@@ -151,12 +150,12 @@ void TWindDisplay::Display() {
         p.setBrush(QColor::fromRgb(DialColours::Background));
         // Corners (cx - 12, cy - 8) and (cx + 12, cy + 8), the right and bottom edges excluded.
         p.drawRect(QRect(c.x - 12, c.y - 8, 23, 15));
-        const QString letter = Q(Tr(kContext, c.text));
+        const QString letter = Q(Tr("TWindDisplay", c.text));
         const QFontMetrics fm = p.fontMetrics();
         TextAt(p, c.x - fm.horizontalAdvance(letter) / 2, c.y - fm.height() / 2, letter);
     }
     p.setBrush(Qt::NoBrush);
-    scaleText_ = fmt::sprintf(Tr(kContext, "Echelle Max/24h: %1.0f ") + WindUnitText(setup_),
+    scaleText_ = fmt::sprintf(Tr("TWindDisplay", "Echelle Max/24h: %1.0f ") + WindUnitText(setup_),
                               WindDisplaySpeed(MaxSpeed_kmh / 3.6, setup_));
     const QString scale = Q(scaleText_);
     const QFontMetrics fm = p.fontMetrics();

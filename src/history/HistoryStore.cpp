@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr const char* kContext = "HistoryFile";
-
 int MonthKey(int year, int month) {
     return year * 12 + (month - 1);
 }
@@ -49,9 +47,9 @@ void DeleteLegacyFile(const std::string& path) {
 
 std::string DamagedCopyText(const std::string& copy, const std::string& name) {
     if (copy.empty())
-        return fmt::sprintf(Tr(kContext, "La copie du fichier endommagé dans %s a échoué !"),
+        return fmt::sprintf(Tr("HistoryFile", "La copie du fichier endommagé dans %s a échoué !"),
                             name + ".damaged");
-    return fmt::sprintf(Tr(kContext, "Le fichier endommagé a été copié dans %s"), copy);
+    return fmt::sprintf(Tr("HistoryFile", "Le fichier endommagé a été copié dans %s"), copy);
 }
 
 } // namespace
@@ -253,7 +251,7 @@ void THistoryStore::EnsureMonthRead(int monthKey) {
 void THistoryStore::MergeMonthFile(int key) {
     const std::string name = MonthPath(key);
     LogToday(fmt::sprintf("Attempting to open -> %s", name));
-    if (progress_) progress_(Tr(kContext, "Charge le fichier : ") + name);
+    if (progress_) progress_(Tr("HistoryFile", "Charge le fichier : ") + name);
     THistoryFileContent content = ReadHistoryFile(name, true);
     if (!content.Exists) {
         LogToday(fmt::sprintf("Does not exists -> %s", name));
@@ -290,7 +288,7 @@ void THistoryStore::MergeMonthFile(int key) {
                               name, content.Announced, static_cast<int>(sound.size()),
                               static_cast<int>(aside.size())));
         std::string text = fmt::sprintf(
-            Tr(kContext,
+            Tr("HistoryFile",
                "%s est endommagé : il annonce %d points et en contient %d complets ; %d points ont été "
                "chargés, %d mis de côté dans %s."),
             name, content.Announced, static_cast<int>(content.Records.size()), static_cast<int>(sound.size()),
@@ -340,11 +338,11 @@ void THistoryStore::MigrateLegacyFile(const std::string& legacy, const THistoryP
     THistoryFileContent content = ReadHistoryFile(legacy, false);
     if (!content.Problem.empty()) throw EOrvanelError(content.Problem);
     if (content.CountMismatch()) {
-        problems_.push_back(fmt::sprintf(Tr(kContext, "%s est endommagé : il annonce %d points mais n'en "
-                                                      "contient que %d complets, qui ont été chargés."),
-                                         legacy, content.Announced,
-                                         static_cast<int>(content.Records.size())) +
-                            " " + DamagedCopyText(KeepDamagedCopy(legacy), legacy));
+        problems_.push_back(
+            fmt::sprintf(Tr("HistoryFile", "%s est endommagé : il annonce %d points mais n'en "
+                                           "contient que %d complets, qui ont été chargés."),
+                         legacy, content.Announced, static_cast<int>(content.Records.size())) +
+            " " + DamagedCopyText(KeepDamagedCopy(legacy), legacy));
     }
     TTDataStation data = std::move(content.Records);
     TTDataStation aside;
@@ -464,8 +462,9 @@ void THistoryStore::SaveChanged() {
             if (!read_.count(key)) {
                 // Its file could not be read: writing it from memory alone would lose what it holds.
                 unreadable_.erase(key);
-                errors.push_back(fmt::sprintf(
-                    Tr(kContext, "Le fichier %s n'a pas pu être lu, il n'est pas réécrit."), MonthPath(key)));
+                errors.push_back(
+                    fmt::sprintf(Tr("HistoryFile", "Le fichier %s n'a pas pu être lu, il n'est pas réécrit."),
+                                 MonthPath(key)));
                 ++it;
                 continue;
             }

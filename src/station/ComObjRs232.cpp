@@ -111,7 +111,8 @@ void TComObjRs232::OpenNamed(const std::string& device, bool OverBlueTooth) {
         if (fd >= 0) ::close(fd);
         HCom = -1;
         LogToday("Failed to open COM : " + device);
-        throw EOrvanelError(fmt::sprintf(PortPattern("Ne peut ouvrir le port COM%d !")));
+        throw EOrvanelError(
+            fmt::sprintf(PortPattern(TrNoop("ComObjRs232", "Ne peut ouvrir le port COM%d !"))));
     }
     HCom = fd;
     LogToday("Succes opening open COM : " + device);
@@ -160,7 +161,8 @@ void TComObjRs232::Exchange(const TArrayByte& InOrder, TArrayByte& OutFeedBack, 
     const size_t count = ReadBuffer(OutFeedBack);
     if (OutFeedBack[0] != halvex::AnswerStartByte) {
         if (quick) throw EOrvanelError(Tr("ComObjRs232", "Error -> Back order failed !!"));
-        throw EOrvanelError(fmt::sprintf(PortPattern("Pas de réponse du système distant (COM%d)")));
+        throw EOrvanelError(
+            fmt::sprintf(PortPattern(TrNoop("ComObjRs232", "Pas de réponse du système distant (COM%d)"))));
     }
     OutFeedBack.resize(count);
     if (halvex::FrameChecksum(OutFeedBack.data(), count - 1) != OutFeedBack[count - 1]) {
@@ -223,8 +225,8 @@ size_t TComObjRs232::WriteFrame(const TArrayByte& frame) {
 void TComObjRs232::WriteBuffer(const TArrayByte& frame) {
     const size_t written = WriteFrame(frame);
     if (written != frame.size()) {
-        Fail(fmt::sprintf(PortPattern("Erreur d'écriture sur COM%d [%d,%d] !"), static_cast<int>(written),
-                          static_cast<int>(frame.size())));
+        Fail(fmt::sprintf(PortPattern(TrNoop("ComObjRs232", "Erreur d'écriture sur COM%d [%d,%d] !")),
+                          static_cast<int>(written), static_cast<int>(frame.size())));
     }
 }
 
@@ -270,20 +272,26 @@ size_t TComObjRs232::ReadBuffer(TArrayByte& buffer) {
     const size_t header = ReadCount(buffer.data(), 2);
     if (header < 2)
         Fail(fmt::sprintf(
-            PortPattern("Erreur de lecture port COM%d (Entete)  lus=%d (octets), attendus=%d! (octets) !"),
+            PortPattern(
+                TrNoop("ComObjRs232",
+                       "Erreur de lecture port COM%d (Entete)  lus=%d (octets), attendus=%d! (octets) !")),
             static_cast<int>(header), 2));
     const size_t length = buffer[1];
     // The answer buffer holds L + 2 bytes at most; a longer frame is refused before anything is
     // stored past it (its bytes are dropped before the next order).
     if (length > halvex::MaxAnswerLength)
         Fail(fmt::sprintf(
-            PortPattern("Erreur de lecture port COM%d (Entete) longueur annoncée=%d (octets), maximum=%d "
-                        "(octets) !"),
+            PortPattern(
+                TrNoop("ComObjRs232",
+                       "Erreur de lecture port COM%d (Entete) longueur annoncée=%d (octets), maximum=%d "
+                       "(octets) !")),
             static_cast<int>(length), static_cast<int>(halvex::MaxAnswerLength)));
     const size_t body = ReadCount(buffer.data() + 2, length);
     if (body < length)
         Fail(fmt::sprintf(
-            PortPattern("Erreur de lecture port COM%d (Données) lus=%d (octets), attendus=%d! (octets) !"),
+            PortPattern(
+                TrNoop("ComObjRs232",
+                       "Erreur de lecture port COM%d (Données) lus=%d (octets), attendus=%d! (octets) !")),
             static_cast<int>(body), static_cast<int>(length)));
     return length + 2;
 }

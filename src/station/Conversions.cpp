@@ -112,8 +112,14 @@ double Sector_ToDegrees(uint8_t sector) {
 }
 
 std::string Degrees_ToSectorName(float degrees) {
-    static constexpr const char* names[16] = {"N", "N-NE", "NE", "E-NE", "E", "E-SE", "SE", "S-SE",
-                                              "S", "S-SO", "SO", "O-SO", "O", "W-NO", "NO", "N-NO"};
+    static constexpr const char* names[16] = {
+        TrNoop("Conversions", "N"),    TrNoop("Conversions", "N-NE"), TrNoop("Conversions", "NE"),
+        TrNoop("Conversions", "E-NE"), TrNoop("Conversions", "E"),    TrNoop("Conversions", "E-SE"),
+        TrNoop("Conversions", "SE"),   TrNoop("Conversions", "S-SE"), TrNoop("Conversions", "S"),
+        TrNoop("Conversions", "S-SO"), TrNoop("Conversions", "SO"),   TrNoop("Conversions", "O-SO"),
+        TrNoop("Conversions", "O"),    TrNoop("Conversions", "W-NO"), TrNoop("Conversions", "NO"),
+        TrNoop("Conversions", "N-NO"),
+    };
     if (!std::isfinite(degrees)) return NoSectorText();
     const long i = static_cast<long>(RoundTiesToEven(degrees / 22.5));
     return Tr("Conversions", names[((i % 16) + 16) % 16]);

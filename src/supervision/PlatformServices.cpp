@@ -1,5 +1,9 @@
 #include "PlatformServices.h"
 
+#include <deque>
+#include <filesystem>
+#include <fmt/format.h>
+#include <map>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -9,13 +13,9 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSoundEffect>
-#include <map>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
-#include <deque>
-#include <filesystem>
-#include <fmt/format.h>
 #include <unistd.h>
 
 #include "Log.h"
@@ -24,11 +24,12 @@
 
 namespace {
 
-constexpr const char* kContext = "PlatformServices";
 constexpr const char* kShowRequest = "show\n";
 constexpr int kSocketWaitMs = 1000;
 
-QString QStr(const std::string& s) { return QString::fromStdString(s); }
+QString QStr(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // One sound effect per file, kept for the whole run and never destroyed: destroying a QSoundEffect
 // whose sample is still loading waits on Qt's sample loader, which hangs for good when the machine
@@ -70,7 +71,8 @@ void RunProgram(const std::string& commandLine) {
     const TProgramCommand command = SplitProgramCommandLine(commandLine);
     if (command.Program.empty()) return;
     QStringList arguments;
-    for (const auto& p : SplitParameters(command.Parameters)) arguments << QStr(p);
+    for (const auto& p : SplitParameters(command.Parameters))
+        arguments << QStr(p);
     QProcess process;
     process.setProgram(QStr(command.Program));
     process.setArguments(arguments);
@@ -78,8 +80,8 @@ void RunProgram(const std::string& commandLine) {
     process.setStandardInputFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid))
-        throw EOrvanelError(Tr(kContext, "Erreur lors du lancement de ") + "\"" + command.Program + "\" [" +
-                            std::to_string(static_cast<int>(process.error())) + "] " +
+        throw EOrvanelError(Tr("PlatformServices", "Erreur lors du lancement de ") + "\"" + command.Program +
+                            "\" [" + std::to_string(static_cast<int>(process.error())) + "] " +
                             process.errorString().toStdString());
     LogToday(fmt::format("Started {} (pid {})", command.Program, pid));
 }
@@ -90,16 +92,17 @@ void PlaySoundFile(const std::string& fileName) {
     SoundPlayer* player = Player();
     if (!player) return;
     const QString qpath = QStr(path);
-    QMetaObject::invokeMethod(player, [player, qpath] { player->Play(qpath); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        player, [player, qpath] { player->Play(qpath); }, Qt::QueuedConnection);
 }
 
 void OpenFolderInExplorer(const std::string& folder) {
     if (!FolderExists(folder)) {
-        ShowUserMessage(Tr(kContext, "Le chemin spécifié n'a pas été trouvé !"));
+        ShowUserMessage(Tr("PlatformServices", "Le chemin spécifié n'a pas été trouvé !"));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QStr(folder))))
-        ShowUserMessage(Tr(kContext, "Le fichier spécifié n'a pas été trouvé !"));
+        ShowUserMessage(Tr("PlatformServices", "Le fichier spécifié n'a pas été trouvé !"));
 }
 
 // ---- Single instance ------------------------------------------------------------------------
@@ -128,7 +131,8 @@ bool TSingleInstance::CheckSingleInstance() {
     probe.abort();
     if (!another) return Register();
 
-    if (AskUserYesNo(Tr(kContext, "Le programme Orvanel fonctionne déjà, ouvrir une autre session ?")))
+    if (AskUserYesNo(
+            Tr("PlatformServices", "Le programme Orvanel fonctionne déjà, ouvrir une autre session ?")))
         return Register();
     AskRunningInstanceToShow();
     return false;

@@ -8,14 +8,10 @@
 
 namespace {
 
-// The texts belong to the main window's translation context.
-std::string T(const char* text) {
-    return Tr("MainForm", text);
-}
-
 // The roof panel while the station has not reported its relay.
 TStatePanel UnreportedRelayPanel() {
-    return {T("Pas disponible"), std::nullopt, T("Non activé, pas de surveillance"), 0};
+    return {Tr("MainForm", "Pas disponible"), std::nullopt, Tr("MainForm", "Non activé, pas de surveillance"),
+            0};
 }
 
 } // namespace
@@ -24,8 +20,8 @@ TRelayController::TRelayController(TPublishedConditions& published, TRelayAction
                                    std::function<TDateTime()> utcClock)
     : published_(published), actions_(std::move(actions)), utcClock_(std::move(utcClock)) {
     display_.Panel = UnreportedRelayPanel();
-    display_.ButtonCaption = T("Ouvrir relais");
-    display_.ButtonHint = T("Ouvre le relais de fermeture d'urgence d'Abri/Dôme...");
+    display_.ButtonCaption = Tr("MainForm", "Ouvrir relais");
+    display_.ButtonHint = Tr("MainForm", "Ouvre le relais de fermeture d'urgence d'Abri/Dôme...");
 }
 
 void TRelayController::Changed() {
@@ -36,7 +32,7 @@ void TRelayController::UpdateRelayDisplay(const TRelayInputs& inputs, const Tcap
     const TRoofCloserCriterias& c = inputs.Criteria;
     const TT_Bool roof = inputs.Roof;
     const std::string unknown = "???";
-    const auto yesNo = [](bool b) { return b ? T("OUI") : T("NON"); };
+    const auto yesNo = [](bool b) { return b ? Tr("MainForm", "OUI") : Tr("MainForm", "NON"); };
     display_.WatchText = c.DoWatch.Valid ? yesNo(c.DoWatch.Value) : unknown;
     display_.SkyThresholdText = c.TempSky.Valid ? fmt::sprintf("%1.0f °C", c.TempSky.Value) : unknown;
     display_.RHThresholdText = c.RH.Valid ? fmt::sprintf("%d %%", c.RH.Value) : unknown;
@@ -52,18 +48,18 @@ void TRelayController::UpdateRelayDisplay(const TRelayInputs& inputs, const Tcap
     ++Pass_relay;
     const bool closed = roof.Value;
     if (closed) {
-        display_.Panel.Text = T(" Fermé");
+        display_.Panel.Text = Tr("MainForm", " Fermé");
         display_.Panel.Colour = ColorRed;
         published_.PublishRoofState(roof);
         if (!display_.ButtonEnabled) {
             if (actions_.PlaySound) actions_.PlaySound(inputs.AlarmSound);
             if (actions_.RunProgram) actions_.RunProgram(inputs.AlarmProgram);
-            display_.Panel.Hint = T("Activé à ") + DateTimeText(Now());
-            LogToday(T("Alarme : activation du relai d'urgence !"));
+            display_.Panel.Hint = Tr("MainForm", "Activé à ") + DateTimeText(Now());
+            LogToday(Tr("MainForm", "Alarme : activation du relai d'urgence !"));
         }
         display_.ButtonEnabled = true;
     } else {
-        display_.Panel.Text = T(" Ouvert");
+        display_.Panel.Text = Tr("MainForm", " Ouvert");
         display_.Panel.Colour = ColorGreen;
         published_.PublishRoofState(roof);
     }
@@ -75,9 +71,9 @@ void TRelayController::UpdateRelayDisplay(const TRelayInputs& inputs, const Tcap
     } else if (closed && c.DoReamAuto) {
         const double remaining = c.AfterMinutes - (now - DateStartDeclenched) * 24 * 60;
         if (remaining >= 0) {
-            display_.ButtonCaption = fmt::sprintf(T("Ouvrir relai  [%1.1f m]"), remaining);
+            display_.ButtonCaption = fmt::sprintf(Tr("MainForm", "Ouvrir relai  [%1.1f m]"), remaining);
         } else {
-            display_.ButtonCaption = T("Ouvrir relai");
+            display_.ButtonCaption = Tr("MainForm", "Ouvrir relai");
             if (RearmConditionsMet(c, current)) {
                 RearmRelay(true);
                 LogToday("Rearm condition met -> OK");
@@ -108,11 +104,11 @@ void TRelayController::RearmRelay(bool quiet) {
 
 void TRelayController::RearmFailed() {
     display_.WatchText = "???";
-    display_.Panel = {T("Pas disponible"), std::nullopt, "", 0};
+    display_.Panel = {Tr("MainForm", "Pas disponible"), std::nullopt, "", 0};
     Changed();
 }
 
 void TRelayController::RearmDone(const TRelayInputs& inputs, const TcapteursInfos& current) {
-    display_.Panel.Hint = T("Réarmé à : ") + DateTimeText(Now());
+    display_.Panel.Hint = Tr("MainForm", "Réarmé à : ") + DateTimeText(Now());
     UpdateRelayDisplay(inputs, current);
 }

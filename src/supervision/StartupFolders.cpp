@@ -1,11 +1,11 @@
 #include "StartupFolders.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QStandardPaths>
 #include <exception>
 #include <filesystem>
 #include <fmt/printf.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
 
 #include "Records.h"
 #include "UserText.h"

@@ -11,9 +11,11 @@
 #include "AutomationServer.h"
 #include "ConditionFiles.h"
 #include "Conversions.h"
+#include "CrashReport.h"
 #include "DatabaseRegistry.h"
 #include "HistoryStore.h"
 #include "IndexPage.h"
+#include "Language.h"
 #include "Log.h"
 #include "MedianObject.h"
 #include "PlatformServices.h"
@@ -26,27 +28,10 @@
 
 namespace {
 
-constexpr const char* kContext = "MainForm";
 constexpr int kCloseWaitMs = 10000;
-
-std::string T(const char* text) {
-    return Tr(kContext, text);
-}
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// Language identifier of the system locale (primary language, sub-language shifted by 10 bits).
-int32_t SystemLanguageId() {
-    switch (QLocale::system().language()) {
-    case QLocale::French:
-        return LangFrench;
-    case QLocale::English:
-        return LangEnglish;
-    default:
-        return 0;
-    }
 }
 
 } // namespace
@@ -146,7 +131,8 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
         FormClose();
         QCoreApplication::quit();
     });
-    caption_ = T("Moniteur de nuages HALVEX") + " -> Version " + T("v1.49 27/03/13");
+    Langue_courante = Languages::Loaded();
+    MakeCaption();
     // Known before the start so that a window can lay out its debug tabs from the beginning.
     DebugMode = FileExists(PathLogs + "debug.txt");
 }
@@ -187,12 +173,14 @@ bool Supervisor::Start() {
     started_ = true;
 
     Toggle_GoodCond.Validprevious = false;
-    Langue_courante = SystemLanguageId();
+    // The language the texts are in now: the user's, when its module was loaded at start.
+    Langue_courante = Languages::Loaded();
     relay_.ResetPassCount();
     LogToday(fmt::sprintf("Application start : %s", caption_));
     LogToday(fmt::sprintf("Storage data path : %s", PathDatas));
     LogToday(fmt::sprintf("Storage Log  path : %s", PathLogs));
     LogToday(fmt::sprintf("Storage Jpeg path : %s", PathJpeg));
+    TellAboutCrash();
     ReadSettings();
     LoadHistoryData();
 
@@ -221,7 +209,7 @@ void Supervisor::ReadSettings() {
     SimulationMode = ApplySimulationArgument(options_.Arguments);
     AssignStartupDefaults();
     const int32_t lang = ReadCurrentLang();
-    if (lang == LangFrench || lang == LangEnglish) Langue_courante = lang;
+    ApplyStoredLanguage(lang);
     const char* name = Langue_courante == LangFrench    ? "French"
                        : Langue_courante == LangEnglish ? "English"
                                                         : "";
@@ -235,6 +223,47 @@ void Supervisor::ReadSettings() {
     FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
     dateStartFTP_ = Now();
     SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
+}
+
+// The stored choice wins over the language loaded at start (the user's); any other value keeps that.
+void Supervisor::ApplyStoredLanguage(int32_t stored) {
+    if (stored != LangFrench && stored != LangEnglish) return;
+    SwitchLanguage(stored);
+}
+
+// Once: the previous run ended on a fatal signal and left a report.
+void Supervisor::TellAboutCrash() {
+    const std::optional<TCrashNotice> crash = TakeCrashReport(PathLogs);
+    if (!crash) return;
+    LogToday(fmt::sprintf("Previous run stopped abnormally (%s), crash report: %s", crash->Signal,
+                          crash->ReportPath));
+    ShowMessage(
+        fmt::sprintf(Tr("MainForm", "Le programme s'est arrêté anormalement le %s (%s). Rapport : %s"),
+                     DateTimeText(crash->When), crash->Signal, crash->ReportPath));
+}
+
+bool Supervisor::SwitchLanguage(int32_t language) {
+    if (language == Langue_courante || !Languages::Load(language)) return false;
+    Langue_courante = language;
+    try {
+        WriteCurrentLang(language);
+    } catch (const std::exception& e) {
+        LogToday(std::string("CurrentLang not stored: ") + e.what());
+    }
+    MakeCaption();
+    if (!legend_.empty()) legend_ = GoodConditionsLegend(SetupInfos);
+    for (size_t panel = 0; panel < statusBar_.size(); ++panel)
+        if (statusBarMakers_[panel]) statusBar_[panel] = statusBarMakers_[panel]();
+    status_ = {};
+    emit statusChanged();
+    emit languageChanged();
+    emit legendChanged();
+    return true;
+}
+
+void Supervisor::MakeCaption() {
+    caption_ =
+        Tr("MainForm", "Moniteur de nuages HALVEX") + " -> Version " + Tr("MainForm", "v1.49 27/03/13");
 }
 
 void Supervisor::LoadHistoryData() {
@@ -366,8 +395,9 @@ void Supervisor::TimerMainTimer() {
     const bool due = rhythm_.TickWeather(SetupInfos.InterValQuickPoolSec, CurrentCapteursInfos.DateSysteme);
     emit readingLabelsChanged();
     if (due) {
-        SetStatusBar(1, fmt::sprintf(T("Affichage des données des %1.0f dernier(s) jour(s)"),
-                                     SetupInfos.RangeDateDisplay));
+        SetStatusBar(1, [range = SetupInfos.RangeDateDisplay] {
+            return fmt::sprintf(Tr("MainForm", "Affichage des données des %1.0f dernier(s) jour(s)"), range);
+        });
         StartList({TCom_getSensorInfos}, &Supervisor::AffData_threadOver);
     }
 }
@@ -394,7 +424,7 @@ void Supervisor::TimerSAVDataPeriodicTimer() {
         history_->SaveChanged();
         LogToday("Periodic datasave done");
     } catch (const std::exception& e) {
-        const std::string text = T("Erreur lors de la sauvegarde périodique -> ") + e.what();
+        const std::string text = Tr("MainForm", "Erreur lors de la sauvegarde périodique -> ") + e.what();
         LogToday(text);
         ShowMessage(text);
     }
@@ -414,7 +444,7 @@ void Supervisor::SetFtpInterval(uint32_t seconds) {
 std::string Supervisor::FtpStatusText() const {
     if (!SetupInfos.SetupWebPublish.Enabled) return {};
     const double seconds = std::max(0.0, (Now() - dateStartFTP_) * 86400.0);
-    return (FtpRunning ? T("   Transfert FTP en cours (") : T("   Transfert FTP en attente (")) +
+    return (FtpRunning ? Tr("MainForm", "   Transfert FTP en cours (") : Tr("MainForm", "   Transfert FTP en attente (")) +
            DurationText(seconds) + ")";
 }
 
@@ -424,7 +454,7 @@ void Supervisor::TimerFTPTimer() {
         if (web.Enabled && !FtpRunning) {
             const int quality = web.CompressionLevelJPEG;
             if (quality < 1 || quality > 100)
-                throw EOrvanelError(fmt::sprintf(T("Qualité JPEG hors limites (1 à 100) : %d"), quality));
+                throw EOrvanelError(fmt::sprintf(Tr("MainForm", "Qualité JPEG hors limites (1 à 100) : %d"), quality));
             if (publishSnapshots_) publishSnapshots_(quality);
             TInfosServer infos;
             for (const char* name : PublishedPictureNames)
@@ -465,7 +495,8 @@ void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
         const TcapteursInfos copy = CurrentCapteursInfos;
         ProcessReading(copy);
     } catch (const std::exception& e) {
-        const std::string text = T("Erreur dans la procédure \"AffData_threadOver\", message -> ") + e.what();
+        const std::string text =
+            Tr("MainForm", "Erreur dans la procédure \"AffData_threadOver\", message -> ") + e.what();
         LogToday(text);
         ShowMessage(text);
     }
@@ -501,8 +532,9 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     }
     emit readingProcessed(copy, conditions_);
     ShowStatus("Ok", false);
-    SetStatusBar(2,
-                 fmt::sprintf(T("%d données totales"), static_cast<int>(history_->Size())) + FtpStatusText());
+    SetStatusBar(2, [this, count = static_cast<int>(history_->Size())] {
+        return fmt::sprintf(Tr("MainForm", "%d données totales"), count) + FtpStatusText();
+    });
 }
 
 // What follows each reading, connected in this order: the file from the values just published, then
@@ -543,15 +575,18 @@ void Supervisor::PrintStatesWhenChanged() {
 // ---- Thread messages ----------------------------------------------------------------------------
 
 void Supervisor::OnComError(const std::string& error) {
-    ShowStatus(T("Erreur : ") + error, true);
+    ShowStatus(Tr("MainForm", "Erreur : ") + error, true);
 }
 
 void Supervisor::OnComVersion(const std::string& version, std::optional<int32_t> memoryAddress) {
-    const std::string text = T("Version -> ") + version;
-    SetStatusBar(0, text);
-    ShowStatus(text, false);
-    SetStatusBar(1,
-                 memoryAddress ? " -> " + std::to_string(*memoryAddress / 17) + T(" enregistrements") : "");
+    SetStatusBar(0, [version] { return Tr("MainForm", "Version -> ") + version; });
+    ShowStatus(statusBar_[0], false);
+    if (memoryAddress)
+        SetStatusBar(1, [records = *memoryAddress / 17] {
+            return " -> " + std::to_string(records) + Tr("MainForm", " enregistrements");
+        });
+    else
+        SetStatusBar(1, "");
     SetStatusBar(2, "");
 }
 
@@ -560,10 +595,13 @@ void Supervisor::OnComEepromProgress(uint32_t done, uint32_t total) {
     download_.Total = total;
     if (done == total) {
         download_.Text.clear();
-        SetStatusBar(2, T("A récupéré ") + std::to_string(done) + T(" donnée(s) EEPROM Halvex"));
+        SetStatusBar(2, [done] {
+            return Tr("MainForm", "A récupéré ") + std::to_string(done) +
+                   Tr("MainForm", " donnée(s) EEPROM Halvex");
+        });
     } else {
-        download_.Text =
-            T("Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) + "/" + std::to_string(total);
+        download_.Text = Tr("MainForm", "Récupère les donnée(s) EEPROM Halvex : ") + std::to_string(done) +
+                         "/" + std::to_string(total);
         SetStatusBar(2, download_.Text);
     }
     emit downloadProgressChanged();
@@ -577,7 +615,7 @@ void Supervisor::ShowStatus(const std::string& text, bool isError) {
     const bool changed = shown != status_.Text || isError != status_.IsError;
     status_.Text = shown;
     status_.IsError = isError;
-    status_.Hint = T("Affiché à ") + DateTimeText(Now());
+    status_.Hint = Tr("MainForm", "Affiché à ") + DateTimeText(Now());
     emit statusChanged();
     if (options_.Headless && (changed || isError))
         std::fprintf(stderr, "%s %s%s\n", DateTimeText(Now()).c_str(), isError ? "[erreur] " : "",
@@ -585,7 +623,13 @@ void Supervisor::ShowStatus(const std::string& text, bool isError) {
 }
 
 void Supervisor::SetStatusBar(int panel, const std::string& text) {
-    statusBar_[static_cast<size_t>(panel)] = text;
+    SetStatusBar(panel, [text] { return text; });
+}
+
+// The text is made now and again after a language switch.
+void Supervisor::SetStatusBar(int panel, std::function<std::string()> make) {
+    statusBar_[static_cast<size_t>(panel)] = make();
+    statusBarMakers_[static_cast<size_t>(panel)] = std::move(make);
     emit statusBarChanged(panel);
 }
 
@@ -628,7 +672,7 @@ void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
         }
         bool watch = true;
         if (!thread.Quiet) {
-            const std::string question = T("Voulez-vous re-activer la surveillance ?");
+            const std::string question = Tr("MainForm", "Voulez-vous re-activer la surveillance ?");
             watch = question_ ? question_(Q(question)) : AskUserYesNo(question);
         }
         SetupInfos.RoofCloserCriterias.DoWatch.DefaultValue = watch;
@@ -741,7 +785,7 @@ std::optional<uint8_t> Supervisor::IrStage2CodeFor(uint16_t gain, std::string& e
     const TT_Int& stage1 = SetupInfos.SetupInfos_HW.Gain_stage1_IR;
     if (!stage1.Valid || stage1.Value <= 0 || stage1.Value > 255) {
         error =
-            T("Le gain IR ne peut pas être changé : le Halvex n'a pas donné le gain de son premier étage.");
+            Tr("MainForm", "Le gain IR ne peut pas être changé : le Halvex n'a pas donné le gain de son premier étage.");
         return std::nullopt;
     }
     const double first = GainStage1(stage1.Value);
@@ -749,7 +793,7 @@ std::optional<uint8_t> Supervisor::IrStage2CodeFor(uint16_t gain, std::string& e
         return GainStage2_ToCode(gain / first);
     } catch (const std::exception&) {
         error = fmt::sprintf(
-            T("Le gain IR %d ne peut pas être obtenu avec le premier étage du Halvex (gain %1.1f)."),
+            Tr("MainForm", "Le gain IR %d ne peut pas être obtenu avec le premier étage du Halvex (gain %1.1f)."),
             static_cast<int>(gain), first);
         return std::nullopt;
     }
@@ -792,7 +836,7 @@ void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain) {
         WriteConfigDialogSettings(); // one group: a crash never leaves half a configuration
         if (monthsChanged)
             ShowMessage(
-                T("Nombre de mois de données à charger a été changé : il faut redémarrer le logiciel pour la "
+                Tr("MainForm", "Nombre de mois de données à charger a été changé : il faut redémarrer le logiciel pour la "
                   "prise en compte de ce paramètre !"));
         // A device given on the command line stays in use until the port itself is changed here.
         if (!portChanged && !options_.PortDevice.empty()) hw.PortDevice = options_.PortDevice;
@@ -838,7 +882,7 @@ void Supervisor::ReopenConfiguredPort() {
     if (!ProcessEventsUntil([] { return ComThreadCount == 0; }, kCloseWaitMs)) {
         LogToday("Port not reopened : a station thread is still running");
         ShowMessage(
-            T("Le port série n'a pas pu être changé : une communication avec le Halvex est en cours."));
+            Tr("MainForm", "Le port série n'a pas pu être changé : une communication avec le Halvex est en cours."));
         return;
     }
     const auto& hw = SetupInfos.SetupInfos_HW;
@@ -874,7 +918,7 @@ void Supervisor::OnWriteOptions_threadOver(TThread_Communicate& thread) {
             ShowMessage(error);
             relay_.WatchUnknown();
         } else {
-            ShowStatus(T("Ok, paramètres de configuration envoyés au Halvex !"), false);
+            ShowStatus(Tr("MainForm", "Ok, paramètres de configuration envoyés au Halvex !"), false);
             UpdateRelayDisplay();
         }
     } catch (const std::exception& e) {
@@ -889,7 +933,7 @@ void Supervisor::OnWriteOptions_threadOver(TThread_Communicate& thread) {
 
 void Supervisor::StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done) {
     if (closed_ || !link_->Exists()) {
-        done({}, T("Pas de liaison avec le Halvex."));
+        done({}, Tr("MainForm", "Pas de liaison avec le Halvex."));
         return;
     }
     StartListWith({TCom_CalibratePD}, [done = std::move(done)](TThread_Communicate& thread) {
@@ -917,7 +961,8 @@ void Supervisor::ScheduleStartupRetry(const std::string& error) {
     const int seconds = SecondsOf(options_.StartupRetryMs);
     LogToday(fmt::format("Startup retry in {} s", seconds));
     // The reason first, as it names the port; a text too long for the panel loses its end.
-    ShowStatus(error + " -> " + fmt::sprintf(T("Nouvel essai de démarrage dans %d s"), seconds), true);
+    ShowStatus(error + " -> " + fmt::sprintf(Tr("MainForm", "Nouvel essai de démarrage dans %d s"), seconds),
+               true);
     TimerStartupRetry.start(options_.StartupRetryMs);
 }
 
@@ -930,7 +975,7 @@ void Supervisor::RetryStartup() {
     }
     const int attempt = ++startupRetries_;
     LogToday(fmt::format("Startup retry #{}", attempt));
-    ShowStatus(fmt::sprintf(T("Nouvel essai de démarrage n° %d"), attempt), false);
+    ShowStatus(fmt::sprintf(Tr("MainForm", "Nouvel essai de démarrage n° %d"), attempt), false);
     link_->CloseIfOpen();
     OpenPortAndStartList();
 }
@@ -961,7 +1006,7 @@ void Supervisor::OnStationLinkLost(const std::string& reason) {
 }
 
 void Supervisor::ShowStationLinkLost() {
-    ShowStatus(fmt::sprintf(T("Liaison perdue avec la station (%s), nouvel essai dans %d s"),
+    ShowStatus(fmt::sprintf(Tr("MainForm", "Liaison perdue avec la station (%s), nouvel essai dans %d s"),
                             PortDeviceText(), SecondsOf(options_.ReopenMs)),
                true);
 }
@@ -1000,7 +1045,8 @@ void Supervisor::AfterReopen_threadOver(TThread_Communicate& thread) {
     rhythm_.ResetCounts();
     TimerMain.start();
     TimerLight.start();
-    ShowStatus(fmt::sprintf(T("Liaison rétablie avec la station (%s)"), PortDeviceText()), false);
+    ShowStatus(fmt::sprintf(Tr("MainForm", "Liaison rétablie avec la station (%s)"), PortDeviceText()),
+               false);
     emit stationLinkChanged(false);
 }
 
@@ -1015,7 +1061,9 @@ void Supervisor::StopTimers() {
 }
 
 void Supervisor::WaitForThreads(int maxMs) {
-    ProcessEventsUntil([] { return ComThreadCount == 0; }, maxMs);
+    // A list just started may not have counted itself in ComThreadCount yet (its thread counts itself
+    // when it runs); ComThreadsRunning counts it from its start.
+    ProcessEventsUntil([] { return ComThreadCount == 0 && ComThreadsRunning == 0; }, maxMs);
 }
 
 void Supervisor::SaveHistoryNow() {
@@ -1070,7 +1118,7 @@ void Supervisor::FormClose() {
         LogToday("Data saved");
         StartupDone = false;
     } catch (const std::exception& e) {
-        ShowMessage(T("Erreur lors de la fermeture de l'application : ") + e.what());
+        ShowMessage(Tr("MainForm", "Erreur lors de la fermeture de l'application : ") + e.what());
     }
     StopFollowingReadings();
     // An upload still running is aborted (within a second) rather than left to a process that ends.

@@ -163,6 +163,15 @@ class Supervisor : public QObject {
     // the sample and the list's error text (empty on success), unless this controller is gone.
     void StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done);
 
+    // ---- Language ----
+    // The language of the texts shown: LangFrench or LangEnglish (Langue_courante).
+    int32_t Language() const { return Langue_courante; }
+    // Loads this language's texts; nothing happens when it is already the one shown or its module
+    // cannot be loaded (false). Otherwise stores "CurrentLang", rebuilds the caption, empties the
+    // status panel of the station link and emits languageChanged, on which every view rewrites its
+    // texts.
+    bool SwitchLanguage(int32_t language);
+
     // ---- What a view shows ----
     const TStatusDisplay& Status() const { return status_; }
     // Status bar: 0 the station version, 1 display range or memory count, 2 points / FTP / download.
@@ -245,6 +254,8 @@ class Supervisor : public QObject {
     void configurationReady();
     // The new set-up has been sent (ok) or the write failed.
     void configurationWritten(bool ok);
+    // The texts are now in another language.
+    void languageChanged();
 
   private:
     friend class TQtComBridge;
@@ -256,6 +267,9 @@ class Supervisor : public QObject {
     void OnComEepromRecords(std::vector<TcapteursInfos> records);
 
     void ReadSettings();
+    void ApplyStoredLanguage(int32_t stored);
+    void MakeCaption();
+    void TellAboutCrash();
     void LoadHistoryData();
     void OpenPortAndStartList();
     void StartList(std::vector<Tcommand> commands, void (Supervisor::*handler)(TThread_Communicate&),
@@ -281,6 +295,7 @@ class Supervisor : public QObject {
     void StopFollowingReadings();
     void WriteConditionFile(const TcapteursInfos& reading);
     void SetStatusBar(int panel, const std::string& text);
+    void SetStatusBar(int panel, std::function<std::string()> make);
     void ShowMessage(const std::string& text);
     void PlaySound(const std::string& file);
     void StopTimers();
@@ -316,6 +331,7 @@ class Supervisor : public QObject {
 
     TStatusDisplay status_;
     std::array<std::string, 3> statusBar_;
+    std::array<std::function<std::string()>, 3> statusBarMakers_;
     TConditions conditions_;
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};

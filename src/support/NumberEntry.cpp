@@ -9,10 +9,6 @@
 
 namespace {
 
-std::string T(const char* text) {
-    return Tr("NumberEdit", text);
-}
-
 // The whole text as a real number with "." as separator, whatever the locale.
 bool ReadReal(const std::string& text, double& value) {
     const char* first = text.data();
@@ -48,12 +44,12 @@ TNumberEntry CheckNumberEntry(const std::string& text, TTypeValue type, TNumberR
             const double n = std::round(v);
             // Beyond 2^53 a double no longer tells integers apart.
             if (v != n || std::fabs(n) > 9007199254740992.0)
-                return Refused(text + T(" n'est pas une valeur entière valide !"));
+                return Refused(text + Tr("NumberEdit", " n'est pas une valeur entière valide !"));
             if (ranged && n > range.MaxValue)
-                return Refused(T("Nombre trop grand par rapport à :") +
+                return Refused(Tr("NumberEdit", "Nombre trop grand par rapport à :") +
                                fmt::format("{:.0f}", std::round(range.MaxValue)));
             if (ranged && n < range.MinValue)
-                return Refused(T("Nombre trop petit par rapport à  :") +
+                return Refused(Tr("NumberEdit", "Nombre trop petit par rapport à  :") +
                                fmt::format("{:.0f}", std::round(range.MinValue)));
             TNumberEntry entry;
             entry.Ok = true;
@@ -63,11 +59,11 @@ TNumberEntry CheckNumberEntry(const std::string& text, TTypeValue type, TNumberR
         }
         double v = 0;
         if (!ReadReal(text, v)) v = EvaluateFormula(text);
-        if (!std::isfinite(v)) return Refused(text + T(" n'est pas une valeur réelle valide !"));
+        if (!std::isfinite(v)) return Refused(text + Tr("NumberEdit", " n'est pas une valeur réelle valide !"));
         if (ranged && !(v <= range.MaxValue))
-            return Refused(T("Nombre trop grand par rapport à :") + GeneralFloatText(range.MaxValue));
+            return Refused(Tr("NumberEdit", "Nombre trop grand par rapport à :") + GeneralFloatText(range.MaxValue));
         if (ranged && v < range.MinValue)
-            return Refused(T("Nombre trop petit par rapport à  :") + GeneralFloatText(range.MinValue));
+            return Refused(Tr("NumberEdit", "Nombre trop petit par rapport à  :") + GeneralFloatText(range.MinValue));
         TNumberEntry entry;
         entry.Ok = true;
         entry.Value = v;

@@ -24,22 +24,31 @@
 #include <QVBoxLayout>
 
 #include "ConditionsPresenter.h"
+#include "DataTableTab.h"
 #include "FormConfigTavrel.h"
 #include "FormWebSetup.h"
 #include "GraphTabs.h"
-#include "DataTableTab.h"
+#include "Language.h"
 #include "PlatformServices.h"
 #include "PlotWidget.h"
 #include "Records.h"
+#include "Retranslate.h"
 #include "StatePanel.h"
 #include "StatsTab.h"
 #include "StatusLoadDatas.h"
 #include "Supervisor.h"
+#include "UserText.h"
 
 namespace {
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// A text the controller made and keeps, in the language of the moment (it may have been made before
+// a language switch).
+QString Shown(const std::string& s) {
+    return InLoadedLanguage(QString::fromStdString(s));
 }
 
 // A cloud on a night-blue disc: the window's and the tray's icon.
@@ -79,8 +88,12 @@ QLabel* ValueLabel(const char* name, double scale = 1.35) {
     return label;
 }
 
+[[noreturn]] __attribute__((noinline)) void ThrowTestException() {
+    throw EOrvanelError(QCoreApplication::translate("MainWindow", "Exception de test").toStdString());
+}
+
 void SetValue(QLabel* label, const std::string& text) {
-    label->setText(Q(text));
+    label->setText(Shown(text));
 }
 
 } // namespace
@@ -167,13 +180,47 @@ void MainWindow::BuildMenus() {
     web->setObjectName("PublicationWeb1");
     connect(web, &QAction::triggered, this, [this] { OpenWebSetupDialog(supervisor_, plotSizes_, this); });
     QMenu* languages = options->addMenu(tr("Langues"));
-    QAction* french = languages->addAction(tr("Francais"));
-    french->setCheckable(true);
-    french->setChecked(true);
-    later(french);
-    QAction* english = languages->addAction(tr("Anglais"));
-    english->setCheckable(true);
-    later(english);
+    frenchMenu_ = languages->addAction(tr("Francais"));
+    frenchMenu_->setObjectName("FrancaisMenu");
+    frenchMenu_->setCheckable(true);
+    connect(frenchMenu_, &QAction::triggered, this, [this] { ChooseLanguage(LangFrench); });
+    englishMenu_ = languages->addAction(tr("Anglais"));
+    englishMenu_->setObjectName("AnglaisMenu");
+    englishMenu_->setCheckable(true);
+    connect(englishMenu_, &QAction::triggered, this, [this] { ChooseLanguage(LangEnglish); });
+    ShowLanguageChecks();
+}
+
+// ---- Language -------------------------------------------------------------------------------
+
+void MainWindow::ChooseLanguage(int32_t language) {
+    supervisor_.SwitchLanguage(language);
+    // Also when nothing changed: the check marks follow the texts shown, not the click.
+    ShowLanguageChecks();
+}
+
+void MainWindow::ShowLanguageChecks() {
+    frenchMenu_->setChecked(supervisor_.Language() == LangFrench);
+    englishMenu_->setChecked(supervisor_.Language() == LangEnglish);
+}
+
+void MainWindow::ApplyLanguage() {
+    // Every open window takes the new texts (this one then rewrites what it composes, on the
+    // language-change event); the information tab comes to the front, laid out again.
+    RetranslateOpenWindows();
+    pages_->setCurrentIndex(0);
+    if (QLayout* l = layout()) l->activate();
+    ShowLanguageChecks();
+}
+
+void MainWindow::ShowAll() {
+    ShowCaptionAndLegend();
+    if (supervisor_.HasConditions()) ShowConditions();
+    ShowStatus();
+    for (int i = 0; i < 3; ++i)
+        ShowStatusBarPanel(i);
+    ShowRelay();
+    ShowReadingTimes();
 }
 
 void MainWindow::BuildTray() {
@@ -207,9 +254,12 @@ void MainWindow::changeEvent(QEvent* event) {
     // Minimised, the window lives in the tray only; without a tray it stays in the task bar.
     if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_ && tray_->isVisible())
         QTimer::singleShot(0, this, &QWidget::hide);
-    // A language switch redraws what was made from the last reading.
-    if (event->type() == QEvent::LanguageChange && supervisor_.HasConditions()) ShowConditions();
-    if (event->type() == QEvent::LanguageChange && graphs_) graphs_->RetranslateUi();
+    // A language switch writes again what was made from the controller's state; the plots redraw
+    // their axis texts.
+    if (event->type() == QEvent::LanguageChange) {
+        ShowAll();
+        if (graphs_) graphs_->RetranslateUi();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -246,15 +296,15 @@ QString MainWindow::StatusBarText(int panel) const {
 
 void MainWindow::ShowStatusBarPanel(int panel) {
     if (panel < 0 || panel >= 3) return;
-    const QString text = Q(supervisor_.StatusBarPanels()[size_t(panel)]);
+    const QString text = Shown(supervisor_.StatusBarPanels()[size_t(panel)]);
     statusPanels_[panel]->setText(text);
     statusPanels_[panel]->setToolTip(text);
 }
 
 void MainWindow::ShowStatus() {
     const TStatusDisplay& status = supervisor_.Status();
-    rs232Stat_->setText(Q(status.Text));
-    rs232Stat_->setToolTip(Q(status.Hint));
+    rs232Stat_->setText(Shown(status.Text));
+    rs232Stat_->setToolTip(Shown(status.Hint));
     QPalette p = QPalette();
     if (status.IsError) p.setColor(QPalette::WindowText, QColor(255, 0, 0));
     rs232Stat_->setPalette(p);
@@ -498,6 +548,13 @@ QWidget* MainWindow::BuildTimersGroup() {
     row(2, tr("Lumière"), "LabelInterValMesLight", "LabelDateRemainingLight", "LabelLastDateMeasurmentslight",
         intervalLight_, remainingLight_, lastReadingLight_);
     grid->setColumnStretch(3, 1);
+    if (DebugMode) {
+        // Checks the exception dialog: an error escaping a button handler.
+        auto* test = new QPushButton(tr("TEST EXCEPTION"));
+        test->setObjectName("ButtontextE");
+        connect(test, &QPushButton::clicked, this, [] { ThrowTestException(); });
+        grid->addWidget(test, 1, 4, 2, 1);
+    }
     return box;
 }
 
@@ -516,20 +573,14 @@ void MainWindow::FollowSupervisor() {
     connect(s, &Supervisor::showRequested, this, &MainWindow::RestoreFromTray);
     // The legend follows the thresholds, which are read at start.
     connect(s, &Supervisor::legendChanged, this, &MainWindow::ShowCaptionAndLegend);
+    connect(s, &Supervisor::languageChanged, this, &MainWindow::ApplyLanguage);
     s->SetQuestionHandler([this](const QString& question) { return AskQuestion(question); });
-
-    ShowCaptionAndLegend();
-    if (s->HasConditions()) ShowConditions();
-    ShowStatus();
-    for (int i = 0; i < 3; ++i)
-        ShowStatusBarPanel(i);
-    ShowRelay();
-    ShowReadingTimes();
+    ShowAll();
 }
 
 void MainWindow::ShowCaptionAndLegend() {
-    setWindowTitle(Q(supervisor_.Caption()));
-    panelClouds_->setToolTip(Q(supervisor_.GoodConditionsLegendText()));
+    setWindowTitle(Shown(supervisor_.Caption()));
+    panelClouds_->setToolTip(Shown(supervisor_.GoodConditionsLegendText()));
 }
 
 void MainWindow::ShowConditions() {
@@ -566,8 +617,8 @@ void MainWindow::ShowRelay() {
     SetValue(lightWatched_, r.LightText);
     SetValue(magThreshold_, r.MagnitudeText);
     roofState_->SetPanel(r.Panel);
-    rearmButton_->setText(Q(r.ButtonCaption));
-    rearmButton_->setToolTip(Q(r.ButtonHint));
+    rearmButton_->setText(Shown(r.ButtonCaption));
+    rearmButton_->setToolTip(Shown(r.ButtonHint));
     rearmButton_->setEnabled(r.ButtonEnabled);
 }
 

@@ -3,12 +3,14 @@
 // controller what the user asks for (close, re-arm). It owns no station, timer or history logic.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
 
+class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -56,6 +58,13 @@ class MainWindow : public QMainWindow {
 
   private:
     void BuildMenus();
+    // Menus "Francais" and "Anglais"; the check marks always name the language of the texts shown.
+    void ChooseLanguage(int32_t language);
+    void ShowLanguageChecks();
+    // After the controller switched the language.
+    void ApplyLanguage();
+    // Writes again everything made from the controller's state.
+    void ShowAll();
     void BuildTray();
     void BuildStatusBar();
     void BuildPages();
@@ -83,6 +92,7 @@ class MainWindow : public QMainWindow {
     Supervisor& supervisor_;
     QTabWidget* pages_ = nullptr;
     QMenu* trayMenu_ = nullptr;
+    QAction *frenchMenu_ = nullptr, *englishMenu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QLabel* statusPanels_[3] = {};
     QWidget* panelClouds_ = nullptr;

@@ -1,0 +1,909 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="fr_FR">
+<context>
+    <name>Automation</name>
+    <message>
+        <source>pour l&apos;utilisateur courant</source>
+        <translation>for the current user</translation>
+    </message>
+    <message>
+        <source>pour tous les utilisateurs</source>
+        <translation>for all users</translation>
+    </message>
+    <message>
+        <source>L&apos;enregistrement pour tous les utilisateurs demande les droits d&apos;administrateur (sudo orvanel /REGSERVER) ; pour l&apos;utilisateur courant seul : orvanel /REGSERVERPERUSER</source>
+        <translation>Registering for all users needs administrator rights (sudo orvanel /REGSERVER); for the current user only: orvanel /REGSERVERPERUSER</translation>
+    </message>
+    <message>
+        <source>Le désenregistrement pour tous les utilisateurs demande les droits d&apos;administrateur (sudo orvanel /UNREGSERVER)</source>
+        <translation>Unregistering for all users needs administrator rights (sudo orvanel /UNREGSERVER)</translation>
+    </message>
+    <message>
+        <source>Impossible de créer le dossier %s</source>
+        <translation>Cannot create the folder %s</translation>
+    </message>
+    <message>
+        <source>Impossible d&apos;écrire le fichier d&apos;activation %s : %s</source>
+        <translation>Cannot write the activation file %s: %s</translation>
+    </message>
+    <message>
+        <source>Impossible de retirer le fichier d&apos;activation %s : %s</source>
+        <translation>Cannot remove the activation file %s: %s</translation>
+    </message>
+    <message>
+        <source>Serveur d&apos;automatisation ClarityII enregistré %s :</source>
+        <translation>ClarityII automation server registered %s:</translation>
+    </message>
+    <message>
+        <source>Serveur d&apos;automatisation ClarityII désenregistré %s (%s)</source>
+        <translation>ClarityII automation server unregistered %s (%s)</translation>
+    </message>
+</context>
+<context>
+    <name>ComObjRs232</name>
+    <message>
+        <source>Error -&gt; Back order failed !!</source>
+        <translation>Error -&gt; Back order failed !!</translation>
+    </message>
+    <message>
+        <source>Error -&gt; Back order checksum failed !!</source>
+        <translation>Error -&gt; Back order checksum failed !!</translation>
+    </message>
+    <message>
+        <source>Erreur de checksum !!</source>
+        <translation>Checksum error !!</translation>
+    </message>
+    <message>
+        <source>WriteBuffer Error %d , %d!</source>
+        <translation>WriteBuffer Error %d , %d!</translation>
+    </message>
+    <message>
+        <source>Ne peut ouvrir le port COM%d !</source>
+        <translation>Cannot open port COM%d!</translation>
+    </message>
+    <message>
+        <source>Pas de réponse du système distant (COM%d)</source>
+        <translation>No answer from the remote system (COM%d)</translation>
+    </message>
+    <message>
+        <source>Erreur d&apos;écriture sur COM%d [%d,%d] !</source>
+        <translation>Write error on COM%d [%d,%d]!</translation>
+    </message>
+    <message>
+        <source>Erreur de lecture port COM%d (Entete)  lus=%d (octets), attendus=%d! (octets) !</source>
+        <translation>Read error on port COM%d (header): read=%d (bytes), expected=%d (bytes)!</translation>
+    </message>
+    <message>
+        <source>Erreur de lecture port COM%d (Entete) longueur annoncée=%d (octets), maximum=%d (octets) !</source>
+        <translation>Read error on port COM%d (header): announced length=%d (bytes), maximum=%d (bytes)!</translation>
+    </message>
+    <message>
+        <source>Erreur de lecture port COM%d (Données) lus=%d (octets), attendus=%d! (octets) !</source>
+        <translation>Read error on port COM%d (data): read=%d (bytes), expected=%d (bytes)!</translation>
+    </message>
+</context>
+<context>
+    <name>ConditionTexts</name>
+    <message>
+        <source>Pas disponible</source>
+        <translation>Not available</translation>
+    </message>
+    <message>
+        <source>DEGAGE</source>
+        <translation>CLEAR</translation>
+    </message>
+    <message>
+        <source>COUVERT</source>
+        <translation>CLOUDY</translation>
+    </message>
+    <message>
+        <source>TRES COUVERT</source>
+        <translation>VERY CLOUDY</translation>
+    </message>
+    <message>
+        <source>SEC</source>
+        <translation>DRY</translation>
+    </message>
+    <message>
+        <source>HUMIDE</source>
+        <translation>HUMID</translation>
+    </message>
+    <message>
+        <source>TRES HUMIDE</source>
+        <translation>VERY HUMID</translation>
+    </message>
+    <message>
+        <source>OUI</source>
+        <translation>YES</translation>
+    </message>
+    <message>
+        <source>NON</source>
+        <translation>NO</translation>
+    </message>
+    <message>
+        <source>CALME</source>
+        <translation>CALM</translation>
+    </message>
+    <message>
+        <source>VENTEUX</source>
+        <translation>WINDY</translation>
+    </message>
+    <message>
+        <source>TRES VENTEUX</source>
+        <translation>VERY WINDY</translation>
+    </message>
+    <message>
+        <source>NUIT NOIRE</source>
+        <translation>DARK NIGHT</translation>
+    </message>
+    <message>
+        <source>Nuit noire sans Lune</source>
+        <translation>Dark night without Moon</translation>
+    </message>
+    <message>
+        <source>NUIT &quot;GRISE&quot;</source>
+        <translation>GREY NIGHT</translation>
+    </message>
+    <message>
+        <source>Crépuscule terminant, présence de Lune ou de forte pollution lumineuse...</source>
+        <translation>End of twilight, Moon or strong light pollution...</translation>
+    </message>
+    <message>
+        <source>CREPUSCULE</source>
+        <translation>TWILIGHT</translation>
+    </message>
+    <message>
+        <source>Crépuscule avancé</source>
+        <translation>Late twilight</translation>
+    </message>
+    <message>
+        <source>JOUR</source>
+        <translation>DAY</translation>
+    </message>
+    <message>
+        <source>Jour (Soleil levé)</source>
+        <translation>Day (Sun up)</translation>
+    </message>
+    <message>
+        <source>Ciel</source>
+        <translation>Sky</translation>
+    </message>
+    <message>
+        <source>Air</source>
+        <translation>Air</translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation>Rain</translation>
+    </message>
+    <message>
+        <source>Vent</source>
+        <translation>Wind</translation>
+    </message>
+    <message>
+        <source>Fond de ciel</source>
+        <translation>Sky background</translation>
+    </message>
+    <message>
+        <source>Relais</source>
+        <translation>Relay</translation>
+    </message>
+    <message>
+        <source>%d an(s) </source>
+        <translation>%d year(s) </translation>
+    </message>
+    <message>
+        <source>%d mois </source>
+        <translation>%d month(s) </translation>
+    </message>
+    <message>
+        <source>%d jour(s) </source>
+        <translation>%d day(s) </translation>
+    </message>
+    <message>
+        <source>%d Heure(s) </source>
+        <translation>%d hour(s) </translation>
+    </message>
+    <message>
+        <source>%d Min(s) </source>
+        <translation>%d min(s) </translation>
+    </message>
+    <message>
+        <source>%d sec</source>
+        <translation>%d sec</translation>
+    </message>
+    <message>
+        <source>%1.1f J</source>
+        <translation>%1.1f d</translation>
+    </message>
+    <message>
+        <source>%1.1f h</source>
+        <translation>%1.1f h</translation>
+    </message>
+    <message>
+        <source>En vert clair, SI le vent est inférieur à %d</source>
+        <translation>In light green, IF the wind is below %d</translation>
+    </message>
+    <message>
+        <source> + ciel trés dégagé (Tciel&lt;%d°C) + pas de pluie, et ciel noir (Magn/sec²&gt;%1.0f)</source>
+        <translation> + very clear sky (Tsky&lt;%d°C) + no rain, and dark sky (Magn/sec²&gt;%1.0f)</translation>
+    </message>
+</context>
+<context>
+    <name>ConditionsPresenter</name>
+    <message>
+        <source>Dégivrage actif</source>
+        <translation>Defrosting</translation>
+    </message>
+    <message>
+        <source>Séchage consécutif à la pluie/neige</source>
+        <translation>Drying after rain/snow</translation>
+    </message>
+    <message>
+        <source>Pas de données</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>Pas disponible</source>
+        <translation>Not available</translation>
+    </message>
+</context>
+<context>
+    <name>Conversions</name>
+    <message>
+        <source>Pas de données</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>N</source>
+        <translation>N</translation>
+    </message>
+    <message>
+        <source>N-NE</source>
+        <translation>N-NE</translation>
+    </message>
+    <message>
+        <source>NE</source>
+        <translation>NE</translation>
+    </message>
+    <message>
+        <source>E-NE</source>
+        <translation>E-NE</translation>
+    </message>
+    <message>
+        <source>E</source>
+        <translation>E</translation>
+    </message>
+    <message>
+        <source>E-SE</source>
+        <translation>E-SE</translation>
+    </message>
+    <message>
+        <source>SE</source>
+        <translation>SE</translation>
+    </message>
+    <message>
+        <source>S-SE</source>
+        <translation>S-SE</translation>
+    </message>
+    <message>
+        <source>S</source>
+        <translation>S</translation>
+    </message>
+    <message>
+        <source>S-SO</source>
+        <translation>S-SW</translation>
+    </message>
+    <message>
+        <source>SO</source>
+        <translation>SW</translation>
+    </message>
+    <message>
+        <source>O-SO</source>
+        <translation>W-SW</translation>
+    </message>
+    <message>
+        <source>O</source>
+        <translation>W</translation>
+    </message>
+    <message>
+        <source>W-NO</source>
+        <translation>W-NW</translation>
+    </message>
+    <message>
+        <source>NO</source>
+        <translation>NW</translation>
+    </message>
+    <message>
+        <source>N-NO</source>
+        <translation>N-NW</translation>
+    </message>
+</context>
+<context>
+    <name>DarkCompute</name>
+    <message>
+        <source>La mesure n&apos;est pas valide, de la lumière a du arriver sur la photodiode...</source>
+        <translation>The measurement is not valid, light must have reached the photodiode...</translation>
+    </message>
+    <message>
+        <source>La valeur finale (%1.5f) est trop importante ! Il doit y avoir des fuites de lumière...</source>
+        <translation>The final value (%1.5f) is too high! There must be light leaks...</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryFile</name>
+    <message>
+        <source>Erreur de lecture du fichier %s : %s</source>
+        <translation>Error reading the file %s: %s</translation>
+    </message>
+    <message>
+        <source> n&apos;a pas le bon format, le nombre magique est égal à zero, ce fichier devrait être effacé car il a été endommagé !</source>
+        <translation> has the wrong format, its magic number is zero: this file should be deleted, it has been damaged!</translation>
+    </message>
+    <message>
+        <source> n&apos;a pas le bon format (Nombre Magique n&apos;est pas le bon) !</source>
+        <translation> has the wrong format (wrong magic number)!</translation>
+    </message>
+    <message>
+        <source>Erreur d&apos;écriture du fichier %s : %s</source>
+        <translation>Error writing the file %s: %s</translation>
+    </message>
+    <message>
+        <source>Impossible de créer le dossier %s : %s</source>
+        <translation>Cannot create the folder %s: %s</translation>
+    </message>
+    <message>
+        <source>La copie du fichier endommagé dans %s a échoué !</source>
+        <translation>Copying the damaged file to %s failed!</translation>
+    </message>
+    <message>
+        <source>Le fichier endommagé a été copié dans %s</source>
+        <translation>The damaged file was copied to %s</translation>
+    </message>
+    <message>
+        <source>Charge le fichier : </source>
+        <translation>Loading the file: </translation>
+    </message>
+    <message>
+        <source>%s est endommagé : il annonce %d points et en contient %d complets ; %d points ont été chargés, %d mis de côté dans %s.</source>
+        <translation>%s is damaged: it announces %d points and holds %d complete ones; %d points were loaded, %d set aside in %s.</translation>
+    </message>
+    <message>
+        <source>%s est endommagé : il annonce %d points mais n&apos;en contient que %d complets, qui ont été chargés.</source>
+        <translation>%s is damaged: it announces %d points but holds only %d complete ones, which were loaded.</translation>
+    </message>
+    <message>
+        <source>Le fichier %s n&apos;a pas pu être lu, il n&apos;est pas réécrit.</source>
+        <translation>The file %s could not be read; it is not rewritten.</translation>
+    </message>
+</context>
+<context>
+    <name>MainForm</name>
+    <message>
+        <source>Pas disponible</source>
+        <translation>Not available</translation>
+    </message>
+    <message>
+        <source>Non activé, pas de surveillance</source>
+        <translation>Not activated, no watching</translation>
+    </message>
+    <message>
+        <source>Ouvrir relais</source>
+        <translation>Open relay</translation>
+    </message>
+    <message>
+        <source>Ouvre le relais de fermeture d&apos;urgence d&apos;Abri/Dôme...</source>
+        <translation>Opens the emergency closing relay of the roof/dome...</translation>
+    </message>
+    <message>
+        <source>OUI</source>
+        <translation>YES</translation>
+    </message>
+    <message>
+        <source>NON</source>
+        <translation>NO</translation>
+    </message>
+    <message>
+        <source> Fermé</source>
+        <translation> Closed</translation>
+    </message>
+    <message>
+        <source>Activé à </source>
+        <translation>Activated at </translation>
+    </message>
+    <message>
+        <source>Alarme : activation du relai d&apos;urgence !</source>
+        <translation>Alarm: emergency relay activated!</translation>
+    </message>
+    <message>
+        <source> Ouvert</source>
+        <translation> Open</translation>
+    </message>
+    <message>
+        <source>Ouvrir relai  [%1.1f m]</source>
+        <translation>Open relay  [%1.1f m]</translation>
+    </message>
+    <message>
+        <source>Ouvrir relai</source>
+        <translation>Open relay</translation>
+    </message>
+    <message>
+        <source>Réarmé à : </source>
+        <translation>Re-armed at: </translation>
+    </message>
+    <message>
+        <source>Le programme s&apos;est arrêté anormalement le %s (%s). Rapport : %s</source>
+        <translation>The program stopped abnormally on %s (%s). Report: %s</translation>
+    </message>
+    <message>
+        <source>Moniteur de nuages HALVEX</source>
+        <translation>HALVEX Cloud Monitor</translation>
+    </message>
+    <message>
+        <source>v1.49 27/03/13</source>
+        <translation>v1.49 03/27/13</translation>
+    </message>
+    <message>
+        <source>Affichage des données des %1.0f dernier(s) jour(s)</source>
+        <translation>Showing the data of the last %1.0f day(s)</translation>
+    </message>
+    <message>
+        <source>Erreur lors de la sauvegarde périodique -&gt; </source>
+        <translation>Error during the periodic save -&gt; </translation>
+    </message>
+    <message>
+        <source>Erreur dans la procédure &quot;AffData_threadOver&quot;, message -&gt; </source>
+        <translation>Error in the procedure &quot;AffData_threadOver&quot;, message -&gt; </translation>
+    </message>
+    <message>
+        <source>%d données totales</source>
+        <translation>%d records in all</translation>
+    </message>
+    <message>
+        <source>Erreur : </source>
+        <translation>Error: </translation>
+    </message>
+    <message>
+        <source>Version -&gt; </source>
+        <translation>Version -&gt; </translation>
+    </message>
+    <message>
+        <source> enregistrements</source>
+        <translation> records</translation>
+    </message>
+    <message>
+        <source>A récupéré </source>
+        <translation>Retrieved </translation>
+    </message>
+    <message>
+        <source> donnée(s) EEPROM Halvex</source>
+        <translation> Halvex EEPROM record(s)</translation>
+    </message>
+    <message>
+        <source>Récupère les donnée(s) EEPROM Halvex : </source>
+        <translation>Retrieving the Halvex EEPROM records: </translation>
+    </message>
+    <message>
+        <source>Affiché à </source>
+        <translation>Shown at </translation>
+    </message>
+    <message>
+        <source>Voulez-vous re-activer la surveillance ?</source>
+        <translation>Do you want to watch again?</translation>
+    </message>
+    <message>
+        <source>Nouvel essai de démarrage dans %d s</source>
+        <translation>Start-up retry in %d s</translation>
+    </message>
+    <message>
+        <source>Nouvel essai de démarrage n° %d</source>
+        <translation>Start-up retry #%d</translation>
+    </message>
+    <message>
+        <source>Liaison perdue avec la station (%s), nouvel essai dans %d s</source>
+        <translation>Link with the station lost (%s), retry in %d s</translation>
+    </message>
+    <message>
+        <source>Liaison rétablie avec la station (%s)</source>
+        <translation>Link with the station restored (%s)</translation>
+    </message>
+    <message>
+        <source>Erreur lors de la fermeture de l&apos;application : </source>
+        <translation>Error while closing the application: </translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Exception de test</source>
+        <translation>Test exception</translation>
+    </message>
+    <message>
+        <source>Fichiers</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>Sauver copie écran</source>
+        <translation>Save screenshot</translation>
+    </message>
+    <message>
+        <source>Sauver images pour transfert FTP</source>
+        <translation>Save images for FTP transfer</translation>
+    </message>
+    <message>
+        <source>Exporter les données en CSV</source>
+        <translation>Export the data as CSV</translation>
+    </message>
+    <message>
+        <source>Voir le répertoire de fichiers de données</source>
+        <translation>Show the data files folder</translation>
+    </message>
+    <message>
+        <source>Voir le répertoire des images sauvées</source>
+        <translation>Show the saved images folder</translation>
+    </message>
+    <message>
+        <source>Quitter</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Graphiques</source>
+        <translation>Graphs</translation>
+    </message>
+    <message>
+        <source>Copier image</source>
+        <translation>Copy image</translation>
+    </message>
+    <message>
+        <source>Montrer dernier(es)</source>
+        <translation>Show last</translation>
+    </message>
+    <message>
+        <source>heure</source>
+        <translation>hour</translation>
+    </message>
+    <message>
+        <source>6 heures</source>
+        <translation>6 hours</translation>
+    </message>
+    <message>
+        <source>24 heures</source>
+        <translation>24 hours</translation>
+    </message>
+    <message>
+        <source>3 jours</source>
+        <translation>3 days</translation>
+    </message>
+    <message>
+        <source>semaine</source>
+        <translation>week</translation>
+    </message>
+    <message>
+        <source>mois</source>
+        <translation>month</translation>
+    </message>
+    <message>
+        <source>année</source>
+        <translation>year</translation>
+    </message>
+    <message>
+        <source>2 ans</source>
+        <translation>2 years</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>Publication Web</source>
+        <translation>Web publishing</translation>
+    </message>
+    <message>
+        <source>Langues</source>
+        <translation>Languages</translation>
+    </message>
+    <message>
+        <source>Francais</source>
+        <translation>French</translation>
+    </message>
+    <message>
+        <source>Anglais</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>Restaurer</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>Fermer</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Moniteur de nuages</source>
+        <translation>Cloud monitor</translation>
+    </message>
+    <message>
+        <source>Cet onglet n&apos;est pas encore disponible.</source>
+        <translation>This tab is not available yet.</translation>
+    </message>
+    <message>
+        <source>Informations</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Volts (IR det debug)</source>
+        <translation>Volts (IR det debug)</translation>
+    </message>
+    <message>
+        <source>Température Ext.</source>
+        <translation>Outside temp.</translation>
+    </message>
+    <message>
+        <source>Couverture nuageuse et pluie</source>
+        <translation>Cloud cover and rain</translation>
+    </message>
+    <message>
+        <source>Fond ciel (Magn/sec²)</source>
+        <translation>Sky background (Magn/sec²)</translation>
+    </message>
+    <message>
+        <source>Vent</source>
+        <translation>Wind</translation>
+    </message>
+    <message>
+        <source>Humidité (RH %)</source>
+        <translation>Humidity (RH %)</translation>
+    </message>
+    <message>
+        <source>Table</source>
+        <translation>Table</translation>
+    </message>
+    <message>
+        <source>Chauffage (debug)</source>
+        <translation>Heater (debug)</translation>
+    </message>
+    <message>
+        <source>Statistiques</source>
+        <translation>Statistics</translation>
+    </message>
+    <message>
+        <source>Mesures</source>
+        <translation>Measurements</translation>
+    </message>
+    <message>
+        <source>  Température extérieure</source>
+        <translation>  Outside temperature</translation>
+    </message>
+    <message>
+        <source>  Température ressentie</source>
+        <translation>  Wind chill</translation>
+    </message>
+    <message>
+        <source>  Température détect. pluie</source>
+        <translation>  Rain sensor temp.</translation>
+    </message>
+    <message>
+        <source>  Température détect. IR</source>
+        <translation>  IR sensor temp.</translation>
+    </message>
+    <message>
+        <source>  Température CIEL</source>
+        <translation>  SKY temperature</translation>
+    </message>
+    <message>
+        <source>  Humidité</source>
+        <translation>  Humidity</translation>
+    </message>
+    <message>
+        <source>  Point de rosée</source>
+        <translation>  Dew point</translation>
+    </message>
+    <message>
+        <source>  Direction Vent (Rafale)</source>
+        <translation>  Wind direction (gust)</translation>
+    </message>
+    <message>
+        <source>  Vitesse vent (Rafale)</source>
+        <translation>  Wind speed (gust)</translation>
+    </message>
+    <message>
+        <source>  Puissance chauffage</source>
+        <translation>  Heater power</translation>
+    </message>
+    <message>
+        <source>Est aussi mis en route lorsque T&lt;4°C (85% RH), T&lt;0° ou pluie, coupé lorsque T&gt;6°C (RH&lt;75%), T&gt;15°C ou détecteur sec.</source>
+        <translation>Also switched on when T&lt;4°C (85% RH), T&lt;0° or rain, switched off when T&gt;6°C (RH&lt;75%), T&gt;15°C or the sensor is dry.</translation>
+    </message>
+    <message>
+        <source>  Tension d&apos;alimentation</source>
+        <translation>  Supply voltage</translation>
+    </message>
+    <message>
+        <source>  Lumière</source>
+        <translation>  Light</translation>
+    </message>
+    <message>
+        <source>  Magnitude /sec²</source>
+        <translation>  Magnitude /sec²</translation>
+    </message>
+    <message>
+        <source>  Etat communication RS232</source>
+        <translation>  RS232 link state</translation>
+    </message>
+    <message>
+        <source>Pas disponible</source>
+        <translation>Not available</translation>
+    </message>
+    <message>
+        <source>Etats</source>
+        <translation>States</translation>
+    </message>
+    <message>
+        <source> Etat du CIEL</source>
+        <translation> SKY state</translation>
+    </message>
+    <message>
+        <source>(Il faut au moins 5 mesures pour obtenir une information valide)</source>
+        <translation>(At least 5 readings are needed for a valid state)</translation>
+    </message>
+    <message>
+        <source> Etat de l&apos;atmosphère</source>
+        <translation> Air state</translation>
+    </message>
+    <message>
+        <source> Pluie/neige en cours</source>
+        <translation> Rain/snow now</translation>
+    </message>
+    <message>
+        <source> Etat du vent</source>
+        <translation> Wind state</translation>
+    </message>
+    <message>
+        <source>  Etat du fond de ciel</source>
+        <translation>  Sky background state</translation>
+    </message>
+    <message>
+        <source>Relais</source>
+        <translation>Relay</translation>
+    </message>
+    <message>
+        <source>Surveillance</source>
+        <translation>Watching</translation>
+    </message>
+    <message>
+        <source>Ciel-sol &lt;</source>
+        <translation>Sky-ground &lt;</translation>
+    </message>
+    <message>
+        <source>Humidité &lt;</source>
+        <translation>Humidity &lt;</translation>
+    </message>
+    <message>
+        <source>Vent &lt;</source>
+        <translation>Wind &lt;</translation>
+    </message>
+    <message>
+        <source>Lumière</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>Magnitude &gt;</source>
+        <translation>Magnitude &gt;</translation>
+    </message>
+    <message>
+        <source> Abri/Dôme</source>
+        <translation> Roof/Dome</translation>
+    </message>
+    <message>
+        <source>Cycle des mesures</source>
+        <translation>Reading cycle</translation>
+    </message>
+    <message>
+        <source>Intervalle</source>
+        <translation>Interval</translation>
+    </message>
+    <message>
+        <source>Prochaine dans</source>
+        <translation>Next in</translation>
+    </message>
+    <message>
+        <source>Dernière mesure</source>
+        <translation>Last reading</translation>
+    </message>
+    <message>
+        <source>Météo</source>
+        <translation>Weather</translation>
+    </message>
+    <message>
+        <source>TEST EXCEPTION</source>
+        <translation>TEST EXCEPTION</translation>
+    </message>
+</context>
+<context>
+    <name>PlatformServices</name>
+    <message>
+        <source>Erreur lors du lancement de </source>
+        <translation>Error while starting </translation>
+    </message>
+    <message>
+        <source>Le chemin spécifié n&apos;a pas été trouvé !</source>
+        <translation>The specified path was not found!</translation>
+    </message>
+    <message>
+        <source>Le fichier spécifié n&apos;a pas été trouvé !</source>
+        <translation>The specified file was not found!</translation>
+    </message>
+    <message>
+        <source>Le programme Orvanel fonctionne déjà, ouvrir une autre session ?</source>
+        <translation>Orvanel is already running, open another session?</translation>
+    </message>
+</context>
+<context>
+    <name>StartupFolders</name>
+    <message>
+        <source>Erreur grave au démarrage : [%s] !</source>
+        <translation>Serious error at start-up: [%s]!</translation>
+    </message>
+</context>
+<context>
+    <name>TFormExcept</name>
+    <message>
+        <source>Une erreur non gérée s&apos;est produite....</source>
+        <translation>An unhandled error occurred....</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Copier le contenu</source>
+        <translation>Copy the content</translation>
+    </message>
+</context>
+<context>
+    <name>TGraphicSpecial</name>
+    <message>
+        <source>Non implementé!</source>
+        <translation>Not implemented!</translation>
+    </message>
+</context>
+<context>
+    <name>ThreadCommunicate</name>
+    <message>
+        <source>Erreur de lecture des données EEPROM, erreur de conversion, index : </source>
+        <translation>Error reading the EEPROM data, conversion error, index: </translation>
+    </message>
+    <message>
+        <source>Récupération des données EEPROM interrompue à l&apos;index %d</source>
+        <translation>EEPROM data retrieval stopped at index %d</translation>
+    </message>
+</context>
+<context>
+    <name>Utilities</name>
+    <message>
+        <source>Le chemin suivant [%s] n&apos;existe pas et ne peut pas être créé, le programme sera terminé !</source>
+        <translation>The path [%s] does not exist and cannot be created; the program will end!</translation>
+    </message>
+    <message>
+        <source>Ne peut effacer ce fichier [%s], des droits administrateurs sont sans doute requis !</source>
+        <translation>Cannot delete the file [%s]; administrator rights are probably needed!</translation>
+    </message>
+    <message>
+        <source>Erreur ! Ne peut copier [%s]  vers [%s] !</source>
+        <translation>Error! Cannot copy [%s] to [%s]!</translation>
+    </message>
+    <message>
+        <source>N&apos;est pas un fichier éxécutable valide : </source>
+        <translation>Not a valid executable file: </translation>
+    </message>
+    <message>
+        <source>Fichier non trouvé : </source>
+        <translation>File not found: </translation>
+    </message>
+</context>
+</TS>
