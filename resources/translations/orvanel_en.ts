@@ -321,6 +321,57 @@
     </message>
 </context>
 <context>
+    <name>CsvExport</name>
+    <message>
+        <source>L&apos;export CSV dans %s a échoué (%s) : le fichier est incomplet, %d ligne(s) de données écrite(s).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Temp °C</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tp Ciel °C</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tp Ciel-Temp °C</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation type="unfinished">Rain</translation>
+    </message>
+    <message>
+        <source>Lumière</source>
+        <translation type="unfinished">Light</translation>
+    </message>
+    <message>
+        <source>Lumiere (Mag)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dir. Vent (°)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vent (</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Humidité (%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le fichier %s ne peut pas être créé (%s) : rien n&apos;a été exporté.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DarkCompute</name>
     <message>
         <source>La mesure n&apos;est pas valide, de la lumière a du arriver sur la photodiode...</source>
@@ -329,6 +380,84 @@
     <message>
         <source>La valeur finale (%1.5f) est trop importante ! Il doit y avoir des fuites de lumière...</source>
         <translation>The final value (%1.5f) is too high! There must be light leaks...</translation>
+    </message>
+</context>
+<context>
+    <name>DataTable</name>
+    <message>
+        <source>Index</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Temp °C</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tp Ciel °C</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation type="unfinished">Rain</translation>
+    </message>
+    <message>
+        <source>Magnitude</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lumière</source>
+        <translation type="unfinished">Light</translation>
+    </message>
+    <message>
+        <source>Dir. Vent (°)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vent (</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Humidité (%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OUI</source>
+        <translation type="unfinished">YES</translation>
+    </message>
+    <message>
+        <source>NON</source>
+        <translation type="unfinished">NO</translation>
+    </message>
+    <message>
+        <source>Affichage des données des %1.0f dernier(s) jour(s) : %d données</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le nombre de points est supérieur à %d, il ne seront pas tous affichés ici !</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryEdits</name>
+    <message>
+        <source>Index d&apos;arrivée inférieur à l&apos;index de depart !!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Index d&apos;arrivée supérieur au nombre de points !!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Index de départ inférieur à 1 !!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Supprimer définitivement %d donnée(s), du %s au %s ?</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -512,6 +641,42 @@
         <source>Erreur lors de la fermeture de l&apos;application : </source>
         <translation>Error while closing the application: </translation>
     </message>
+    <message>
+        <source>   Transfert FTP en cours (</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>   Transfert FTP en attente (</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Qualité JPEG hors limites (1 à 100) : %d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le gain IR ne peut pas être changé : le Halvex n&apos;a pas donné le gain de son premier étage.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le gain IR %d ne peut pas être obtenu avec le premier étage du Halvex (gain %1.1f).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nombre de mois de données à charger a été changé : il faut redémarrer le logiciel pour la prise en compte de ce paramètre !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le port série n&apos;a pas pu être changé : une communication avec le Halvex est en cours.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok, paramètres de configuration envoyés au Halvex !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pas de liaison avec le Halvex.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -628,44 +793,12 @@
         <translation>Cloud monitor</translation>
     </message>
     <message>
-        <source>Cet onglet n&apos;est pas encore disponible.</source>
-        <translation>This tab is not available yet.</translation>
-    </message>
-    <message>
         <source>Informations</source>
         <translation>Information</translation>
     </message>
     <message>
-        <source>Volts (IR det debug)</source>
-        <translation>Volts (IR det debug)</translation>
-    </message>
-    <message>
-        <source>Température Ext.</source>
-        <translation>Outside temp.</translation>
-    </message>
-    <message>
-        <source>Couverture nuageuse et pluie</source>
-        <translation>Cloud cover and rain</translation>
-    </message>
-    <message>
-        <source>Fond ciel (Magn/sec²)</source>
-        <translation>Sky background (Magn/sec²)</translation>
-    </message>
-    <message>
-        <source>Vent</source>
-        <translation>Wind</translation>
-    </message>
-    <message>
-        <source>Humidité (RH %)</source>
-        <translation>Humidity (RH %)</translation>
-    </message>
-    <message>
         <source>Table</source>
         <translation>Table</translation>
-    </message>
-    <message>
-        <source>Chauffage (debug)</source>
-        <translation>Heater (debug)</translation>
     </message>
     <message>
         <source>Statistiques</source>
@@ -825,6 +958,29 @@
     </message>
 </context>
 <context>
+    <name>NumberEdit</name>
+    <message>
+        <source>Entrée incorrecte !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> n&apos;est pas une valeur entière valide !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nombre trop grand par rapport à :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nombre trop petit par rapport à  :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> n&apos;est pas une valeur réelle valide !</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PlatformServices</name>
     <message>
         <source>Erreur lors du lancement de </source>
@@ -844,10 +1000,799 @@
     </message>
 </context>
 <context>
+    <name>Safety</name>
+    <message>
+        <source>conditions sûres</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>aucune mesure météo reçue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dernière mesure météo trop ancienne (plus de 2 minutes)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>liaison perdue avec la station</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>relais de fermeture du toit activé</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>pluie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>vent très fort</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ciel non dégagé</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>jour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>conditions sûres depuis moins de %s min (encore %d s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Snapshots</name>
+    <message>
+        <source>Qualité JPEG hors limites (1 à 100) : %d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image vide, fichier %s non écrit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Erreur d&apos;encodage JPEG de %s : %s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Impossible d&apos;écrire le fichier %s : %s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>StartupFolders</name>
     <message>
         <source>Erreur grave au démarrage : [%s] !</source>
         <translation>Serious error at start-up: [%s]!</translation>
+    </message>
+</context>
+<context>
+    <name>Statistics</name>
+    <message>
+        <source>%1.2f Jrs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N/D</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%d blocs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jour/Nuit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nuit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Température (Moyenne)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> % ciel sans nuages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Blocs continus de ciel sans nuages &gt;2h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> % continus de ciel sans nuages &gt;2h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Nb d&apos;heures pluie/neige</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Humidité Moyenne (%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Humidité Max (%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Humidité Min (%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vent (Moyenne)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vent (Maximum)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vent (Median)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TAlpacaServer</name>
+    <message>
+        <source>Serveur Alpaca non démarré : l&apos;adresse &quot;%1&quot; n&apos;est pas une adresse IP (réglage &quot;Address&quot; sous [Alpaca]). Le programme continue sans lui.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serveur Alpaca non démarré : impossible d&apos;écouter sur %1:%2 (%3). Un autre programme utilise peut-être ce port ; changez &quot;Port&quot; sous [Alpaca] ou lancez avec --alpaca ADRESSE:PORT. Le programme continue sans lui.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Orvanel : serveur Alpaca</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Orvanel : conditions d&apos;observation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Orvanel : moniteur de sécurité</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>non mesuré</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>pas encore de mesure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verdict de sécurité</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sûr</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non sûr</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Conditions actuelles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dernière mesure</source>
+        <translation type="unfinished">Last reading</translation>
+    </message>
+    <message>
+        <source>Température</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Humidité</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Point de rosée</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Température du ciel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Couverture nuageuse</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation type="unfinished">Rain</translation>
+    </message>
+    <message>
+        <source>Rafale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Direction du vent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Qualité du ciel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Relais de fermeture du toit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>fermé</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ouvert</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Réglages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cette page est en lecture seule. Les réglages sont sous [Alpaca] dans %1 : Enabled, Address, Port, DiscoveryPort, SafeDelayMin, UnsafeInDaylight ; ils prennent effet au prochain démarrage.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TDataTableTab</name>
+    <message>
+        <source>Les index de départ et d&apos;arrivée doivent être des nombres entiers.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exporter les données en CSV</source>
+        <translation type="unfinished">Export the data as CSV</translation>
+    </message>
+    <message>
+        <source>Fichier CSV (*.CSV *.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Index de départ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Index de d&apos;arrivée</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recupère l&apos;index courant</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Executer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nettoyer données</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Met à 0 les vitesses de vent négatives, invalides ou supérieures à 100 m/s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Premier point</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TFormConfigTavrel</name>
+    <message>
+        <source>Configuration</source>
+        <translation type="unfinished">Configuration</translation>
+    </message>
+    <message>
+        <source>Connectivité</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Config Halvex</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fichiers de sortie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Affichages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Logs/Journaux</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Critères fermeture urgence</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Seuils</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Annuler</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port série RS232</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Numéro de port série COM RS232</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vide : le port COM ci-dessus. Un périphérique nommé ici (/dev/ttyUSB0, /dev/serial/by-id/..., /dev/rfcomm0) le remplace.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Périphérique série (prioritaire sur le numéro)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Port série COM sur BlueTooth</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mémoire interne Halvex (EEPROM)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 secondes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>30 secondes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 minute</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>5 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>15 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>20 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>30 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>45 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 heure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Intervalle d&apos;enregistrement</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Durée d&apos;enregistrement possible</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NB : ceci définit le temps d&apos;enregistrement EEPROM entre deux mesures lorsque le logiciel PC n&apos;est pas actif</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spécial</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interdire le réchauffage du capteur de pluie </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NB : celui-ci est actif quand il pleut, ou quand l&apos;hydrométrie est élévée et la température basse. </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration interne Halvex</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Date interne</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Temps écoulé</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Photodiode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Temps d&apos;intégration de la photodiode (30s mini)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sec</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Courant d&apos;obscurité photodiode (ticks par 1/100sec)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gain capteur IR (Couverture du ciel)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Valeur du gain (étage 1 et 2) </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Facteur de correction d&apos;humidité</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Facteur de correction (0.8 à 1.2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fichier ligne texte à ligne unique avec dernières informations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Un fichier &quot;infodata.txt&quot; est automatiquement écrit ici :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aucun</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compatible Boltwood Cloud Sensor I</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compatible Boltwood Cloud Sensor II</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compatible Boltwood Cloud Sensor II (strict)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Fichier</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Intervalle d&apos;enregistrement auto</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>20s (1x)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>40s (2x)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>60s (3x)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>120s (6x)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>300s (15x)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>600s (30x)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Nbre de mois de données</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Affichage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>24 heures</source>
+        <translation type="unfinished">24 hours</translation>
+    </message>
+    <message>
+        <source>2 jours</source>
+        <translation type="unfinished">3 days {2 ?}</translation>
+    </message>
+    <message>
+        <source>10 jours</source>
+        <translation type="unfinished">3 days {10 ?}</translation>
+    </message>
+    <message>
+        <source>30 jours</source>
+        <translation type="unfinished">3 days {30 ?}</translation>
+    </message>
+    <message>
+        <source>2 mois</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>6 mois</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 année</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>toutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Afficher les données QUE de(s) dernier(e)s </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(Ceci permet d&apos;afficher les dernieres données plus rapidement)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Ecarts en chaque point (min)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>pixel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Magnitude fond de ciel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Afficher la magnitude par seconde carré, sinon afficher sous forme d&apos;unité arbitraire de luminosité de fond de ciel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fichier log d&apos;exploitation : log.txt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Basique</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Expert</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Niveau des messages </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Un fichier est généré par 24h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fichier log des connexions FTP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Critère fermeture abri/dôme (Commande du relais interne Halvex)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fermer le dome/abri selon les critères suivants</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ferme l&apos;abri/dôme si un seul des critères suivant est verifié :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activé</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Température du ciel-sol</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(20 à -75)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Taux d&apos;humidité</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(0 à 100)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Vent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(0 à 255)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Nuit/Jour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Magnitude fond de ciel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(4 à 13)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Jouer un son (.wav) lorsque cet événement se produit </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Executer le programme lorsque cet événement se produit </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Réarmer le relai automatiquement le relai aprés </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(le réarmement par le PC à lieu que SI les critères sont  respectés)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Seuils de couverture nuageuse</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Au-dessus de cette température de ciel, ce dernier sera considéré comme totalement couvert</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Au-dessus de cette température de ciel, ce dernier sera considéré comme partiellement couvert</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Seuils de vitesses de vent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Au-dessus de cette vitesse de Vent, les conditions seront très venteuses</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Au-dessus de cette vitesse de Vent, les conditions seront un peu venteuses</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Seuil de jour (Mag/sec²)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Seuil de crepuscule (Mag/sec²)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Seuil de nuit (Mag/sec²)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Jouer un son lorsque de bonnes conditions se produisent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Jouer un son lorsque la perte de bonnes conditions se produit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TFormDlgDarkCompute</name>
+    <message>
+        <source>Courant d&apos;obscurité de la photodiode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cette fiche permet de mesurer le courant d&apos;obscurité de la photodiode.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ne réaliser cette mesure QUE de nuit sans Lune, et cachez la fenêtre de la photodiode avec un masque opaque à la lumière.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Une fois le masque positionné, cliquer sur le bouton &quot;Démarrer&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La mesure va durer 2 minutes, une fois la mesure effectuée ne pas oublier de retirer le masque.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sera automatiquement reportée dans la fiche de configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Temps restant (sec)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Compteur en début d&apos;acquisition</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Compteur en fin d&apos;acquisition</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Difference Compteur (fin-debut)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Valeur finale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Démarrer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Utiliser la valeur et  quitter &gt;&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopper</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -866,10 +1811,471 @@
     </message>
 </context>
 <context>
+    <name>TFormLegend</name>
+    <message>
+        <source>Sous la courbe du ciel, deux bandes montrent, pour chaque mesure, l&apos;intervalle depuis la mesure précédente :</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bande 1, vert : bonnes conditions (ciel dégagé, pas de pluie, vent faible, nuit noire)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bande 1, rouge sombre : conditions défavorables</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bande 2, cyan : pluie ou neige détectée</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bande 2, brun : détecteur de pluie sec</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le détail des seuils figure dans la bulle d&apos;aide du bas de l&apos;onglet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Légende</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished">OK</translation>
+    </message>
+</context>
+<context>
+    <name>TFormWebSetup</name>
+    <message>
+        <source>Configuration de la publication Web</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activer le transfert des images sur le web</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Site de dépôt des images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Hote ou adresse IP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Uilisateur/login</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Mot de passe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Repertoire distant</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mode passif FTP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mises à jour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Intervalle de Mise à Jour (sec)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Secondes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Propriétés des images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Compression JPEG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tous graphiques</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Largueur (pixels)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Hauteur (pixels)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Récuperer la taille actuelle des graphiques</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Graphiques de vent (Rose des vents)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Largueur/Hauteur (pixels)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Récuperer la taille actuelle du graphique</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Graphique vitesse du vent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Annuler</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TGraphTabs</name>
+    <message>
+        <source>Température ciel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Couverture nuageuse et pluie</source>
+        <translation type="unfinished">Cloud cover and rain</translation>
+    </message>
+    <message>
+        <source>Luminosité ciel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fond ciel (Magn/sec²)</source>
+        <translation type="unfinished">Sky background (Magn/sec²)</translation>
+    </message>
+    <message>
+        <source>Vitesse du vent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vent</source>
+        <translation type="unfinished">Wind</translation>
+    </message>
+    <message>
+        <source>Humidité</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Humidité (RH %)</source>
+        <translation type="unfinished">Humidity (RH %)</translation>
+    </message>
+    <message>
+        <source>Température</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Température Ext.</source>
+        <translation type="unfinished">Outside temp.</translation>
+    </message>
+    <message>
+        <source>Tensions brutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Volts (IR det debug)</source>
+        <translation type="unfinished">Volts (IR det debug)</translation>
+    </message>
+    <message>
+        <source>Historique chauffage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chauffage (debug)</source>
+        <translation type="unfinished">Heater (debug)</translation>
+    </message>
+    <message>
+        <source>Plot Error -&gt; </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fond ciel (Log A.U)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Translater automatiquement</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Grille</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom arrière</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom avant</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Echelle auto</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Voir différence Ciel - Sol</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Légende</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rge=temp capt. pluie,Vert=temp ext., bleu = PWM/10</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rose des vents</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Graphe temporel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Echelle Auto</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Echelle Fixe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>km / h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NB : les points sombres datent de plus de 2 hrs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>et ont 24 heures d&apos;age maximum.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ne voir que la médiane des 31 derniers points (10 minutes)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TGraphicSpecial</name>
     <message>
         <source>Non implementé!</source>
         <translation>Not implemented!</translation>
+    </message>
+    <message>
+        <source>Jan</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fev</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Avr</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mai</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jui</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jul</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aou</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sep</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Oct</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nov</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dec</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Di</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ma</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Me</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>je</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ve</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sa</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>yyyy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm/yyyy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dd/mm/yyyy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dd/mm/yyyy hh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dd/mm/yyyy hh:mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Erreur d&apos;affichage sur le point n° %d -&gt; </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Affiche les points (%s) : %d</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TPlotWidget</name>
+    <message>
+        <source>Plot Error -&gt; </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TStatsTab</name>
+    <message>
+        <source>Période</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date de début</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date de fin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Calculer statistiques ....</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Données en mémoire</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nbre de points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Premier point</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Résultats</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Début</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nbre d&apos;intervalles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nuit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jour</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TWindDisplay</name>
+    <message>
+        <source>[2h]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N</source>
+        <translation type="unfinished">N</translation>
+    </message>
+    <message>
+        <source>S</source>
+        <translation type="unfinished">S</translation>
+    </message>
+    <message>
+        <source>O</source>
+        <translation type="unfinished">W</translation>
+    </message>
+    <message>
+        <source>E</source>
+        <translation type="unfinished">E</translation>
+    </message>
+    <message>
+        <source>Echelle Max/24h: %1.0f </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TWindWidget</name>
+    <message>
+        <source>Plot Error -&gt; </source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
