@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -25,11 +27,11 @@
 
 #include "DataTableTab.h"
 #include "DateTime.h"
-#include "GraphicSpecial.h"
-#include "GraphTabs.h"
 #include "FormConfigTavrel.h"
 #include "FormDlgDarkCompute.h"
 #include "FormWebSetup.h"
+#include "GraphicSpecial.h"
+#include "GraphTabs.h"
 #include "HalvexStation.h"
 #include "HistoryStore.h"
 #include "MainWindow.h"
@@ -37,6 +39,7 @@
 #include "QtHooks.h"
 #include "Records.h"
 #include "SettingsTable.h"
+#include "Snapshots.h"
 #include "StartupFolders.h"
 #include "StatsTab.h"
 #include "StatusLoadDatas.h"
@@ -301,6 +304,18 @@ void ShootGraphs(const QString& folder, bool debug) {
         Save(window, folder + "/" + (debug ? "debug-" : "") + name + ".png");
     }
     if (debug) return;
+    // The pictures an FTP tick publishes, at the default web sizes, as PNG files for the viewer.
+    try {
+        window.SavePublishSnapshots(100);
+        for (const char* name :
+             {SnapshotFile::Temp, SnapshotFile::SkyCloud, SnapshotFile::SkyLight, SnapshotFile::Humidity,
+              SnapshotFile::WindSpeed, SnapshotFile::WindDisplay, SnapshotFile::Overview}) {
+            const QString jpeg = QString::fromStdString(PathJpeg + name);
+            QImage(jpeg, "JPG").save(folder + "/publish-" + QFileInfo(jpeg).completeBaseName() + ".png");
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "publishing snapshots: %s\n", e.what());
+    }
     // The smallest and largest window sizes.
     window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Sky));
     window.resize(760, 560);
