@@ -1,19 +1,23 @@
 // Drawing speed of the plots and the dial over a history of a million records, one every 20 s, all
-// displayable, at the usual plot size 815 x 525. Compare with BM_HistoryLoadMillionRecords of the
-// same run.
+// displayable, at the usual plot size 815 x 525, and the publishing snapshots of an FTP tick. Compare
+// with BM_HistoryLoadMillionRecords of the same run.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <QGuiApplication>
+#include <QApplication>
 #include <stdexcept>
 #include <string>
 
 #include "GraphicSpecial.h"
+#include "GraphTabs.h"
 #include "HistoryStore.h"
+#include "MainWindow.h"
 #include "Records.h"
+#include "SettingsTable.h"
+#include "Supervisor.h"
 #include "WindDisplay.h"
 
 namespace {
@@ -29,13 +33,21 @@ class GraphsFixture {
         static int argc = 1;
         static char name[] = "orvanel-bench";
         static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
+        // Widgets too: the publishing snapshots render the window's information tab.
+        if (!QApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
 
         std::string pattern = "/tmp/orvanel-bench-graphs-XXXXXX";
         if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         root_ = pattern + "/";
         PathLogs = root_ + "Logs/";
+        PathDatas = root_ + "Datas/";
+        PathJpeg = root_ + "Jpeg/";
         fs::create_directories(PathLogs);
+        fs::create_directories(PathJpeg);
+        // The settings of the window and its controller stay in the temporary folder.
+        ::setenv("HOME", root_.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (root_ + "config").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
         const TDateTime first = EncodeDateTime(2024, 1, 1);
         last_ = first + static_cast<double>(kRecords - 1) * 20 / 86400;
         SetClockForTests([this] { return last_ + 1.0 / 1440; });
@@ -44,7 +56,8 @@ class GraphsFixture {
             const double t = static_cast<double>(i);
             TcapteursInfos& r = data[i];
             r.DateSysteme = first + t * 20 / 86400;
-            r.DeltaTempDeg = static_cast<float>(-25 + 15 * std::sin(t / 4000) + static_cast<double>(i % 7) * 0.5);
+            r.DeltaTempDeg =
+                static_cast<float>(-25 + 15 * std::sin(t / 4000) + static_cast<double>(i % 7) * 0.5);
             r.ValueSkyDeg = r.DeltaTempDeg - 8;
             r.ValueTempDeg = static_cast<float>(8 + 10 * std::sin(t / 4320));
             r.DewPoint = r.ValueTempDeg - 4;
@@ -64,6 +77,7 @@ class GraphsFixture {
         }
         store_ = std::make_unique<THistoryStore>(root_ + "Datas/");
         store_->Append(data);
+        data_ = std::move(data);
         setup_ = SetupInfos;
         setup_.RangeDateDisplay = 36500; // "toutes"
         setup_.Disp_Gap_Display = 0.05;
@@ -79,7 +93,8 @@ class GraphsFixture {
         fs::remove_all(root_, ec);
     }
 
-    std::unique_ptr<TGraphicSpecial> Plot(TTypeDataGraph type, int width, int height, double minY, double maxY) {
+    std::unique_ptr<TGraphicSpecial> Plot(TTypeDataGraph type, int width, int height, double minY,
+                                          double maxY) {
         auto plot = std::make_unique<TGraphicSpecial>(*store_, setup_);
         plot->TypeData = type;
         plot->SetSize(width, height);
@@ -94,12 +109,14 @@ class GraphsFixture {
         return dial;
     }
     TSetupInfos& Setup() { return setup_; }
+    const TTDataStation& Data() const { return data_; }
 
   private:
-    std::unique_ptr<QGuiApplication> app_;
+    std::unique_ptr<QApplication> app_;
     std::string root_;
     TDateTime last_ = 0;
     std::unique_ptr<THistoryStore> store_;
+    TTDataStation data_;
     TSetupInfos setup_;
 };
 
@@ -147,11 +164,13 @@ void BM_RedrawAllGraphs_1M(benchmark::State& state) {
     auto& f = Fixture();
     const bool debug = DebugMode;
     DebugMode = true;
-    std::unique_ptr<TGraphicSpecial> plots[] = {
-        f.Plot(IRData_Minus_Sol, 845, 468, -50, 10), f.Plot(Lighdata, 845, 496, -3, 6),
-        f.Plot(WinData, 440, 430, 0, 100),           f.Plot(MoistureData, 845, 496, 0, 100),
-        f.Plot(TempData, 845, 468, -10, 40),         f.Plot(VoltsData, 845, 468, 0, 5),
-        f.Plot(HeatData, 845, 468, 0, 5)};
+    std::unique_ptr<TGraphicSpecial> plots[] = {f.Plot(IRData_Minus_Sol, 845, 468, -50, 10),
+                                                f.Plot(Lighdata, 845, 496, -3, 6),
+                                                f.Plot(WinData, 440, 430, 0, 100),
+                                                f.Plot(MoistureData, 845, 496, 0, 100),
+                                                f.Plot(TempData, 845, 468, -10, 40),
+                                                f.Plot(VoltsData, 845, 468, 0, 5),
+                                                f.Plot(HeatData, 845, 468, 0, 5)};
     auto dial = f.Dial(400);
     for (auto _ : state) {
         for (auto& plot : plots)
@@ -163,5 +182,37 @@ void BM_RedrawAllGraphs_1M(benchmark::State& state) {
     state.SetLabel("goal: at most 5 x BM_HistoryLoadMillionRecords");
 }
 BENCHMARK(BM_RedrawAllGraphs_1M)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+namespace {
+
+// An FTP tick's rendering: the seven publishing pictures at the default web sizes (815 x 525 plots,
+// 575 x 450 wind plot, 465 dial), quality 100, JPEG encoding and file writing included. The window's
+// plots show the whole history (Montrer dernier(es) année), so every copy draws the million records.
+void BM_PublishSnapshots_1M(benchmark::State& state) {
+    auto& f = Fixture();
+    TStartupSettings startup;
+    ReadStartupSettings(startup); // the defaults: no settings file
+    SetupInfos.RangeDateDisplay = 36500;
+    SetupInfos.Disp_Gap_Display = 0.05;
+    TSupervisorOptions options;
+    options.CheckSingleInstance = false;
+    options.StartAutomationServer = false;
+    options.WatchSuspend = false;
+    Supervisor supervisor(options);
+    supervisor.EditableHistory().Append(f.Data());
+    MainWindow window(supervisor, nullptr, TWindowPlace::OffScreen);
+    window.Graphs()->ShowLastPeriod(400);
+    for (auto _ : state)
+        window.SavePublishSnapshots(100);
+    size_t bytes = 0;
+    for (const auto& entry : fs::directory_iterator(PathJpeg))
+        bytes += entry.file_size();
+    state.counters["files"] = static_cast<double>(std::distance(fs::directory_iterator(PathJpeg), {}));
+    state.counters["kB"] = static_cast<double>(bytes) / 1e3;
+    state.SetLabel("goal: at most 10 x BM_HistoryLoadMillionRecords");
+}
+BENCHMARK(BM_PublishSnapshots_1M)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

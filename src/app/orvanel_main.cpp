@@ -1,5 +1,6 @@
 // orvanel: the cloud monitor. With a display the main window shows the controller; with --headless or
-// without a display the same controller polls the station, keeps the history and writes the files.
+// without a display the same controller polls the station, keeps the history and writes the files,
+// and an off-screen window draws the pictures it publishes.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -142,6 +143,9 @@ int main(int argc, char** argv) {
         window = std::make_unique<MainWindow>(supervisor);
         InstallMessageBoxHooks(window.get());
         window->show();
+    } else {
+        // Never on a screen: its graphs and information tab make the published pictures.
+        window = std::make_unique<MainWindow>(supervisor, nullptr, TWindowPlace::OffScreen);
     }
     QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!supervisor.Start()) {

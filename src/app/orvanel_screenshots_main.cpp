@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -26,11 +28,11 @@
 
 #include "DataTableTab.h"
 #include "DateTime.h"
-#include "GraphicSpecial.h"
-#include "GraphTabs.h"
 #include "FormConfigTavrel.h"
 #include "FormDlgDarkCompute.h"
 #include "FormWebSetup.h"
+#include "GraphicSpecial.h"
+#include "GraphTabs.h"
 #include "HalvexStation.h"
 #include "HistoryStore.h"
 #include "Language.h"
@@ -40,6 +42,7 @@
 #include "QtHooks.h"
 #include "Records.h"
 #include "SettingsTable.h"
+#include "Snapshots.h"
 #include "StartupFolders.h"
 #include "StatsTab.h"
 #include "StatusLoadDatas.h"
@@ -312,6 +315,18 @@ void ShootGraphs(const QString& folder, bool debug) {
         Save(window, folder + "/" + Prefixed(QString(debug ? "debug-" : "") + name + ".png"));
     }
     if (debug) return;
+    // The pictures an FTP tick publishes, at the default web sizes, as PNG files for the viewer.
+    try {
+        window.SavePublishSnapshots(100);
+        for (const char* name :
+             {SnapshotFile::Temp, SnapshotFile::SkyCloud, SnapshotFile::SkyLight, SnapshotFile::Humidity,
+              SnapshotFile::WindSpeed, SnapshotFile::WindDisplay, SnapshotFile::Overview}) {
+            const QString jpeg = QString::fromStdString(PathJpeg + name);
+            QImage(jpeg, "JPG").save(folder + "/publish-" + QFileInfo(jpeg).completeBaseName() + ".png");
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "publishing snapshots: %s\n", e.what());
+    }
     // The smallest and largest window sizes.
     window.Pages()->setCurrentWidget(graphs.PageOf(TGraphPage::Sky));
     window.resize(760, 560);

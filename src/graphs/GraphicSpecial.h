@@ -102,6 +102,8 @@ class TGraphicSpecial {
     void Display();
     // The step of the last Display's drawing pass (1: every record).
     int LastStep() const { return lastStep_; }
+    // The picture of the last Display as a JPEG file (no redraw); raises as SaveImageAsJpeg does.
+    void SaveToFile(const std::string& path, int quality) const;
 
     // ---- Mappings ----
     int64_t DateToPixelX(TDateTime t) const;

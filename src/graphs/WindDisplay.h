@@ -36,6 +36,8 @@ class TWindDisplay {
     const QImage& Picture() const { return picture_; }
     // Repaints the whole dial. Raises when a gust to draw has a speed or direction that is not a number.
     void Display();
+    // The picture of the last Display as a JPEG file (no redraw); raises as SaveImageAsJpeg does.
+    void SaveToFile(const std::string& path, int quality) const;
 
     // The texts of the last Display: the newest gust's speed and sector (empty when not written) and
     // the scale.

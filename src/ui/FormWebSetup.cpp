@@ -69,7 +69,17 @@ TFormWebSetup::TFormWebSetup(Supervisor& supervisor, std::function<TPlotSizes()>
     auto* passive = texts_.Text(new QCheckBox, QT_TR_NOOP("Mode passif FTP"));
     passive->setObjectName("CheckBoxFTp_Passive");
     bindings_.Bind(FindSetting(KeyWebpublish, "PassiveFTP"), passive, TSettingBindings::Bound::Check);
-    grid->addWidget(passive, r, 1);
+    grid->addWidget(passive, r++, 1);
+    auto* verifyPeer = texts_.Text(new QCheckBox, QT_TR_NOOP("Vérifier le certificat du serveur (ftps://)"));
+    verifyPeer->setObjectName("CheckBoxVerifyPeer");
+    texts_.Hint(verifyPeer, QT_TR_NOOP("Décocher pour accepter un certificat auto-signé"));
+    bindings_.Bind(FindSetting(KeyWebpublish, "VerifyPeer"), verifyPeer, TSettingBindings::Bound::Check);
+    grid->addWidget(verifyPeer, r++, 1);
+    auto* indexPage =
+        texts_.Text(new QCheckBox, QT_TR_NOOP("Envoyer aussi la page orvanel.html (images et valeurs)"));
+    indexPage->setObjectName("CheckBoxIndexPage");
+    bindings_.Bind(FindSetting(KeyWebpublish, "IndexPage"), indexPage, TSettingBindings::Bound::Check);
+    grid->addWidget(indexPage, r, 1);
     grid->setColumnStretch(1, 1);
     layout->addWidget(site);
 
@@ -182,7 +192,7 @@ void TFormWebSetup::accept() {
         return;
     }
     SetupInfos.SetupWebPublish = chosen.SetupWebPublish;
-    WriteWebPublishSettings(); // the thirteen values in one group of writes
+    WriteWebPublishSettings(); // the fifteen values in one group of writes
     supervisor_.SetFtpInterval(SetupInfos.SetupWebPublish.IntervallSec);
     QDialog::accept();
 }

@@ -1,6 +1,7 @@
 // TFormWebSetup, the web-publishing dialog ("Configuration de la publication Web"): the FTP server,
-// the upload interval, the JPEG quality and the sizes of the snapshot images. On "Ok" every field is
-// checked first; then the thirteen settings are stored together and the FTP timer takes the interval.
+// the upload interval, the JPEG quality and the sizes of the snapshot images, the server certificate
+// check and the page sent with the pictures. On "Ok" every field is checked first; then the fifteen
+// settings are stored together and the FTP timer takes the interval.
 #pragma once
 
 #include <functional>

@@ -20,6 +20,7 @@
 
 #include "DatabaseRegistry.h"
 #include "GraphicSpecial.h"
+#include "JpegFile.h"
 #include "PlotWidget.h"
 #include "Supervisor.h"
 
@@ -452,6 +453,35 @@ void TGraphTabs::SaveScales() {
     // A box of a tab that is not shown (debug tabs) keeps what was stored.
     for (const char* name : kStoredBoxes)
         registry.WriteCFGtoRegister(KeyGraphicScalesAutoscale, storedTranslate_[name], name);
+}
+
+TPublishGraphSources TGraphTabs::PublishSources() const {
+    TPublishGraphSources sources;
+    const std::pair<TGraphPage, TPlotCopyState*> plots[] = {{TGraphPage::Temperature, &sources.Temp},
+                                                            {TGraphPage::Light, &sources.Light},
+                                                            {TGraphPage::Sky, &sources.Sky},
+                                                            {TGraphPage::Wind, &sources.Wind},
+                                                            {TGraphPage::Humidity, &sources.Humidity}};
+    for (const auto& [page, state] : plots)
+        if (const TPlotWidget* plot = PlotOf(page)) *state = TPlotCopyState::Of(plot->Plot());
+    if (skyMinusGround_) sources.SkyMinusGround = skyMinusGround_->isChecked();
+    if (autoscaleWind_) {
+        sources.DialAutoscale = autoscaleWind_->isChecked();
+        sources.DialMaxSpeed_kmh = windMaxScale_->value();
+    }
+    return sources;
+}
+
+void TGraphTabs::SaveScreenGraphs(const std::string& folder, int quality) const {
+    CheckJpegQuality(quality);
+    const std::pair<TGraphPage, const char*> plots[] = {{TGraphPage::Wind, SnapshotFile::WindSpeed},
+                                                        {TGraphPage::Sky, SnapshotFile::SkyCloud},
+                                                        {TGraphPage::Light, SnapshotFile::SkyLight},
+                                                        {TGraphPage::Humidity, SnapshotFile::Humidity},
+                                                        {TGraphPage::Temperature, SnapshotFile::Temp}};
+    for (const auto& [page, file] : plots)
+        if (const TPlotWidget* plot = PlotOf(page)) plot->Plot().SaveToFile(folder + file, quality);
+    if (dial_) dial_->Dial().SaveToFile(folder + SnapshotFile::WindDisplay, quality);
 }
 
 void TGraphTabs::UpdateLightTabCaption() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Records.h"
+#include "Snapshots.h"
 
 class QCheckBox;
 class QLabel;
@@ -67,6 +68,12 @@ class TGraphTabs : public QObject {
     void SaveScales();
     void UpdateLightTabCaption();
     void RetranslateUi();
+
+    // What the publishing snapshots copy from the plots and the dial on the screen.
+    TPublishGraphSources PublishSources() const;
+    // The plots and the dial as they are on the screen (no redraw), at their on-screen sizes, into
+    // folder: wind gust, sky, brightness, humidity, temperature, dial. Never the debug plots.
+    void SaveScreenGraphs(const std::string& folder, int quality) const;
 
     // For tests and the screenshots.
     TPlotWidget* PlotOf(TGraphPage page) const;

@@ -33,6 +33,8 @@
 #include "PlotWidget.h"
 #include "Records.h"
 #include "Retranslate.h"
+#include "SheetSnapshot.h"
+#include "Snapshots.h"
 #include "StatePanel.h"
 #include "StatsTab.h"
 #include "StatusLoadDatas.h"
@@ -98,12 +100,17 @@ void SetValue(QLabel* label, const std::string& text) {
 
 } // namespace
 
-MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent)
-    : QMainWindow(parent), supervisor_(supervisor) {
+MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace place)
+    : QMainWindow(parent), supervisor_(supervisor), place_(place) {
     setObjectName("MainForm_Sky");
     setWindowIcon(CloudIcon());
     graphs_ = new TGraphTabs(supervisor_,
-                             {[this](const QString& text) { ShowMessage(text); },
+                             {[this](const QString& text) {
+                                  if (place_ == TWindowPlace::OnScreen)
+                                      ShowMessage(text);
+                                  else
+                                      ShowUserMessage(text.toStdString()); // log and standard error
+                              },
                               [this](const QString& text) {
                                   // A long drawing shows its progress at once; afterwards the panel shows the
                                   // controller's text.
@@ -128,9 +135,29 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     FollowSupervisor();
+    supervisor_.SetPublishSnapshots([this](int quality) { SavePublishSnapshots(quality); });
+    if (place_ == TWindowPlace::OffScreen) {
+        // Laid out and painted as on a screen, so the pictures are the same, but never mapped.
+        setAttribute(Qt::WA_DontShowOnScreen);
+        show();
+    }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    supervisor_.SetPublishSnapshots({});
+}
+
+// ---- Snapshots ------------------------------------------------------------------------------
+
+void MainWindow::SaveScreenSnapshots(int quality) {
+    graphs_->SaveScreenGraphs(PathJpeg, quality);
+    SaveSheetAsJpeg(infoSheet_, PathJpeg + SnapshotFile::Overview, quality);
+}
+
+void MainWindow::SavePublishSnapshots(int quality) {
+    SavePublishGraphs(supervisor_.History(), SetupInfos, graphs_->PublishSources(), PathJpeg, quality);
+    SaveSheetAsJpeg(infoSheet_, PathJpeg + SnapshotFile::Overview, quality);
+}
 
 // ---- Menus and tray -------------------------------------------------------------------------
 
@@ -140,8 +167,21 @@ void MainWindow::BuildMenus() {
     auto later = [](QAction* action) { action->setEnabled(false); };
 
     QMenu* files = menuBar()->addMenu(tr("Fichiers"));
-    later(files->addAction(tr("Sauver copie écran")));
-    later(files->addAction(tr("Sauver images pour transfert FTP")));
+    // The menu's snapshots are at the best quality; an error is reported with the item's handler.
+    auto snapshot = [this](QAction* action, const char* name, void (MainWindow::*save)(int)) {
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, name, save] {
+            try {
+                (this->*save)(100);
+            } catch (const std::exception& e) {
+                ShowMessage(QString(name) + "Click -> " + Q(e.what()));
+            }
+        });
+    };
+    snapshot(files->addAction(tr("Sauver copie écran")), "Sauvercopiecran1",
+             &MainWindow::SaveScreenSnapshots);
+    snapshot(files->addAction(tr("Sauver images pour transfert FTP")), "SauverimagespourtransfertFTP1",
+             &MainWindow::SavePublishSnapshots);
     QAction* exportCsv = files->addAction(tr("Exporter les données en CSV"));
     exportCsv->setObjectName("ExporterlesdonnesenCSV");
     connect(exportCsv, &QAction::triggered, this, [this] { dataTableTab_->ExportCsv(); });
@@ -232,7 +272,7 @@ void MainWindow::BuildTray() {
     close->setObjectName("FermerMenu");
     connect(close, &QAction::triggered, this, &QWidget::close);
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (place_ == TWindowPlace::OffScreen || !QSystemTrayIcon::isSystemTrayAvailable()) return;
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(tr("Moniteur de nuages"));
     tray_->setContextMenu(trayMenu_);
@@ -386,6 +426,7 @@ void MainWindow::BuildPages() {
 QWidget* MainWindow::BuildInformationTab() {
     auto* page = new QWidget;
     page->setObjectName("TabSheetInfos");
+    infoSheet_ = page;
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(8, 8, 8, 8);
     grid->setHorizontalSpacing(10);
@@ -567,14 +608,16 @@ void MainWindow::FollowSupervisor() {
     connect(s, &Supervisor::statusBarChanged, this, &MainWindow::ShowStatusBarPanel);
     connect(s, &Supervisor::relayChanged, this, &MainWindow::ShowRelay);
     connect(s, &Supervisor::readingLabelsChanged, this, &MainWindow::ShowReadingTimes);
-    connect(s, &Supervisor::downloadProgressChanged, this, &MainWindow::ShowDownloadProgress);
-    connect(s, &Supervisor::historyLoadProgress, this, &MainWindow::ShowHistoryLoading);
-    connect(s, &Supervisor::messageBox, this, &MainWindow::ShowMessage);
-    connect(s, &Supervisor::showRequested, this, &MainWindow::RestoreFromTray);
     // The legend follows the thresholds, which are read at start.
     connect(s, &Supervisor::legendChanged, this, &MainWindow::ShowCaptionAndLegend);
     connect(s, &Supervisor::languageChanged, this, &MainWindow::ApplyLanguage);
-    s->SetQuestionHandler([this](const QString& question) { return AskQuestion(question); });
+    if (place_ == TWindowPlace::OnScreen) {
+        connect(s, &Supervisor::downloadProgressChanged, this, &MainWindow::ShowDownloadProgress);
+        connect(s, &Supervisor::historyLoadProgress, this, &MainWindow::ShowHistoryLoading);
+        connect(s, &Supervisor::messageBox, this, &MainWindow::ShowMessage);
+        connect(s, &Supervisor::showRequested, this, &MainWindow::RestoreFromTray);
+        s->SetQuestionHandler([this](const QString& question) { return AskQuestion(question); });
+    }
     ShowAll();
 }
 

@@ -22,13 +22,20 @@ class TStatePanelLabel;
 class TStatusLoadDatas;
 struct TPlotSizes;
 
+// OffScreen: the window of a program without a screen (--headless). It is laid out as on a screen but
+// never appears: no tray icon, no message box, no question (the controller answers those itself), no
+// progress window. Its graphs and information tab are there for the published snapshots.
+enum class TWindowPlace { OnScreen, OffScreen };
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
     // Builds the window as the view of this controller: it is filled from the controller's current
     // state at once and follows every change. Build it before the controller starts, so that the
-    // history-loading window and the start-up messages have it as their owner.
-    explicit MainWindow(Supervisor& supervisor, QWidget* parent = nullptr);
+    // history-loading window and the start-up messages have it as their owner. It renders the
+    // controller's publishing snapshots for as long as it lives.
+    explicit MainWindow(Supervisor& supervisor, QWidget* parent = nullptr,
+                        TWindowPlace place = TWindowPlace::OnScreen);
     ~MainWindow() override;
 
     // The tray icon's pop-up menu ("Restaurer", "Fermer"); it exists even when the desktop has no tray.
@@ -47,6 +54,13 @@ class MainWindow : public QMainWindow {
     // The on-screen sizes of the plots, offered by the web-publishing dialog; until the graphs
     // give them the dialog offers the stored snapshot sizes.
     void SetPlotSizes(std::function<TPlotSizes()> sizes) { plotSizes_ = std::move(sizes); }
+
+    // The seven snapshot pictures in PathJpeg ("Sauver copie écran"): the plots, the dial and the
+    // information tab as they are on the screen. Raises on a bad quality or a file not written.
+    void SaveScreenSnapshots(int quality);
+    // The seven pictures drawn afresh at the web-publishing sizes ("Sauver images pour transfert
+    // FTP", and each FTP tick). Raises as SaveScreenSnapshots does.
+    void SavePublishSnapshots(int quality);
 
   public slots:
     // Shows the window again: from the tray, or when a second start of the program asks for it.
@@ -90,6 +104,8 @@ class MainWindow : public QMainWindow {
     bool AskQuestion(const QString& question);
 
     Supervisor& supervisor_;
+    const TWindowPlace place_;
+    QWidget* infoSheet_ = nullptr;
     QTabWidget* pages_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     QAction *frenchMenu_ = nullptr, *englishMenu_ = nullptr;

@@ -528,7 +528,7 @@ TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
     EXPECT_EQ(menus[1]->text(), Q("Graphiques"));
     EXPECT_EQ(menus[2]->text(), Q("Options"));
     EXPECT_EQ(MenuItems(menus[0]->menu()),
-              QStringList({Q("(Sauver copie écran)"), Q("(Sauver images pour transfert FTP)"),
+              QStringList({Q("Sauver copie écran"), Q("Sauver images pour transfert FTP"),
                            Q("Exporter les données en CSV"), Q("Voir le répertoire de fichiers de données"),
                            Q("Voir le répertoire des images sauvées"), Q("Quitter")}));
     EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("Copier image"), Q("Montrer dernier(es) >")}));

@@ -342,6 +342,11 @@ TEST_F(SettingsDialogTest, WebDialogRoundTripThroughTheStore) {
     Field<QPushButton>(&dialog, "ButtonCurrentWindDirSize")->click();
     Field<QPushButton>(&dialog, "ButtonWindSpeedSize")->click();
     EXPECT_EQ(Text(&dialog, "NumberEditX_Gr"), Q("900"));
+    // The certificate check and the page: on by default, both turned off here.
+    for (const char* box : {"CheckBoxVerifyPeer", "CheckBoxIndexPage"}) {
+        EXPECT_TRUE(Field<QCheckBox>(&dialog, box)->isChecked()) << box;
+        Field<QCheckBox>(&dialog, box)->setChecked(false);
+    }
     dialog.accept();
 
     const TSetupWebPublish& web = SetupInfos.SetupWebPublish;
@@ -358,6 +363,8 @@ TEST_F(SettingsDialogTest, WebDialogRoundTripThroughTheStore) {
     EXPECT_EQ(Stored(KeyWebpublish, "Pass"), "n3w");
     EXPECT_EQ(Stored(KeyWebpublish, "Login"), "me");
     EXPECT_EQ(Stored(KeyWebpublish, "RemotePath"), "/www");
+    EXPECT_FALSE(web.VerifyPeer);
+    EXPECT_FALSE(web.IndexPage);
 
     // Read back at the next start, as a new dialog shows them; a cancel keeps them.
     TStartupSettings startup;
@@ -366,6 +373,8 @@ TEST_F(SettingsDialogTest, WebDialogRoundTripThroughTheStore) {
     TFormWebSetup again(*supervisor_);
     EXPECT_EQ(Text(&again, "EditIP"), Q("ftp.new.example"));
     EXPECT_EQ(Text(&again, "NumberEditX_Gr"), Q("900"));
+    EXPECT_FALSE(Field<QCheckBox>(&again, "CheckBoxVerifyPeer")->isChecked());
+    EXPECT_FALSE(Field<QCheckBox>(&again, "CheckBoxIndexPage")->isChecked());
     SetText(&again, "EditIP", "ftp.cancelled.example");
     Field<QPushButton>(&again, "ButtonCurrentSizeGraph")->click(); // no plots: the stored sizes
     EXPECT_EQ(Text(&again, "NumberEditX_Gr"), Q("900"));
