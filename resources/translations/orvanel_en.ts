@@ -324,51 +324,51 @@
     <name>CsvExport</name>
     <message>
         <source>L&apos;export CSV dans %s a échoué (%s) : le fichier est incomplet, %d ligne(s) de données écrite(s).</source>
-        <translation type="unfinished"></translation>
+        <translation>The CSV export to %s failed (%s): the file is incomplete, %d data line(s) written.</translation>
     </message>
     <message>
         <source>Date</source>
-        <translation type="unfinished"></translation>
+        <translation>Date</translation>
     </message>
     <message>
         <source>Temp °C</source>
-        <translation type="unfinished"></translation>
+        <translation>Temp °C</translation>
     </message>
     <message>
         <source>Tp Ciel °C</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky Temp °C</translation>
     </message>
     <message>
         <source>Tp Ciel-Temp °C</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky-Ambient °C</translation>
     </message>
     <message>
         <source>Pluie</source>
-        <translation type="unfinished">Rain</translation>
+        <translation>Rain</translation>
     </message>
     <message>
         <source>Lumière</source>
-        <translation type="unfinished">Light</translation>
+        <translation>Light</translation>
     </message>
     <message>
         <source>Lumiere (Mag)</source>
-        <translation type="unfinished"></translation>
+        <translation>Light (Mag)</translation>
     </message>
     <message>
         <source>Dir. Vent (°)</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind Dir. (°)</translation>
     </message>
     <message>
         <source>Vent (</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind (</translation>
     </message>
     <message>
         <source>Humidité (%)</source>
-        <translation type="unfinished"></translation>
+        <translation>Humidity (%)</translation>
     </message>
     <message>
         <source>Le fichier %s ne peut pas être créé (%s) : rien n&apos;a été exporté.</source>
-        <translation type="unfinished"></translation>
+        <translation>The file %s cannot be created (%s): nothing was exported.</translation>
     </message>
 </context>
 <context>
@@ -386,78 +386,78 @@
     <name>DataTable</name>
     <message>
         <source>Index</source>
-        <translation type="unfinished"></translation>
+        <translation>Index</translation>
     </message>
     <message>
         <source>Date</source>
-        <translation type="unfinished"></translation>
+        <translation>Date</translation>
     </message>
     <message>
         <source>Temp °C</source>
-        <translation type="unfinished"></translation>
+        <translation>Temp °C</translation>
     </message>
     <message>
         <source>Tp Ciel °C</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky Temp °C</translation>
     </message>
     <message>
         <source>Pluie</source>
-        <translation type="unfinished">Rain</translation>
+        <translation>Rain</translation>
     </message>
     <message>
         <source>Magnitude</source>
-        <translation type="unfinished"></translation>
+        <translation>Magnitude</translation>
     </message>
     <message>
         <source>Lumière</source>
-        <translation type="unfinished">Light</translation>
+        <translation>Light</translation>
     </message>
     <message>
         <source>Dir. Vent (°)</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind Dir. (°)</translation>
     </message>
     <message>
         <source>Vent (</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind (</translation>
     </message>
     <message>
         <source>Humidité (%)</source>
-        <translation type="unfinished"></translation>
+        <translation>Humidity (%)</translation>
     </message>
     <message>
         <source>OUI</source>
-        <translation type="unfinished">YES</translation>
+        <translation>YES</translation>
     </message>
     <message>
         <source>NON</source>
-        <translation type="unfinished">NO</translation>
+        <translation>NO</translation>
     </message>
     <message>
         <source>Affichage des données des %1.0f dernier(s) jour(s) : %d données</source>
-        <translation type="unfinished"></translation>
+        <translation>Showing the data of the last %1.0f day(s): %d records</translation>
     </message>
     <message>
         <source>Le nombre de points est supérieur à %d, il ne seront pas tous affichés ici !</source>
-        <translation type="unfinished"></translation>
+        <translation>There are more than %d points, they will not all be shown here!</translation>
     </message>
 </context>
 <context>
     <name>HistoryEdits</name>
     <message>
         <source>Index d&apos;arrivée inférieur à l&apos;index de depart !!</source>
-        <translation type="unfinished"></translation>
+        <translation>End index lower than the start index!!</translation>
     </message>
     <message>
         <source>Index d&apos;arrivée supérieur au nombre de points !!</source>
-        <translation type="unfinished"></translation>
+        <translation>End index higher than the number of points!!</translation>
     </message>
     <message>
         <source>Index de départ inférieur à 1 !!</source>
-        <translation type="unfinished"></translation>
+        <translation>Start index lower than 1!!</translation>
     </message>
     <message>
         <source>Supprimer définitivement %d donnée(s), du %s au %s ?</source>
-        <translation type="unfinished"></translation>
+        <translation>Permanently delete %d record(s), from %s to %s?</translation>
     </message>
 </context>
 <context>
@@ -643,39 +643,39 @@
     </message>
     <message>
         <source>   Transfert FTP en cours (</source>
-        <translation type="unfinished"></translation>
+        <translation>   FTP transfer running (</translation>
     </message>
     <message>
         <source>   Transfert FTP en attente (</source>
-        <translation type="unfinished"></translation>
+        <translation>   FTP transfer pending (</translation>
     </message>
     <message>
         <source>Qualité JPEG hors limites (1 à 100) : %d</source>
-        <translation type="unfinished"></translation>
+        <translation>JPEG quality out of range (1 to 100): %d</translation>
     </message>
     <message>
         <source>Le gain IR ne peut pas être changé : le Halvex n&apos;a pas donné le gain de son premier étage.</source>
-        <translation type="unfinished"></translation>
+        <translation>The IR gain cannot be changed: the Halvex did not report the gain of its first stage.</translation>
     </message>
     <message>
         <source>Le gain IR %d ne peut pas être obtenu avec le premier étage du Halvex (gain %1.1f).</source>
-        <translation type="unfinished"></translation>
+        <translation>The IR gain %d cannot be reached with the first stage of the Halvex (gain %1.1f).</translation>
     </message>
     <message>
         <source>Nombre de mois de données à charger a été changé : il faut redémarrer le logiciel pour la prise en compte de ce paramètre !</source>
-        <translation type="unfinished"></translation>
+        <translation>The number of months of data to load has changed: restart the program for this setting to take effect!</translation>
     </message>
     <message>
         <source>Le port série n&apos;a pas pu être changé : une communication avec le Halvex est en cours.</source>
-        <translation type="unfinished"></translation>
+        <translation>The serial port could not be changed: a communication with the Halvex is in progress.</translation>
     </message>
     <message>
         <source>Ok, paramètres de configuration envoyés au Halvex !</source>
-        <translation type="unfinished"></translation>
+        <translation>Ok, configuration settings sent to the Halvex!</translation>
     </message>
     <message>
         <source>Pas de liaison avec le Halvex.</source>
-        <translation type="unfinished"></translation>
+        <translation>No link with the Halvex.</translation>
     </message>
 </context>
 <context>
@@ -961,23 +961,23 @@
     <name>NumberEdit</name>
     <message>
         <source>Entrée incorrecte !</source>
-        <translation type="unfinished"></translation>
+        <translation>Invalid entry!</translation>
     </message>
     <message>
         <source> n&apos;est pas une valeur entière valide !</source>
-        <translation type="unfinished"></translation>
+        <translation> is not a valid integer value!</translation>
     </message>
     <message>
         <source>Nombre trop grand par rapport à :</source>
-        <translation type="unfinished"></translation>
+        <translation>Number too large, the limit is:</translation>
     </message>
     <message>
         <source>Nombre trop petit par rapport à  :</source>
-        <translation type="unfinished"></translation>
+        <translation>Number too small, the limit is:</translation>
     </message>
     <message>
         <source> n&apos;est pas une valeur réelle valide !</source>
-        <translation type="unfinished"></translation>
+        <translation> is not a valid real value!</translation>
     </message>
 </context>
 <context>
@@ -1003,62 +1003,62 @@
     <name>Safety</name>
     <message>
         <source>conditions sûres</source>
-        <translation type="unfinished"></translation>
+        <translation>safe conditions</translation>
     </message>
     <message>
         <source>aucune mesure météo reçue</source>
-        <translation type="unfinished"></translation>
+        <translation>no weather reading received</translation>
     </message>
     <message>
         <source>dernière mesure météo trop ancienne (plus de 2 minutes)</source>
-        <translation type="unfinished"></translation>
+        <translation>last weather reading too old (more than 2 minutes)</translation>
     </message>
     <message>
         <source>liaison perdue avec la station</source>
-        <translation type="unfinished"></translation>
+        <translation>link with the station lost</translation>
     </message>
     <message>
         <source>relais de fermeture du toit activé</source>
-        <translation type="unfinished"></translation>
+        <translation>roof-closing relay activated</translation>
     </message>
     <message>
         <source>pluie</source>
-        <translation type="unfinished"></translation>
+        <translation>rain</translation>
     </message>
     <message>
         <source>vent très fort</source>
-        <translation type="unfinished"></translation>
+        <translation>very strong wind</translation>
     </message>
     <message>
         <source>ciel non dégagé</source>
-        <translation type="unfinished"></translation>
+        <translation>sky not clear</translation>
     </message>
     <message>
         <source>jour</source>
-        <translation type="unfinished"></translation>
+        <translation>daylight</translation>
     </message>
     <message>
         <source>conditions sûres depuis moins de %s min (encore %d s)</source>
-        <translation type="unfinished"></translation>
+        <translation>safe conditions for less than %s min (%d s left)</translation>
     </message>
 </context>
 <context>
     <name>Snapshots</name>
     <message>
         <source>Qualité JPEG hors limites (1 à 100) : %d</source>
-        <translation type="unfinished"></translation>
+        <translation>JPEG quality out of range (1 to 100): %d</translation>
     </message>
     <message>
         <source>Image vide, fichier %s non écrit</source>
-        <translation type="unfinished"></translation>
+        <translation>Empty image, file %s not written</translation>
     </message>
     <message>
         <source>Erreur d&apos;encodage JPEG de %s : %s</source>
-        <translation type="unfinished"></translation>
+        <translation>JPEG encoding error for %s: %s</translation>
     </message>
     <message>
         <source>Impossible d&apos;écrire le fichier %s : %s</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot write the file %s: %s</translation>
     </message>
 </context>
 <context>
@@ -1072,727 +1072,727 @@
     <name>Statistics</name>
     <message>
         <source>%1.2f Jrs</source>
-        <translation type="unfinished"></translation>
+        <translation>%1.2f days</translation>
     </message>
     <message>
         <source>N/D</source>
-        <translation type="unfinished"></translation>
+        <translation>N/A</translation>
     </message>
     <message>
         <source>%d blocs</source>
-        <translation type="unfinished"></translation>
+        <translation>%d blocks</translation>
     </message>
     <message>
         <source>Jour/Nuit</source>
-        <translation type="unfinished"></translation>
+        <translation>Day/Night</translation>
     </message>
     <message>
         <source>Nuit</source>
-        <translation type="unfinished"></translation>
+        <translation>Night</translation>
     </message>
     <message>
         <source>Jour</source>
-        <translation type="unfinished"></translation>
+        <translation>Day</translation>
     </message>
     <message>
         <source> Température (Moyenne)</source>
-        <translation type="unfinished"></translation>
+        <translation> Temperature (mean)</translation>
     </message>
     <message>
         <source> % ciel sans nuages</source>
-        <translation type="unfinished"></translation>
+        <translation> % cloudless sky</translation>
     </message>
     <message>
         <source> Blocs continus de ciel sans nuages &gt;2h</source>
-        <translation type="unfinished"></translation>
+        <translation> Continuous cloudless blocks &gt;2h</translation>
     </message>
     <message>
         <source> % continus de ciel sans nuages &gt;2h</source>
-        <translation type="unfinished"></translation>
+        <translation> % continuously cloudless &gt;2h</translation>
     </message>
     <message>
         <source> Nb d&apos;heures pluie/neige</source>
-        <translation type="unfinished"></translation>
+        <translation> Hours of rain/snow</translation>
     </message>
     <message>
         <source>Humidité Moyenne (%)</source>
-        <translation type="unfinished"></translation>
+        <translation>Mean humidity (%)</translation>
     </message>
     <message>
         <source>Humidité Max (%)</source>
-        <translation type="unfinished"></translation>
+        <translation>Max humidity (%)</translation>
     </message>
     <message>
         <source>Humidité Min (%)</source>
-        <translation type="unfinished"></translation>
+        <translation>Min humidity (%)</translation>
     </message>
     <message>
         <source>Vent (Moyenne)</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind (mean)</translation>
     </message>
     <message>
         <source>Vent (Maximum)</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind (maximum)</translation>
     </message>
     <message>
         <source>Vent (Median)</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind (median)</translation>
     </message>
 </context>
 <context>
     <name>TAlpacaServer</name>
     <message>
         <source>Serveur Alpaca non démarré : l&apos;adresse &quot;%1&quot; n&apos;est pas une adresse IP (réglage &quot;Address&quot; sous [Alpaca]). Le programme continue sans lui.</source>
-        <translation type="unfinished"></translation>
+        <translation>Alpaca server not started: the address &quot;%1&quot; is not an IP address (&quot;Address&quot; setting under [Alpaca]). The program goes on without it.</translation>
     </message>
     <message>
         <source>Serveur Alpaca non démarré : impossible d&apos;écouter sur %1:%2 (%3). Un autre programme utilise peut-être ce port ; changez &quot;Port&quot; sous [Alpaca] ou lancez avec --alpaca ADRESSE:PORT. Le programme continue sans lui.</source>
-        <translation type="unfinished"></translation>
+        <translation>Alpaca server not started: cannot listen on %1:%2 (%3). Another program may be using this port; change &quot;Port&quot; under [Alpaca] or start with --alpaca ADDRESS:PORT. The program goes on without it.</translation>
     </message>
     <message>
         <source>Orvanel : serveur Alpaca</source>
-        <translation type="unfinished"></translation>
+        <translation>Orvanel: Alpaca server</translation>
     </message>
     <message>
         <source>Orvanel : conditions d&apos;observation</source>
-        <translation type="unfinished"></translation>
+        <translation>Orvanel: observing conditions</translation>
     </message>
     <message>
         <source>Orvanel : moniteur de sécurité</source>
-        <translation type="unfinished"></translation>
+        <translation>Orvanel: safety monitor</translation>
     </message>
     <message>
         <source>non mesuré</source>
-        <translation type="unfinished"></translation>
+        <translation>not measured</translation>
     </message>
     <message>
         <source>pas encore de mesure</source>
-        <translation type="unfinished"></translation>
+        <translation>no reading yet</translation>
     </message>
     <message>
         <source>Verdict de sécurité</source>
-        <translation type="unfinished"></translation>
+        <translation>Safety verdict</translation>
     </message>
     <message>
         <source>Sûr</source>
-        <translation type="unfinished"></translation>
+        <translation>Safe</translation>
     </message>
     <message>
         <source>Non sûr</source>
-        <translation type="unfinished"></translation>
+        <translation>Unsafe</translation>
     </message>
     <message>
         <source>Conditions actuelles</source>
-        <translation type="unfinished"></translation>
+        <translation>Current conditions</translation>
     </message>
     <message>
         <source>Dernière mesure</source>
-        <translation type="unfinished">Last reading</translation>
+        <translation>Last reading</translation>
     </message>
     <message>
         <source>Température</source>
-        <translation type="unfinished"></translation>
+        <translation>Temperature</translation>
     </message>
     <message>
         <source>Humidité</source>
-        <translation type="unfinished"></translation>
+        <translation>Humidity</translation>
     </message>
     <message>
         <source>Point de rosée</source>
-        <translation type="unfinished"></translation>
+        <translation>Dew point</translation>
     </message>
     <message>
         <source>Température du ciel</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky temperature</translation>
     </message>
     <message>
         <source>Couverture nuageuse</source>
-        <translation type="unfinished"></translation>
+        <translation>Cloud cover</translation>
     </message>
     <message>
         <source>Pluie</source>
-        <translation type="unfinished">Rain</translation>
+        <translation>Rain</translation>
     </message>
     <message>
         <source>Rafale</source>
-        <translation type="unfinished"></translation>
+        <translation>Gust</translation>
     </message>
     <message>
         <source>Direction du vent</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind direction</translation>
     </message>
     <message>
         <source>Qualité du ciel</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky quality</translation>
     </message>
     <message>
         <source>Relais de fermeture du toit</source>
-        <translation type="unfinished"></translation>
+        <translation>Roof-closing relay</translation>
     </message>
     <message>
         <source>fermé</source>
-        <translation type="unfinished"></translation>
+        <translation>closed</translation>
     </message>
     <message>
         <source>ouvert</source>
-        <translation type="unfinished"></translation>
+        <translation>open</translation>
     </message>
     <message>
         <source>Réglages</source>
-        <translation type="unfinished"></translation>
+        <translation>Settings</translation>
     </message>
     <message>
         <source>Cette page est en lecture seule. Les réglages sont sous [Alpaca] dans %1 : Enabled, Address, Port, DiscoveryPort, SafeDelayMin, UnsafeInDaylight ; ils prennent effet au prochain démarrage.</source>
-        <translation type="unfinished"></translation>
+        <translation>This page is read-only. The settings are under [Alpaca] in %1: Enabled, Address, Port, DiscoveryPort, SafeDelayMin, UnsafeInDaylight; they take effect at the next start.</translation>
     </message>
 </context>
 <context>
     <name>TDataTableTab</name>
     <message>
         <source>Les index de départ et d&apos;arrivée doivent être des nombres entiers.</source>
-        <translation type="unfinished"></translation>
+        <translation>The start and end indexes must be whole numbers.</translation>
     </message>
     <message>
         <source>Exporter les données en CSV</source>
-        <translation type="unfinished">Export the data as CSV</translation>
+        <translation>Export the data as CSV</translation>
     </message>
     <message>
         <source>Fichier CSV (*.CSV *.csv)</source>
-        <translation type="unfinished"></translation>
+        <translation>CSV file (*.CSV *.csv)</translation>
     </message>
     <message>
         <source>Index de départ</source>
-        <translation type="unfinished"></translation>
+        <translation>Start index</translation>
     </message>
     <message>
         <source>Index de d&apos;arrivée</source>
-        <translation type="unfinished"></translation>
+        <translation>End index</translation>
     </message>
     <message>
         <source>Recupère l&apos;index courant</source>
-        <translation type="unfinished"></translation>
+        <translation>Get the current index</translation>
     </message>
     <message>
         <source>Executer</source>
-        <translation type="unfinished"></translation>
+        <translation>Run</translation>
     </message>
     <message>
         <source>Nettoyer données</source>
-        <translation type="unfinished"></translation>
+        <translation>Clean data</translation>
     </message>
     <message>
         <source>Met à 0 les vitesses de vent négatives, invalides ou supérieures à 100 m/s</source>
-        <translation type="unfinished"></translation>
+        <translation>Sets to 0 the wind speeds that are negative, invalid or above 100 m/s</translation>
     </message>
     <message>
         <source>Premier point</source>
-        <translation type="unfinished"></translation>
+        <translation>First point</translation>
     </message>
 </context>
 <context>
     <name>TFormConfigTavrel</name>
     <message>
         <source>Configuration</source>
-        <translation type="unfinished">Configuration</translation>
+        <translation>Configuration</translation>
     </message>
     <message>
         <source>Connectivité</source>
-        <translation type="unfinished"></translation>
+        <translation>Connectivity</translation>
     </message>
     <message>
         <source>Config Halvex</source>
-        <translation type="unfinished"></translation>
+        <translation>Halvex config</translation>
     </message>
     <message>
         <source>Fichiers de sortie</source>
-        <translation type="unfinished"></translation>
+        <translation>Output files</translation>
     </message>
     <message>
         <source>Affichages</source>
-        <translation type="unfinished"></translation>
+        <translation>Display</translation>
     </message>
     <message>
         <source>Logs/Journaux</source>
-        <translation type="unfinished"></translation>
+        <translation>Logs</translation>
     </message>
     <message>
         <source>Critères fermeture urgence</source>
-        <translation type="unfinished"></translation>
+        <translation>Emergency closing criteria</translation>
     </message>
     <message>
         <source>Seuils</source>
-        <translation type="unfinished"></translation>
+        <translation>Thresholds</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>Ok</translation>
     </message>
     <message>
         <source>Annuler</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>Port série RS232</source>
-        <translation type="unfinished"></translation>
+        <translation>RS232 serial port</translation>
     </message>
     <message>
         <source> Numéro de port série COM RS232</source>
-        <translation type="unfinished"></translation>
+        <translation> RS232 COM port number</translation>
     </message>
     <message>
         <source>Vide : le port COM ci-dessus. Un périphérique nommé ici (/dev/ttyUSB0, /dev/serial/by-id/..., /dev/rfcomm0) le remplace.</source>
-        <translation type="unfinished"></translation>
+        <translation>Empty: the COM port above. A device named here (/dev/ttyUSB0, /dev/serial/by-id/..., /dev/rfcomm0) replaces it.</translation>
     </message>
     <message>
         <source> Périphérique série (prioritaire sur le numéro)</source>
-        <translation type="unfinished"></translation>
+        <translation> Serial device (overrides the number)</translation>
     </message>
     <message>
         <source> Port série COM sur BlueTooth</source>
-        <translation type="unfinished"></translation>
+        <translation> Bluetooth COM serial port</translation>
     </message>
     <message>
         <source>Mémoire interne Halvex (EEPROM)</source>
-        <translation type="unfinished"></translation>
+        <translation>Halvex internal memory (EEPROM)</translation>
     </message>
     <message>
         <source>10 secondes</source>
-        <translation type="unfinished"></translation>
+        <translation>10 seconds</translation>
     </message>
     <message>
         <source>30 secondes</source>
-        <translation type="unfinished"></translation>
+        <translation>30 seconds</translation>
     </message>
     <message>
         <source>1 minute</source>
-        <translation type="unfinished"></translation>
+        <translation>1 minute</translation>
     </message>
     <message>
         <source>2 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>2 minutes</translation>
     </message>
     <message>
         <source>3 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>3 minutes</translation>
     </message>
     <message>
         <source>5 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>5 minutes</translation>
     </message>
     <message>
         <source>10 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>10 minutes</translation>
     </message>
     <message>
         <source>15 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>15 minutes</translation>
     </message>
     <message>
         <source>20 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>20 minutes</translation>
     </message>
     <message>
         <source>30 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>30 minutes</translation>
     </message>
     <message>
         <source>45 minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>45 minutes</translation>
     </message>
     <message>
         <source>1 heure</source>
-        <translation type="unfinished"></translation>
+        <translation>1 hour</translation>
     </message>
     <message>
         <source> Intervalle d&apos;enregistrement</source>
-        <translation type="unfinished"></translation>
+        <translation> Recording interval</translation>
     </message>
     <message>
         <source> Durée d&apos;enregistrement possible</source>
-        <translation type="unfinished"></translation>
+        <translation> Possible recording time</translation>
     </message>
     <message>
         <source>NB : ceci définit le temps d&apos;enregistrement EEPROM entre deux mesures lorsque le logiciel PC n&apos;est pas actif</source>
-        <translation type="unfinished"></translation>
+        <translation>Note: this sets the EEPROM recording time between two readings while the PC program is not running</translation>
     </message>
     <message>
         <source>Spécial</source>
-        <translation type="unfinished"></translation>
+        <translation>Special</translation>
     </message>
     <message>
         <source>Interdire le réchauffage du capteur de pluie </source>
-        <translation type="unfinished"></translation>
+        <translation>Forbid heating the rain sensor </translation>
     </message>
     <message>
         <source>NB : celui-ci est actif quand il pleut, ou quand l&apos;hydrométrie est élévée et la température basse. </source>
-        <translation type="unfinished"></translation>
+        <translation>Note: it is on when it rains, or when the humidity is high and the temperature low. </translation>
     </message>
     <message>
         <source>Configuration interne Halvex</source>
-        <translation type="unfinished"></translation>
+        <translation>Halvex internal configuration</translation>
     </message>
     <message>
         <source> Date interne</source>
-        <translation type="unfinished"></translation>
+        <translation> Internal date</translation>
     </message>
     <message>
         <source> Temps écoulé</source>
-        <translation type="unfinished"></translation>
+        <translation> Elapsed time</translation>
     </message>
     <message>
         <source>Photodiode</source>
-        <translation type="unfinished"></translation>
+        <translation>Photodiode</translation>
     </message>
     <message>
         <source>Temps d&apos;intégration de la photodiode (30s mini)</source>
-        <translation type="unfinished"></translation>
+        <translation>Photodiode integration time (30s min)</translation>
     </message>
     <message>
         <source>Sec</source>
-        <translation type="unfinished"></translation>
+        <translation>Sec</translation>
     </message>
     <message>
         <source>Courant d&apos;obscurité photodiode (ticks par 1/100sec)</source>
-        <translation type="unfinished"></translation>
+        <translation>Photodiode dark current (ticks per 1/100sec)</translation>
     </message>
     <message>
         <source>Gain capteur IR (Couverture du ciel)</source>
-        <translation type="unfinished"></translation>
+        <translation>IR sensor gain (cloud cover)</translation>
     </message>
     <message>
         <source>Valeur du gain (étage 1 et 2) </source>
-        <translation type="unfinished"></translation>
+        <translation>Gain value (stages 1 and 2) </translation>
     </message>
     <message>
         <source>Facteur de correction d&apos;humidité</source>
-        <translation type="unfinished"></translation>
+        <translation>Humidity correction factor</translation>
     </message>
     <message>
         <source>Facteur de correction (0.8 à 1.2)</source>
-        <translation type="unfinished"></translation>
+        <translation>Correction factor (0.8 to 1.2)</translation>
     </message>
     <message>
         <source>Fichier ligne texte à ligne unique avec dernières informations</source>
-        <translation type="unfinished"></translation>
+        <translation>Single-line text file with the latest data</translation>
     </message>
     <message>
         <source>Un fichier &quot;infodata.txt&quot; est automatiquement écrit ici :</source>
-        <translation type="unfinished"></translation>
+        <translation>A file &quot;infodata.txt&quot; is written automatically here:</translation>
     </message>
     <message>
         <source>Aucun</source>
-        <translation type="unfinished"></translation>
+        <translation>None</translation>
     </message>
     <message>
         <source>Compatible Boltwood Cloud Sensor I</source>
-        <translation type="unfinished"></translation>
+        <translation>Boltwood Cloud Sensor I compatible</translation>
     </message>
     <message>
         <source>Compatible Boltwood Cloud Sensor II</source>
-        <translation type="unfinished"></translation>
+        <translation>Boltwood Cloud Sensor II compatible</translation>
     </message>
     <message>
         <source>Compatible Boltwood Cloud Sensor II (strict)</source>
-        <translation type="unfinished"></translation>
+        <translation>Boltwood Cloud Sensor II compatible (strict)</translation>
     </message>
     <message>
         <source> Fichier</source>
-        <translation type="unfinished"></translation>
+        <translation> File</translation>
     </message>
     <message>
         <source> Intervalle d&apos;enregistrement auto</source>
-        <translation type="unfinished"></translation>
+        <translation> Auto-save interval</translation>
     </message>
     <message>
         <source>Minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>Minutes</translation>
     </message>
     <message>
         <source>20s (1x)</source>
-        <translation type="unfinished"></translation>
+        <translation>20s (1x)</translation>
     </message>
     <message>
         <source>40s (2x)</source>
-        <translation type="unfinished"></translation>
+        <translation>40s (2x)</translation>
     </message>
     <message>
         <source>60s (3x)</source>
-        <translation type="unfinished"></translation>
+        <translation>60s (3x)</translation>
     </message>
     <message>
         <source>120s (6x)</source>
-        <translation type="unfinished"></translation>
+        <translation>120s (6x)</translation>
     </message>
     <message>
         <source>300s (15x)</source>
-        <translation type="unfinished"></translation>
+        <translation>300s (15x)</translation>
     </message>
     <message>
         <source>600s (30x)</source>
-        <translation type="unfinished"></translation>
+        <translation>600s (30x)</translation>
     </message>
     <message>
         <source> Nbre de mois de données</source>
-        <translation type="unfinished"></translation>
+        <translation> Months of data</translation>
     </message>
     <message>
         <source>Affichage</source>
-        <translation type="unfinished"></translation>
+        <translation>Display</translation>
     </message>
     <message>
         <source>24 heures</source>
-        <translation type="unfinished">24 hours</translation>
+        <translation>24 hours</translation>
     </message>
     <message>
         <source>2 jours</source>
-        <translation type="unfinished">3 days {2 ?}</translation>
+        <translation>2 days</translation>
     </message>
     <message>
         <source>10 jours</source>
-        <translation type="unfinished">3 days {10 ?}</translation>
+        <translation>10 days</translation>
     </message>
     <message>
         <source>30 jours</source>
-        <translation type="unfinished">3 days {30 ?}</translation>
+        <translation>30 days</translation>
     </message>
     <message>
         <source>2 mois</source>
-        <translation type="unfinished"></translation>
+        <translation>2 months</translation>
     </message>
     <message>
         <source>6 mois</source>
-        <translation type="unfinished"></translation>
+        <translation>6 months</translation>
     </message>
     <message>
         <source>1 année</source>
-        <translation type="unfinished"></translation>
+        <translation>1 year</translation>
     </message>
     <message>
         <source>toutes</source>
-        <translation type="unfinished"></translation>
+        <translation>all</translation>
     </message>
     <message>
         <source>Afficher les données QUE de(s) dernier(e)s </source>
-        <translation type="unfinished"></translation>
+        <translation>Show ONLY the data of the last </translation>
     </message>
     <message>
         <source>(Ceci permet d&apos;afficher les dernieres données plus rapidement)</source>
-        <translation type="unfinished"></translation>
+        <translation>(This shows the latest data faster)</translation>
     </message>
     <message>
         <source> Ecarts en chaque point (min)</source>
-        <translation type="unfinished"></translation>
+        <translation> Gap between points (min)</translation>
     </message>
     <message>
         <source>pixel</source>
-        <translation type="unfinished"></translation>
+        <translation>pixels</translation>
     </message>
     <message>
         <source>Magnitude fond de ciel</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky background magnitude</translation>
     </message>
     <message>
         <source>Afficher la magnitude par seconde carré, sinon afficher sous forme d&apos;unité arbitraire de luminosité de fond de ciel</source>
-        <translation type="unfinished"></translation>
+        <translation>Show the magnitude per square arcsecond, otherwise show the sky background brightness in arbitrary units</translation>
     </message>
     <message>
         <source>Fichier log d&apos;exploitation : log.txt</source>
-        <translation type="unfinished"></translation>
+        <translation>Operation log file: log.txt</translation>
     </message>
     <message>
         <source>Basique</source>
-        <translation type="unfinished"></translation>
+        <translation>Basic</translation>
     </message>
     <message>
         <source>Expert</source>
-        <translation type="unfinished"></translation>
+        <translation>Expert</translation>
     </message>
     <message>
         <source>Niveau des messages </source>
-        <translation type="unfinished"></translation>
+        <translation>Message level </translation>
     </message>
     <message>
         <source>Un fichier est généré par 24h</source>
-        <translation type="unfinished"></translation>
+        <translation>One file is made every 24h</translation>
     </message>
     <message>
         <source>Fichier log des connexions FTP</source>
-        <translation type="unfinished"></translation>
+        <translation>FTP connection log file</translation>
     </message>
     <message>
         <source>Critère fermeture abri/dôme (Commande du relais interne Halvex)</source>
-        <translation type="unfinished"></translation>
+        <translation>Roof/dome closing criteria (Halvex internal relay control)</translation>
     </message>
     <message>
         <source>Fermer le dome/abri selon les critères suivants</source>
-        <translation type="unfinished"></translation>
+        <translation>Close the dome/roof on the following criteria</translation>
     </message>
     <message>
         <source>Ferme l&apos;abri/dôme si un seul des critères suivant est verifié :</source>
-        <translation type="unfinished"></translation>
+        <translation>Closes the roof/dome if any one of the following criteria is met:</translation>
     </message>
     <message>
         <source>Activé</source>
-        <translation type="unfinished"></translation>
+        <translation>Enabled</translation>
     </message>
     <message>
         <source> Température du ciel-sol</source>
-        <translation type="unfinished"></translation>
+        <translation> Sky-ground temperature</translation>
     </message>
     <message>
         <source>(20 à -75)</source>
-        <translation type="unfinished"></translation>
+        <translation>(20 to -75)</translation>
     </message>
     <message>
         <source> Taux d&apos;humidité</source>
-        <translation type="unfinished"></translation>
+        <translation> Humidity</translation>
     </message>
     <message>
         <source>(0 à 100)</source>
-        <translation type="unfinished"></translation>
+        <translation>(0 to 100)</translation>
     </message>
     <message>
         <source> Vent</source>
-        <translation type="unfinished"></translation>
+        <translation> Wind</translation>
     </message>
     <message>
         <source>(0 à 255)</source>
-        <translation type="unfinished"></translation>
+        <translation>(0 to 255)</translation>
     </message>
     <message>
         <source> Nuit/Jour</source>
-        <translation type="unfinished"></translation>
+        <translation> Night/Day</translation>
     </message>
     <message>
         <source> Magnitude fond de ciel</source>
-        <translation type="unfinished"></translation>
+        <translation> Sky background magnitude</translation>
     </message>
     <message>
         <source>(4 à 13)</source>
-        <translation type="unfinished"></translation>
+        <translation>(4 to 13)</translation>
     </message>
     <message>
         <source> Jouer un son (.wav) lorsque cet événement se produit </source>
-        <translation type="unfinished"></translation>
+        <translation> Play a sound (.wav) when this event occurs </translation>
     </message>
     <message>
         <source> Executer le programme lorsque cet événement se produit </source>
-        <translation type="unfinished"></translation>
+        <translation> Run the program when this event occurs </translation>
     </message>
     <message>
         <source>Réarmer le relai automatiquement le relai aprés </source>
-        <translation type="unfinished"></translation>
+        <translation>Automatically re-arm the relay after </translation>
     </message>
     <message>
         <source>minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>minutes</translation>
     </message>
     <message>
         <source>(le réarmement par le PC à lieu que SI les critères sont  respectés)</source>
-        <translation type="unfinished"></translation>
+        <translation>(the PC re-arms it only IF the criteria are met)</translation>
     </message>
     <message>
         <source>Seuils de couverture nuageuse</source>
-        <translation type="unfinished"></translation>
+        <translation>Cloud cover thresholds</translation>
     </message>
     <message>
         <source> Au-dessus de cette température de ciel, ce dernier sera considéré comme totalement couvert</source>
-        <translation type="unfinished"></translation>
+        <translation> Above this sky temperature, the sky is considered fully overcast</translation>
     </message>
     <message>
         <source> Au-dessus de cette température de ciel, ce dernier sera considéré comme partiellement couvert</source>
-        <translation type="unfinished"></translation>
+        <translation> Above this sky temperature, the sky is considered partly cloudy</translation>
     </message>
     <message>
         <source>Seuils de vitesses de vent</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind speed thresholds</translation>
     </message>
     <message>
         <source> Au-dessus de cette vitesse de Vent, les conditions seront très venteuses</source>
-        <translation type="unfinished"></translation>
+        <translation> Above this wind speed, conditions are very windy</translation>
     </message>
     <message>
         <source> Au-dessus de cette vitesse de Vent, les conditions seront un peu venteuses</source>
-        <translation type="unfinished"></translation>
+        <translation> Above this wind speed, conditions are slightly windy</translation>
     </message>
     <message>
         <source>Seuil de jour (Mag/sec²)</source>
-        <translation type="unfinished"></translation>
+        <translation>Day threshold (Mag/sec²)</translation>
     </message>
     <message>
         <source>Seuil de crepuscule (Mag/sec²)</source>
-        <translation type="unfinished"></translation>
+        <translation>Twilight threshold (Mag/sec²)</translation>
     </message>
     <message>
         <source>Seuil de nuit (Mag/sec²)</source>
-        <translation type="unfinished"></translation>
+        <translation>Night threshold (Mag/sec²)</translation>
     </message>
     <message>
         <source> Jouer un son lorsque de bonnes conditions se produisent</source>
-        <translation type="unfinished"></translation>
+        <translation> Play a sound when good conditions begin</translation>
     </message>
     <message>
         <source> Jouer un son lorsque la perte de bonnes conditions se produit</source>
-        <translation type="unfinished"></translation>
+        <translation> Play a sound when good conditions are lost</translation>
     </message>
 </context>
 <context>
     <name>TFormDlgDarkCompute</name>
     <message>
         <source>Courant d&apos;obscurité de la photodiode</source>
-        <translation type="unfinished"></translation>
+        <translation>Photodiode dark current</translation>
     </message>
     <message>
         <source>Cette fiche permet de mesurer le courant d&apos;obscurité de la photodiode.</source>
-        <translation type="unfinished"></translation>
+        <translation>This form measures the dark current of the photodiode.</translation>
     </message>
     <message>
         <source>Ne réaliser cette mesure QUE de nuit sans Lune, et cachez la fenêtre de la photodiode avec un masque opaque à la lumière.</source>
-        <translation type="unfinished"></translation>
+        <translation>Take this measurement ONLY on a moonless night, and cover the photodiode window with a light-tight mask.</translation>
     </message>
     <message>
         <source>Une fois le masque positionné, cliquer sur le bouton &quot;Démarrer&quot;.</source>
-        <translation type="unfinished"></translation>
+        <translation>Once the mask is in place, click the &quot;Start&quot; button.</translation>
     </message>
     <message>
         <source>La mesure va durer 2 minutes, une fois la mesure effectuée ne pas oublier de retirer le masque.</source>
-        <translation type="unfinished"></translation>
+        <translation>The measurement takes 2 minutes; once it is done, do not forget to remove the mask.</translation>
     </message>
     <message>
         <source>Sera automatiquement reportée dans la fiche de configuration</source>
-        <translation type="unfinished"></translation>
+        <translation>Will be copied automatically into the configuration form</translation>
     </message>
     <message>
         <source> Temps restant (sec)</source>
-        <translation type="unfinished"></translation>
+        <translation> Time left (sec)</translation>
     </message>
     <message>
         <source> Compteur en début d&apos;acquisition</source>
-        <translation type="unfinished"></translation>
+        <translation> Counter at start of acquisition</translation>
     </message>
     <message>
         <source> Compteur en fin d&apos;acquisition</source>
-        <translation type="unfinished"></translation>
+        <translation> Counter at end of acquisition</translation>
     </message>
     <message>
         <source> Difference Compteur (fin-debut)</source>
-        <translation type="unfinished"></translation>
+        <translation> Counter difference (end-start)</translation>
     </message>
     <message>
         <source> Valeur finale</source>
-        <translation type="unfinished"></translation>
+        <translation> Final value</translation>
     </message>
     <message>
         <source>Démarrer</source>
-        <translation type="unfinished"></translation>
+        <translation>Start</translation>
     </message>
     <message>
         <source>Utiliser la valeur et  quitter &gt;&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>Use the value and quit &gt;&gt;</translation>
     </message>
     <message>
         <source>Stopper</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop</translation>
     </message>
 </context>
 <context>
@@ -1814,261 +1814,261 @@
     <name>TFormLegend</name>
     <message>
         <source>Sous la courbe du ciel, deux bandes montrent, pour chaque mesure, l&apos;intervalle depuis la mesure précédente :</source>
-        <translation type="unfinished"></translation>
+        <translation>Below the sky curve, two bands show, for each reading, the interval since the previous reading:</translation>
     </message>
     <message>
         <source>Bande 1, vert : bonnes conditions (ciel dégagé, pas de pluie, vent faible, nuit noire)</source>
-        <translation type="unfinished"></translation>
+        <translation>Band 1, green: good conditions (clear sky, no rain, light wind, dark night)</translation>
     </message>
     <message>
         <source>Bande 1, rouge sombre : conditions défavorables</source>
-        <translation type="unfinished"></translation>
+        <translation>Band 1, dark red: poor conditions</translation>
     </message>
     <message>
         <source>Bande 2, cyan : pluie ou neige détectée</source>
-        <translation type="unfinished"></translation>
+        <translation>Band 2, cyan: rain or snow detected</translation>
     </message>
     <message>
         <source>Bande 2, brun : détecteur de pluie sec</source>
-        <translation type="unfinished"></translation>
+        <translation>Band 2, brown: rain sensor dry</translation>
     </message>
     <message>
         <source>Le détail des seuils figure dans la bulle d&apos;aide du bas de l&apos;onglet.</source>
-        <translation type="unfinished"></translation>
+        <translation>The thresholds are detailed in the tooltip at the bottom of the tab.</translation>
     </message>
     <message>
         <source>Légende</source>
-        <translation type="unfinished"></translation>
+        <translation>Legend</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished">OK</translation>
+        <translation>OK</translation>
     </message>
 </context>
 <context>
     <name>TFormWebSetup</name>
     <message>
         <source>Configuration de la publication Web</source>
-        <translation type="unfinished"></translation>
+        <translation>Web publishing setup</translation>
     </message>
     <message>
         <source>Activer le transfert des images sur le web</source>
-        <translation type="unfinished"></translation>
+        <translation>Enable uploading the images to the web</translation>
     </message>
     <message>
         <source>Site de dépôt des images</source>
-        <translation type="unfinished"></translation>
+        <translation>Image upload site</translation>
     </message>
     <message>
         <source> Hote ou adresse IP</source>
-        <translation type="unfinished"></translation>
+        <translation> Host or IP address</translation>
     </message>
     <message>
         <source> Uilisateur/login</source>
-        <translation type="unfinished"></translation>
+        <translation> User/login</translation>
     </message>
     <message>
         <source> Mot de passe</source>
-        <translation type="unfinished"></translation>
+        <translation> Password</translation>
     </message>
     <message>
         <source> Repertoire distant</source>
-        <translation type="unfinished"></translation>
+        <translation> Remote folder</translation>
     </message>
     <message>
         <source>Mode passif FTP</source>
-        <translation type="unfinished"></translation>
+        <translation>FTP passive mode</translation>
     </message>
     <message>
         <source>Mises à jour</source>
-        <translation type="unfinished"></translation>
+        <translation>Updates</translation>
     </message>
     <message>
         <source> Intervalle de Mise à Jour (sec)</source>
-        <translation type="unfinished"></translation>
+        <translation> Update interval (sec)</translation>
     </message>
     <message>
         <source>Secondes</source>
-        <translation type="unfinished"></translation>
+        <translation>Seconds</translation>
     </message>
     <message>
         <source>Propriétés des images</source>
-        <translation type="unfinished"></translation>
+        <translation>Image properties</translation>
     </message>
     <message>
         <source> Compression JPEG</source>
-        <translation type="unfinished"></translation>
+        <translation> JPEG compression</translation>
     </message>
     <message>
         <source>Tous graphiques</source>
-        <translation type="unfinished"></translation>
+        <translation>All graphs</translation>
     </message>
     <message>
         <source> Largueur (pixels)</source>
-        <translation type="unfinished"></translation>
+        <translation> Width (pixels)</translation>
     </message>
     <message>
         <source> Hauteur (pixels)</source>
-        <translation type="unfinished"></translation>
+        <translation> Height (pixels)</translation>
     </message>
     <message>
         <source>Récuperer la taille actuelle des graphiques</source>
-        <translation type="unfinished"></translation>
+        <translation>Get the current size of the graphs</translation>
     </message>
     <message>
         <source>Graphiques de vent (Rose des vents)</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind graphs (wind rose)</translation>
     </message>
     <message>
         <source> Largueur/Hauteur (pixels)</source>
-        <translation type="unfinished"></translation>
+        <translation> Width/Height (pixels)</translation>
     </message>
     <message>
         <source>Récuperer la taille actuelle du graphique</source>
-        <translation type="unfinished"></translation>
+        <translation>Get the current size of the graph</translation>
     </message>
     <message>
         <source>Graphique vitesse du vent</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind speed graph</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>Ok</translation>
     </message>
     <message>
         <source>Annuler</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
     <name>TGraphTabs</name>
     <message>
         <source>Température ciel</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky temperature</translation>
     </message>
     <message>
         <source>Couverture nuageuse et pluie</source>
-        <translation type="unfinished">Cloud cover and rain</translation>
+        <translation>Cloud cover and rain</translation>
     </message>
     <message>
         <source>Luminosité ciel</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky brightness</translation>
     </message>
     <message>
         <source>Fond ciel (Magn/sec²)</source>
-        <translation type="unfinished">Sky background (Magn/sec²)</translation>
+        <translation>Sky background (Magn/sec²)</translation>
     </message>
     <message>
         <source>Vitesse du vent</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind speed</translation>
     </message>
     <message>
         <source>Vent</source>
-        <translation type="unfinished">Wind</translation>
+        <translation>Wind</translation>
     </message>
     <message>
         <source>Humidité</source>
-        <translation type="unfinished"></translation>
+        <translation>Humidity</translation>
     </message>
     <message>
         <source>Humidité (RH %)</source>
-        <translation type="unfinished">Humidity (RH %)</translation>
+        <translation>Humidity (RH %)</translation>
     </message>
     <message>
         <source>Température</source>
-        <translation type="unfinished"></translation>
+        <translation>Temperature</translation>
     </message>
     <message>
         <source>Température Ext.</source>
-        <translation type="unfinished">Outside temp.</translation>
+        <translation>Outside Temp.</translation>
     </message>
     <message>
         <source>Tensions brutes</source>
-        <translation type="unfinished"></translation>
+        <translation>Raw voltages</translation>
     </message>
     <message>
         <source>Volts (IR det debug)</source>
-        <translation type="unfinished">Volts (IR det debug)</translation>
+        <translation>Volts (IR det debug)</translation>
     </message>
     <message>
         <source>Historique chauffage</source>
-        <translation type="unfinished"></translation>
+        <translation>Heater history</translation>
     </message>
     <message>
         <source>Chauffage (debug)</source>
-        <translation type="unfinished">Heater (debug)</translation>
+        <translation>Heater (debug)</translation>
     </message>
     <message>
         <source>Plot Error -&gt; </source>
-        <translation type="unfinished"></translation>
+        <translation>Plot Error -&gt; </translation>
     </message>
     <message>
         <source>Fond ciel (Log A.U)</source>
-        <translation type="unfinished"></translation>
+        <translation>Sky background (Log A.U)</translation>
     </message>
     <message>
         <source>Translater automatiquement</source>
-        <translation type="unfinished"></translation>
+        <translation>Auto scroll</translation>
     </message>
     <message>
         <source>Grille</source>
-        <translation type="unfinished"></translation>
+        <translation>Grid</translation>
     </message>
     <message>
         <source>Zoom arrière</source>
-        <translation type="unfinished"></translation>
+        <translation>Zoom out</translation>
     </message>
     <message>
         <source>Zoom avant</source>
-        <translation type="unfinished"></translation>
+        <translation>Zoom in</translation>
     </message>
     <message>
         <source>Echelle auto</source>
-        <translation type="unfinished"></translation>
+        <translation>Auto scale</translation>
     </message>
     <message>
         <source>Voir différence Ciel - Sol</source>
-        <translation type="unfinished"></translation>
+        <translation>Show Sky - ground difference</translation>
     </message>
     <message>
         <source>Légende</source>
-        <translation type="unfinished"></translation>
+        <translation>Legend</translation>
     </message>
     <message>
         <source>Rge=temp capt. pluie,Vert=temp ext., bleu = PWM/10</source>
-        <translation type="unfinished"></translation>
+        <translation>Red=rain sensor temp., Green=outside temp., blue = PWM/10</translation>
     </message>
     <message>
         <source>Rose des vents</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind rose</translation>
     </message>
     <message>
         <source>Graphe temporel</source>
-        <translation type="unfinished"></translation>
+        <translation>Time graph</translation>
     </message>
     <message>
         <source>Echelle Auto</source>
-        <translation type="unfinished"></translation>
+        <translation>Auto Scale</translation>
     </message>
     <message>
         <source>Echelle Fixe</source>
-        <translation type="unfinished"></translation>
+        <translation>Fixed Scale</translation>
     </message>
     <message>
         <source>km / h</source>
-        <translation type="unfinished"></translation>
+        <translation>km / h</translation>
     </message>
     <message>
         <source>NB : les points sombres datent de plus de 2 hrs</source>
-        <translation type="unfinished"></translation>
+        <translation>Note: dark points are more than 2 hrs old</translation>
     </message>
     <message>
         <source>et ont 24 heures d&apos;age maximum.</source>
-        <translation type="unfinished"></translation>
+        <translation>and are at most 24 hours old.</translation>
     </message>
     <message>
         <source>Ne voir que la médiane des 31 derniers points (10 minutes)</source>
-        <translation type="unfinished"></translation>
+        <translation>Show only the median of the last 31 points (10 minutes)</translation>
     </message>
 </context>
 <context>
@@ -2079,203 +2079,203 @@
     </message>
     <message>
         <source>Jan</source>
-        <translation type="unfinished"></translation>
+        <translation>Jan</translation>
     </message>
     <message>
         <source>Fev</source>
-        <translation type="unfinished"></translation>
+        <translation>Feb</translation>
     </message>
     <message>
         <source>Mar</source>
-        <translation type="unfinished"></translation>
+        <translation>Mar</translation>
     </message>
     <message>
         <source>Avr</source>
-        <translation type="unfinished"></translation>
+        <translation>Apr</translation>
     </message>
     <message>
         <source>Mai</source>
-        <translation type="unfinished"></translation>
+        <translation>May</translation>
     </message>
     <message>
         <source>Jui</source>
-        <translation type="unfinished"></translation>
+        <translation>Jun</translation>
     </message>
     <message>
         <source>Jul</source>
-        <translation type="unfinished"></translation>
+        <translation>Jul</translation>
     </message>
     <message>
         <source>Aou</source>
-        <translation type="unfinished"></translation>
+        <translation>Aug</translation>
     </message>
     <message>
         <source>Sep</source>
-        <translation type="unfinished"></translation>
+        <translation>Sep</translation>
     </message>
     <message>
         <source>Oct</source>
-        <translation type="unfinished"></translation>
+        <translation>Oct</translation>
     </message>
     <message>
         <source>Nov</source>
-        <translation type="unfinished"></translation>
+        <translation>Nov</translation>
     </message>
     <message>
         <source>Dec</source>
-        <translation type="unfinished"></translation>
+        <translation>Dec</translation>
     </message>
     <message>
         <source>Di</source>
-        <translation type="unfinished"></translation>
+        <translation>Su</translation>
     </message>
     <message>
         <source>Lu</source>
-        <translation type="unfinished"></translation>
+        <translation>Mo</translation>
     </message>
     <message>
         <source>Ma</source>
-        <translation type="unfinished"></translation>
+        <translation>Tu</translation>
     </message>
     <message>
         <source>Me</source>
-        <translation type="unfinished"></translation>
+        <translation>We</translation>
     </message>
     <message>
         <source>je</source>
-        <translation type="unfinished"></translation>
+        <translation>Th</translation>
     </message>
     <message>
         <source>Ve</source>
-        <translation type="unfinished"></translation>
+        <translation>Fr</translation>
     </message>
     <message>
         <source>Sa</source>
-        <translation type="unfinished"></translation>
+        <translation>Sa</translation>
     </message>
     <message>
         <source>yyyy</source>
-        <translation type="unfinished"></translation>
+        <translation>yyyy</translation>
     </message>
     <message>
         <source>mm/yyyy</source>
-        <translation type="unfinished"></translation>
+        <translation>mm/yyyy</translation>
     </message>
     <message>
         <source>dd/mm/yyyy</source>
-        <translation type="unfinished"></translation>
+        <translation>dd/mm/yyyy</translation>
     </message>
     <message>
         <source>dd/mm/yyyy hh</source>
-        <translation type="unfinished"></translation>
+        <translation>dd/mm/yyyy hh</translation>
     </message>
     <message>
         <source>dd/mm/yyyy hh:mm</source>
-        <translation type="unfinished"></translation>
+        <translation>dd/mm/yyyy hh:mm</translation>
     </message>
     <message>
         <source>Erreur d&apos;affichage sur le point n° %d -&gt; </source>
-        <translation type="unfinished"></translation>
+        <translation>Display error at point #%d -&gt; </translation>
     </message>
     <message>
         <source>Affiche les points (%s) : %d</source>
-        <translation type="unfinished"></translation>
+        <translation>Plotting points (%s): %d</translation>
     </message>
 </context>
 <context>
     <name>TPlotWidget</name>
     <message>
         <source>Plot Error -&gt; </source>
-        <translation type="unfinished"></translation>
+        <translation>Plot Error -&gt; </translation>
     </message>
 </context>
 <context>
     <name>TStatsTab</name>
     <message>
         <source>Période</source>
-        <translation type="unfinished"></translation>
+        <translation>Period</translation>
     </message>
     <message>
         <source>Date de début</source>
-        <translation type="unfinished"></translation>
+        <translation>Start date</translation>
     </message>
     <message>
         <source>Date de fin</source>
-        <translation type="unfinished"></translation>
+        <translation>End date</translation>
     </message>
     <message>
         <source>Calculer statistiques ....</source>
-        <translation type="unfinished"></translation>
+        <translation>Compute statistics ....</translation>
     </message>
     <message>
         <source>Données en mémoire</source>
-        <translation type="unfinished"></translation>
+        <translation>Data in memory</translation>
     </message>
     <message>
         <source>Nbre de points</source>
-        <translation type="unfinished"></translation>
+        <translation>Number of points</translation>
     </message>
     <message>
         <source>Premier point</source>
-        <translation type="unfinished"></translation>
+        <translation>First point</translation>
     </message>
     <message>
         <source>Résultats</source>
-        <translation type="unfinished"></translation>
+        <translation>Results</translation>
     </message>
     <message>
         <source>Début</source>
-        <translation type="unfinished"></translation>
+        <translation>Start</translation>
     </message>
     <message>
         <source>Fin</source>
-        <translation type="unfinished"></translation>
+        <translation>End</translation>
     </message>
     <message>
         <source>Nbre d&apos;intervalles</source>
-        <translation type="unfinished"></translation>
+        <translation>Number of intervals</translation>
     </message>
     <message>
         <source>Nuit</source>
-        <translation type="unfinished"></translation>
+        <translation>Night</translation>
     </message>
     <message>
         <source>Jour</source>
-        <translation type="unfinished"></translation>
+        <translation>Day</translation>
     </message>
 </context>
 <context>
     <name>TWindDisplay</name>
     <message>
         <source>[2h]</source>
-        <translation type="unfinished"></translation>
+        <translation>[2h]</translation>
     </message>
     <message>
         <source>N</source>
-        <translation type="unfinished">N</translation>
+        <translation>N</translation>
     </message>
     <message>
         <source>S</source>
-        <translation type="unfinished">S</translation>
+        <translation>S</translation>
     </message>
     <message>
         <source>O</source>
-        <translation type="unfinished">W</translation>
+        <translation>W</translation>
     </message>
     <message>
         <source>E</source>
-        <translation type="unfinished">E</translation>
+        <translation>E</translation>
     </message>
     <message>
         <source>Echelle Max/24h: %1.0f </source>
-        <translation type="unfinished"></translation>
+        <translation>Max scale/24h: %1.0f </translation>
     </message>
 </context>
 <context>
     <name>TWindWidget</name>
     <message>
         <source>Plot Error -&gt; </source>
-        <translation type="unfinished"></translation>
+        <translation>Plot Error -&gt; </translation>
     </message>
 </context>
 <context>

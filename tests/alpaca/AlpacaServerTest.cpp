@@ -517,7 +517,8 @@ TEST_F(AlpacaTest, TheProgramServesOnItsCommandLineAddressAndRunsOnWhenThePortIs
     {
         ProgramRun run(Root(), station_->DevicePath(), "127.0.0.1:" + QString::number(taken.serverPort()));
         ASSERT_TRUE(run.process.waitForStarted(10000));
-        ASSERT_TRUE(WaitUntil([&] { return run.StderrHas("Serveur Alpaca non démarré"); }, 20000))
+        // A fresh configuration starts in English (the stored language's default).
+        ASSERT_TRUE(WaitUntil([&] { return run.StderrHas("Alpaca server not started"); }, 20000))
             << run.errors.toStdString();
         ASSERT_TRUE(WaitUntil([] { return LogHasLine("Startup complete..."); }, 20000))
             << run.errors.toStdString();
