@@ -1939,6 +1939,18 @@
         <source>Annuler</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Vérifier le certificat du serveur (ftps://)</source>
+        <translation>Verify the server&apos;s certificate (ftps://)</translation>
+    </message>
+    <message>
+        <source>Décocher pour accepter un certificat auto-signé</source>
+        <translation>Uncheck to accept a self-signed certificate</translation>
+    </message>
+    <message>
+        <source>Envoyer aussi la page orvanel.html (images et valeurs)</source>
+        <translation>Also send the orvanel.html page (pictures and values)</translation>
+    </message>
 </context>
 <context>
     <name>TGraphTabs</name>
