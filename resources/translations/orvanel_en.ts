@@ -1735,6 +1735,42 @@
         <source> Jouer un son lorsque la perte de bonnes conditions se produit</source>
         <translation> Play a sound when good conditions are lost</translation>
     </message>
+    <message>
+        <source>%1.1f Jours</source>
+        <translation>%1.1f days</translation>
+    </message>
+    <message>
+        <source>%1.2f Heures</source>
+        <translation>%1.2f hours</translation>
+    </message>
+    <message>
+        <source>Programme</source>
+        <translation>Program</translation>
+    </message>
+    <message>
+        <source>Executables</source>
+        <translation>Executables</translation>
+    </message>
+    <message>
+        <source>Son</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>Fichiers sons</source>
+        <translation>Sound files</translation>
+    </message>
+    <message>
+        <source> n&apos;est pas un programme exécutable !</source>
+        <translation> is not an executable program!</translation>
+    </message>
+    <message>
+        <source>Tout fichiers</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>Ceci va durer deux minutes, SVP réalisez cette calibration la nuit avec un cache qui empêche la moindre lumière d&apos;atteindre la photodiode ! Continuer ?</source>
+        <translation>This takes two minutes. Please do this calibration at night, with a cover that keeps every bit of light away from the photodiode! Continue?</translation>
+    </message>
 </context>
 <context>
     <name>TFormDlgDarkCompute</name>
@@ -1950,6 +1986,10 @@
     <message>
         <source>Envoyer aussi la page orvanel.html (images et valeurs)</source>
         <translation>Also send the orvanel.html page (pictures and values)</translation>
+    </message>
+    <message>
+        <source> Compression Jpeg : %d%%</source>
+        <translation> JPEG compression: %d%%</translation>
     </message>
 </context>
 <context>

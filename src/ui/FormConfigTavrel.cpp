@@ -609,8 +609,8 @@ void TFormConfigTavrel::UpdateAutonomy() {
     const int index = std::clamp(ComboBoxInterval->currentIndex(), 0, 11);
     const double s = seconds[index] * MemoryRecords;
     StaticTextDATAreg->setText(
-        s > 86400 ? Q(fmt::sprintf(texts_.Tr(QT_TR_NOOP("%1.1f Jours")).toStdString(), s / 86400))
-                  : Q(fmt::sprintf(texts_.Tr(QT_TR_NOOP("%1.2f Heures")).toStdString(), s / 3600)));
+        s > 86400 ? Q(fmt::sprintf(tr("%1.1f Jours").toStdString(), s / 86400))
+                  : Q(fmt::sprintf(tr("%1.2f Heures").toStdString(), s / 3600)));
 }
 
 void TFormConfigTavrel::UpdateCriteriaState() {
@@ -671,14 +671,14 @@ void TFormConfigTavrel::ChooseSound(QLineEdit* edit, std::string TSetupInfos::*s
     const QString current = Q(SetupInfos.*setting);
     const QString folder = current.isEmpty() ? Q(PathExe) : QFileInfo(current).absolutePath();
     const QString file = program
-                             ? FileChooser(this, texts_.Tr(QT_TR_NOOP("Programme")), folder,
-                                           texts_.Tr(QT_TR_NOOP("Executables")) + " (*)", false)
-                             : FileChooser(this, texts_.Tr(QT_TR_NOOP("Son")), folder,
-                                           texts_.Tr(QT_TR_NOOP("Fichiers sons")) + " (*.wav *.WAV)", false);
+                             ? FileChooser(this, tr("Programme"), folder,
+                                           tr("Executables") + " (*)", false)
+                             : FileChooser(this, tr("Son"), folder,
+                                           tr("Fichiers sons") + " (*.wav *.WAV)", false);
     if (file.isEmpty()) return;
     if (program && !QFileInfo(file).isExecutable()) {
         QMessageBox::warning(this, windowTitle(),
-                             file + texts_.Tr(QT_TR_NOOP(" n'est pas un programme exécutable !")));
+                             file + tr(" n'est pas un programme exécutable !"));
         return;
     }
     // In force at once, kept even if the dialog is then cancelled; stored only on "Ok".
@@ -694,15 +694,15 @@ void TFormConfigTavrel::ClearSound(QLineEdit* edit, std::string TSetupInfos::*se
 void TFormConfigTavrel::ChooseConditionFile() {
     const QString current = EditFileNameCS_sav->text();
     const QString folder = current.isEmpty() ? QDir::tempPath() : QFileInfo(current).absolutePath();
-    const QString file = FileChooser(this, texts_.Tr(QT_TR_NOOP(" Fichier")), folder,
-                                     texts_.Tr(QT_TR_NOOP("Tout fichiers")) + " (*)", true);
+    const QString file = FileChooser(this, tr(" Fichier"), folder,
+                                     tr("Tout fichiers") + " (*)", true);
     if (!file.isEmpty()) EditFileNameCS_sav->setText(file);
 }
 
 void TFormConfigTavrel::ComputeDarkCurrent() {
-    const QString question = texts_.Tr(QT_TR_NOOP("Ceci va durer deux minutes, SVP réalisez cette "
+    const QString question = tr("Ceci va durer deux minutes, SVP réalisez cette "
                                                   "calibration la nuit avec un cache qui empêche la moindre "
-                                                  "lumière d'atteindre la photodiode ! Continuer ?"));
+                                                  "lumière d'atteindre la photodiode ! Continuer ?");
     if (QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes)
         return;

@@ -118,7 +118,7 @@ void TFormDlgDarkCompute::ClearValues() {
 void TFormDlgDarkCompute::ButtonActionsClick() {
     ClearValues();
     if (calibrationPending_) {
-        ButtonActions->setText(texts_.Tr(QT_TR_NOOP("Démarrer")));
+        ButtonActions->setText(tr("Démarrer"));
         calibrationPending_ = false;
         completed_ = false;
         Timer.stop();
@@ -155,7 +155,7 @@ void TFormDlgDarkCompute::FirstSampleDone(const TCalibrationPD& sample, const st
     }
     CalibrationPD_deb = sample;
     StaticTextcptdeb->setText(QString::number(sample.Counter));
-    ButtonActions->setText(texts_.Tr(QT_TR_NOOP("Stopper")));
+    ButtonActions->setText(tr("Stopper"));
     calibrationPending_ = true;
     CptPose = static_cast<uint16_t>(timing_.Seconds);
     StaticTime->setText(QString::number(CptPose));
@@ -176,7 +176,7 @@ void TFormDlgDarkCompute::TimerTick() {
 void TFormDlgDarkCompute::SecondSampleDone(const TCalibrationPD& sample, const std::string& error) {
     // "Stopper" while the second sample was on its way: the measurement is over already.
     if (!calibrationPending_) return;
-    ButtonActions->setText(texts_.Tr(QT_TR_NOOP("Démarrer")));
+    ButtonActions->setText(tr("Démarrer"));
     calibrationPending_ = false;
     if (!error.empty()) {
         ShowMessage(Q(error));

@@ -179,7 +179,7 @@ TFormWebSetup::TFormWebSetup(Supervisor& supervisor, std::function<TPlotSizes()>
 
 void TFormWebSetup::ShowJpegText() {
     StaticTextJpeg->setText(QString::fromStdString(fmt::sprintf(
-        texts_.Tr(QT_TR_NOOP(" Compression Jpeg : %d%%")).toStdString(), TrackBarJpegCompress->value())));
+        tr(" Compression Jpeg : %d%%").toStdString(), TrackBarJpegCompress->value())));
 }
 
 void TFormWebSetup::accept() {
