@@ -48,7 +48,9 @@ ASAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1:strict_
             UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(SANITIZERS)/tsan.supp \
             UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-SAN_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEL_BENCH=OFF
+# -O1 with line tables only (-g1): reports keep their function names and file:line, and the two
+# builds take about a third less time than -O2 -g, which keeps CI within its budget.
+SAN_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEL_BENCH=OFF "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
 
 test-asan: deps
 	cmake -S . -B build-asan -G Ninja $(SAN_FLAGS) -DORVANEL_SANITIZER=address
