@@ -8,17 +8,7 @@
 #include "GraphicSpecial.h"
 #include "HistoryStore.h"
 #include "Records.h"
-
-// The file names, in the snapshot folder; each new set replaces the previous one.
-namespace SnapshotFile {
-inline constexpr const char* SkyCloud = "last_SkyCloud.jpg";
-inline constexpr const char* SkyLight = "last_SkyLight.jpg";
-inline constexpr const char* Humidity = "last_Humidity.jpg";
-inline constexpr const char* Temp = "last_Temp.jpg";
-inline constexpr const char* WindSpeed = "last_WindSpeed.jpg";
-inline constexpr const char* WindDisplay = "last_WindDisplay.jpg";
-inline constexpr const char* Overview = "last_overview.jpg";
-} // namespace SnapshotFile
+#include "SnapshotNames.h"
 
 // What a publishing copy takes from its on-screen plot: the scale, the grid, the translation and the
 // median mode.

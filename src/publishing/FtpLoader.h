@@ -9,12 +9,8 @@
 #include <vector>
 
 #include "DateTime.h"
+#include "SnapshotNames.h"
 
-// The pictures of a publication, in upload order, all in PathJpeg.
-inline constexpr const char* PublishedPictureNames[] = {
-    "last_WindSpeed.jpg", "last_SkyCloud.jpg",    "last_SkyLight.jpg", "last_Humidity.jpg",
-    "last_Temp.jpg",      "last_WindDisplay.jpg", "last_overview.jpg",
-};
 // Our own small web page showing the pictures and the latest values; sent after them.
 inline constexpr const char* IndexPageFileName = "orvanel.html";
 

@@ -68,9 +68,9 @@ std::string IndexPageHtml(const std::string& infoDataText, uint32_t refreshSecon
     if (!any) page << "<tr><td>-</td></tr>\n";
     page << "</table>\n<div class=\"grid\">\n";
     // Overview and dial first, then the plots.
-    for (const char* name : {PublishedPictureNames[6], PublishedPictureNames[5], PublishedPictureNames[1],
-                             PublishedPictureNames[2], PublishedPictureNames[4], PublishedPictureNames[3],
-                             PublishedPictureNames[0]})
+    for (const char* name :
+         {SnapshotFile::Overview, SnapshotFile::WindDisplay, SnapshotFile::SkyCloud, SnapshotFile::SkyLight,
+          SnapshotFile::Temp, SnapshotFile::Humidity, SnapshotFile::WindSpeed})
         page << "<img src=\"" << name << "\" alt=\"" << name << "\">\n";
     page << "</div>\n</body>\n</html>\n";
     return page.str();
