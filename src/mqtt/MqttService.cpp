@@ -26,6 +26,17 @@ constexpr int LastRetrySec = 60;
 // The whole close: "offline", the DISCONNECT, the end of the network thread.
 constexpr auto CloseLimit = std::chrono::milliseconds(1500);
 
+TMqttStatus StatusOf(TMqttLink link, TMqttProblem problem = TMqttProblem::None, std::string detail = {},
+                     int retrySec = 0, bool wasConnected = false) {
+    TMqttStatus status;
+    status.Link = link;
+    status.Problem = problem;
+    status.Detail = std::move(detail);
+    status.RetrySec = retrySec;
+    status.WasConnected = wasConnected;
+    return status;
+}
+
 void InitLibrary() {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
@@ -160,7 +171,7 @@ struct TMqttService::TShared {
             AnnounceLocked(false);
         }
         LogToday(fmt::format("MQTT connected to {}:{}", settings.Host, settings.Port));
-        Report({TMqttLink::Connected});
+        Report(StatusOf(TMqttLink::Connected));
     }
 
     void OnDisconnect(int rc) {
@@ -240,7 +251,7 @@ struct TMqttService::TShared {
         int retry = FirstRetrySec;
         bool first = true;
         while (!Stopping()) {
-            Report({TMqttLink::Connecting});
+            Report(StatusOf(TMqttLink::Connecting));
             int rc = first ? mosquitto_connect_async(mosq, settings.Host.c_str(), settings.Port,
                                                      settings.KeepAliveSec)
                            : mosquitto_reconnect_async(mosq);
@@ -272,18 +283,18 @@ struct TMqttService::TShared {
             if (problem == TMqttProblem::LoginRefused || problem == TMqttProblem::NotAuthorized ||
                 problem == TMqttProblem::Tls) {
                 LogToday(fmt::format("MQTT connection to {} failed ({}), not retried", where, why));
-                Report({TMqttLink::Failed, problem, why});
+                Report(StatusOf(TMqttLink::Failed, problem, why));
                 std::unique_lock lock(mutex);
                 wake.wait(lock, [this] { return stopping; });
                 break;
             }
             LogToday(fmt::format("MQTT connection to {} {} ({}), retry in {} s", where,
                                  wasConnected ? "lost" : "failed", why.empty() ? "closed" : why, retry));
-            Report({TMqttLink::Retrying, problem, why, {}, 0, retry, wasConnected});
+            Report(StatusOf(TMqttLink::Retrying, problem, why, retry, wasConnected));
             if (!Pause(retry)) break;
             retry = std::min(retry * 2, LastRetrySec);
         }
-        Report({TMqttLink::Stopped});
+        Report(StatusOf(TMqttLink::Stopped));
     }
 };
 
@@ -463,13 +474,15 @@ void TMqttService::PublishVerdictAndState(bool withState) {
         verdict_.Since = now;
         LogToday(std::string("MQTT safety: ") + (safe ? "safe" : "unsafe"));
     }
+    // The state carries the verdict, its reasons and the relay: it follows them too.
+    const bool stateChanged = changed || verdict_.Reasons != safety_.Reasons() || in.RoofClosed != roofShown_;
     verdictKnown_ = true;
+    roofShown_ = in.RoofClosed;
     verdict_.Safe = safe;
     verdict_.Reasons = safety_.Reasons();
     verdict_.ReasonsText = UnsafeReasonsText(safety_);
     if (!shared_) return;
-    // A changed verdict also changes the state's verdict fields.
-    const bool sendState = hasReading_ && (withState || changed);
+    const bool sendState = hasReading_ && (withState || stateChanged);
     std::string state;
     if (sendState) state = MqttStateJson(reading_, conditions_, in.RoofClosed, linkLost_, verdict_);
     std::lock_guard lock(shared_->mutex);

@@ -105,6 +105,7 @@ class TMqttService : public TService {
     TSafetyMonitor safety_;
     TMqttVerdict verdict_;
     bool verdictKnown_ = false;
+    bool roofShown_ = false;
 };
 
 // "host:port", "[::1]:1883" or "host" (port 1883) into the settings, enabled for this run; false

@@ -44,6 +44,10 @@ TNumberEdit* TSettingBindings::Number(const char* name, const char* group, const
 void TSettingBindings::Fill(TSetupInfos& from) const {
     TStartupSettings unused;
     TSettingsPlace place{from, unused};
+    Fill(place);
+}
+
+void TSettingBindings::Fill(TSettingsPlace& place) const {
     for (const TBinding& b : bindings_) {
         const TVariant value = SettingValue(*b.Row, place);
         switch (b.Kind) {
@@ -91,6 +95,10 @@ void TSettingBindings::Fill(TSetupInfos& from) const {
 bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& field) const {
     TStartupSettings unused;
     TSettingsPlace place{into, unused};
+    return Collect(place, message, field);
+}
+
+bool TSettingBindings::Collect(TSettingsPlace& place, QString& message, QWidget*& field) const {
     const QString incorrect = QCoreApplication::translate("NumberEdit", "Entrée incorrecte !");
     for (const TBinding& b : bindings_) {
         TVariant value;
