@@ -12,9 +12,9 @@
 #include "UserText.h"
 
 TMqttRun::~TMqttRun() {
-    // The connections go first: no reading reaches a stopped publisher.
-    context_.reset();
+    // The publisher first: its network thread no longer posts status lines to the context.
     if (service_) service_->Stop();
+    context_.reset();
 }
 
 std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor& supervisor, const TMqttSettings& settings,

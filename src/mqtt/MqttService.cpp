@@ -114,6 +114,7 @@ struct TMqttService::TShared {
     TMqttStatus status;
     TMqttProblem problem = TMqttProblem::None; // of the connection just ended
     std::string detail;
+    std::mutex listenerMutex;
     std::function<void(const TMqttStatus&)> listener;
 
     // Under the mutex: only while connected, so that nothing queues up for a later connection.
@@ -138,15 +139,15 @@ struct TMqttService::TShared {
     }
 
     void Report(TMqttStatus next) {
-        std::function<void(const TMqttStatus&)> call;
         {
             std::lock_guard lock(mutex);
             next.Host = settings.Host;
             next.Port = settings.Port;
             status = next;
-            call = listener;
         }
-        if (call) call(next);
+        // Called under its own lock, so that once the listener is taken away it is never called again.
+        std::lock_guard lock(listenerMutex);
+        if (listener) listener(next);
     }
 
     // ---- Callbacks, on the network thread ----
@@ -278,10 +279,16 @@ struct TMqttService::TShared {
             std::string why;
             TMqttProblem problem = TakeProblem(why);
             if (problem == TMqttProblem::None) problem = TMqttProblem::ClosedByBroker;
-            const std::string where = fmt::format("{}:{}", settings.Host, settings.Port);
             // Retrying cannot mend a refused login or a certificate: the settings must change.
-            if (problem == TMqttProblem::LoginRefused || problem == TMqttProblem::NotAuthorized ||
-                problem == TMqttProblem::Tls) {
+            const bool hopeless = problem == TMqttProblem::LoginRefused ||
+                                  problem == TMqttProblem::NotAuthorized || problem == TMqttProblem::Tls;
+            // Closed before the broker answered, with TLS on: most likely a broker without TLS on that
+            // port; said so, and tried again (a TLS broker that was restarting comes back).
+            if (settings.Tls && !wasConnected &&
+                (problem == TMqttProblem::ClosedByBroker || problem == TMqttProblem::Other))
+                problem = TMqttProblem::Tls;
+            const std::string where = fmt::format("{}:{}", settings.Host, settings.Port);
+            if (hopeless) {
                 LogToday(fmt::format("MQTT connection to {} failed ({}), not retried", where, why));
                 Report(StatusOf(TMqttLink::Failed, problem, why));
                 std::unique_lock lock(mutex);
@@ -385,7 +392,7 @@ bool TMqttService::Start(std::string& error) {
     shared_ = shared;
     UpdateVerdict(); // the verdict before any reading: unsafe
     {
-        std::lock_guard lock(shared_->mutex);
+        std::lock_guard lock(shared_->listenerMutex);
         shared_->listener = listener_;
     }
     LogToday(fmt::format("MQTT publishing to {}:{} as {} under {}/", settings_.Host, settings_.Port,
@@ -399,6 +406,11 @@ void TMqttService::Stop() {
     if (!started_) return;
     started_ = false;
     const auto deadline = std::chrono::steady_clock::now() + CloseLimit;
+    {
+        // Whoever listens may be gone after the close.
+        std::lock_guard lock(shared_->listenerMutex);
+        shared_->listener = nullptr;
+    }
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = true;
@@ -428,7 +440,7 @@ void TMqttService::Stop() {
 void TMqttService::SetStatusListener(std::function<void(const TMqttStatus&)> listener) {
     listener_ = std::move(listener);
     if (!shared_) return;
-    std::lock_guard lock(shared_->mutex);
+    std::lock_guard lock(shared_->listenerMutex);
     shared_->listener = listener_;
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <mosquitto.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -67,6 +68,7 @@ bool TTestBroker::Start() {
     Stop();
     pid_ = ::fork();
     if (pid_ == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlives a test that crashed
         const std::string config = folder_ + "mosquitto.conf";
         ::execl("/usr/sbin/mosquitto", "mosquitto", "-c", config.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
@@ -110,9 +112,12 @@ struct TSubscriberCallbacks {
     }
 };
 
-TTestSubscriber::TTestSubscriber(uint16_t port, std::vector<std::string> filters) : filters_(std::move(filters)) {
+TTestSubscriber::TTestSubscriber(uint16_t port, std::vector<std::string> filters, const std::string& user,
+                                 const std::string& password)
+    : filters_(std::move(filters)) {
     mosquitto_lib_init();
     mosq_ = mosquitto_new(nullptr, true, this);
+    if (!user.empty()) mosquitto_username_pw_set(mosq_, user.c_str(), password.c_str());
     mosquitto_connect_callback_set(mosq_, TSubscriberCallbacks::Connect);
     mosquitto_disconnect_callback_set(mosq_, TSubscriberCallbacks::Disconnect);
     mosquitto_message_callback_set(mosq_, TSubscriberCallbacks::Message);

@@ -43,7 +43,8 @@ struct TReceived {
 class TTestSubscriber {
   public:
     // Subscribes to each filter on every connection; reconnects by itself.
-    TTestSubscriber(uint16_t port, std::vector<std::string> filters);
+    TTestSubscriber(uint16_t port, std::vector<std::string> filters, const std::string& user = {},
+                    const std::string& password = {});
     ~TTestSubscriber();
     TTestSubscriber(const TTestSubscriber&) = delete;
     TTestSubscriber& operator=(const TTestSubscriber&) = delete;
