@@ -564,7 +564,8 @@ TEST_F(MqttTest, TheProgramIsOfflineWhenKilledAndWhenClosed) {
         ASSERT_TRUE(run.process.waitForStarted(10000));
         ASSERT_TRUE(WaitUntil([&] { return subscriber_->Last("orvanel/status") == "online"; }, 30000))
             << run.errors.toStdString();
-        ASSERT_TRUE(WaitUntil([&] { return run.StderrHas("MQTT : connecté à 127.0.0.1:"); }, 10000))
+        // A fresh configuration starts in English.
+        ASSERT_TRUE(WaitUntil([&] { return run.StderrHas("MQTT: connected to 127.0.0.1:"); }, 10000))
             << run.errors.toStdString();
         ::kill(static_cast<pid_t>(run.process.processId()), signal);
         ASSERT_TRUE(WaitUntil([&] { return subscriber_->Last("orvanel/status") == "offline"; }, 20000));
