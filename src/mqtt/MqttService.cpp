@@ -278,6 +278,8 @@ struct TMqttService::TShared {
             if (wasConnected) retry = FirstRetrySec;
             std::string why;
             TMqttProblem problem = TakeProblem(why);
+            // A failed TLS handshake ends the loop without the disconnection callback.
+            if (problem == TMqttProblem::None && rc == MOSQ_ERR_TLS) problem = TMqttProblem::Tls;
             if (problem == TMqttProblem::None) problem = TMqttProblem::ClosedByBroker;
             // Retrying cannot mend a refused login or a certificate: the settings must change.
             const bool hopeless = problem == TMqttProblem::LoginRefused ||

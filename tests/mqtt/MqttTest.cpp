@@ -500,7 +500,7 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
          "hôte inconnu"},
         {"nobody on the port", [](TMqttSettings& s) { s.Port = FreeLoopbackPort(); }, true, TMqttLink::Retrying,
          "aucun courtier"},
-        {"TLS to a plain listener", [](TMqttSettings& s) { s.Tls = true; }, true, TMqttLink::Retrying, "TLS"},
+        {"TLS to a plain listener", [](TMqttSettings& s) { s.Tls = true; }, true, TMqttLink::Failed, "TLS"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
@@ -517,6 +517,38 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
         ASSERT_TRUE(WaitForLink(*service_, c.Link, 20000)) << MqttStatusText(service_->Status());
         const std::string text = MqttStatusText(service_->Status());
         EXPECT_NE(text.find(c.Text), std::string::npos) << text;
+        service_.reset();
+    }
+}
+
+// A broker with a certificate of its own: trusted through CAFile, refused against the system's
+// authorities (and never retried), accepted without checks when VerifyPeer is No.
+TEST_F(MqttTest, ATlsBrokerIsTrustedThroughItsCertificateOnly) {
+    TTestBroker broker(Root(), {}, true);
+    ASSERT_TRUE(broker.Start());
+    struct Case {
+        const char* What;
+        bool OwnCertificate;
+        bool VerifyPeer;
+        TMqttLink Link;
+    };
+    const Case cases[] = {
+        {"its certificate as CAFile", true, true, TMqttLink::Connected},
+        {"the system's authorities", false, true, TMqttLink::Failed},
+        {"no check", false, false, TMqttLink::Connected},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        TMqttSettings settings = Loopback(broker.Port());
+        settings.Tls = true;
+        settings.VerifyPeer = c.VerifyPeer;
+        if (c.OwnCertificate) settings.CaFile = broker.CertificateFile();
+        TMqttService& service = StartService(settings);
+        ASSERT_TRUE(WaitForLink(service, c.Link)) << MqttStatusText(service.Status()) << " / " << service.Status().Detail;
+        if (c.Link == TMqttLink::Failed) {
+            EXPECT_EQ(service.Status().Problem, TMqttProblem::Tls);
+            EXPECT_NE(MqttStatusText(service.Status()).find("échec TLS"), std::string::npos);
+        }
         service_.reset();
     }
 }

@@ -39,13 +39,20 @@ bool Listening(uint16_t port) {
 
 } // namespace
 
-TTestBroker::TTestBroker(const std::string& folder, std::map<std::string, std::string> users)
+TTestBroker::TTestBroker(const std::string& folder, std::map<std::string, std::string> users, bool tls)
     : folder_(folder), port_(FreeLoopbackPort()) {
     std::ofstream config(folder_ + "mosquitto.conf");
     config << "listener " << port_ << " 127.0.0.1\n"
            << "persistence false\n"
            << "log_dest none\n"
            << "user root\n";
+    if (tls) {
+        const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                                    "-addext subjectAltName=IP:127.0.0.1 -keyout '" + folder_ +
+                                    "broker-key.pem' -out '" + CertificateFile() + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "openssl req failed\n");
+        config << "certfile " << CertificateFile() << "\nkeyfile " << folder_ << "broker-key.pem\n";
+    }
     if (users.empty()) {
         config << "allow_anonymous true\n";
         return;

@@ -15,7 +15,9 @@ struct mosquitto;
 class TTestBroker {
   public:
     // folder: where its configuration and password file go. users: name -> password; none: anonymous.
-    TTestBroker(const std::string& folder, std::map<std::string, std::string> users = {});
+    // tls: the listener takes TLS only, with a self-signed certificate for 127.0.0.1 made in the
+    // folder (CertificateFile()).
+    TTestBroker(const std::string& folder, std::map<std::string, std::string> users = {}, bool tls = false);
     ~TTestBroker();
     TTestBroker(const TTestBroker&) = delete;
     TTestBroker& operator=(const TTestBroker&) = delete;
@@ -24,6 +26,7 @@ class TTestBroker {
     bool Start();
     void Stop();
     uint16_t Port() const { return port_; }
+    std::string CertificateFile() const { return folder_ + "broker-cert.pem"; }
 
   private:
     std::string folder_;
