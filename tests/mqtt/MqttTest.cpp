@@ -11,7 +11,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QProcess>
+#include <QStatusBar>
 #include <set>
 
 #include "ConditionFiles.h"
@@ -402,6 +404,25 @@ TEST_F(MqttTest, TheBrokerStoppedAndStartedAgainGetsOnlineAndTheLatestStateOnly)
             EXPECT_EQ(Json(m.Payload)["time"].toString().toStdString(), IsoUtc(third.DateSysteme));
     }
     EXPECT_TRUE(subscriber_->Last("orvanel/safety").has_value());
+}
+
+// With a window the status line is a panel of the status bar, made on the main thread.
+TEST_F(MqttTest, TheStatusLineIsShownInTheStatusBar) {
+    ASSERT_NO_FATAL_FAILURE(StartBroker());
+    StartStation({});
+    CreateSupervisor(station_->DevicePath(), false);
+    QStatusBar bar;
+    run_ = StartMqttPublishing(*supervisor_, Loopback(broker_->Port()), TSafetyRules{}, &bar);
+    ASSERT_TRUE(run_);
+    auto* label = bar.findChild<QLabel*>("StatusBarMqtt");
+    ASSERT_NE(label, nullptr);
+    const QString where = "127.0.0.1:" + QString::number(broker_->Port());
+    ASSERT_TRUE(WaitUntil([&] { return label->text() == "MQTT : connecté à " + where; })) << label->text().toStdString();
+    broker_->Stop();
+    ASSERT_TRUE(WaitUntil([&] { return label->text().startsWith("MQTT : connexion perdue ("); }))
+        << label->text().toStdString();
+    EXPECT_TRUE(label->text().endsWith("nouvel essai dans 1 s")) << label->text().toStdString();
+    run_.reset(); // before the status bar
 }
 
 TEST_F(MqttTest, HomeAssistantComingOnlineGetsTheConfigurationsAgain) {
