@@ -1,6 +1,7 @@
 #include "MqttWiring.h"
 
 #include <cstdio>
+#include <memory>
 #include <QLabel>
 #include <QObject>
 #include <QPointer>
@@ -33,15 +34,21 @@ std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor& supervisor, const TMqt
         statusBar->addPermanentWidget(label);
     }
     // Made on the main thread, in the language of that moment.
-    service->SetStatusListener([context, label](const TMqttStatus& status) {
+    // Headless, a line only when it says something new: a broker away for days writes the same
+    // "next try in 60 s" once, not every minute.
+    auto lastLine = std::make_shared<std::string>();
+    service->SetStatusListener([context, label, lastLine](const TMqttStatus& status) {
         QMetaObject::invokeMethod(
             context,
-            [status, label] {
+            [status, label, lastLine] {
                 const std::string text = MqttStatusText(status);
-                if (label)
+                if (label) {
                     label->setText(QString::fromStdString(text));
-                else
-                    std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), text.c_str());
+                    return;
+                }
+                if (status.Link == TMqttLink::Connecting || text == *lastLine) return;
+                *lastLine = text;
+                std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), text.c_str());
             },
             Qt::QueuedConnection);
     });

@@ -251,6 +251,7 @@ struct TMqttService::TShared {
     void Run() {
         int retry = FirstRetrySec;
         bool first = true;
+        std::string lastLogged;
         while (!Stopping()) {
             Report(StatusOf(TMqttLink::Connecting));
             int rc = first ? mosquitto_connect_async(mosq, settings.Host.c_str(), settings.Port,
@@ -275,7 +276,10 @@ struct TMqttService::TShared {
                 detail = rc == MOSQ_ERR_ERRNO ? std::strerror(error) : mosquitto_strerror(rc);
             }
             if (Stopping()) break;
-            if (wasConnected) retry = FirstRetrySec;
+            if (wasConnected) {
+                retry = FirstRetrySec;
+                lastLogged.clear();
+            }
             std::string why;
             TMqttProblem problem = TakeProblem(why);
             // A failed TLS handshake ends the loop without the disconnection callback.
@@ -297,8 +301,12 @@ struct TMqttService::TShared {
                 wake.wait(lock, [this] { return stopping; });
                 break;
             }
-            LogToday(fmt::format("MQTT connection to {} {} ({}), retry in {} s", where,
-                                 wasConnected ? "lost" : "failed", why.empty() ? "closed" : why, retry));
+            // A broker away for days: one line per change, not one per attempt.
+            const std::string line = fmt::format("MQTT connection to {} {} ({}), retry in {} s", where,
+                                                 wasConnected ? "lost" : "failed", why.empty() ? "closed" : why,
+                                                 retry);
+            if (line != lastLogged) LogToday(line);
+            lastLogged = line;
             Report(StatusOf(TMqttLink::Retrying, problem, why, retry, wasConnected));
             if (!Pause(retry)) break;
             retry = std::min(retry * 2, LastRetrySec);
