@@ -49,8 +49,10 @@ void Close(mosquitto* mosq) {
 bool WaitFor(const TArrivals& arrivals, int count) {
     const auto limit = Clock::now() + std::chrono::seconds(5);
     while (arrivals.Count.load() < count)
-        if (Clock::now() > limit) return false;
-        else std::this_thread::yield();
+        if (Clock::now() > limit)
+            return false;
+        else
+            std::this_thread::yield();
     return true;
 }
 
@@ -113,8 +115,8 @@ void BM_MqttReadingToSubscriber(benchmark::State& state) {
 
             const int rawBefore = raw.Count.load();
             const auto rawStart = Clock::now();
-            mosquitto_publish(rawPublisher, nullptr, raw.Topic.c_str(), int(payload.size()), payload.data(), 1,
-                              true);
+            mosquitto_publish(rawPublisher, nullptr, raw.Topic.c_str(), int(payload.size()), payload.data(),
+                              1, true);
             if (!WaitFor(raw, rawBefore + 1)) {
                 state.SkipWithError("no raw message arrived");
                 break;

@@ -68,7 +68,8 @@ std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor& supervisor, const TMqt
                      });
     QObject::connect(&supervisor, &Supervisor::stationLinkChanged, context,
                      [service](bool lost) { service->OnLinkState(lost); });
-    QObject::connect(&supervisor, &Supervisor::relayChanged, context, [service] { service->UpdateVerdict(); });
+    QObject::connect(&supervisor, &Supervisor::relayChanged, context,
+                     [service] { service->UpdateVerdict(); });
     // A reading that grows stale makes the verdict unsafe without a new reading.
     auto* timer = new QTimer(context);
     QObject::connect(timer, &QTimer::timeout, context, [service] { service->UpdateVerdict(); });

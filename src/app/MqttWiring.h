@@ -17,8 +17,8 @@ class TMqttRun {
     TMqttService& Service() { return *service_; }
 
   private:
-    friend std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor&, const TMqttSettings&, const TSafetyRules&,
-                                                         QStatusBar*);
+    friend std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor&, const TMqttSettings&,
+                                                         const TSafetyRules&, QStatusBar*);
     std::unique_ptr<class QObject> context_; // the connections and the verdict timer live with it
     std::unique_ptr<TMqttService> service_;
 };

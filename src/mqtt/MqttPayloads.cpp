@@ -20,7 +20,8 @@ std::string TopicPrefixError(const std::string& prefix, const char* setting) {
     if (prefix.empty()) return refuse(Tr("Mqtt", "est vide").c_str());
     if (prefix.find_first_of("+#") != std::string::npos)
         return refuse(Tr("Mqtt", "contient un joker \"+\" ou \"#\", réservé aux abonnements").c_str());
-    if (prefix.find('\0') != std::string::npos) return refuse(Tr("Mqtt", "contient un caractère nul").c_str());
+    if (prefix.find('\0') != std::string::npos)
+        return refuse(Tr("Mqtt", "contient un caractère nul").c_str());
     if (prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string::npos)
         return refuse(Tr("Mqtt", "contient un niveau vide (\"/\" au début, à la fin ou doublé)").c_str());
     if (prefix.size() > 1000) return refuse(Tr("Mqtt", "est trop long").c_str());
@@ -64,8 +65,8 @@ std::string IsoUtc(TDateTime local) {
     const std::time_t when = std::mktime(&t);
     std::tm utc{};
     if (when == static_cast<std::time_t>(-1) || !::gmtime_r(&when, &utc)) return {};
-    return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
-                       utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", utc.tm_year + 1900, utc.tm_mon + 1,
+                       utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
 std::string JsonString(const std::string& text) {
@@ -253,14 +254,14 @@ const TEntity Entities[] = {
      "km/h", "measurement"},
     {"sensor", "wind_direction", TrNoop("Mqtt", "Direction du vent"), "{{ value_json.wind_direction_deg }}",
      "wind_direction", "°", "measurement_angle"},
-    {"sensor", "sky_brightness", TrNoop("Mqtt", "Fond de ciel"), "{{ value_json.sky_brightness_mag_arcsec2 }}",
-     nullptr, "mag/arcsec²", "measurement"},
+    {"sensor", "sky_brightness", TrNoop("Mqtt", "Fond de ciel"),
+     "{{ value_json.sky_brightness_mag_arcsec2 }}", nullptr, "mag/arcsec²", "measurement"},
     {"sensor", "light_level", TrNoop("Mqtt", "Niveau de lumière (log)"), "{{ value_json.light_level_log }}",
      nullptr, nullptr, "measurement"},
     {"sensor", "heater", TrNoop("Mqtt", "Chauffage du capteur de pluie"), "{{ value_json.heater_percent }}",
      nullptr, "%", "measurement"},
-    {"sensor", "supply", TrNoop("Mqtt", "Tension d'alimentation"), "{{ value_json.supply_v }}", "voltage", "V",
-     "measurement"},
+    {"sensor", "supply", TrNoop("Mqtt", "Tension d'alimentation"), "{{ value_json.supply_v }}", "voltage",
+     "V", "measurement"},
     {"binary_sensor", "rain", TrNoop("Mqtt", "Pluie"), "{{ 'ON' if value_json.rain else 'OFF' }}", "moisture",
      nullptr, nullptr},
     {"binary_sensor", "relay", TrNoop("Mqtt", "Relais de fermeture du toit fermé"),
@@ -277,9 +278,9 @@ const TEntity Entities[] = {
 std::vector<TMqttMessage> DiscoveryConfigs(const TMqttSettings& settings, const std::string& version) {
     const std::string node = MqttNodeId(settings.ClientId);
     const TMqttTopics topics = MqttTopics(settings.TopicPrefix);
-    const std::string device =
-        fmt::format(R"({{"identifiers":[{}],"name":{},"model":"Halvex","manufacturer":"Orvanel","sw_version":{}}})",
-                    JsonString(node), JsonString("Orvanel " + settings.ClientId), JsonString(version));
+    const std::string device = fmt::format(
+        R"({{"identifiers":[{}],"name":{},"model":"Halvex","manufacturer":"Orvanel","sw_version":{}}})",
+        JsonString(node), JsonString("Orvanel " + settings.ClientId), JsonString(version));
     const std::string origin = fmt::format(R"({{"name":"Orvanel","sw_version":{}}})", JsonString(version));
     std::vector<TMqttMessage> configs;
     for (const TEntity& e : Entities) {
@@ -290,7 +291,8 @@ std::vector<TMqttMessage> DiscoveryConfigs(const TMqttSettings& settings, const 
                            ",\"value_template\":" + JsonString(e.Template) +
                            ",\"availability_topic\":" + JsonString(topics.Status) +
                            ",\"payload_available\":\"online\",\"payload_not_available\":\"offline\"";
-        if (std::string(e.Component) == "binary_sensor") json += ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"";
+        if (std::string(e.Component) == "binary_sensor")
+            json += ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"";
         if (e.DeviceClass) json += ",\"device_class\":" + JsonString(e.DeviceClass);
         if (e.Unit) json += ",\"unit_of_measurement\":" + JsonString(e.Unit);
         if (e.StateClass) json += ",\"state_class\":" + JsonString(e.StateClass);

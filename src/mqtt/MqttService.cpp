@@ -80,8 +80,8 @@ std::string MqttStatusText(const TMqttStatus& s) {
         if (s.WasConnected)
             return fmt::sprintf(Tr("Mqtt", "MQTT : connexion perdue (%s), nouvel essai dans %d s"), problem,
                                 s.RetrySec);
-        return fmt::sprintf(Tr("Mqtt", "MQTT : connexion impossible à %s (%s), nouvel essai dans %d s"), where,
-                            problem, s.RetrySec);
+        return fmt::sprintf(Tr("Mqtt", "MQTT : connexion impossible à %s (%s), nouvel essai dans %d s"),
+                            where, problem, s.RetrySec);
     case TMqttLink::Failed:
         return fmt::sprintf(Tr("Mqtt", "MQTT : connexion impossible à %s (%s). Corrigez les réglages sous "
                                        "[MQTT] ; pas de nouvel essai d'ici là."),
@@ -155,7 +155,7 @@ struct TMqttService::TShared {
     void OnConnect(int rc) {
         if (rc != 0) {
             std::lock_guard lock(mutex);
-            problem = rc == 4 ? TMqttProblem::LoginRefused
+            problem = rc == 4   ? TMqttProblem::LoginRefused
                       : rc == 5 ? TMqttProblem::NotAuthorized
                                 : TMqttProblem::Other;
             detail = mosquitto_connack_string(rc);
@@ -193,7 +193,7 @@ struct TMqttService::TShared {
             problem = TMqttProblem::ClosedByBroker;
             break;
         case MOSQ_ERR_ERRNO:
-            problem = error == ECONNREFUSED ? TMqttProblem::Refused
+            problem = error == ECONNREFUSED                   ? TMqttProblem::Refused
                       : error == ECONNRESET || error == EPIPE ? TMqttProblem::ClosedByBroker
                                                               : TMqttProblem::Other;
             detail = std::strerror(error);
@@ -269,10 +269,10 @@ struct TMqttService::TShared {
                 }
             } else {
                 std::lock_guard lock(mutex);
-                problem = rc == MOSQ_ERR_EAI                                  ? TMqttProblem::UnknownHost
+                problem = rc == MOSQ_ERR_EAI                              ? TMqttProblem::UnknownHost
                           : rc == MOSQ_ERR_ERRNO && error == ECONNREFUSED ? TMqttProblem::Refused
-                          : rc == MOSQ_ERR_TLS                                ? TMqttProblem::Tls
-                                                                              : TMqttProblem::Other;
+                          : rc == MOSQ_ERR_TLS                            ? TMqttProblem::Tls
+                                                                          : TMqttProblem::Other;
                 detail = rc == MOSQ_ERR_ERRNO ? std::strerror(error) : mosquitto_strerror(rc);
             }
             if (Stopping()) break;
@@ -302,9 +302,9 @@ struct TMqttService::TShared {
                 break;
             }
             // A broker away for days: one line per change, not one per attempt.
-            const std::string line = fmt::format("MQTT connection to {} {} ({}), retry in {} s", where,
-                                                 wasConnected ? "lost" : "failed", why.empty() ? "closed" : why,
-                                                 retry);
+            const std::string line =
+                fmt::format("MQTT connection to {} {} ({}), retry in {} s", where,
+                            wasConnected ? "lost" : "failed", why.empty() ? "closed" : why, retry);
             if (line != lastLogged) LogToday(line);
             lastLogged = line;
             Report(StatusOf(TMqttLink::Retrying, problem, why, retry, wasConnected));
@@ -342,17 +342,19 @@ bool TMqttService::Start(std::string& error) {
                                           std::pair{settings_.DiscoveryPrefix, "DiscoveryPrefix"}}) {
         const std::string why = TopicPrefixError(prefix, setting);
         if (why.empty()) continue;
-        error = fmt::sprintf(Tr("Mqtt", "Publication MQTT non démarrée : %s Le programme continue sans elle."), why);
+        error = fmt::sprintf(
+            Tr("Mqtt", "Publication MQTT non démarrée : %s Le programme continue sans elle."), why);
         LogToday(fmt::format("MQTT not started: bad {} \"{}\"", setting, prefix));
         return false;
     }
     struct stat info {};
     if (settings_.Tls && !settings_.CaFile.empty() &&
         (::stat(settings_.CaFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) {
-        error = fmt::sprintf(Tr("Mqtt", "Publication MQTT non démarrée : le fichier d'autorités de certification "
-                                        "\"%s\" (réglage \"CAFile\" sous [MQTT]) n'est pas un fichier lisible. "
-                                        "Le programme continue sans elle."),
-                             settings_.CaFile);
+        error =
+            fmt::sprintf(Tr("Mqtt", "Publication MQTT non démarrée : le fichier d'autorités de certification "
+                                    "\"%s\" (réglage \"CAFile\" sous [MQTT]) n'est pas un fichier lisible. "
+                                    "Le programme continue sans elle."),
+                         settings_.CaFile);
         LogToday("MQTT not started: CA file not found: " + settings_.CaFile);
         return false;
     }
@@ -365,8 +367,9 @@ bool TMqttService::Start(std::string& error) {
     shared->removalFilter = settings_.DiscoveryPrefix + "/+/+/config";
     mosquitto* mosq = mosquitto_new(settings_.ClientId.c_str(), true, shared.get());
     if (!mosq) {
-        error = Tr("Mqtt", "Publication MQTT non démarrée : la bibliothèque MQTT n'a pas pu être initialisée. Le "
-                           "programme continue sans elle.");
+        error =
+            Tr("Mqtt", "Publication MQTT non démarrée : la bibliothèque MQTT n'a pas pu être initialisée. Le "
+                       "programme continue sans elle.");
         LogToday(fmt::format("MQTT not started: mosquitto_new -> {}", std::strerror(errno)));
         return false;
     }
@@ -378,9 +381,9 @@ bool TMqttService::Start(std::string& error) {
         mosquitto_username_pw_set(mosq, settings_.User.c_str(),
                                   settings_.Password.empty() ? nullptr : settings_.Password.c_str());
     if (settings_.Tls) {
-        const int rc =
-            mosquitto_tls_set(mosq, settings_.CaFile.empty() ? nullptr : settings_.CaFile.c_str(),
-                              settings_.CaFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
+        const int rc = mosquitto_tls_set(mosq, settings_.CaFile.empty() ? nullptr : settings_.CaFile.c_str(),
+                                         settings_.CaFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr,
+                                         nullptr, nullptr);
         if (rc == MOSQ_ERR_SUCCESS) {
             mosquitto_tls_opts_set(mosq, settings_.VerifyPeer ? 1 : 0, nullptr, nullptr);
             mosquitto_tls_insecure_set(mosq, !settings_.VerifyPeer);
@@ -392,9 +395,10 @@ bool TMqttService::Start(std::string& error) {
             return false;
         }
     }
-    mosquitto_connect_callback_set(mosq, [](mosquitto*, void* user, int rc) { SharedOf(user).OnConnect(rc); });
-    mosquitto_disconnect_callback_set(mosq,
-                                      [](mosquitto*, void* user, int rc) { SharedOf(user).OnDisconnect(rc); });
+    mosquitto_connect_callback_set(mosq,
+                                   [](mosquitto*, void* user, int rc) { SharedOf(user).OnConnect(rc); });
+    mosquitto_disconnect_callback_set(
+        mosq, [](mosquitto*, void* user, int rc) { SharedOf(user).OnDisconnect(rc); });
     mosquitto_message_callback_set(mosq, [](mosquitto*, void* user, const mosquitto_message* message) {
         if (message) SharedOf(user).OnMessage(*message);
     });

@@ -56,18 +56,12 @@ std::map<std::string, std::string> InfoDataFields(const std::string& text) {
 void ExpectStateMatchesInfoData(const QJsonObject& state, const std::string& infoData) {
     const auto info = InfoDataFields(infoData);
     const std::pair<const char*, const char*> same[] = {
-        {"ambient_temperature_c", "TempExt (°C)"},
-        {"humidity_percent", "Humidity (%RH)"},
-        {"dew_point_c", "DewPoint (°C)"},
-        {"rain_sensor_temperature_c", "TempRainSensor (°C)"},
-        {"sky_temperature_c", "TempSkyIR   (°C)"},
-        {"detector_temperature_c", "TempDetectorIR (°C)"},
-        {"wind_gust_kmh", "WindSpeedGust (km/h)"},
-        {"wind_direction_deg", "WinDirection (°)"},
-        {"heater_percent", "PowerDry (%)"},
-        {"supply_v", "PowerIn (V)"},
-        {"light_level_log", "LighLevel (Log a.u)"},
-        {"sky_brightness_mag_arcsec2", "LighLevel (Mag/sec²)"},
+        {"ambient_temperature_c", "TempExt (°C)"},  {"humidity_percent", "Humidity (%RH)"},
+        {"dew_point_c", "DewPoint (°C)"},           {"rain_sensor_temperature_c", "TempRainSensor (°C)"},
+        {"sky_temperature_c", "TempSkyIR   (°C)"},  {"detector_temperature_c", "TempDetectorIR (°C)"},
+        {"wind_gust_kmh", "WindSpeedGust (km/h)"},  {"wind_direction_deg", "WinDirection (°)"},
+        {"heater_percent", "PowerDry (%)"},         {"supply_v", "PowerIn (V)"},
+        {"light_level_log", "LighLevel (Log a.u)"}, {"sky_brightness_mag_arcsec2", "LighLevel (Mag/sec²)"},
     };
     for (const auto& [key, name] : same) {
         SCOPED_TRACE(key);
@@ -81,9 +75,9 @@ void ExpectStateMatchesInfoData(const QJsonObject& state, const std::string& inf
         EXPECT_EQ(state[key].toDouble(), std::stod(info.at(name)));
     }
     EXPECT_EQ(state["rain"].toBool(), info.at("RainFall") == "Yes");
-    const TDateTimeParts p{std::stoi(info.at("DateYear")),   std::stoi(info.at("DateMonth")),
-                           std::stoi(info.at("DateDay")),    std::stoi(info.at("DateHour")),
-                           std::stoi(info.at("DateMin")),    std::stoi(info.at("DateSec"))};
+    const TDateTimeParts p{std::stoi(info.at("DateYear")), std::stoi(info.at("DateMonth")),
+                           std::stoi(info.at("DateDay")),  std::stoi(info.at("DateHour")),
+                           std::stoi(info.at("DateMin")),  std::stoi(info.at("DateSec"))};
     EXPECT_EQ(state["time"].toString().toStdString(), IsoUtc(EncodeDateTime(p)));
 }
 
@@ -158,9 +152,12 @@ TEST(MqttMessages, TheCommandLineEndpoint) {
         uint16_t Port;
     };
     const Case cases[] = {
-        {"127.0.0.1:1884", true, "127.0.0.1", 1884}, {"broker.lan", true, "broker.lan", 1883},
-        {"[::1]:8883", true, "::1", 8883},           {"broker:0", false, "", 0},
-        {"broker:http", false, "", 0},               {":1883", false, "", 0},
+        {"127.0.0.1:1884", true, "127.0.0.1", 1884},
+        {"broker.lan", true, "broker.lan", 1883},
+        {"[::1]:8883", true, "::1", 8883},
+        {"broker:0", false, "", 0},
+        {"broker:http", false, "", 0},
+        {":1883", false, "", 0},
     };
     for (const Case& c : cases) {
         TMqttSettings settings;
@@ -203,7 +200,8 @@ class MqttTest : public SupervisedStationTest {
         broker_ = std::make_unique<TTestBroker>(Root(), std::move(users));
         ASSERT_TRUE(broker_->Start());
         subscriber_ = std::make_unique<TTestSubscriber>(
-            broker_->Port(), std::vector<std::string>{"orvanel/#", "homeassistant/#"}, login.first, login.second);
+            broker_->Port(), std::vector<std::string>{"orvanel/#", "homeassistant/#"}, login.first,
+            login.second);
         ASSERT_TRUE(WaitUntil([&] { return subscriber_->Connected(); }));
     }
     void TearDown() override {
@@ -263,7 +261,8 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
     }
     ASSERT_TRUE(supervisor_->Conditions().LightValid);
     const std::string reading = IsoUtc(supervisor_->Conditions().Date);
-    ASSERT_TRUE(WaitUntil([&] { return LastState() && (*LastState())["time"].toString().toStdString() == reading; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return LastState() && (*LastState())["time"].toString().toStdString() == reading; }));
     EXPECT_EQ(subscriber_->Last("orvanel/status"), "online");
 
     // The state of the latest reading is infodata.txt's.
@@ -335,8 +334,10 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
         EXPECT_TRUE(state.contains(key)) << key.toStdString();
     }
     EXPECT_EQ(names.size(), EntityCount);
-    EXPECT_TRUE(Json(configs.at("homeassistant/binary_sensor/orvanel-test_safety/config"))
-                    ["json_attributes_template"].toString().contains("reasons"));
+    EXPECT_TRUE(
+        Json(configs.at("homeassistant/binary_sensor/orvanel-test_safety/config"))["json_attributes_template"]
+            .toString()
+            .contains("reasons"));
 
     // Safe once everything has held for the delay.
     for (int i = 0; i < 3; ++i) {
@@ -372,7 +373,8 @@ TEST_F(MqttTest, TheBrokerStoppedAndStartedAgainGetsOnlineAndTheLatestStateOnly)
     ASSERT_NO_FATAL_FAILURE(StartBroker());
     TMqttService& service = StartService(Loopback(broker_->Port()));
     ASSERT_TRUE(WaitForLink(service, TMqttLink::Connected));
-    EXPECT_EQ(MqttStatusText(service.Status()), "MQTT : connecté à 127.0.0.1:" + std::to_string(broker_->Port()));
+    EXPECT_EQ(MqttStatusText(service.Status()),
+              "MQTT : connecté à 127.0.0.1:" + std::to_string(broker_->Port()));
     TcapteursInfos first = SampleReading(true);
     service.OnReading(first, ClassifyConditions(first, SetupInfos, std::nullopt));
     ASSERT_TRUE(WaitUntil([&] { return LastState().has_value(); }));
@@ -397,7 +399,8 @@ TEST_F(MqttTest, TheBrokerStoppedAndStartedAgainGetsOnlineAndTheLatestStateOnly)
 
     ASSERT_TRUE(broker_->Start());
     ASSERT_TRUE(WaitForLink(service, TMqttLink::Connected, 20000));
-    ASSERT_TRUE(WaitUntil([&] { return subscriber_->Last("orvanel/status") == "online" && LastState(); }, 10000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return subscriber_->Last("orvanel/status") == "online" && LastState(); }, 10000));
     EXPECT_EQ((*LastState())["time"].toString().toStdString(), IsoUtc(third.DateSysteme));
     for (const TReceived& m : subscriber_->Messages()) {
         if (m.Topic == "orvanel/state")
@@ -417,7 +420,8 @@ TEST_F(MqttTest, TheStatusLineIsShownInTheStatusBar) {
     auto* label = bar.findChild<QLabel*>("StatusBarMqtt");
     ASSERT_NE(label, nullptr);
     const QString where = "127.0.0.1:" + QString::number(broker_->Port());
-    ASSERT_TRUE(WaitUntil([&] { return label->text() == "MQTT : connecté à " + where; })) << label->text().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return label->text() == "MQTT : connecté à " + where; }))
+        << label->text().toStdString();
     broker_->Stop();
     ASSERT_TRUE(WaitUntil([&] { return label->text().startsWith("MQTT : connexion perdue ("); }))
         << label->text().toStdString();
@@ -457,7 +461,6 @@ TEST_F(MqttTest, DiscoverySwitchedOffRemovesTheConfigurationsPublishedBefore) {
     for (const auto& [topic, payload] : Configs(*subscriber_, "homeassistant"))
         EXPECT_EQ(payload, "") << topic;
 
-
     // A newcomer finds nothing retained from this program under the discovery prefix.
     TTestSubscriber newcomer(broker_->Port(), {"homeassistant/#"});
     ASSERT_TRUE(WaitUntil([&] { return !newcomer.Under("homeassistant/sensor/roof_1").empty(); }));
@@ -473,7 +476,8 @@ TEST_F(MqttTest, ALoginIsCheckedAndARefusalIsOneClearMessageWithoutRetries) {
         const char* Password;
         bool Accepted;
     };
-    const Case cases[] = {{"observatory", "s3cret;#pw", true}, {"observatory", "wrong-pw", false}, {"", "", false}};
+    const Case cases[] = {
+        {"observatory", "s3cret;#pw", true}, {"observatory", "wrong-pw", false}, {"", "", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.User) + " / " + c.Password);
         TMqttSettings settings = Loopback(broker_->Port());
@@ -483,7 +487,8 @@ TEST_F(MqttTest, ALoginIsCheckedAndARefusalIsOneClearMessageWithoutRetries) {
         ASSERT_TRUE(WaitForLink(service, c.Accepted ? TMqttLink::Connected : TMqttLink::Failed));
         if (!c.Accepted) {
             const TMqttStatus status = service.Status();
-            EXPECT_TRUE(status.Problem == TMqttProblem::LoginRefused || status.Problem == TMqttProblem::NotAuthorized);
+            EXPECT_TRUE(status.Problem == TMqttProblem::LoginRefused ||
+                        status.Problem == TMqttProblem::NotAuthorized);
             const std::string text = MqttStatusText(status);
             EXPECT_NE(text.find("Corrigez les réglages sous [MQTT]"), std::string::npos) << text;
             EXPECT_NE(text.find("par le courtier"), std::string::npos) << text;
@@ -509,18 +514,28 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
         const char* Text;
     };
     const Case cases[] = {
-        {"wildcard in the prefix", [](TMqttSettings& s) { s.TopicPrefix = "obs/+/sky"; }, false, {}, "\"TopicPrefix\""},
-        {"empty level", [](TMqttSettings& s) { s.DiscoveryPrefix = "homeassistant/"; }, false, {}, "niveau vide"},
+        {"wildcard in the prefix",
+         [](TMqttSettings& s) { s.TopicPrefix = "obs/+/sky"; },
+         false,
+         {},
+         "\"TopicPrefix\""},
+        {"empty level",
+         [](TMqttSettings& s) { s.DiscoveryPrefix = "homeassistant/"; },
+         false,
+         {},
+         "niveau vide"},
         {"missing CA file",
          [](TMqttSettings& s) {
              s.Tls = true;
              s.CaFile = "/nonexistent/ca.pem";
          },
-         false, {}, "/nonexistent/ca.pem"},
+         false,
+         {},
+         "/nonexistent/ca.pem"},
         {"unknown host", [](TMqttSettings& s) { s.Host = "no-such-host.invalid"; }, true, TMqttLink::Retrying,
          "hôte inconnu"},
-        {"nobody on the port", [](TMqttSettings& s) { s.Port = FreeLoopbackPort(); }, true, TMqttLink::Retrying,
-         "aucun courtier"},
+        {"nobody on the port", [](TMqttSettings& s) { s.Port = FreeLoopbackPort(); }, true,
+         TMqttLink::Retrying, "aucun courtier"},
         {"TLS to a plain listener", [](TMqttSettings& s) { s.Tls = true; }, true, TMqttLink::Failed, "TLS"},
     };
     for (const Case& c : cases) {
@@ -565,7 +580,8 @@ TEST_F(MqttTest, ATlsBrokerIsTrustedThroughItsCertificateOnly) {
         settings.VerifyPeer = c.VerifyPeer;
         if (c.OwnCertificate) settings.CaFile = broker.CertificateFile();
         TMqttService& service = StartService(settings);
-        ASSERT_TRUE(WaitForLink(service, c.Link)) << MqttStatusText(service.Status()) << " / " << service.Status().Detail;
+        ASSERT_TRUE(WaitForLink(service, c.Link))
+            << MqttStatusText(service.Status()) << " / " << service.Status().Detail;
         if (c.Link == TMqttLink::Failed) {
             EXPECT_EQ(service.Status().Problem, TMqttProblem::Tls);
             EXPECT_NE(MqttStatusText(service.Status()).find("échec TLS"), std::string::npos);

@@ -48,8 +48,9 @@ TTestBroker::TTestBroker(const std::string& folder, std::map<std::string, std::s
            << "user root\n";
     if (tls) {
         const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
-                                    "-addext subjectAltName=IP:127.0.0.1 -keyout '" + folder_ +
-                                    "broker-key.pem' -out '" + CertificateFile() + "' >/dev/null 2>&1";
+                                    "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                                    folder_ + "broker-key.pem' -out '" + CertificateFile() +
+                                    "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) std::fprintf(stderr, "openssl req failed\n");
         config << "certfile " << CertificateFile() << "\nkeyfile " << folder_ << "broker-key.pem\n";
     }
@@ -114,8 +115,8 @@ struct TSubscriberCallbacks {
     static void Message(mosquitto*, void* user, const mosquitto_message* m) {
         auto& s = *static_cast<TTestSubscriber*>(user);
         std::lock_guard lock(s.mutex_);
-        s.messages_.push_back({m->topic, std::string(static_cast<const char*>(m->payload), size_t(m->payloadlen)),
-                               m->retain});
+        s.messages_.push_back(
+            {m->topic, std::string(static_cast<const char*>(m->payload), size_t(m->payloadlen)), m->retain});
     }
 };
 
