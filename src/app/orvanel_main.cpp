@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 #include <QApplication>
-#include <QStatusBar>
 #include <QCoreApplication>
+#include <QStatusBar>
 #include <QStringList>
 #include <string>
 #include <vector>

@@ -589,7 +589,8 @@ QWidget* TFormConfigTavrel::BuildMqtt() {
     mqttShown_.Mqtt = ReadMqttSettings();
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    auto* box = texts_.Text(new QGroupBox, QT_TR_NOOP("Publication vers un courtier MQTT (Home Assistant, Node-RED...)"));
+    auto* box = texts_.Text(new QGroupBox,
+                            QT_TR_NOOP("Publication vers un courtier MQTT (Home Assistant, Node-RED...)"));
     QGridLayout* grid = Grid(box);
     int r = 0;
     const auto check = [&](const char* name, const char* key, const char* caption) {
@@ -615,7 +616,8 @@ QWidget* TFormConfigTavrel::BuildMqtt() {
     text("EditMqttHost", "Host", QT_TR_NOOP(" Courtier (nom ou adresse)"));
     number("NumberEditMqttPort", "Port", QT_TR_NOOP(" Port"));
     check("CheckBoxMqttTls", "TLS", QT_TR_NOOP(" Connexion chiffrée (TLS)"));
-    text("EditMqttCaFile", "CAFile", QT_TR_NOOP(" Fichier des autorités de certification (vide : celles du système)"));
+    text("EditMqttCaFile", "CAFile",
+         QT_TR_NOOP(" Fichier des autorités de certification (vide : celles du système)"));
     check("CheckBoxMqttVerifyPeer", "VerifyPeer", QT_TR_NOOP(" Vérifier le certificat du courtier"));
     text("EditMqttUser", "User", QT_TR_NOOP(" Utilisateur"));
     text("EditMqttPassword", "Password", QT_TR_NOOP(" Mot de passe"), true);
@@ -629,10 +631,12 @@ QWidget* TFormConfigTavrel::BuildMqtt() {
     mqttBindings_.Bind(FindSetting(KeyMqtt, "QoS"), qos, Bound::Combo, nullptr, {0, 1, 2}, 1);
     grid->addWidget(Caption(QT_TR_NOOP(" Qualité de service (QoS)")), r, 0);
     grid->addWidget(qos, r++, 1, Qt::AlignLeft);
-    number("NumberEditMqttKeepAlive", "KeepAliveSec", QT_TR_NOOP(" Intervalle de maintien de la connexion (s)"));
+    number("NumberEditMqttKeepAlive", "KeepAliveSec",
+           QT_TR_NOOP(" Intervalle de maintien de la connexion (s)"));
     grid->setColumnStretch(1, 1);
     layout->addWidget(box);
-    layout->addWidget(Note(Caption(QT_TR_NOOP("Les réglages MQTT prennent effet au prochain démarrage du programme."))));
+    layout->addWidget(
+        Note(Caption(QT_TR_NOOP("Les réglages MQTT prennent effet au prochain démarrage du programme."))));
     layout->addStretch(1);
     return page;
 }
@@ -685,11 +689,11 @@ bool TFormConfigTavrel::CollectFields(QString& message, QWidget*& field) {
     TSettingsPlace mqtt{chosen, mqttChosen};
     if (!mqttBindings_.Collect(mqtt, message, field)) return false;
     // A prefix no broker accepts is refused here rather than at the next start.
-    for (const auto& [prefix, edit] : {std::pair{mqttChosen.Mqtt.TopicPrefix, "EditMqttTopicPrefix"},
-                                       std::pair{mqttChosen.Mqtt.DiscoveryPrefix, "EditMqttDiscoveryPrefix"}}) {
-        const std::string error = TopicPrefixError(prefix, edit == std::string("EditMqttTopicPrefix")
-                                                               ? "TopicPrefix"
-                                                               : "DiscoveryPrefix");
+    for (const auto& [prefix, edit] :
+         {std::pair{mqttChosen.Mqtt.TopicPrefix, "EditMqttTopicPrefix"},
+          std::pair{mqttChosen.Mqtt.DiscoveryPrefix, "EditMqttDiscoveryPrefix"}}) {
+        const std::string error = TopicPrefixError(
+            prefix, edit == std::string("EditMqttTopicPrefix") ? "TopicPrefix" : "DiscoveryPrefix");
         if (error.empty()) continue;
         message = Q(error);
         field = findChild<QLineEdit*>(edit);
