@@ -70,6 +70,10 @@ std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor& supervisor, const TMqt
                      [service](bool lost) { service->OnLinkState(lost); });
     QObject::connect(&supervisor, &Supervisor::relayChanged, context,
                      [service] { service->UpdateVerdict(); });
+    // The status line in the language just chosen.
+    QObject::connect(&supervisor, &Supervisor::languageChanged, context, [service, label] {
+        if (label) label->setText(QString::fromStdString(MqttStatusText(service->Status())));
+    });
     // A reading that grows stale makes the verdict unsafe without a new reading.
     auto* timer = new QTimer(context);
     QObject::connect(timer, &QTimer::timeout, context, [service] { service->UpdateVerdict(); });
