@@ -221,6 +221,8 @@ void Supervisor::ReadSettings() {
     storedPortDevice_ = SetupInfos.SetupInfos_HW.PortDevice;
     if (!options_.PortDevice.empty()) SetupInfos.SetupInfos_HW.PortDevice = options_.PortDevice;
     FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
+    for (const std::string& problem : DatabaseRegistry().TakeProblems())
+        ShowMessage(problem);
     dateStartFTP_ = Now();
     SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
 }
@@ -555,11 +557,13 @@ void Supervisor::StopFollowingReadings() {
     readingFollowers_.clear();
 }
 
-// Never raises: a file that cannot be written is logged and the previous one stays.
+// Never raises: a file that cannot be written is logged and the previous one stays; a path the
+// program must not write to is also shown once in the status.
 void Supervisor::WriteConditionFile(const TcapteursInfos& reading) {
-    if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
-        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, reading,
-                         published_.Values());
+    if (SetupInfos.FileCLoudSensorVersion == CloudSensor_NOFile) return;
+    const std::string refusal = conditionFile_.Write(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion,
+                                                     reading, published_.Values());
+    if (!refusal.empty()) ShowStatus(refusal, true);
 }
 
 // Without a window the operator follows the states on standard error, one line when one changes.
