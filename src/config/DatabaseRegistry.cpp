@@ -281,7 +281,8 @@ void TDatabaseRegistry::Load(const std::string& name) {
         told_.clear();
         return;
     }
-    const std::string identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    const std::string identity =
+        std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_mode);
     // A FIFO or a device would block the read, or never end it.
     if (!S_ISREG(st.st_mode))
         return SetUnreadable(name, Tr("TDatabaseRegistry", "ce n'est pas un fichier ordinaire"), identity);

@@ -378,7 +378,16 @@ std::string EncodeStoredValue(const TStoredValue& value) {
     if (value.Type == TStoredValue::Kind::Text) {
         const std::string& text = value.Data;
         const bool fitsOneLine = text.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos;
-        if (fitsOneLine && Trim(text) == text && DecodeStoredValue(text) == value) return text;
+        if (fitsOneLine && Trim(text) == text) {
+            const TStoredValue read = DecodeStoredValue(text);
+            if (read == value) return text;
+            // "my;secret#pw" is also what Qt's format wrote for my;secret#pw: either way a string
+            // read takes the text between the quotes, unless that text is itself quoted.
+            const bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
+            const std::string inner = quoted ? text.substr(1, text.size() - 2) : std::string();
+            const bool innerQuoted = inner.size() >= 2 && inner.front() == '"' && inner.back() == '"';
+            if (quoted && !innerQuoted && read == TStoredValue{TStoredValue::Kind::Text, inner}) return text;
+        }
     }
     return QtText(value);
 }
