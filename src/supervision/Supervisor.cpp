@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <thread>
+#include <utility>
 
 #include "AutomationServer.h"
 #include "ConditionFiles.h"
@@ -533,7 +534,11 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
         ShowHistoryProblems();
     }
     emit readingProcessed(copy, conditions_);
-    ShowStatus("Ok", false);
+    // What a follower had to say stays in the status until the next reading.
+    if (const std::string said = std::exchange(followerStatus_, {}); !said.empty())
+        ShowStatus(said, true);
+    else
+        ShowStatus("Ok", false);
     SetStatusBar(2, [this, count = static_cast<int>(history_->Size())] {
         return fmt::sprintf(Tr("MainForm", "%d données totales"), count) + FtpStatusText();
     });
@@ -563,7 +568,7 @@ void Supervisor::WriteConditionFile(const TcapteursInfos& reading) {
     if (SetupInfos.FileCLoudSensorVersion == CloudSensor_NOFile) return;
     const std::string refusal = conditionFile_.Write(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion,
                                                      reading, published_.Values());
-    if (!refusal.empty()) ShowStatus(refusal, true);
+    if (!refusal.empty()) followerStatus_ = refusal;
 }
 
 // Without a window the operator follows the states on standard error, one line when one changes.

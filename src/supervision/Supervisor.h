@@ -337,6 +337,7 @@ class Supervisor : public QObject {
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};
     TConditionFileWriter conditionFile_;
+    std::string followerStatus_; // shown instead of "Ok" after the reading being followed
     TRelayController relay_;
     TDownloadProgress download_;
     std::string caption_, legend_;
