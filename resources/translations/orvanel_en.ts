@@ -86,8 +86,8 @@
 <context>
     <name>ConditionFiles</name>
     <message>
-        <source>Le fichier de conditions %s n&apos;est pas écrit : %s</source>
-        <translation>The condition file %s is not written: %s</translation>
+        <source>%s non écrit : %s</source>
+        <translation>%s not written: %s</translation>
     </message>
     <message>
         <source>c&apos;est un lien symbolique d&apos;un autre utilisateur</source>

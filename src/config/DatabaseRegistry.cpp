@@ -259,7 +259,8 @@ std::vector<std::string> TDatabaseRegistry::TakeProblems() {
     return std::exchange(problems_, {});
 }
 
-void TDatabaseRegistry::SetUnreadable(const std::string& name, const std::string& reason, const std::string& about) {
+void TDatabaseRegistry::SetUnreadable(const std::string& name, const std::string& reason,
+                                      const std::string& about) {
     state_ = TFileState::Unreadable;
     file_ = std::make_unique<TRegistryFile>();
     loadedText_.reset();
@@ -306,11 +307,12 @@ void TDatabaseRegistry::Load(const std::string& name) {
     if (!parsed) {
         state_ = TFileState::Damaged;
         file_ = std::make_unique<TRegistryFile>();
-        Tell(fmt::sprintf(Tr("TDatabaseRegistry", "Le fichier de réglages %s est endommagé : les réglages par "
-                                                  "défaut sont utilisés. Il sera conservé sous le nom %s "
-                                                  "avant le prochain enregistrement des réglages."),
-                          name, name + ".damaged"),
-             identity + ":" + std::to_string(std::hash<std::string>{}(text)));
+        Tell(
+            fmt::sprintf(Tr("TDatabaseRegistry", "Le fichier de réglages %s est endommagé : les réglages par "
+                                                 "défaut sont utilisés. Il sera conservé sous le nom %s "
+                                                 "avant le prochain enregistrement des réglages."),
+                         name, name + ".damaged"),
+            identity + ":" + std::to_string(std::hash<std::string>{}(text)));
         return;
     }
     state_ = TFileState::Sound;

@@ -26,17 +26,15 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 bool SamePath(const TRegistryPath& a, const TRegistryPath& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
-               return SameName(x, y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](const auto& x, const auto& y) { return SameName(x, y); });
 }
 
 // Whether `prefix` is `path` or one of its parents.
 bool StartsWithPath(const TRegistryPath& path, const TRegistryPath& prefix) {
     return prefix.size() <= path.size() &&
-           std::equal(prefix.begin(), prefix.end(), path.begin(), [](const auto& x, const auto& y) {
-               return SameName(x, y);
-           });
+           std::equal(prefix.begin(), prefix.end(), path.begin(),
+                      [](const auto& x, const auto& y) { return SameName(x, y); });
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -220,8 +218,8 @@ std::u32string QtUnescaped(std::string_view raw) {
 }
 
 bool StartsWith(std::u32string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char32_t b) { return char32_t(a) == b; });
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
+                                                      [](char a, char32_t b) { return char32_t(a) == b; });
 }
 
 // What Qt's format made of an unescaped value text.
@@ -235,7 +233,8 @@ TStoredValue QtValueOf(const std::u32string& text) {
                     bytes += static_cast<char>(c & 0xFF);
                 return {K::Bytes, bytes};
             }
-            if (StartsWith(text, "@String(")) return {K::Text, ToUtf8(std::u32string_view(text).substr(8, text.size() - 9))};
+            if (StartsWith(text, "@String("))
+                return {K::Text, ToUtf8(std::u32string_view(text).substr(8, text.size() - 9))};
             for (const char* other : {"@Variant(", "@DateTime(", "@Rect(", "@Size(", "@Point("})
                 if (StartsWith(text, other)) return {K::Other, ToUtf8(text)};
             if (StartsWith(text, "@Invalid()") && text.size() == 10) return {K::Other, ToUtf8(text)};
@@ -266,8 +265,8 @@ std::string EscapedName(std::string_view name) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
     for (char32_t c : FromUtf8(name)) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-            c == '.') {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+            c == '-' || c == '.') {
             out += static_cast<char>(c);
         } else if (c <= 0xFF) {
             out += '%';
@@ -510,11 +509,10 @@ void TRegistryFile::Set(const TRegistryPath& key, std::string_view name, const s
     // or under [General]).
     std::optional<size_t> best;
     size_t bestDepth = 0;
+    const auto firstUnderstood =
+        std::find_if(lines_.begin(), lines_.end(), [](const Line& l) { return l.Kind != LineKind::Other; });
     const bool rootBlockHasValues =
-        std::find_if(lines_.begin(), lines_.end(), [](const Line& l) { return l.Kind != LineKind::Other; }) !=
-            lines_.end() &&
-        std::find_if(lines_.begin(), lines_.end(), [](const Line& l) { return l.Kind != LineKind::Other; })->Kind ==
-            LineKind::Value;
+        firstUnderstood != lines_.end() && firstUnderstood->Kind == LineKind::Value;
     for (size_t i = 0; i < lines_.size(); ++i) {
         const Line& l = lines_[i];
         if (l.Kind != LineKind::Section || !StartsWithPath(key, l.Key)) continue;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fmt/format.h>
 #include <fmt/printf.h>
-#include <cstdlib>
 #include <QUuid>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -225,9 +225,10 @@ TConditionFileTarget ConditionFileTarget(const std::string& path) {
     const uid_t me = ::geteuid();
     auto refuse = [&](const std::string& reason, const char* refusal) {
         return TConditionFileTarget{
-            {}, "Condition file " + path + " not written: " + reason,
-            fmt::sprintf(Tr("ConditionFiles", "Le fichier de conditions %s n'est pas écrit : %s"), path,
-                         Tr("ConditionFiles", refusal))};
+            {},
+            "Condition file " + path + " not written: " + reason,
+            // Short: the status line keeps 70 characters of a longer text.
+            fmt::sprintf(Tr("ConditionFiles", "%s non écrit : %s"), path, Tr("ConditionFiles", refusal))};
     };
     std::string current = path;
     for (int links = 0; links < 16; ++links) {
@@ -236,8 +237,9 @@ TConditionFileTarget ConditionFileTarget(const std::string& path) {
         if (::lstat(current.c_str(), &st) != 0) return {current, {}, {}};
         if (S_ISLNK(st.st_mode)) {
             if (st.st_uid != me)
-                return refuse(fmt::format("{} is a symbolic link of another user (uid {})", current, st.st_uid),
-                              TrNoop("ConditionFiles", "c'est un lien symbolique d'un autre utilisateur"));
+                return refuse(
+                    fmt::format("{} is a symbolic link of another user (uid {})", current, st.st_uid),
+                    TrNoop("ConditionFiles", "c'est un lien symbolique d'un autre utilisateur"));
             std::string next(4096, '\0');
             const ssize_t n = ::readlink(current.c_str(), next.data(), next.size());
             if (n <= 0 || size_t(n) >= next.size()) return {current, {}, {}};

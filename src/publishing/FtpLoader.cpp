@@ -413,8 +413,9 @@ void TFTPLoaderThread::Upload() {
         const bool serverRefused = !c.LastReply.empty() && (c.LastReply[0] == '4' || c.LastReply[0] == '5') &&
                                    rc != CURLE_OPERATION_TIMEDOUT && rc != CURLE_ABORTED_BY_CALLBACK &&
                                    rc != CURLE_COULDNT_CONNECT;
-        const std::string text =
-            serverRefused ? c.LastReply : std::string(c.ErrorBuffer[0] ? c.ErrorBuffer : curl_easy_strerror(rc));
+        const std::string text = serverRefused
+                                     ? c.LastReply
+                                     : std::string(c.ErrorBuffer[0] ? c.ErrorBuffer : curl_easy_strerror(rc));
         return WithoutPassword(text, in.Password);
     };
     auto check = [&](CURLcode rc) {

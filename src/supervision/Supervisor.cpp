@@ -566,8 +566,8 @@ void Supervisor::StopFollowingReadings() {
 // program must not write to is also shown once in the status.
 void Supervisor::WriteConditionFile(const TcapteursInfos& reading) {
     if (SetupInfos.FileCLoudSensorVersion == CloudSensor_NOFile) return;
-    const std::string refusal = conditionFile_.Write(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion,
-                                                     reading, published_.Values());
+    const std::string refusal = conditionFile_.Write(
+        SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, reading, published_.Values());
     if (!refusal.empty()) followerStatus_ = refusal;
 }
 

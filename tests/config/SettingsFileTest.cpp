@@ -162,7 +162,12 @@ TEST_F(SettingsFileTest, FilesWrittenThroughQtReadTheSame) {
         {"\"a\\\\b;c\"", "a\\\\b;c"},
         {"\"tab\there\"", "tab\there"},
         {"\"line\nbreak\r\"", "line\nbreak\r"},
-        {std::string("\"\x01" "9\"", 4), std::string("\x01" "9", 2)},
+        {std::string("\"\x01"
+                     "9\"",
+                     4),
+         std::string("\x01"
+                     "9",
+                     2)},
         {"\"été €😀\"", "été €😀"},
         {"\"@at\"", "@at"},
         {"@at", "@at"},
@@ -225,7 +230,9 @@ TEST_F(SettingsFileTest, FilesWrittenThroughQtReadTheSame) {
 TEST_F(SettingsFileTest, AFileThatIsNoSettingsFileIsKeptAsideBeforeTheFirstSave) {
     const std::pair<const char*, std::string> cases[] = {
         {"zeros", std::string(4096, '\0')},
-        {"binary", std::string("[Config]\nPortCom=4\n\x7f" "ELF\0\0\x02", 26)},
+        {"binary", std::string("[Config]\nPortCom=4\n\x7f"
+                               "ELF\0\0\x02",
+                               26)},
         {"prose", "This is my shopping list\nbread, milk\n"},
         {"huge", std::string(TRegistryFile::MaxSize + 10, '[')},
     };

@@ -1,11 +1,11 @@
 #include <cmath>
 #include <filesystem>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <QDir>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Log.h"
 #include "Records.h"

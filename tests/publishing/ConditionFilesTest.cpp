@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
-#include <unistd.h>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "ConditionFiles.h"
@@ -301,33 +301,41 @@ TEST_F(ConditionFilesTest, APathOfAnotherUserIsNeverWrittenThrough) {
     const struct Case {
         const char* name;
         std::function<void(const std::string& at)> make; // makes what stands at the configured path
-        std::string written;                              // the file that receives the line; empty: none
+        std::string written;                             // the file that receives the line; empty: none
     } cases[] = {
-        {"a file of another user", [&](const std::string& at) {
+        {"a file of another user",
+         [&](const std::string& at) {
              WriteWholeFile(at, "stale");
              ASSERT_EQ(::chown(at.c_str(), other, other), 0);
-         }, ""},
-        {"a link of another user to a file of ours", [&](const std::string& at) {
+         },
+         ""},
+        {"a link of another user to a file of ours",
+         [&](const std::string& at) {
              fs::create_symlink(mine, at);
              ASSERT_EQ(::lchown(at.c_str(), other, other), 0);
-         }, ""},
-        {"a link of ours to a file of another user", [&](const std::string& at) {
-             fs::create_symlink(theirs, at);
-         }, ""},
-        {"a link of ours to a link of another user", [&](const std::string& at) {
+         },
+         ""},
+        {"a link of ours to a file of another user",
+         [&](const std::string& at) { fs::create_symlink(theirs, at); }, ""},
+        {"a link of ours to a link of another user",
+         [&](const std::string& at) {
              fs::create_symlink(mine, shared + "their-link");
              ASSERT_EQ(::lchown((shared + "their-link").c_str(), other, other), 0);
              fs::create_symlink("their-link", at);
-         }, ""},
+         },
+         ""},
         {"a FIFO", [&](const std::string& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0666), 0); }, ""},
         {"a folder", [&](const std::string& at) { fs::create_directory(at); }, ""},
         {"nothing yet", [&](const std::string&) {}, shared + "recfile.txt"},
         {"a file of ours", [&](const std::string& at) { WriteWholeFile(at, "old"); }, shared + "recfile.txt"},
-        {"a link of ours to a file of ours", [&](const std::string& at) { fs::create_symlink(mine, at); }, mine},
-        {"a link of ours to a file yet to be made", [&](const std::string& at) {
+        {"a link of ours to a file of ours", [&](const std::string& at) { fs::create_symlink(mine, at); },
+         mine},
+        {"a link of ours to a file yet to be made",
+         [&](const std::string& at) {
              fs::remove(mine);
              fs::create_symlink("../mine.txt", at);
-         }, mine},
+         },
+         mine},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -354,7 +362,8 @@ TEST_F(ConditionFilesTest, APathOfAnotherUserIsNeverWrittenThrough) {
         } else {
             EXPECT_EQ(told, "");
             EXPECT_EQ(ReadWholeFile(c.written), line);
-            EXPECT_EQ(fs::symlink_status(at).type(), type == fs::file_type::not_found ? fs::file_type::regular : type);
+            EXPECT_EQ(fs::symlink_status(at).type(),
+                      type == fs::file_type::not_found ? fs::file_type::regular : type);
         }
     }
 }

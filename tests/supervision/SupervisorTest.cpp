@@ -249,7 +249,8 @@ TEST_F(SupervisorTest, AConditionFileOfAnotherUserIsToldOnceInTheStatusAndTheLog
     Advance(5);
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
     EXPECT_TRUE(supervisor_->Status().IsError);
-    EXPECT_NE(supervisor_->Status().Text.find("recfile.txt"), std::string::npos) << supervisor_->Status().Text;
+    EXPECT_NE(supervisor_->Status().Text.find("recfile.txt"), std::string::npos)
+        << supervisor_->Status().Text;
     for (int i = 0; i < 2; ++i) {
         Advance(5);
         ASSERT_NO_FATAL_FAILURE(WeatherReading());
@@ -266,7 +267,9 @@ TEST_F(SupervisorTest, AConditionFileOfAnotherUserIsToldOnceInTheStatusAndTheLog
 TEST_F(SupervisorTest, ADamagedSettingsFileIsReportedAtStart) {
     const std::string file = DatabaseRegistry().FileName();
     std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-    const std::string garbage("\x7f" "ELF\0\0\0\x01 not settings", 20);
+    const std::string garbage("\x7f"
+                              "ELF\0\0\0\x01 not settings",
+                              20);
     WriteWholeFile(file, garbage);
     StartStation(WeatherScript());
     CreateSupervisor(station_->DevicePath());
