@@ -133,7 +133,7 @@ class TDatabaseRegistry {
     // Message of the last failed read; set only by a failed read, never cleared.
     std::string ErrorMessage;
     // Told of every value handed to WriteCFGtoRegister, in the order they come, whether or not it
-    // could be stored (the file itself keeps no order).
+    // was stored (a value already in the file is not written again).
     std::function<void(const std::string& path, const std::string& idString, const TVariant& value)> OnWrite;
 
   private:

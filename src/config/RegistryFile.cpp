@@ -426,6 +426,13 @@ TRegistryFile::Line TRegistryFile::ParseLine(std::string_view text, const TRegis
 std::optional<TRegistryFile> TRegistryFile::Parse(std::string_view text) {
     if (text.find('\0') != std::string_view::npos) return std::nullopt;
     TRegistryFile file;
+    // Editors on other systems start the file with a byte order mark and end lines with CR LF;
+    // both stay as they were.
+    constexpr std::string_view bom = "\xEF\xBB\xBF";
+    if (text.substr(0, bom.size()) == bom) {
+        file.bom_ = true;
+        text.remove_prefix(bom.size());
+    }
     TRegistryPath section;
     bool stray = false, understood = false;
     size_t start = 0;
@@ -451,7 +458,7 @@ std::optional<TRegistryFile> TRegistryFile::Parse(std::string_view text) {
 }
 
 std::string TRegistryFile::Text() const {
-    std::string text;
+    std::string text = bom_ ? "\xEF\xBB\xBF" : "";
     for (const Line& line : lines_)
         text += line.Text + (crlf_ ? "\r\n" : "\n");
     return text;

@@ -67,4 +67,5 @@ class TRegistryFile {
 
     std::vector<Line> lines_;
     bool crlf_ = false;
+    bool bom_ = false;
 };

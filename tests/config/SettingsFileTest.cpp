@@ -61,8 +61,10 @@ TEST_F(SettingsFileTest, HandTypedValuesReadAsWritten) {
     }
 }
 
-TEST_F(SettingsFileTest, NumbersAndFlagsTypedWithBlanksRead) {
-    WriteFile("[Config]\nPortCom = 4\nGapPixel=\t0.125\nBlueTooth = Yes\n");
+// As an editor of another system leaves it: a byte order mark, CR LF line ends, blanks around the
+// values; all are kept.
+TEST_F(SettingsFileTest, AFileFromAnotherEditorReadsAndKeepsItsForm) {
+    WriteFile("\xEF\xBB\xBF[Config]\r\nPortCom = 4\r\nGapPixel=\t0.125\r\nBlueTooth = Yes\r\n");
     uint16_t port = 1;
     double gap = 0;
     bool bluetooth = false;
@@ -72,6 +74,8 @@ TEST_F(SettingsFileTest, NumbersAndFlagsTypedWithBlanksRead) {
     EXPECT_EQ(port, 4);
     EXPECT_EQ(gap, 0.125);
     EXPECT_TRUE(bluetooth);
+    reg.WriteCFGtoRegister("\\Config", uint16_t{5}, "PortCom");
+    EXPECT_EQ(FileText(), "\xEF\xBB\xBF[Config]\r\nPortCom = 5\r\nGapPixel=\t0.125\r\nBlueTooth = Yes\r\n");
 }
 
 // A later save changes the lines it writes and nothing else: comments, values the program does not
