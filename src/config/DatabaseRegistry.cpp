@@ -329,6 +329,8 @@ TRegistryFile& TDatabaseRegistry::File() {
         dirty_ = false;
         problems_.clear();
         told_.clear();
+        // What a save cut short by a crash or a power cut left beside the file.
+        RemoveOrphanTemporaryFiles(QFileInfo(QString::fromStdString(name)).absolutePath().toStdString());
     }
     if (!file_ || !dirty_) Load(name);
     return *file_;

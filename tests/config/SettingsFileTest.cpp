@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QSettings>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "RegistryFile.h"
@@ -330,6 +331,19 @@ TEST_F(SettingsFileTest, ANewFileIsPrivate) {
     struct stat st {};
     ASSERT_EQ(::stat(reg.FileName().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A save cut short (the process ended between writing the new file and renaming it) leaves a
+// temporary file; the next process to use the store removes it.
+TEST_F(SettingsFileTest, WhatAnInterruptedSaveLeftIsRemoved) {
+    pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string leftOver = reg.FileName() + "." + std::to_string(gone) + "-0.tmp";
+    WriteFile("[Config]\nPortCom=2\n");
+    WriteWholeFile(leftOver, "[Config]\nPortCom=");
+    EXPECT_EQ(ReadString("\\Config", "PortCom"), "2");
+    EXPECT_FALSE(fs::exists(leftOver));
 }
 
 // A change made by another program (an editor) between two reads is seen.
