@@ -22,8 +22,9 @@ void Notify(const std::string& state) {
     sd_notify(0, state.c_str());
 }
 
-// One line: the service manager shows it in `systemctl status`.
+// One line, shown by `systemctl status`; nothing when there is no text.
 std::string StatusLine(std::string text) {
+    if (text.empty()) return {};
     std::replace(text.begin(), text.end(), '\n', ' ');
     return "STATUS=" + text;
 }
@@ -36,8 +37,9 @@ TServiceManagerNotifier::TServiceManagerNotifier(Supervisor& supervisor) : super
     if (!active_) return;
 
     QObject::connect(&supervisor_, &Supervisor::startupFinished, &context_, [this] { TellReady(); });
-    QObject::connect(&supervisor_, &Supervisor::statusChanged, &context_,
-                     [this] { Notify(StatusLine(supervisor_.Status().Text)); });
+    QObject::connect(&supervisor_, &Supervisor::statusChanged, &context_, [this] {
+        if (const std::string line = StatusLine(supervisor_.Status().Text); !line.empty()) Notify(line);
+    });
     QObject::connect(&supervisor_, &Supervisor::closed, &context_, [] { Notify("STOPPING=1"); });
 
     auto lastStep = std::make_shared<std::chrono::steady_clock::time_point>();
