@@ -39,7 +39,7 @@ struct TRun {
     int Status = -1;
     std::string Output;
 };
-TRun Run(const std::string& commandLine) {
+TRun RunShell(const std::string& commandLine) {
     TRun run;
     FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
     if (!pipe) return run;
@@ -52,7 +52,7 @@ TRun Run(const std::string& commandLine) {
 }
 
 bool ToolExists(const std::string& tool) {
-    return Run("command -v " + tool).Status == 0;
+    return RunShell("command -v " + tool).Status == 0;
 }
 
 // One staged installation under /usr, made once for the tests of this program.
@@ -60,7 +60,7 @@ class Installed : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         stage_ = new TempFolder;
-        const TRun install = Run("DESTDIR=" + Quoted(Root()) + " " + Quoted(CMAKE_COMMAND) + " --install " +
+        const TRun install = RunShell("DESTDIR=" + Quoted(Root()) + " " + Quoted(CMAKE_COMMAND) + " --install " +
                                  Quoted(BUILD_DIR) + " --prefix /usr");
         installError_ = install.Status == 0 ? "" : "cmake --install failed:\n" + install.Output;
     }
@@ -81,7 +81,7 @@ class Installed : public ::testing::Test {
 TEST_F(Installed, EachProgramTellsTheProjectVersion) {
     for (const std::string program : {"orvanel", "orvanel-data", "halvex-sim"}) {
         SCOPED_TRACE(program);
-        const TRun run = Run(Quoted(Usr("bin/" + program)) + " --version");
+        const TRun run = RunShell(Quoted(Usr("bin/" + program)) + " --version");
         EXPECT_EQ(run.Status, 0);
         EXPECT_EQ(run.Output, program + " " + ORVANEL_VERSION + "\n");
     }
@@ -139,9 +139,11 @@ TEST_F(Installed, DesktopEntryMetadataUnitsAndUserPassTheirValidators) {
             ADD_FAILURE() << c.tool << " is missing (make deps installs it)";
             continue;
         }
-        const TRun run = Run(c.commandLine);
+        const TRun run = RunShell(c.commandLine);
         EXPECT_EQ(run.Status, 0) << run.Output;
-        if (c.silent) EXPECT_EQ(run.Output, "");
+        if (c.silent) {
+            EXPECT_EQ(run.Output, "");
+        }
         for (const std::string& text : c.mustSay) EXPECT_NE(run.Output.find(text), std::string::npos) << run.Output;
     }
 }
