@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <regex>
@@ -206,70 +207,143 @@ int FreeLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-// The installed monitor, headless and without a station, as systemd runs it: a home of its own,
-// only the environment a service gets, NOTIFY_SOCKET and WATCHDOG_USEC. Its files are the installed
-// ones (the English module and the sounds come from share/orvanel: the staging bin folder holds
-// only programs).
-TEST_F(Installed, HeadlessMonitorTellsSystemdAndClosesCleanlyOnSigterm) {
-    TempFolder home;
-    const std::string runtime = home.Path() + "run";
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all);
-    NotifySocket notify(home.Path() + "notify");
-    ASSERT_TRUE(notify.Bound());
-
-    const std::string program = Usr("bin/orvanel");
-    const std::string alpaca = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
-    std::vector<std::string> environment = {
-        "PATH=/usr/bin:/bin",
-        "HOME=" + home.Path(),
-        "XDG_RUNTIME_DIR=" + runtime,
-        "LANG=en_US.UTF-8",
-        "LC_ALL=en_US.UTF-8",
-        "NOTIFY_SOCKET=" + home.Path() + "notify",
-        "WATCHDOG_USEC=400000",
-    };
-    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
-        if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
-    const int errorFd = ::open((home.Path() + "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::dup2(errorFd, STDERR_FILENO);
-        std::vector<char*> argv, envp;
-        std::vector<std::string> args = {program, "--headless", "/Sim=1", "--alpaca", alpaca};
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (std::string& e : environment) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        ::execve(program.c_str(), argv.data(), envp.data());
-        ::_exit(127);
+// A child process with exactly this environment; standard error into a file, standard output into
+// a pipe (readable from StdOut()).
+class Child {
+  public:
+    Child(std::vector<std::string> args, std::vector<std::string> environment, const std::string& errorFile) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) return;
+        const int errorFd = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(errorFd, STDERR_FILENO);
+            std::vector<char*> argv, envp;
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            for (std::string& e : environment) envp.push_back(e.data());
+            envp.push_back(nullptr);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(errorFd);
+        stdout_ = ::fdopen(out[0], "r");
     }
-    ::close(errorFd);
-    auto stderrText = [&] { return ReadWholeFile(home.Path() + "stderr.txt"); };
+    ~Child() {
+        if (pid_ > 0 && !waited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (stdout_) std::fclose(stdout_);
+    }
+    bool Started() const { return pid_ > 0 && stdout_; }
+    std::string FirstLine() {
+        char line[512] = {};
+        if (!stdout_ || !std::fgets(line, sizeof line, stdout_)) return {};
+        std::string text = line;
+        text.erase(text.find_last_not_of('\n') + 1);
+        return text;
+    }
+    void Signal(int signal) { ::kill(pid_, signal); }
+    // The wait status.
+    int Wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        waited_ = true;
+        return status;
+    }
 
-    const bool ready = notify.WaitFor("READY=1", 60s);
-    // The main loop pings twice per watchdog time.
-    const bool pinged = ready && notify.WaitFor("WATCHDOG=1", 5s) && notify.WaitFor("WATCHDOG=1", 5s);
-    ::kill(child, SIGTERM);
-    const bool stopping = notify.WaitFor("STOPPING=1", 60s);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(ready) << notify.Transcript() << stderrText();
-    EXPECT_TRUE(pinged) << notify.Transcript();
-    EXPECT_TRUE(stopping) << notify.Transcript() << stderrText();
-    ASSERT_TRUE(WIFEXITED(status)) << stderrText();
-    EXPECT_EQ(WEXITSTATUS(status), 0) << stderrText();
+  private:
+    pid_t pid_ = -1;
+    FILE* stdout_ = nullptr;
+    bool waited_ = false;
+};
 
-    // Its files: the day's log in the documents folder of that home, with the English texts and a
-    // complete closing; the settings file.
-    std::string log;
-    for (const auto& entry : fs::directory_iterator(home.Path() + "Documents/Halvex/Logs"))
-        if (entry.path().string().ends_with("_log.txt")) log += ReadWholeFile(entry.path().string());
-    for (const char* line : {"Application language : English", "Startup complete...", "Signal 15 received",
-                             "Data saved", "Application closed"})
-        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
-    EXPECT_TRUE(fs::is_regular_file(home.Path() + ".config/Orvanel/registry.ini"));
+// The installed monitor, headless, as systemd runs it: a home of its own, only the environment a
+// service gets, NOTIFY_SOCKET and WATCHDOG_USEC. Its files are the installed ones: the English
+// module and the sounds come from share/orvanel (the staging bin folder holds only programs). Once
+// without a station, once with the installed station simulator holding records in its memory.
+TEST_F(Installed, HeadlessMonitorTellsSystemdAndClosesCleanlyOnSigterm) {
+    struct Case {
+        const char* name;
+        bool station;
+    };
+    for (const Case c : {Case{"simulated values (/Sim=1)", false}, Case{"simulated station", true}}) {
+        SCOPED_TRACE(c.name);
+        TempFolder home;
+        const std::string runtime = home.Path() + "run";
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        NotifySocket notify(home.Path() + "notify");
+        ASSERT_TRUE(notify.Bound());
+
+        std::vector<std::string> environment = {
+            "PATH=/usr/bin:/bin",
+            "HOME=" + home.Path(),
+            "XDG_RUNTIME_DIR=" + runtime,
+            "LANG=en_US.UTF-8",
+            "LC_ALL=en_US.UTF-8",
+        };
+        for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+            if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
+
+        std::unique_ptr<Child> station;
+        std::vector<std::string> args = {Usr("bin/orvanel"), "--headless", "--alpaca",
+                                         "127.0.0.1:" + std::to_string(FreeLoopbackPort())};
+        if (c.station) {
+            station = std::make_unique<Child>(
+                std::vector<std::string>{Usr("bin/halvex-sim"), "--link", home.Path() + "halvex", "--records", "40"},
+                environment, home.Path() + "station.txt");
+            ASSERT_TRUE(station->Started());
+            ASSERT_NE(station->FirstLine(), "") << ReadWholeFile(home.Path() + "station.txt");
+            args.insert(args.end(), {"--port", home.Path() + "halvex"});
+        } else {
+            args.push_back("/Sim=1");
+        }
+        environment.push_back("NOTIFY_SOCKET=" + home.Path() + "notify");
+        environment.push_back("WATCHDOG_USEC=400000");
+        Child monitor(args, environment, home.Path() + "stderr.txt");
+        ASSERT_TRUE(monitor.Started());
+        auto stderrText = [&] { return ReadWholeFile(home.Path() + "stderr.txt"); };
+
+        const bool ready = notify.WaitFor("READY=1", 60s);
+        // The main loop pings twice per watchdog time.
+        const bool pinged = ready && notify.WaitFor("WATCHDOG=1", 5s) && notify.WaitFor("WATCHDOG=1", 5s);
+        monitor.Signal(SIGTERM);
+        const bool stopping = notify.WaitFor("STOPPING=1", 60s);
+        const int status = monitor.Wait();
+        EXPECT_TRUE(ready) << notify.Transcript() << stderrText();
+        // The history load asked for more start-up time before READY (a long one would need it).
+        EXPECT_TRUE(!notify.Received().empty() && notify.Received().front().starts_with("EXTEND_TIMEOUT_USEC="))
+            << notify.Transcript();
+        EXPECT_TRUE(pinged) << notify.Transcript();
+        EXPECT_TRUE(stopping) << notify.Transcript() << stderrText();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << stderrText();
+
+        // Its files: the day's log in the documents folder of that home, with the English texts and a
+        // complete closing; the settings; with a station, the month file of the downloaded records.
+        std::string log;
+        const std::string documents = home.Path() + "Documents/Halvex/";
+        for (const auto& entry : fs::directory_iterator(documents + "Logs"))
+            if (entry.path().string().ends_with("_log.txt")) log += ReadWholeFile(entry.path().string());
+        for (const char* line :
+             {"Application language : English", "Startup complete...", "Signal 15 received", "Data saved",
+              "Thread set date complete", "Application closed"})
+            EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+        EXPECT_TRUE(fs::is_regular_file(home.Path() + ".config/Orvanel/registry.ini"));
+        if (c.station) {
+            EXPECT_NE(log.find("Opened COM " + home.Path() + "halvex"), std::string::npos) << log;
+            EXPECT_NE(log.find("EEPROM records stored : 40 added"), std::string::npos) << log;
+            int monthFiles = 0;
+            for (const auto& entry : fs::directory_iterator(documents + "Datas"))
+                monthFiles += std::regex_match(entry.path().filename().string(), std::regex(R"(\d{4}_\d{2}\.bin)"));
+            EXPECT_GE(monthFiles, 1) << log;
+            station->Signal(SIGTERM);
+            station->Wait();
+        }
+    }
     // The sounds lie where the English module was found.
     for (const char* sound : {"GoodConditions.wav", "BadConditions.wav", "BadCond_relayClose.wav", "Rain_pending.wav"})
         EXPECT_TRUE(fs::is_regular_file(Usr("share/orvanel/") + sound)) << sound;
