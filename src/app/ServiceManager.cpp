@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <QTimer>
 #include <string>
 #include <systemd/sd-daemon.h>
@@ -42,10 +43,10 @@ TServiceManagerNotifier::TServiceManagerNotifier(Supervisor& supervisor) : super
     });
     QObject::connect(&supervisor_, &Supervisor::closed, &context_, [] { Notify("STOPPING=1"); });
 
-    auto lastStep = std::make_shared<std::chrono::steady_clock::time_point>();
+    auto lastStep = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
     auto startupStep = [this, lastStep](const std::string& text) {
         const auto now = std::chrono::steady_clock::now();
-        if (ready_ || now - *lastStep < kStepNoticeEvery) return;
+        if (ready_ || (*lastStep && now - **lastStep < kStepNoticeEvery)) return;
         *lastStep = now;
         Notify("EXTEND_TIMEOUT_USEC=" + std::to_string(kStartupStepUsec) + "\n" + StatusLine(text));
     };
