@@ -52,9 +52,14 @@ install: deps $(BUILD_DIR)/build.ninja
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR)
 
 # The Debian package, $(BUILD_DIR)/orvanel_<version>_<arch>.deb, installed under /usr. Built in a
-# folder of its own: only the programs, without the tests' alignment trap (and its run-time library).
+# folder of its own: only the programs, with Debian's hardening flags (fortified functions, stack
+# protector, read-only relocations bound at start) and without the tests' alignment trap (and its
+# run-time library).
+PKG_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 package: deps
 	cmake -S . -B build-package -G Ninja $(CMAKE_FLAGS) $(LAUNCHER) -DCMAKE_INSTALL_PREFIX=/usr \
+	      "-DCMAKE_CXX_FLAGS=$$($(PKG_FLAGS) CPPFLAGS) $$($(PKG_FLAGS) CXXFLAGS)" \
+	      "-DCMAKE_EXE_LINKER_FLAGS=$$($(PKG_FLAGS) LDFLAGS)" \
 	      -DORVANEL_TESTS=OFF -DORVANEL_BENCH=OFF -DORVANEL_CHECK_ALIGNMENT=OFF \
 	      -DORVANEL_PACKAGE_OUTPUT=$(abspath $(BUILD_DIR))
 	cmake --build build-package -j $(JOBS)
