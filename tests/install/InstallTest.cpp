@@ -31,7 +31,8 @@ namespace {
 
 std::string Quoted(const std::string& text) {
     std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -46,7 +47,8 @@ TRun RunShell(const std::string& commandLine) {
     if (!pipe) return run;
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.Output.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.Output.append(buffer, n);
     const int status = ::pclose(pipe);
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -61,8 +63,8 @@ class Installed : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         stage_ = new TempFolder;
-        const TRun install = RunShell("DESTDIR=" + Quoted(Root()) + " " + Quoted(CMAKE_COMMAND) + " --install " +
-                                 Quoted(BUILD_DIR) + " --prefix /usr");
+        const TRun install = RunShell("DESTDIR=" + Quoted(Root()) + " " + Quoted(CMAKE_COMMAND) +
+                                      " --install " + Quoted(BUILD_DIR) + " --prefix /usr");
         installError_ = install.Status == 0 ? "" : "cmake --install failed:\n" + install.Output;
     }
     static void TearDownTestSuite() {
@@ -106,8 +108,8 @@ TEST_F(Installed, DesktopEntryMetadataUnitsAndUserPassTheirValidators) {
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all);
     // Documentation=man:orvanel(1) of the units is looked up among the installed pages.
-    const std::string systemd = "MANPATH=" + Quoted(Usr("share/man")) + " XDG_RUNTIME_DIR=" + Quoted(runtime) +
-                                " systemd-analyze --no-pager ";
+    const std::string systemd = "MANPATH=" + Quoted(Usr("share/man")) +
+                                " XDG_RUNTIME_DIR=" + Quoted(runtime) + " systemd-analyze --no-pager ";
     struct Case {
         const char* name;
         std::string tool;
@@ -116,23 +118,35 @@ TEST_F(Installed, DesktopEntryMetadataUnitsAndUserPassTheirValidators) {
         std::vector<std::string> mustSay; // in its output
     };
     const Case cases[] = {
-        {"desktop entry", "desktop-file-validate",
-         "desktop-file-validate " + Quoted(Usr("share/applications/orvanel.desktop")), true, {}},
-        {"AppStream metadata", "appstreamcli",
-         "appstreamcli validate --no-net --no-color " + Quoted(Usr("share/metainfo/org.orvanel.Orvanel.metainfo.xml")),
-         false, {"Validation was successful"}},
-        {"system unit", "systemd-analyze",
+        {"desktop entry",
+         "desktop-file-validate",
+         "desktop-file-validate " + Quoted(Usr("share/applications/orvanel.desktop")),
+         true,
+         {}},
+        {"AppStream metadata",
+         "appstreamcli",
+         "appstreamcli validate --no-net --no-color " +
+             Quoted(Usr("share/metainfo/org.orvanel.Orvanel.metainfo.xml")),
+         false,
+         {"Validation was successful"}},
+        {"system unit",
+         "systemd-analyze",
          systemd + "verify " +
              Quoted(StagedUnit(Usr("lib/systemd/system/orvanel.service"), Root(), work.Path() + "system/")),
-         true, {}},
-        {"user unit", "systemd-analyze",
+         true,
+         {}},
+        {"user unit",
+         "systemd-analyze",
          systemd + "--user verify " +
              Quoted(StagedUnit(Usr("lib/systemd/user/orvanel.service"), Root(), work.Path() + "user/")),
-         true, {}},
-        {"service user", "systemd-sysusers",
+         true,
+         {}},
+        {"service user",
+         "systemd-sysusers",
          "systemd-sysusers --dry-run --root=" + Quoted(work.Path() + "sysroot") + " " +
              Quoted(Usr("lib/sysusers.d/orvanel.conf")),
-         false, {"Creating user 'orvanel'", "Creating group 'dialout'"}},
+         false,
+         {"Creating user 'orvanel'", "Creating group 'dialout'"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,7 +159,8 @@ TEST_F(Installed, DesktopEntryMetadataUnitsAndUserPassTheirValidators) {
         if (c.silent) {
             EXPECT_EQ(run.Output, "");
         }
-        for (const std::string& text : c.mustSay) EXPECT_NE(run.Output.find(text), std::string::npos) << run.Output;
+        for (const std::string& text : c.mustSay)
+            EXPECT_NE(run.Output.find(text), std::string::npos) << run.Output;
     }
 }
 
@@ -168,7 +183,8 @@ class NotifySocket {
         const auto end = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < end) {
             pollfd p{fd_, POLLIN, 0};
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
             if (::poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) <= 0) continue;
             char buffer[4096];
             const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
@@ -182,7 +198,8 @@ class NotifySocket {
     const std::vector<std::string>& Received() const { return received_; }
     std::string Transcript() const {
         std::string all;
-        for (const std::string& m : received_) all += "[" + m + "]\n";
+        for (const std::string& m : received_)
+            all += "[" + m + "]\n";
         return all;
     }
 
@@ -220,9 +237,11 @@ class Child {
             ::dup2(out[1], STDOUT_FILENO);
             ::dup2(errorFd, STDERR_FILENO);
             std::vector<char*> argv, envp;
-            for (std::string& a : args) argv.push_back(a.data());
+            for (std::string& a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
-            for (std::string& e : environment) envp.push_back(e.data());
+            for (std::string& e : environment)
+                envp.push_back(e.data());
             envp.push_back(nullptr);
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
@@ -280,11 +299,8 @@ TEST_F(Installed, HeadlessMonitorTellsSystemdAndClosesCleanlyOnSigterm) {
         ASSERT_TRUE(notify.Bound());
 
         std::vector<std::string> environment = {
-            "PATH=/usr/bin:/bin",
-            "HOME=" + home.Path(),
-            "XDG_RUNTIME_DIR=" + runtime,
-            "LANG=en_US.UTF-8",
-            "LC_ALL=en_US.UTF-8",
+            "PATH=/usr/bin:/bin", "HOME=" + home.Path(), "XDG_RUNTIME_DIR=" + runtime,
+            "LANG=en_US.UTF-8",   "LC_ALL=en_US.UTF-8",
         };
         for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
             if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
@@ -293,9 +309,10 @@ TEST_F(Installed, HeadlessMonitorTellsSystemdAndClosesCleanlyOnSigterm) {
         std::vector<std::string> args = {Usr("bin/orvanel"), "--headless", "--alpaca",
                                          "127.0.0.1:" + std::to_string(FreeLoopbackPort())};
         if (c.station) {
-            station = std::make_unique<Child>(
-                std::vector<std::string>{Usr("bin/halvex-sim"), "--link", home.Path() + "halvex", "--records", "40"},
-                environment, home.Path() + "station.txt");
+            station =
+                std::make_unique<Child>(std::vector<std::string>{Usr("bin/halvex-sim"), "--link",
+                                                                 home.Path() + "halvex", "--records", "40"},
+                                        environment, home.Path() + "station.txt");
             ASSERT_TRUE(station->Started());
             ASSERT_NE(station->FirstLine(), "") << ReadWholeFile(home.Path() + "station.txt");
             args.insert(args.end(), {"--port", home.Path() + "halvex"});
@@ -342,14 +359,16 @@ TEST_F(Installed, HeadlessMonitorTellsSystemdAndClosesCleanlyOnSigterm) {
             EXPECT_NE(log.find("EEPROM records stored : 40 added"), std::string::npos) << log;
             int monthFiles = 0;
             for (const auto& entry : fs::directory_iterator(documents + "Datas"))
-                monthFiles += std::regex_match(entry.path().filename().string(), std::regex(R"(\d{4}_\d{2}\.bin)"));
+                monthFiles +=
+                    std::regex_match(entry.path().filename().string(), std::regex(R"(\d{4}_\d{2}\.bin)"));
             EXPECT_GE(monthFiles, 1) << log;
             station->Signal(SIGTERM);
             station->Wait();
         }
     }
     // The sounds lie where the English module was found.
-    for (const char* sound : {"GoodConditions.wav", "BadConditions.wav", "BadCond_relayClose.wav", "Rain_pending.wav"})
+    for (const char* sound :
+         {"GoodConditions.wav", "BadConditions.wav", "BadCond_relayClose.wav", "Rain_pending.wav"})
         EXPECT_TRUE(fs::is_regular_file(Usr("share/orvanel/") + sound)) << sound;
     EXPECT_FALSE(fs::exists(Usr("bin/orvanel_en.qm")));
 }
