@@ -248,7 +248,9 @@ TEST_F(HistoryDamageTest, DamagedMonthKeepsEveryRecordItHeld) {
         const std::string zero(kRecordSize, '\0');
         for (size_t i = 0; at(i) + kRecordSize <= bytes.size(); ++i) {
             const std::string held = bytes.substr(at(i), kRecordSize);
-            if (held != zero) EXPECT_EQ(kept.count(held), 1u) << "record " << i;
+            if (held != zero) {
+                EXPECT_EQ(kept.count(held), 1u) << "record " << i;
+            }
         }
     }
 }
