@@ -93,16 +93,19 @@ class HistoryDamageTest : public SandboxTest {
     }
 };
 
-// Runs body on another thread. A reader blocked on a FIFO is woken after 10 s by a writer that opens
-// the FIFO and closes it at once, and the call then reports that it had to wait.
+// Runs body on another thread. A reader blocked on a FIFO is woken after 10 s, and again as often as
+// it blocks, by a writer that opens the FIFO and closes it at once; the call then reports that it had
+// to wait.
 bool ReturnsWithoutWaiting(const std::function<void()>& body, const std::string& fifo) {
     auto done = std::async(std::launch::async, body);
     if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready) {
         done.get();
         return true;
     }
-    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    if (fd >= 0) ::close(fd);
+    do {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    } while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready);
     done.get();
     return false;
 }
