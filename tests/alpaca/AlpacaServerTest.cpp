@@ -276,7 +276,10 @@ TEST_F(AlpacaTest, EchoesTransactionsAndServesManagementSetupAndFeeds) {
         const QString page = a.at(i).toObject()["body"].toString();
         EXPECT_TRUE(page.contains("Non sûr")) << page.toStdString();
         EXPECT_TRUE(page.contains("aucune mesure météo reçue"));
-        EXPECT_TRUE(page.contains("registry.ini"));
+        // The settings file is named, but not where the user's home is.
+        EXPECT_TRUE(page.contains("~/.config/Orvanel/registry.ini")) << page.toStdString();
+        EXPECT_FALSE(page.contains(QString::fromStdString(Root()))) << page.toStdString();
+        EXPECT_EQ(a.at(i).toObject()["nosniff"].toString(), "nosniff");
     }
     EXPECT_EQ(a.at(11).toObject()["body"].toString(),
               R"({"roof_status":{"open_ok":0,"reasons":"aucune mesure météo reçue"}})");
@@ -374,12 +377,6 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
                   .arg(info.at("Humidity (%RH)"), 0, 'f', 1)
                   .toStdString());
 
-    // A client's refresh takes a reading without the timer.
-    const int before = readings_;
-    Advance(2);
-    EXPECT_EQ(AskOne(port_, Put(Oc("refresh")))["json"].toObject()["ErrorNumber"].toInt(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
-
     // The shower: unsafe at once, and the relay the station closes keeps it so after the rain.
     Advance(60 - modelSeconds_ + 5);
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
@@ -414,6 +411,25 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), false);
     EXPECT_TRUE(server_->Safety().Reasons() == std::vector{TUnsafeReason::StaleReading})
         << UnsafeReasonsText(server_->Safety());
+
+    // A client's refresh takes a reading without the timer; a burst of refreshes while it runs, and
+    // those within 10 s of the latest reading, are answered at once without driving the station.
+    const int before = readings_;
+    auto refreshes = [&](int count) {
+        const QJsonArray answers = Ask(port_, std::vector<Request>(size_t(count), Put(Oc("refresh"))));
+        ASSERT_EQ(answers.size(), count);
+        for (const auto& a : answers)
+            EXPECT_EQ(a.toObject()["json"].toObject()["ErrorNumber"].toInt(), 0);
+    };
+    ASSERT_NO_FATAL_FAILURE(refreshes(20));
+    ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
+    Advance(TAlpacaServer::RefreshIntervalSec - 1);
+    ASSERT_NO_FATAL_FAILURE(refreshes(20));
+    EXPECT_FALSE(WaitUntil([&] { return readings_ > before + 1; }, 1000));
+    EXPECT_EQ(readings_, before + 1);
+    Advance(1);
+    ASSERT_NO_FATAL_FAILURE(refreshes(1));
+    ASSERT_TRUE(WaitUntil([&] { return readings_ > before + 1; }));
 }
 
 TEST_F(AlpacaTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
