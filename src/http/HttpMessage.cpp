@@ -434,6 +434,20 @@ size_t THttpSession::Feed(std::string_view input, std::string& out) {
     return used;
 }
 
+THttpParse ParseHttpRequest(std::string_view bytes, const THttpLimits& limits) {
+    THttpRequestParser parser(limits);
+    THttpParse result;
+    // A client waiting for "100 Continue" pauses the parser after the head: go on with its body.
+    while (result.Used < bytes.size() && parser.State() == THttpRequestParser::TState::NeedMore) {
+        const size_t used = parser.Feed(bytes.substr(result.Used));
+        if (used == 0) break;
+        result.Used += used;
+    }
+    if (parser.State() == THttpRequestParser::TState::Complete) result.Request = parser.Request();
+    if (parser.State() == THttpRequestParser::TState::Error) result.Status = parser.ErrorStatus();
+    return result;
+}
+
 std::string ServeHttpBytes(std::string_view bytes, const std::vector<THttpHandler>& handlers,
                            const THttpLimits& limits, const THostRule& hosts) {
     THttpSession session(limits, hosts, handlers);

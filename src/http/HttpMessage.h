@@ -22,7 +22,7 @@ struct THttpLimits {
     int MaxConnections = 128;        // the next one gets 503 and is closed
     int HeaderTimeoutMs = 10000;     // from the first byte of a request to the end of its headers
     int IdleTimeoutMs = 60000;       // a kept-alive connection with nothing to do
-    int StallTimeoutMs = 30000;      // replies waiting, or a body arriving, without progress
+    int StallTimeoutMs = 30000;      // replies waiting without progress; a whole body after its head
     int LingerMs = 2000;             // reading and discarding after a refusal, so the client sees it
 };
 
@@ -166,6 +166,15 @@ class THttpSession {
     int answered_ = 0;
     std::function<void(std::shared_ptr<THttpStream>)> stream_;
 };
+
+// The first request of `bytes`: the request, or the status of its refusal, or neither when the bytes
+// end before the request does; Used says how many bytes it took.
+struct THttpParse {
+    std::optional<THttpRequest> Request;
+    int Status = 0;
+    size_t Used = 0;
+};
+THttpParse ParseHttpRequest(std::string_view bytes, const THttpLimits& limits = {});
 
 // The whole exchange of one connection that sends `bytes` and then waits: what the server writes
 // back. For tests and fuzzing; no socket.

@@ -32,7 +32,8 @@ class THttpConnection : public QObject {
     THttpSession session_;
     std::string pending_; // read but not yet taken by the session (at most one read)
     QTimer timer_;
-    QElapsedTimer requestStart_, readProgress_, writeProgress_, idleSince_, lingerSince_;
+    QElapsedTimer requestStart_, bodyStart_, writeProgress_, idleSince_, lingerSince_;
+    bool inBody_ = false;
     bool closing_ = false;   // no more requests: close once the replies are written
     bool lingering_ = false; // replies written, our side shut: discarding what the client still sends
     bool streaming_ = false;
@@ -76,7 +77,7 @@ THttpConnection::THttpConnection(THttpServer& server, QTcpSocket* socket)
         if (error != QAbstractSocket::SocketTimeoutError) Abort();
     });
     requestStart_.start();
-    readProgress_.start();
+    bodyStart_.start();
     writeProgress_.start();
     idleSince_.start();
     Rearm();
@@ -120,13 +121,16 @@ void THttpConnection::Pump() {
             char buffer[ReadChunk];
             const qint64 got = socket_->read(buffer, sizeof buffer);
             if (got <= 0) break;
-            readProgress_.restart();
             if (!session_.InRequest()) requestStart_.restart();
             pending_.assign(buffer, static_cast<size_t>(got));
         }
         std::string out;
         const size_t used = session_.Feed(pending_, out);
         pending_.erase(0, used);
+        if (session_.InBody() != inBody_) {
+            inBody_ = session_.InBody();
+            bodyStart_.restart();
+        }
         Write(out);
         if (session_.Streaming()) {
             streaming_ = true;
@@ -204,7 +208,7 @@ void THttpConnection::Rearm() {
     switch (Waiting()) {
     case TWait::None: break;
     case TWait::Headers: left = limits.HeaderTimeoutMs - requestStart_.elapsed(); break;
-    case TWait::Body: left = limits.StallTimeoutMs - readProgress_.elapsed(); break;
+    case TWait::Body: left = limits.StallTimeoutMs - bodyStart_.elapsed(); break;
     case TWait::Reply: left = limits.StallTimeoutMs - writeProgress_.elapsed(); break;
     case TWait::Idle: left = limits.IdleTimeoutMs - idleSince_.elapsed(); break;
     case TWait::Linger: left = limits.LingerMs - lingerSince_.elapsed(); break;
@@ -232,7 +236,7 @@ void THttpConnection::OnTimer() {
         pending_.clear();
         break;
     case TWait::Body:
-        if (readProgress_.elapsed() < limits.StallTimeoutMs) break;
+        if (bodyStart_.elapsed() < limits.StallTimeoutMs) break;
         Abort();
         return;
     case TWait::Reply:

@@ -121,6 +121,21 @@ TEST(HttpRequests, EachMalformedOrOversizedRequestGetsItsStatusAndEndsTheConnect
     }
 }
 
+TEST(HttpRequests, OneRequestIsParsedWithoutASessionAsAFuzzerDrivesIt) {
+    const std::string two = "PUT /a%2Fb?x=1 HTTP/1.1\r\nHOST: h\r\nExpect: 100-continue\r\nContent-Length: 3\r\n\r\nk=v" + Get("/next");
+    const THttpParse first = ParseHttpRequest(two);
+    ASSERT_TRUE(first.Request);
+    EXPECT_EQ(first.Request->Path, "/a/b");
+    EXPECT_EQ(first.Request->Query, "x=1");
+    EXPECT_EQ(first.Request->Body, "k=v");
+    ASSERT_NE(first.Request->Header("host"), nullptr);
+    EXPECT_EQ(*first.Request->Header("host"), "h");
+    EXPECT_EQ(two.substr(first.Used), Get("/next"));
+    EXPECT_EQ(ParseHttpRequest("GET / HTTP/1.1\r\nHost: h\r\n").Status, 0); // not complete yet
+    EXPECT_FALSE(ParseHttpRequest("GET / HTTP/1.1\r\nHost: h\r\n").Request);
+    EXPECT_EQ(ParseHttpRequest("GET / HTTP/1.1 x\r\n\r\n").Status, 400);
+}
+
 TEST(HttpRequests, AnOversizedBodyIsRefusedFromItsHeaderWithoutTakingItsBytes) {
     THttpSession session(THttpLimits{}, THostRule(), Echo());
     const std::string head = "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 1000000000\r\n\r\n";

@@ -320,6 +320,19 @@ TEST_F(HttpServerTest, SlowHeadersAndIdleConnectionsAreClosedInTime) {
     EXPECT_EQ(slow.Status(), 408);
     EXPECT_LT(t.elapsed(), 3000);
 
+    // A body within its size, but trickling: the whole of it must come within the stall limit.
+    RawClient trickle(port_);
+    ASSERT_TRUE(trickle.Send("PUT /slow HTTP/1.1\r\nHost: localhost\r\nContent-Length: 100\r\n\r\n"));
+    t.restart();
+    for (int i = 0; i < 100 && !trickle.ClosedByPeer(); ++i) {
+        trickle.Send("b");
+        trickle.Read();
+        PumpFor(100);
+    }
+    EXPECT_TRUE(trickle.WaitClosed(3000));
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(requests_, 0);
+
     // Connected and silent, or silent after a reply: closed after the idle limit.
     RawClient silent(port_);
     RawClient done(port_);
