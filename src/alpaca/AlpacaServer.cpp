@@ -7,7 +7,6 @@
 #include <netinet/in.h>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

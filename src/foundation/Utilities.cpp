@@ -221,7 +221,8 @@ std::string PathWithoutHome(const std::string& path) {
         prefix.pop_back();
     if (prefix == "/") return path;
     if (path == prefix) return "~";
-    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 && path[prefix.size()] == '/')
+    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+        path[prefix.size()] == '/')
         return "~" + path.substr(prefix.size());
     return path;
 }

@@ -52,7 +52,8 @@ int HexValue(char c) {
 }
 
 bool AllDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // True for each comma-separated token of a header value equal to `token`.
@@ -95,24 +96,42 @@ const std::string* THttpRequest::Header(std::string_view lowerName) const {
 
 const char* HttpStatusText(int status) {
     switch (status) {
-    case 100: return "Continue";
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 411: return "Length Required";
-    case 413: return "Content Too Large";
-    case 417: return "Expectation Failed";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Unknown";
+    case 100:
+        return "Continue";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 304:
+        return "Not Modified";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 411:
+        return "Length Required";
+    case 413:
+        return "Content Too Large";
+    case 417:
+        return "Expectation Failed";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 500:
+        return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
+    case 503:
+        return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Unknown";
     }
 }
 
@@ -123,7 +142,8 @@ std::string PercentDecode(std::string_view text, bool plusIsSpace) {
         const char c = text[i];
         if (c == '+' && plusIsSpace) {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else {
@@ -141,7 +161,8 @@ THttpFields ParseQuery(std::string_view text) {
         if (!piece.empty()) {
             const size_t eq = piece.find('=');
             fields.emplace_back(PercentDecode(piece.substr(0, eq), true),
-                                eq == std::string_view::npos ? std::string() : PercentDecode(piece.substr(eq + 1), true));
+                                eq == std::string_view::npos ? std::string()
+                                                             : PercentDecode(piece.substr(eq + 1), true));
         }
         if (amp == std::string_view::npos) break;
         text.remove_prefix(amp + 1);
@@ -150,7 +171,8 @@ THttpFields ParseQuery(std::string_view text) {
 }
 
 std::string SerializeResponse(const THttpResponse& response, bool keepAlive) {
-    std::string out = "HTTP/1.1 " + std::to_string(response.Status) + " " + HttpStatusText(response.Status) + "\r\n";
+    std::string out =
+        "HTTP/1.1 " + std::to_string(response.Status) + " " + HttpStatusText(response.Status) + "\r\n";
     if (!response.ContentType.empty()) out += "Content-Type: " + response.ContentType + "\r\n";
     if (!response.Stream) out += "Content-Length: " + std::to_string(response.Body.size()) + "\r\n";
     out += "X-Content-Type-Options: nosniff\r\n";
@@ -164,7 +186,8 @@ std::string SerializeResponse(const THttpResponse& response, bool keepAlive) {
 
 // ---- Host rule -------------------------------------------------------------------------------------
 
-THostRule::THostRule(std::string boundAddress) : loopback_(IsLoopback(boundAddress)), address_(std::move(boundAddress)) {}
+THostRule::THostRule(std::string boundAddress)
+    : loopback_(IsLoopback(boundAddress)), address_(std::move(boundAddress)) {}
 
 bool THostRule::Allows(const std::string* host) const {
     if (!loopback_ || host == nullptr) return true; // no Host at all: not a browser
@@ -230,8 +253,9 @@ size_t THttpRequestParser::Feed(std::string_view data) {
         const void* lf = std::memchr(start, '\n', left);
         const size_t take = lf ? static_cast<size_t>(static_cast<const char*>(lf) - start) + 1 : left;
         if (headBytes_ + take > limits_.MaxHeaderBytes)
-            return Fail(431, "Request line and headers exceed " + std::to_string(limits_.MaxHeaderBytes) + " bytes",
-                        used + take);
+            return Fail(
+                431, "Request line and headers exceed " + std::to_string(limits_.MaxHeaderBytes) + " bytes",
+                used + take);
         headBytes_ += take;
         used += take;
         if (!lf) {
@@ -271,8 +295,9 @@ bool THttpRequestParser::ParseRequestLine(const std::string& line) {
         Fail(400, "Malformed method", 0);
         return false;
     }
-    if (target.empty() || target.front() != '/' ||
-        std::any_of(target.begin(), target.end(), [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; })) {
+    if (target.empty() || target.front() != '/' || std::any_of(target.begin(), target.end(), [](char c) {
+            return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f;
+        })) {
         Fail(400, "Malformed request target", 0);
         return false;
     }
@@ -327,7 +352,8 @@ bool THttpRequestParser::HeadersDone() {
     std::optional<std::string> length;
     bool keepAliveToken = false, closeToken = false;
     for (const auto& [name, value] : request_.Headers) {
-        if (name == "host") ++hosts;
+        if (name == "host")
+            ++hosts;
         else if (name == "transfer-encoding") {
             Fail(411, "Request bodies need a Content-Length (chunked bodies are not accepted)", 0);
             return false;

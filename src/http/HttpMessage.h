@@ -16,25 +16,25 @@
 
 // The limits of one server. Times are in milliseconds; the plain C++ part uses only the sizes.
 struct THttpLimits {
-    size_t MaxHeaderBytes = 16 * 1024; // request line and headers together: 431 beyond
-    size_t MaxBodyBytes = 64 * 1024;   // Content-Length beyond: 413 from the header
+    size_t MaxHeaderBytes = 16 * 1024;        // request line and headers together: 431 beyond
+    size_t MaxBodyBytes = 64 * 1024;          // Content-Length beyond: 413 from the header
     size_t MaxPendingReplyBytes = 256 * 1024; // stop reading a client while more of its replies wait
-    int MaxConnections = 128;        // the next one gets 503 and is closed
-    int HeaderTimeoutMs = 10000;     // from the first byte of a request to the end of its headers
-    int IdleTimeoutMs = 60000;       // a kept-alive connection with nothing to do
-    int StallTimeoutMs = 30000;      // replies waiting without progress; a whole body after its head
-    int LingerMs = 2000;             // reading and discarding after a refusal, so the client sees it
+    int MaxConnections = 128;                 // the next one gets 503 and is closed
+    int HeaderTimeoutMs = 10000;              // from the first byte of a request to the end of its headers
+    int IdleTimeoutMs = 60000;                // a kept-alive connection with nothing to do
+    int StallTimeoutMs = 30000;               // replies waiting without progress; a whole body after its head
+    int LingerMs = 2000;                      // reading and discarding after a refusal, so the client sees it
 };
 
 using THttpFields = std::vector<std::pair<std::string, std::string>>;
 
 struct THttpRequest {
-    std::string Method;  // as sent ("GET", "PUT"...)
-    std::string Target;  // as sent ("/api/v1/x?a=1")
-    std::string Path;    // percent-decoded path of the target
-    std::string Query;   // the raw query (after '?'), not decoded
+    std::string Method;   // as sent ("GET", "PUT"...)
+    std::string Target;   // as sent ("/api/v1/x?a=1")
+    std::string Path;     // percent-decoded path of the target
+    std::string Query;    // the raw query (after '?'), not decoded
     int MinorVersion = 1; // HTTP/1.x
-    THttpFields Headers; // names lower-cased, values trimmed
+    THttpFields Headers;  // names lower-cased, values trimmed
     std::string Body;
     bool KeepAlive = true;
 

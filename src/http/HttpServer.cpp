@@ -1,9 +1,9 @@
 #include "HttpServer.h"
 
+#include <algorithm>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <algorithm>
 #include <sys/socket.h>
 
 // One client: the socket, its session, and the one timer of whichever limit applies now.
@@ -206,12 +206,23 @@ void THttpConnection::Rearm() {
     const THttpLimits& limits = server_.limits_;
     qint64 left = -1;
     switch (Waiting()) {
-    case TWait::None: break;
-    case TWait::Headers: left = limits.HeaderTimeoutMs - requestStart_.elapsed(); break;
-    case TWait::Body: left = limits.StallTimeoutMs - bodyStart_.elapsed(); break;
-    case TWait::Reply: left = limits.StallTimeoutMs - writeProgress_.elapsed(); break;
-    case TWait::Idle: left = limits.IdleTimeoutMs - idleSince_.elapsed(); break;
-    case TWait::Linger: left = limits.LingerMs - lingerSince_.elapsed(); break;
+    case TWait::None:
+        break;
+    case TWait::Headers:
+        left = limits.HeaderTimeoutMs - requestStart_.elapsed();
+        break;
+    case TWait::Body:
+        left = limits.StallTimeoutMs - bodyStart_.elapsed();
+        break;
+    case TWait::Reply:
+        left = limits.StallTimeoutMs - writeProgress_.elapsed();
+        break;
+    case TWait::Idle:
+        left = limits.IdleTimeoutMs - idleSince_.elapsed();
+        break;
+    case TWait::Linger:
+        left = limits.LingerMs - lingerSince_.elapsed();
+        break;
     }
     if (left < 0 && Waiting() == TWait::None) {
         timer_.stop();
@@ -223,7 +234,8 @@ void THttpConnection::Rearm() {
 void THttpConnection::OnTimer() {
     const THttpLimits& limits = server_.limits_;
     switch (Waiting()) {
-    case TWait::None: return;
+    case TWait::None:
+        return;
     case TWait::Headers:
         if (requestStart_.elapsed() < limits.HeaderTimeoutMs) break;
         if (!session_.InRequest()) { // connected and never said anything
@@ -231,7 +243,9 @@ void THttpConnection::OnTimer() {
             return;
         }
         // Too slow: one short answer, and the connection ends.
-        Write(SerializeResponse({408, "text/plain; charset=utf-8", "Request headers not received in time\n", {}, true, {}}, false));
+        Write(SerializeResponse(
+            {408, "text/plain; charset=utf-8", "Request headers not received in time\n", {}, true, {}},
+            false));
         closing_ = true;
         pending_.clear();
         break;
@@ -324,10 +338,14 @@ void THttpServer::OnNewConnection() {
         if (static_cast<int>(connections_.size()) >= limits_.MaxConnections) {
             // Over the cap: told so at once, then closed; its descriptor is not kept.
             const std::string busy = SerializeResponse(
-                {503, "text/plain; charset=utf-8", "Too many connections, try again later\n", {}, true, {}}, false);
+                {503, "text/plain; charset=utf-8", "Too many connections, try again later\n", {}, true, {}},
+                false);
             socket->write(busy.data(), static_cast<qint64>(busy.size()));
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(limits_.LingerMs, socket, [socket] { socket->abort(); socket->deleteLater(); });
+            QTimer::singleShot(limits_.LingerMs, socket, [socket] {
+                socket->abort();
+                socket->deleteLater();
+            });
             socket->disconnectFromHost();
             continue;
         }

@@ -148,7 +148,8 @@ TEST(OpenFiles, TheSoftLimitIsRaisedAndTheServerKeepsWellBelowIt) {
     }
     ::setrlimit(RLIMIT_NOFILE, &original);
     const std::vector<std::tuple<long, int, int>> caps = {
-        {1024, 128, 128}, {524288, 128, 128}, {256, 128, 64}, {100, 128, 25}, {2, 128, 1}, {LONG_MAX, 128, 128}};
+        {1024, 128, 128}, {524288, 128, 128}, {256, 128, 64},
+        {100, 128, 25},   {2, 128, 1},        {LONG_MAX, 128, 128}};
     for (const auto& [files, wanted, cap] : caps)
         EXPECT_EQ(ServerConnectionCap(files, wanted), cap) << files;
 }

@@ -68,14 +68,26 @@ TEST(HttpRequests, EachMalformedOrOversizedRequestGetsItsStatusAndEndsTheConnect
         {"headers over the limit", Get("/x", "X: " + big + "\r\n") + Get("/y"), {431}},
         {"request line over the limit", "GET /" + big + " HTTP/1.1\r\n", {431}},
         {"endless header line", "GET / HTTP/1.1\r\nX: " + big, {431}},
-        {"body at the limit", "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 65536\r\n\r\n" + std::string(65536, 'b'), {200}},
-        {"body over the limit", "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 65537\r\n\r\n" + std::string(65537, 'b'), {413}},
+        {"body at the limit",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 65536\r\n\r\n" + std::string(65536, 'b'),
+         {200}},
+        {"body over the limit",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 65537\r\n\r\n" + std::string(65537, 'b'),
+         {413}},
         {"1 GB declared", "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 1000000000\r\n\r\nbbbb", {413}},
-        {"length beyond 64 bits", "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 99999999999999999999999999\r\n\r\n", {413}},
-        {"leading zeros", "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 0000000000000000000003\r\n\r\na=1", {200}},
+        {"length beyond 64 bits",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 99999999999999999999999999\r\n\r\n",
+         {413}},
+        {"leading zeros",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 0000000000000000000003\r\n\r\na=1",
+         {200}},
         {"negative length", "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: -1\r\n\r\n", {400}},
-        {"two different lengths", "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab", {400}},
-        {"chunked body", "PUT /x HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n", {411}},
+        {"two different lengths",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab",
+         {400}},
+        {"chunked body",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+         {411}},
         {"HTTP/1.1 without Host", "GET /x HTTP/1.1\r\n\r\n", {400}},
         {"two Host headers", "GET /x HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n", {400}},
         {"folded header", "GET /x HTTP/1.1\r\nHost: a\r\nX: 1\r\n  2\r\n\r\n", {400}},
@@ -85,17 +97,26 @@ TEST(HttpRequests, EachMalformedOrOversizedRequestGetsItsStatusAndEndsTheConnect
         {"request line of two words", "GET /x\r\n\r\n", {400}},
         {"double blank in request line", "GET  /x HTTP/1.1\r\nHost: a\r\n\r\n", {400}},
         {"absolute target", "GET http://a/x HTTP/1.1\r\nHost: a\r\n\r\n", {400}},
-        {"NUL in target", std::string("GET /a\0b HTTP/1.1\r\nHost: a\r\n\r\n", sizeof "GET /a\0b HTTP/1.1\r\nHost: a\r\n\r\n" - 1), {400}},
+        {"NUL in target",
+         std::string("GET /a\0b HTTP/1.1\r\nHost: a\r\n\r\n",
+                     sizeof "GET /a\0b HTTP/1.1\r\nHost: a\r\n\r\n" - 1),
+         {400}},
         {"binary garbage", std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 15), {400}},
         {"unknown protocol", "GET /x FTP/1.1\r\nHost: a\r\n\r\n", {400}},
         {"HTTP/2", "GET /x HTTP/2.0\r\nHost: a\r\n\r\n", {505}},
         {"method with a slash", "G/T /x HTTP/1.1\r\nHost: a\r\n\r\n", {400}},
-        {"100-continue", "PUT /x HTTP/1.1\r\nHost: a\r\nExpect: 100-continue\r\nContent-Length: 3\r\n\r\na=1", {100, 200}},
-        {"other expectation", "PUT /x HTTP/1.1\r\nHost: a\r\nExpect: magic\r\nContent-Length: 3\r\n\r\na=1", {417}},
+        {"100-continue",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nExpect: 100-continue\r\nContent-Length: 3\r\n\r\na=1",
+         {100, 200}},
+        {"other expectation",
+         "PUT /x HTTP/1.1\r\nHost: a\r\nExpect: magic\r\nContent-Length: 3\r\n\r\na=1",
+         {417}},
         {"three pipelined", Get("/a") + Get("/b") + Get("/c"), {200, 200, 200}},
         {"close ends the pipeline", Get("/a", "Connection: close\r\n") + Get("/b"), {200}},
         {"1.0 closes without keep-alive", "GET /a HTTP/1.0\r\n\r\n" + Get("/b"), {200}},
-        {"1.0 kept alive on request", "GET /a HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n" + Get("/b"), {200, 200}},
+        {"1.0 kept alive on request",
+         "GET /a HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n" + Get("/b"),
+         {200, 200}},
         {"an error after a good one", Get("/a") + "BAD\r\n\r\n" + Get("/c"), {200, 400}},
     };
     for (const Case& c : cases) {
@@ -122,7 +143,9 @@ TEST(HttpRequests, EachMalformedOrOversizedRequestGetsItsStatusAndEndsTheConnect
 }
 
 TEST(HttpRequests, OneRequestIsParsedWithoutASessionAsAFuzzerDrivesIt) {
-    const std::string two = "PUT /a%2Fb?x=1 HTTP/1.1\r\nHOST: h\r\nExpect: 100-continue\r\nContent-Length: 3\r\n\r\nk=v" + Get("/next");
+    const std::string two =
+        "PUT /a%2Fb?x=1 HTTP/1.1\r\nHOST: h\r\nExpect: 100-continue\r\nContent-Length: 3\r\n\r\nk=v" +
+        Get("/next");
     const THttpParse first = ParseHttpRequest(two);
     ASSERT_TRUE(first.Request);
     EXPECT_EQ(first.Request->Path, "/a/b");
@@ -186,7 +209,8 @@ TEST(HttpRequests, QueriesFormsAndPathsAreDecodedOnce) {
         {Get("/a?bad=%zz%4&end=%"), "GET /a q:bad=%zz%4 q:end=%"},
         {Get("/a?e=%C3%A9"), "GET /a q:e=\xc3\xa9"},
         {Get("/a%20b+c?x=1#frag"), "GET /a b+c q:x=1"},
-        {"PUT /f HTTP/1.1\r\nHost: a\r\nContent-Length: 20\r\n\r\nConnected=True&a=b+c", "PUT /f f:Connected=True f:a=b c"},
+        {"PUT /f HTTP/1.1\r\nHost: a\r\nContent-Length: 20\r\n\r\nConnected=True&a=b+c",
+         "PUT /f f:Connected=True f:a=b c"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Bytes);
@@ -205,17 +229,28 @@ TEST(HttpRequests, ALoopbackServerAnswersOnlyItsOwnNames) {
         bool Allowed;
     };
     const std::vector<Case> cases = {
-        {"127.0.0.1", "localhost", true},        {"127.0.0.1", "LocalHost:11111", true},
-        {"127.0.0.1", "127.0.0.1", true},        {"127.0.0.1", "127.0.0.1:80", true},
-        {"127.0.0.1", "[::1]", true},            {"127.0.0.1", "[::1]:11111", true},
-        {"127.0.0.1", nullptr, true},            {"127.0.0.1", "evil.example", false},
-        {"127.0.0.1", "evil.example:11111", false}, {"127.0.0.1", "localhost.evil.example", false},
-        {"127.0.0.1", "127.0.0.1.nip.io", false}, {"127.0.0.1", "", false},
-        {"127.0.0.1", "localhost:port", false},  {"127.0.0.1", "[::1", false},
-        {"127.0.0.1", "::1", false},             {"127.0.0.1", "127.0.0.2", false},
-        {"127.0.0.2", "127.0.0.2:8080", true},   {"::1", "[::1]:8080", true},
-        {"::1", "localhost", true},              {"::1", "[::2]", false},
-        {"0.0.0.0", "evil.example", true},       {"192.168.1.20", "observatory.lan:11111", true},
+        {"127.0.0.1", "localhost", true},
+        {"127.0.0.1", "LocalHost:11111", true},
+        {"127.0.0.1", "127.0.0.1", true},
+        {"127.0.0.1", "127.0.0.1:80", true},
+        {"127.0.0.1", "[::1]", true},
+        {"127.0.0.1", "[::1]:11111", true},
+        {"127.0.0.1", nullptr, true},
+        {"127.0.0.1", "evil.example", false},
+        {"127.0.0.1", "evil.example:11111", false},
+        {"127.0.0.1", "localhost.evil.example", false},
+        {"127.0.0.1", "127.0.0.1.nip.io", false},
+        {"127.0.0.1", "", false},
+        {"127.0.0.1", "localhost:port", false},
+        {"127.0.0.1", "[::1", false},
+        {"127.0.0.1", "::1", false},
+        {"127.0.0.1", "127.0.0.2", false},
+        {"127.0.0.2", "127.0.0.2:8080", true},
+        {"::1", "[::1]:8080", true},
+        {"::1", "localhost", true},
+        {"::1", "[::2]", false},
+        {"0.0.0.0", "evil.example", true},
+        {"192.168.1.20", "observatory.lan:11111", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.Bound) + " Host " + (c.Host ? c.Host : "(none)"));
@@ -233,8 +268,9 @@ TEST(HttpRequests, RepliesCarryTheirLengthNosniffAndNoBodyForAStream) {
     THttpResponse json;
     json.ContentType = "application/json";
     json.Body = "{}";
-    EXPECT_EQ(SerializeResponse(json, true), "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 2\r\n"
-                                              "X-Content-Type-Options: nosniff\r\n\r\n{}");
+    EXPECT_EQ(SerializeResponse(json, true),
+              "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 2\r\n"
+              "X-Content-Type-Options: nosniff\r\n\r\n{}");
     THttpResponse events;
     events.ContentType = "text/event-stream";
     events.Stream = [](std::shared_ptr<THttpStream>) {};

@@ -4,9 +4,6 @@
 // process's RSS) and the main thread's longest stall are measured where they happen.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -15,6 +12,9 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -58,9 +58,8 @@ class StallMeter {
     StallMeter() {
         clock_.start();
         timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longest_ = std::max(longest_, clock_.restart());
-        });
+        QObject::connect(&timer_, &QTimer::timeout,
+                         [this] { longest_ = std::max(longest_, clock_.restart()); });
         timer_.start();
     }
     qint64 LongestMs() const { return longest_; }
@@ -137,11 +136,21 @@ class RawClient {
         }
     }
     bool WaitReceived(const std::string& text, int ms = 10000) {
-        return WaitFor([&] { Read(); return received_.find(text) != std::string::npos || closed_; }, ms) &&
+        return WaitFor(
+                   [&] {
+                       Read();
+                       return received_.find(text) != std::string::npos || closed_;
+                   },
+                   ms) &&
                received_.find(text) != std::string::npos;
     }
     bool WaitClosed(int ms = 10000) {
-        return WaitFor([&] { Read(); return closed_; }, ms);
+        return WaitFor(
+            [&] {
+                Read();
+                return closed_;
+            },
+            ms);
     }
     // The connection ended without this client reading (a reset or an EOF behind unread bytes).
     bool ClosedByPeer() {
@@ -192,8 +201,10 @@ class HttpServerTest : public ::testing::Test {
         server_->AddHandler([this](const THttpRequest& request) -> std::optional<THttpResponse> {
             ++requests_;
             THttpResponse answer;
-            if (request.Path == "/big") answer.Body.assign(64 * 1024, 'x');
-            else answer.Body = "hello " + request.Path + "\n";
+            if (request.Path == "/big")
+                answer.Body.assign(64 * 1024, 'x');
+            else
+                answer.Body = "hello " + request.Path + "\n";
             return answer;
         });
         QString error;
@@ -231,11 +242,13 @@ TEST_F(HttpServerTest, RefusalsAreAnsweredThenTheConnectionCloses) {
         int Status;
     };
     const std::vector<Case> cases = {
-        {"huge header", "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX: " + std::string(20000, 'h') + "\r\n\r\n", 431},
+        {"huge header", "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX: " + std::string(20000, 'h') + "\r\n\r\n",
+         431},
         {"malformed request line", "HELLO\r\n\r\n", 400},
         {"foreign Host", Get("/", "attacker.example"), 403},
         {"foreign Host with the port", Get("/", "attacker.example:" + std::to_string(port_)), 403},
-        {"chunked body", "PUT / HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n", 411},
+        {"chunked body",
+         "PUT / HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n", 411},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
@@ -244,7 +257,8 @@ TEST_F(HttpServerTest, RefusalsAreAnsweredThenTheConnectionCloses) {
         ASSERT_TRUE(client.WaitClosed());
         EXPECT_EQ(client.Status(), c.Status) << client.Received().substr(0, 200);
     }
-    for (const std::string& host : std::vector<std::string>{"localhost", "127.0.0.1:" + std::to_string(port_), "[::1]"}) {
+    for (const std::string& host :
+         std::vector<std::string>{"localhost", "127.0.0.1:" + std::to_string(port_), "[::1]"}) {
         RawClient client(port_);
         client.Send(Get("/ok", host));
         EXPECT_TRUE(client.WaitReceived("hello /ok")) << host;
