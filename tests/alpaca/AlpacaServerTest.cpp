@@ -17,6 +17,8 @@
 #include <QTcpServer>
 #include <QUdpSocket>
 #include <set>
+#include <sstream>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -499,11 +501,19 @@ TEST_F(AlpacaTest, APortInUseIsAClearMessageAndOneLogLine) {
 
 class ProgramRun {
   public:
-    ProgramRun(const std::string& root, const std::string& device, const QString& alpaca) {
+    // openFiles: the soft limit of open files the program starts with (0: inherited).
+    ProgramRun(const std::string& root, const std::string& device, const QString& alpaca, rlim_t openFiles = 0) {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString("unix:path=" + root + "no-bus"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         process.setProcessEnvironment(env);
+        if (openFiles != 0)
+            process.setChildProcessModifier([openFiles] {
+                rlimit limit{};
+                ::getrlimit(RLIMIT_NOFILE, &limit);
+                limit.rlim_cur = openFiles;
+                ::setrlimit(RLIMIT_NOFILE, &limit);
+            });
         process.start(QCoreApplication::applicationDirPath() + "/orvanel",
                       {"--headless", "--port", QString::fromStdString(device), "--alpaca", alpaca});
     }
@@ -553,6 +563,36 @@ TEST_F(AlpacaTest, TheProgramServesOnItsCommandLineAddressAndRunsOnWhenThePortIs
     EXPECT_EQ(a.at(1).toObject()["json"].toObject()["Value"], false);
     EXPECT_EQ(a.at(2).toObject()["json"].toObject()["Value"], "Orvanel Halvex ObservingConditions");
     EXPECT_TRUE(LogHasLine("Alpaca server listening on 127.0.0.1:" + std::to_string(port)));
+}
+
+// Started with a low soft limit of open files, the program raises it to the hard limit, so that the
+// month files, logs and serial port keep their descriptors beside the network clients.
+TEST_F(AlpacaTest, TheProgramRaisesItsOpenFileLimit) {
+    rlimit own{};
+    ::getrlimit(RLIMIT_NOFILE, &own);
+    if (own.rlim_max == RLIM_INFINITY || own.rlim_max <= 256) GTEST_SKIP() << "hard limit too low to lower";
+    StartStation({});
+    SetClockForTests({});
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+    const quint16 port = [] {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }();
+    ProgramRun run(Root(), station_->DevicePath(), "127.0.0.1:" + QString::number(port), 256);
+    ASSERT_TRUE(run.process.waitForStarted(10000));
+    ASSERT_TRUE(WaitUntil([&] { return run.StderrHas("ASCOM Alpaca"); }, 20000)) << run.errors.toStdString();
+    const std::string limits = ReadWholeFile("/proc/" + std::to_string(run.process.processId()) + "/limits");
+    const auto line = limits.find("Max open files");
+    ASSERT_NE(line, std::string::npos);
+    std::istringstream fields(limits.substr(line + 14));
+    unsigned long long soft = 0, hard = 0;
+    fields >> soft >> hard;
+    EXPECT_EQ(soft, static_cast<unsigned long long>(own.rlim_max));
+    EXPECT_EQ(soft, hard);
+    EXPECT_EQ(AskOne(port, Get(Sm("issafe")))["status"].toInt(), 200);
 }
 
 } // namespace
