@@ -16,7 +16,6 @@
 #include "AlpacaServer.h"
 #include "AutomationSwitches.h"
 #include "CrashReport.h"
-#include "HttpServer.h"
 #include "Language.h"
 #include "MainWindow.h"
 #include "OrvanelApplication.h"
@@ -114,8 +113,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvanel: %s\n\n%s", line.Error.c_str(), kUsage);
         return 2;
     }
-    // Network clients must never take the descriptors the month files, logs and serial port need.
-    const long openFiles = RaiseOpenFileLimit();
+    // Network clients must never take the descriptors the month files, logs and serial port need
+    // (the HTTP server also keeps its connections to a quarter of the limit).
+    RaiseOpenFileLimit();
     const bool headless = line.Headless || !DisplayAvailable();
     if (!line.Headless && headless)
         std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n",
@@ -166,9 +166,6 @@ int main(int argc, char** argv) {
     if (!line.Alpaca.empty()) ParseAlpacaEndpoint(line.Alpaca, alpacaSettings, unused);
     if (alpacaSettings.Enabled) {
         alpaca = std::make_unique<TAlpacaServer>(supervisor.Published(), alpacaSettings);
-        THttpLimits limits = alpaca->Http().Limits();
-        limits.MaxConnections = ServerConnectionCap(openFiles, limits.MaxConnections);
-        alpaca->Http().SetLimits(limits);
         FollowSupervisor(*alpaca, supervisor);
         if (alpaca->Start()) {
             std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on http://%s:%u/setup\n",

@@ -1,10 +1,14 @@
 #include "HttpServer.h"
 
 #include <algorithm>
+#include <climits>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <sys/resource.h>
 #include <sys/socket.h>
+
+#include "Utilities.h"
 
 // One client: the socket, its session, and the one timer of whichever limit applies now.
 class THttpConnection : public QObject {
@@ -294,6 +298,10 @@ bool THttpServer::Listen(const QHostAddress& address, quint16 port, QString& err
         return false;
     }
     hosts_ = THostRule(address.toString().toStdString());
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+        limits_.MaxConnections = ServerConnectionCap(
+            static_cast<long>(std::min<rlim_t>(files.rlim_cur, LONG_MAX)), limits_.MaxConnections);
     connect(tcp_, &QTcpServer::newConnection, this, &THttpServer::OnNewConnection);
     return true;
 }

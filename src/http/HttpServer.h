@@ -36,8 +36,8 @@ class THttpServer : public QObject {
     quint16 Port() const;
     QHostAddress Address() const;
     const THttpLimits& Limits() const { return limits_; }
-    // Before Listen: tests shorten the times, the program lowers the connection cap when the
-    // process may open few files.
+    // Before Listen (tests shorten the times). Listen lowers the connection cap to a quarter of the
+    // files the process may open, so that the program's own files always find a descriptor.
     void SetLimits(const THttpLimits& limits) { limits_ = limits; }
     int ConnectionCount() const { return static_cast<int>(connections_.size()); }
 

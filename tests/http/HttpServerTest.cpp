@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -381,6 +382,19 @@ TEST_F(HttpServerTest, The129thConnectionGets503AndAClosedOneMakesRoom) {
     RawClient next(port_);
     ASSERT_TRUE(next.Send(Get("/next")));
     EXPECT_TRUE(next.WaitReceived("hello /next"));
+
+    // A process that may open few files keeps three quarters of them for its own files.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 400;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    THttpServer small;
+    QString error;
+    const bool listening = small.Listen(QHostAddress::LocalHost, 0, error);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(listening) << error.toStdString();
+    EXPECT_EQ(small.Limits().MaxConnections, 100);
 }
 
 TEST_F(HttpServerTest, AStreamReachesAReadingClientAndDropsOneThatStopsReading) {
