@@ -64,7 +64,6 @@ void BM_HttpPipelinedRequests(benchmark::State& state) {
         benchmark::DoNotOptimize(out);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
-    state.counters["x_copy"] = seconds / static_cast<double>(state.iterations()) / CopySeconds(bytes.size());
     state.counters["requests_per_s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * static_cast<double>(requests), benchmark::Counter::kIsRate);
     state.SetLabel("1 MB of pipelined requests parsed and answered; for information, no goal");
