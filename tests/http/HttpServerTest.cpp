@@ -188,12 +188,12 @@ std::string Get(const std::string& path, const std::string& host = "127.0.0.1") 
 
 class HttpServerTest : public ::testing::Test {
   protected:
-    // Short times, so that each limit shows within a second.
+    // Short times, so that each limit shows within a second or so.
     static THttpLimits FastLimits() {
         THttpLimits limits;
-        limits.HeaderTimeoutMs = 600;
-        limits.IdleTimeoutMs = 600;
-        limits.StallTimeoutMs = 600;
+        limits.HeaderTimeoutMs = 1000;
+        limits.IdleTimeoutMs = 1000;
+        limits.StallTimeoutMs = 1000;
         limits.LingerMs = 300;
         return limits;
     }
@@ -305,7 +305,7 @@ TEST_F(HttpServerTest, AClientThatNeverReadsItsPipelinedRepliesIsPausedThenDropp
     size_t sent = 0;
     QElapsedTimer t;
     t.start();
-    while (sent < burst.size() && t.elapsed() < 1500) {
+    while (sent < burst.size() && t.elapsed() < 800) {
         sent += client.SendSome(std::string_view(burst).substr(sent));
         Pump(10);
     }
