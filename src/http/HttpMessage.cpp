@@ -447,6 +447,9 @@ size_t THttpSession::Feed(std::string_view input, std::string& out) {
         case THttpRequestParser::TState::Complete: {
             THttpResponse answer = Answer(parser_.Request());
             const bool keep = parser_.Request().KeepAlive && !answer.Close;
+            // An HTTP/1.0 client keeps the connection only when told so.
+            if (keep && parser_.Request().MinorVersion == 0)
+                answer.Headers.emplace_back("Connection", "keep-alive");
             out += SerializeResponse(answer, keep);
             if (answer.Stream) {
                 streaming_ = true;

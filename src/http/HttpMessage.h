@@ -70,7 +70,7 @@ using THttpHandler = std::function<std::optional<THttpResponse>(const THttpReque
 
 const char* HttpStatusText(int status);
 
-// Percent-decoding in one pass; `plusIsSpace` for queries and form bodies. A '%' not followed by two
+// Percent-decoding in linear time; `plusIsSpace` for queries and form bodies. A '%' not followed by two
 // hex digits stays as it is.
 std::string PercentDecode(std::string_view text, bool plusIsSpace);
 // "a=1&b=x+y" into decoded pairs, in order; empty pieces are skipped.

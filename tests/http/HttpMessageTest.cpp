@@ -282,6 +282,11 @@ TEST(HttpRequests, RepliesCarryTheirLengthNosniffAndNoBodyForAStream) {
         [](const THttpRequest&) -> std::optional<THttpResponse> { throw std::runtime_error("boom"); }};
     EXPECT_EQ(Statuses(ServeHttpBytes(Get("/x"), failing)), std::vector<int>{500});
     EXPECT_EQ(Statuses(ServeHttpBytes(Get("/x"), {})), std::vector<int>{404});
+    // An HTTP/1.0 client that asked to keep the connection is told it is kept.
+    EXPECT_NE(ServeHttpBytes("GET / HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", Echo())
+                  .find("Connection: keep-alive\r\n"),
+              std::string::npos);
+    EXPECT_EQ(ServeHttpBytes("GET / HTTP/1.0\r\n\r\n", Echo()).find("keep-alive"), std::string::npos);
 }
 
 } // namespace
