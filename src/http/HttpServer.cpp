@@ -27,7 +27,7 @@ class THttpConnection : public QObject {
     void Rearm();
     void OnTimer();
     void OnBytesWritten();
-    void Write(const std::string& bytes);
+    void Write(std::string_view bytes);
     void FinishClose();
     void Discard();
 
@@ -101,7 +101,7 @@ void THttpConnection::Abort() {
     deleteLater();
 }
 
-void THttpConnection::Write(const std::string& bytes) {
+void THttpConnection::Write(std::string_view bytes) {
     if (bytes.empty()) return;
     if (socket_->bytesToWrite() == 0) writeProgress_.restart();
     socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
@@ -184,7 +184,7 @@ bool THttpConnection::PushStream(std::string_view chunk) {
         Abort();
         return false;
     }
-    Write(std::string(chunk));
+    Write(chunk);
     Rearm();
     return true;
 }

@@ -45,6 +45,14 @@ template <typename F> bool WaitFor(F done, int ms = 10000) {
     return true;
 }
 
+// Under a sanitizer, freed memory is held back (quarantine, shadow memory): the resident size says
+// nothing about what the server keeps, and its bounds are not checked there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool RssMeaningful = false;
+#else
+constexpr bool RssMeaningful = true;
+#endif
+
 long RssKb() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -287,7 +295,8 @@ TEST_F(HttpServerTest, A1GBBodySentSlowlyIsRefusedFromItsHeaderWithoutBuffering)
     EXPECT_EQ(client.Status(), 413) << client.Received();
     EXPECT_EQ(requests_, 0);
     const long grown = RssKb() - before;
-    EXPECT_LT(grown, 32 * 1024) << "RSS grew by " << grown << " kB after " << sent << " bytes of body";
+    if (RssMeaningful)
+        EXPECT_LT(grown, 32 * 1024) << "RSS grew by " << grown << " kB after " << sent << " bytes of body";
     EXPECT_LT(stall.LongestMs(), 2000);
     RecordProperty("body_bytes_sent", static_cast<int>(sent >> 10));
     RecordProperty("rss_growth_kb", static_cast<int>(grown));
@@ -311,7 +320,7 @@ TEST_F(HttpServerTest, AClientThatNeverReadsItsPipelinedRepliesIsPausedThenDropp
     }
     EXPECT_LT(requests_, 200) << "the server kept answering a client that reads nothing";
     const long grown = RssKb() - before;
-    EXPECT_LT(grown, 32 * 1024) << "RSS grew by " << grown << " kB";
+    if (RssMeaningful) EXPECT_LT(grown, 32 * 1024) << "RSS grew by " << grown << " kB";
     // No progress for the stall limit: dropped.
     EXPECT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 0; }, 5000));
     EXPECT_LT(stall.LongestMs(), 2000);
@@ -433,7 +442,7 @@ TEST_F(HttpServerTest, AStreamReachesAReadingClientAndDropsOneThatStopsReading) 
     EXPECT_LT(pushed[1], 20000);
     EXPECT_FALSE(streams[1]->IsOpen());
     EXPECT_TRUE(streams[0]->IsOpen());
-    EXPECT_LT(RssKb() - before, 32 * 1024);
+    if (RssMeaningful) EXPECT_LT(RssKb() - before, 32 * 1024);
     streams[0]->End();
     EXPECT_TRUE(reader.WaitClosed());
 }
