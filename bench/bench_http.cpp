@@ -1,46 +1,26 @@
 // The HTTP request path without a socket: form decoding stays linear in the body (a body of '+'
-// once took quadratic time), its goal a ratio to copying the same bytes in the same run;
-// and how many pipelined requests the parser and session answer per second.
+// once took quadratic time), its goal a ratio to the cat anchor; and how many pipelined requests
+// the parser and session answer per second.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "CatAnchor.h"
 #include "HttpMessage.h"
 
 namespace {
 
-// Seconds to copy `bytes` bytes into a new string (allocation and page faults included, as for any
-// decoded text), the best of a few rounds.
-double CopySeconds(size_t bytes) {
-    const std::string from(bytes, '+');
-    double best = 1e9;
-    for (int round = 0; round < 5; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        std::string to(from);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-        best =
-            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
-
 void BM_HttpDecodeFormOfPlus(benchmark::State& state) {
     const auto size = static_cast<size_t>(state.range(0));
     const std::string body = "a=" + std::string(size, '+');
-    double seconds = 0;
+    const TLoopClock clock;
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
         THttpFields fields = ParseQuery(body);
         benchmark::DoNotOptimize(fields);
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
-    state.counters["x_copy"] = seconds / static_cast<double>(state.iterations()) / CopySeconds(body.size());
-    state.SetLabel("goal: at most 4 x copying the same bytes into a new string (linear)");
+    ReportAgainstCat(state, clock.SecondsPerIteration(state), 20, "(64 MiB of '+', linear)");
 }
 BENCHMARK(BM_HttpDecodeFormOfPlus)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
 
