@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QDialogButtonBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <stdexcept>
 
 #include "ConditionTexts.h"
@@ -109,6 +112,14 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
     EXPECT_EQ(dialog_->findChild<QPushButton*>("ButtonCopy")->text(), Q("Copy the content"));
     EXPECT_EQ(ReadCurrentLang(), LangEnglish);
     EXPECT_EQ(supervisor_->Language(), LangEnglish);
+    // The relay's criteria: translated once ("NON" is "NO", never the compass point "NW"), both as
+    // kept from the last reading and as the next reading makes them.
+    for (int reading = 0; reading < 2; ++reading) {
+        EXPECT_EQ(Label("LabelLumiereSeuil"), Q("NO")) << reading;
+        EXPECT_EQ(Label("LabelActivatedRelay"), Q("YES")) << reading;
+        Advance(SetupInfos.InterValQuickPoolSec);
+        ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    }
 
     // Back to French; choosing French again changes nothing, and the marks stay right.
     for (int i = 0; i < 2; ++i) {
@@ -120,8 +131,37 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
         EXPECT_EQ(window_->StatusBarText(2), totalFr);
         EXPECT_EQ(window_->windowTitle(), Q("Moniteur de nuages HALVEX -> Version v1.49 27/03/13"));
         EXPECT_EQ(dialog_->windowTitle(), Q("Une erreur non gérée s'est produite...."));
+        EXPECT_EQ(Label("LabelLumiereSeuil"), Q("NON"));
         EXPECT_EQ(ReadCurrentLang(), LangFrench);
     }
+}
+
+// Qt's own texts follow the program's language: the statistics calendars' month and day names, the
+// standard buttons of the dialogs.
+TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
+    InstallEnglishModule();
+    WriteCurrentLang(LangFrench);
+    OpenWindow();
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    auto* calendar = window_->findChild<QCalendarWidget*>("MonthCalendardeb");
+    ASSERT_NE(calendar, nullptr);
+    calendar->setCurrentPage(2026, 12);
+    auto month = [calendar] {
+        return calendar->findChild<QToolButton*>("qt_calendar_monthbutton")->text();
+    };
+    auto cancel = [] { return QDialogButtonBox(QDialogButtonBox::Cancel).buttons().front()->text(); };
+    EXPECT_EQ(month(), Q("décembre"));
+    EXPECT_EQ(calendar->locale().dayName(1, QLocale::ShortFormat), Q("lun."));
+    EXPECT_EQ(cancel(), Q("Annuler"));
+
+    Menu("AnglaisMenu")->trigger();
+    EXPECT_EQ(month(), Q("December"));
+    EXPECT_EQ(calendar->locale().dayName(1, QLocale::ShortFormat), Q("Mon"));
+    EXPECT_EQ(cancel(), Q("Cancel"));
+
+    Menu("FrancaisMenu")->trigger();
+    EXPECT_EQ(month(), Q("décembre"));
+    EXPECT_EQ(cancel(), Q("Annuler"));
 }
 
 struct StartCase {
