@@ -181,19 +181,20 @@ TEST_F(SupervisorTest, TheLastDownloadedRecordGivesTheLightUntilALightReading) {
     ASSERT_EQ(HistorySize(), 40u);
     const TcapteursInfos last = supervisor_->History().Records().back();
     ASSERT_TRUE(last.ValidLight) << "the station's records carry a light level";
-    ASSERT_NE(last.Lumex, 0.0);
+    const double lumex = last.Lumex; // not bound by reference: the record is packed
+    ASSERT_NE(lumex, 0.0);
 
     SetupInfos.FileCLoudSensorVersion = CloudSensorII_File;
     SetupInfos.BoltWoodFileName = Root() + "recfile.txt";
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
     const std::string info = ReadWholeFile(PathDatas + "infodata.txt");
-    EXPECT_NE(info.find("LighLevel (Log a.u)  = " + AdaptiveFloatText(last.Lumex) + "\r\n"), std::string::npos)
+    EXPECT_NE(info.find("LighLevel (Log a.u)  = " + AdaptiveFloatText(lumex) + "\r\n"), std::string::npos)
         << info;
-    EXPECT_NE(info.find("LighLevel (Mag/sec²) = " + AdaptiveFloatText(SkyMagnitude(last.Lumex)) + "\r\n"),
+    EXPECT_NE(info.find("LighLevel (Mag/sec²) = " + AdaptiveFloatText(SkyMagnitude(lumex)) + "\r\n"),
               std::string::npos)
         << info;
     const std::string line = ReadWholeFile(Root() + "recfile.txt");
-    const std::string magnitude = fmt::sprintf("%1.1f", SkyMagnitude(last.Lumex));
+    const std::string magnitude = fmt::sprintf("%1.1f", SkyMagnitude(lumex));
     ASSERT_GT(line.size(), 102 + magnitude.size());
     EXPECT_EQ(line.substr(102, magnitude.size()), magnitude) << line; // column 103
 }
