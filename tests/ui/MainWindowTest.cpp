@@ -402,11 +402,11 @@ TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     EXPECT_EQ(Text("PanelRS232Stat"), Q("Version -> 2.65"));
     EXPECT_EQ(Text("LabelInterValMes"), "20 sec");
     EXPECT_EQ(Text("LabelInterValMesLight"), "1.0 min");
-    // The good-conditions legend, written once the thresholds are read.
-    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")
+    // The good-conditions legend, written once the thresholds are read, on the strip under the sky plot.
+    EXPECT_TRUE(Child<QWidget>("PanelCLOUDs")
                     ->toolTip()
                     .startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
-        << Child<QWidget>("TabSheetSKY")->toolTip().toStdString();
+        << Child<QWidget>("PanelCLOUDs")->toolTip().toStdString();
 
     ASSERT_NO_FATAL_FAILURE(Readings(1));
     EXPECT_EQ(window_->StatusBarText(1), Q("Affichage des données des 1 dernier(s) jour(s)"));
