@@ -36,8 +36,9 @@ QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
+// The wind from the north-west: "NO" in French, which is also the English "NO" of a yes/no text.
 constexpr const char* kQuietNight =
-    "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
+    "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,dir=315@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
 
 class LanguageTest : public SupervisedStationTest {
   protected:
@@ -89,6 +90,8 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
     dialog_->show();
     window_->Pages()->setCurrentIndex(2);
     ASSERT_EQ(Label("Panel_WeatherSF"), Q("DEGAGE"));
+    ASSERT_EQ(Label("StaticTextDirWindSFG"), Q("NO"));
+    ASSERT_EQ(Label("LabelLumiereSeuil"), Q("NON"));
     ASSERT_FALSE(Label("PanelRS232Stat").isEmpty());
     // The total as the French panel writes it, for the number of records at any moment.
     auto totalFr = [this] { return QString("%1 données totales").arg(HistorySize()); };
@@ -118,6 +121,7 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
     for (int reading = 0; reading < 2; ++reading) {
         EXPECT_EQ(Label("LabelLumiereSeuil"), Q("NO")) << reading;
         EXPECT_EQ(Label("LabelActivatedRelay"), Q("YES")) << reading;
+        EXPECT_EQ(Label("StaticTextDirWindSFG"), Q("NW")) << reading;
         Advance(SetupInfos.InterValQuickPoolSec);
         ASSERT_NO_FATAL_FAILURE(WeatherReading());
     }

@@ -206,6 +206,9 @@ TEST_F(SettingsDialogTest, ValuesThatTheProgramWroteAreTakenAsTheyAre) {
     EXPECT_EQ(Text(dialog, "NumberEditPixelGap"), Q("0.000"));
     EXPECT_EQ(Text(dialog, "NumberEditDCphoto"), Q("0.00950"));
     EXPECT_EQ(Text(dialog, "NumberEditWindClose"), Q("150"));
+    QString message;
+    QWidget* field = nullptr;
+    ASSERT_TRUE(dialog->CollectFields(message, field)) << message.toStdString();
     ConfirmAndWait(dialog);
     EXPECT_EQ(written_, 1);
     EXPECT_TRUE(messages_.empty());
