@@ -139,6 +139,9 @@ void Install() {
     if (translator) return;
     translator = new TRecordingTranslator; // lives as long as the process: worker threads translate
     QCoreApplication::installTranslator(translator);
+    // French from the start, Qt's texts and the calendars included, until another language loads.
+    translator->SetModules(nullptr, QtModule(QStringLiteral("fr")), LangFrench);
+    UseLocaleOf(QLocale::French, QLocale::France);
 }
 
 bool Load(int32_t language) {

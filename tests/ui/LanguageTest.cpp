@@ -193,6 +193,11 @@ TEST_P(StartLanguage, TheStoredChoiceWinsAndTheMarksMatchTheTexts) {
     EXPECT_EQ(Checks(), std::make_pair(!english, english));
     EXPECT_EQ(window_->Pages()->tabText(0), english ? Q("Information") : Q("Informations"));
     EXPECT_EQ(MenuTitle(0), english ? Q("Files") : Q("Fichiers"));
+    // Qt's own texts too: the statistics calendars show this month.
+    auto* calendar = window_->findChild<QCalendarWidget*>("MonthCalendarFin");
+    ASSERT_NE(calendar, nullptr);
+    EXPECT_EQ(calendar->findChild<QToolButton*>("qt_calendar_monthbutton")->text(),
+              english ? Q("December") : Q("décembre"));
     const std::string log = ReadWholeFile(PathLogs + LogFileNameToday());
     EXPECT_NE(log.find(english ? "Application language : English  (1033)"
                                : "Application language : French  (1036)"),
