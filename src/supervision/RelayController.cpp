@@ -102,9 +102,10 @@ void TRelayController::RearmRelay(bool quiet) {
     Changed();
 }
 
-void TRelayController::RetranslateDisplay(const std::function<std::string(const std::string&)>& inLanguageNow) {
-    for (std::string* text : {&display_.WatchText, &display_.LightText, &display_.Panel.Text, &display_.Panel.Hint,
-                              &display_.ButtonCaption, &display_.ButtonHint})
+void TRelayController::RetranslateDisplay(
+    const std::function<std::string(const std::string&)>& inLanguageNow) {
+    for (std::string* text : {&display_.WatchText, &display_.LightText, &display_.Panel.Text,
+                              &display_.Panel.Hint, &display_.ButtonCaption, &display_.ButtonHint})
         *text = inLanguageNow(*text);
     Changed();
 }

@@ -267,7 +267,8 @@ bool Supervisor::SwitchLanguage(int32_t language) {
 // The texts kept from the last reading, made in the language before the switch, go once into the new
 // one (a text translated twice can change meaning: "NON" gives "NO", which would give "NW").
 void Supervisor::RetranslateKeptTexts(int32_t from) {
-    relay_.RetranslateDisplay([from](const std::string& text) { return Languages::Retranslated(text, from); });
+    relay_.RetranslateDisplay(
+        [from](const std::string& text) { return Languages::Retranslated(text, from); });
 }
 
 void Supervisor::MakeCaption() {
@@ -842,7 +843,8 @@ void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain,
         TStartupSettings unusedFrom, unusedTo;
         TSettingsPlace from{source, unusedFrom}, to{checked, unusedTo};
         const auto ranged = [&writtenByProgram](const TSettingRow& row) {
-            return std::find(writtenByProgram.begin(), writtenByProgram.end(), &row) == writtenByProgram.end();
+            return std::find(writtenByProgram.begin(), writtenByProgram.end(), &row) ==
+                   writtenByProgram.end();
         };
         for (const TSettingRow& row : SettingsRows())
             if (row.Written.At == TWriteAt::DialogOk &&
@@ -856,7 +858,8 @@ void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain,
         const bool monthsChanged = chosen.NbMonthtoLoad != SetupInfos.NbMonthtoLoad;
         TSettingsPlace live{SetupInfos, unusedTo};
         for (const TSettingRow& row : SettingsRows())
-            if (row.Written.At == TWriteAt::DialogOk) SetSettingValue(row, live, SettingValue(row, to), ranged(row));
+            if (row.Written.At == TWriteAt::DialogOk)
+                SetSettingValue(row, live, SettingValue(row, to), ranged(row));
         storedPortDevice_ = hw.PortDevice;
         WriteConfigDialogSettings(); // one group: a crash never leaves half a configuration
         if (monthsChanged)

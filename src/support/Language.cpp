@@ -29,7 +29,8 @@ class TRecordingTranslator : public QTranslator {
         {
             std::lock_guard guard(mutex_);
             if (module_) result = module_->translate(context, sourceText, disambiguation, n);
-            if (result.isNull() && qtModule_) result = qtModule_->translate(context, sourceText, disambiguation, n);
+            if (result.isNull() && qtModule_)
+                result = qtModule_->translate(context, sourceText, disambiguation, n);
             // What the caller shows: the translation, else the source text itself.
             Remember(result.isNull() ? QString::fromUtf8(sourceText) : result,
                      TSourceText{context, sourceText, disambiguation});

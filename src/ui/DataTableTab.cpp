@@ -17,8 +17,8 @@
 
 #include "CsvExport.h"
 #include "HistoryEdits.h"
-#include "Records.h"
 #include "NumberEdit.h"
+#include "Records.h"
 
 namespace {
 

@@ -713,7 +713,8 @@ void TFormConfigTavrel::ComputeDarkCurrent() {
     connect(dialog, &QDialog::finished, this, [this, dialog] {
         // The measurement is accepted as the calibration accepted it, even outside the field's range.
         if (dialog->Completed())
-            NumberEditDCphoto->ShowValue(dialog->ValueFinale(), Q(fmt::sprintf("%1.5f", dialog->ValueFinale())));
+            NumberEditDCphoto->ShowValue(dialog->ValueFinale(),
+                                         Q(fmt::sprintf("%1.5f", dialog->ValueFinale())));
     });
     dialog->open();
 }

@@ -229,7 +229,8 @@ QWidget* TGraphTabs::AddPage(QTabWidget* pages, TGraphPage page) {
     // Any mouse zoom or pan ends the automatic translation, and its box says so.
     TTab* raw = tab.get();
     connect(tab->Plot, &TPlotWidget::endZoomPan, this, [raw] { raw->Translate->setChecked(false); });
-    connect(tab->Plot, &TPlotWidget::translateChanged, this, [raw](bool on) { raw->Translate->setChecked(on); });
+    connect(tab->Plot, &TPlotWidget::translateChanged, this,
+            [raw](bool on) { raw->Translate->setChecked(on); });
     tabs_.push_back(std::move(tab));
     return raw->Page;
 }
@@ -555,7 +556,8 @@ void TGraphTabs::LayOutHiddenPages() {
         for (QWidget* w : widgets) {
             w->ensurePolished();
             if (QLayout* layout = w->layout(); layout && !w->isWindow())
-                layout->setGeometry(w->testAttribute(Qt::WA_LayoutOnEntireRect) ? w->rect() : w->contentsRect());
+                layout->setGeometry(w->testAttribute(Qt::WA_LayoutOnEntireRect) ? w->rect()
+                                                                                : w->contentsRect());
         }
     }
     for (const auto& tab : tabs_)

@@ -51,9 +51,8 @@ void TSettingBindings::Fill(TSetupInfos& from) const {
             const bool integer = b.Format && std::string(b.Format) == "%d";
             const std::string text = integer ? fmt::sprintf("%d", static_cast<long long>(value.AsInteger()))
                                              : fmt::sprintf(b.Format, value.AsDouble());
-            static_cast<TNumberEdit*>(b.Widget)->ShowValue(integer ? static_cast<double>(value.AsInteger())
-                                                                    : value.AsDouble(),
-                                                            Q(text));
+            static_cast<TNumberEdit*>(b.Widget)->ShowValue(
+                integer ? static_cast<double>(value.AsInteger()) : value.AsDouble(), Q(text));
             break;
         }
         case Bound::Spin:

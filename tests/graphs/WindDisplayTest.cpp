@@ -105,8 +105,10 @@ TEST_F(WindDialTest, ACalmNewestGustHasItsTextButNoArrow) {
     TWindDisplay& dial = Dial(200, false, 20);
     EXPECT_EQ(dial.NewestText(), "0 km/h  NE");
     // No shaft towards either gust: not to the calm one's direction, not to the one before.
-    for (const QPoint& along : {dial.Polar(45, 8), dial.Polar(45, 12), dial.Polar(225, 6), dial.Polar(225, 10)})
-        EXPECT_EQ(CountAround(dial.Picture(), along, 1, DialColours::White), 0) << along.x() << "," << along.y();
+    for (const QPoint& along :
+         {dial.Polar(45, 8), dial.Polar(45, 12), dial.Polar(225, 6), dial.Polar(225, 10)})
+        EXPECT_EQ(CountAround(dial.Picture(), along, 1, DialColours::White), 0)
+            << along.x() << "," << along.y();
     EXPECT_GT(CountAround(dial.Picture(), dial.Polar(225, 15), 1, DialColours::Young), 0);
 }
 

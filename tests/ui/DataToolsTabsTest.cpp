@@ -89,8 +89,8 @@ TEST_F(DataToolsTabsTest, StatisticsRangeEndsNow) {
     } cases[] = {
         {noon - 5, noon, "5.00 Jrs"},
         {noon - 6, noon, "6.00 Jrs"},
-        {noon - 6, noon - 1, "5.00 Jrs"},      // another day keeps its time of day
-        {noon - 6, noon - 0.25, "6.00 Jrs"},   // today, earlier in the day: still now
+        {noon - 6, noon - 1, "5.00 Jrs"},    // another day keeps its time of day
+        {noon - 6, noon - 0.25, "6.00 Jrs"}, // today, earlier in the day: still now
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Period);

@@ -5,8 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
-#include <QDialogButtonBox>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -151,9 +151,7 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
     auto* calendar = window_->findChild<QCalendarWidget*>("MonthCalendardeb");
     ASSERT_NE(calendar, nullptr);
     calendar->setCurrentPage(2026, 12);
-    auto month = [calendar] {
-        return calendar->findChild<QToolButton*>("qt_calendar_monthbutton")->text();
-    };
+    auto month = [calendar] { return calendar->findChild<QToolButton*>("qt_calendar_monthbutton")->text(); };
     auto cancel = [] { return QDialogButtonBox(QDialogButtonBox::Cancel).buttons().front()->text(); };
     EXPECT_EQ(month(), Q("décembre"));
     EXPECT_EQ(calendar->locale().dayName(1, QLocale::ShortFormat), Q("lun."));

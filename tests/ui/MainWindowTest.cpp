@@ -526,8 +526,8 @@ TEST_F(MainWindowTest, GraphPagesAsLaidOut) {
     EXPECT_EQ(dialPanel.height(), windPage->height() - bottom);
     EXPECT_EQ(dialPanel.width(), dialPanel.height());
     EXPECT_EQ(graphs->Dial()->size(), dialPanel.size());
-    EXPECT_EQ(timePanel, QRect(dialPanel.width() + 1, 0, windPage->width() - dialPanel.width() - 1,
-                               dialPanel.height()));
+    EXPECT_EQ(timePanel,
+              QRect(dialPanel.width() + 1, 0, windPage->width() - dialPanel.width() - 1, dialPanel.height()));
     EXPECT_EQ(graphs->PlotOf(TGraphPage::Wind)->size(), timePanel.size());
 
     const QString legend = QString::fromStdString(supervisor_->GoodConditionsLegendText());

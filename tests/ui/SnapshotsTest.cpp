@@ -6,19 +6,19 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QImage>
 #include <QTabWidget>
 #include <set>
 #include <tuple>
 
-#include "FtpLoader.h"
 #include "FormWebSetup.h"
+#include "FtpLoader.h"
 #include "FtpTestServer.h"
 #include "GraphTabs.h"
 #include "JpegFile.h"
@@ -149,7 +149,6 @@ TEST_F(SnapshotsTest, PublishingSizesWhateverTheWindowSizeAndScreenSizesOtherwis
         const int offeredDial = web->findChild<QLineEdit*>("NumberEditL_windDir")->text().toInt();
         web->reject();
         delete web.data(); // not left to a later event loop: the next round finds the new one
-
 
         // Each picture has the size its plot has when its tab is shown.
         const std::pair<TGraphPage, const char*> plots[] = {{TGraphPage::Temperature, "last_Temp.jpg"},
