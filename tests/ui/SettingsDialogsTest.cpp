@@ -458,14 +458,15 @@ TEST_F(SettingsDialogTest, WebDialogUploadIntervalZeroStopsTheUpload) {
         SCOPED_TRACE(c.Text);
         TFormWebSetup dialog(*supervisor_);
         SetText(&dialog, "NumberEditIntervallsec", c.Text);
-        QMessageBox* refusal = nullptr;
         // A refusal is a modal message box: closed as soon as it shows.
-        QTimer::singleShot(0, [&] {
-            if ((refusal = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())))
-                refusal->done(QMessageBox::Ok);
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->done(QMessageBox::Ok);
         });
+        closer.start(10);
         dialog.accept();
-        QApplication::processEvents();
+        closer.stop();
         EXPECT_EQ(dialog.result() == QDialog::Accepted, c.Accepted);
         EXPECT_EQ(SetupInfos.SetupWebPublish.IntervallSec, c.Seconds);
         EXPECT_EQ(supervisor_->FtpTimerActive(), c.TimerActive);
