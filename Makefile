@@ -15,7 +15,7 @@ DEPS := cmake ninja-build g++ pkg-config ccache \
         qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
-        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb \
+        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb qt6-translations-l10n \
         libsystemd-dev systemd help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
 
 .PHONY: all deps build translations test test-asan test-tsan bench run screenshots install package clean format
