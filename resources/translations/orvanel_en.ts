@@ -1011,6 +1011,10 @@
         <source>TEST EXCEPTION</source>
         <translation>TEST EXCEPTION</translation>
     </message>
+    <message>
+        <source>%dx%d pixels</source>
+        <translation>%dx%d pixels</translation>
+    </message>
 </context>
 <context>
     <name>Mqtt</name>
