@@ -16,6 +16,7 @@ DEPS := cmake ninja-build g++ pkg-config ccache \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
         espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb qt6-translations-l10n \
+        libmosquitto-dev mosquitto mosquitto-clients \
         libsystemd-dev systemd help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
 
 .PHONY: all deps build translations test test-asan test-tsan bench run screenshots install package clean format

@@ -1017,6 +1017,165 @@
     </message>
 </context>
 <context>
+    <name>Mqtt</name>
+    <message>
+        <source>Le préfixe de sujet &quot;%s&quot; (réglage &quot;%s&quot; sous [MQTT]) %s.</source>
+        <translation>The topic prefix &quot;%s&quot; (setting &quot;%s&quot; under [MQTT]) %s.</translation>
+    </message>
+    <message>
+        <source>est vide</source>
+        <translation>is empty</translation>
+    </message>
+    <message>
+        <source>contient un joker &quot;+&quot; ou &quot;#&quot;, réservé aux abonnements</source>
+        <translation>holds a wildcard &quot;+&quot; or &quot;#&quot;, which only subscriptions may use</translation>
+    </message>
+    <message>
+        <source>contient un caractère nul</source>
+        <translation>holds a NUL character</translation>
+    </message>
+    <message>
+        <source>contient un niveau vide (&quot;/&quot; au début, à la fin ou doublé)</source>
+        <translation>holds an empty level (&quot;/&quot; at the start, at the end or doubled)</translation>
+    </message>
+    <message>
+        <source>est trop long</source>
+        <translation>is too long</translation>
+    </message>
+    <message>
+        <source>Température du ciel</source>
+        <translation>Sky temperature</translation>
+    </message>
+    <message>
+        <source>Ciel moins ambiante</source>
+        <translation>Sky minus ambient</translation>
+    </message>
+    <message>
+        <source>Température ambiante</source>
+        <translation>Ambient temperature</translation>
+    </message>
+    <message>
+        <source>Point de rosée</source>
+        <translation>Dew point</translation>
+    </message>
+    <message>
+        <source>Humidité</source>
+        <translation>Humidity</translation>
+    </message>
+    <message>
+        <source>Rafale de vent</source>
+        <translation>Wind gust</translation>
+    </message>
+    <message>
+        <source>Direction du vent</source>
+        <translation>Wind direction</translation>
+    </message>
+    <message>
+        <source>Fond de ciel</source>
+        <translation>Sky brightness</translation>
+    </message>
+    <message>
+        <source>Niveau de lumière (log)</source>
+        <translation>Light level (log)</translation>
+    </message>
+    <message>
+        <source>Chauffage du capteur de pluie</source>
+        <translation>Rain sensor heater</translation>
+    </message>
+    <message>
+        <source>Tension d&apos;alimentation</source>
+        <translation>Supply voltage</translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation>Rain</translation>
+    </message>
+    <message>
+        <source>Relais de fermeture du toit fermé</source>
+        <translation>Roof closing relay closed</translation>
+    </message>
+    <message>
+        <source>Liaison avec la station</source>
+        <translation>Station link</translation>
+    </message>
+    <message>
+        <source>Conditions dangereuses pour l&apos;observatoire</source>
+        <translation>Unsafe conditions for the observatory</translation>
+    </message>
+    <message>
+        <source>hôte inconnu</source>
+        <translation>unknown host</translation>
+    </message>
+    <message>
+        <source>connexion refusée : aucun courtier n&apos;écoute sur ce port</source>
+        <translation>connection refused: no broker listens on this port</translation>
+    </message>
+    <message>
+        <source>identifiant ou mot de passe refusé par le courtier</source>
+        <translation>user name or password refused by the broker</translation>
+    </message>
+    <message>
+        <source>connexion non autorisée par le courtier</source>
+        <translation>connection not authorised by the broker</translation>
+    </message>
+    <message>
+        <source>échec TLS (certificat non reconnu ou courtier sans TLS)</source>
+        <translation>TLS failure (certificate not recognised, or a broker without TLS)</translation>
+    </message>
+    <message>
+        <source>connexion fermée par le courtier</source>
+        <translation>connection closed by the broker</translation>
+    </message>
+    <message>
+        <source>le courtier ne répond plus</source>
+        <translation>the broker no longer answers</translation>
+    </message>
+    <message>
+        <source>erreur réseau</source>
+        <translation>network error</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion à %s...</source>
+        <translation>MQTT: connecting to %s...</translation>
+    </message>
+    <message>
+        <source>MQTT : connecté à %s</source>
+        <translation>MQTT: connected to %s</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion perdue (%s), nouvel essai dans %d s</source>
+        <translation>MQTT: connection lost (%s), next try in %d s</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion impossible à %s (%s), nouvel essai dans %d s</source>
+        <translation>MQTT: cannot connect to %s (%s), next try in %d s</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion impossible à %s (%s). Corrigez les réglages sous [MQTT] ; pas de nouvel essai d&apos;ici là.</source>
+        <translation>MQTT: cannot connect to %s (%s). Correct the settings under [MQTT]; no new try until then.</translation>
+    </message>
+    <message>
+        <source>MQTT : arrêté</source>
+        <translation>MQTT: stopped</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : %s Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: %s The program runs on without it.</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : le fichier d&apos;autorités de certification &quot;%s&quot; (réglage &quot;CAFile&quot; sous [MQTT]) n&apos;est pas un fichier lisible. Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: the certificate authority file &quot;%s&quot; (setting &quot;CAFile&quot; under [MQTT]) is not a readable file. The program runs on without it.</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : la bibliothèque MQTT n&apos;a pas pu être initialisée. Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: the MQTT library could not be initialised. The program runs on without it.</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : TLS refusé (%s). Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: TLS refused (%s). The program runs on without it.</translation>
+    </message>
+</context>
+<context>
     <name>NumberEdit</name>
     <message>
         <source>Entrée incorrecte !</source>
@@ -1844,6 +2003,74 @@
     <message>
         <source>Ceci va durer deux minutes, SVP réalisez cette calibration la nuit avec un cache qui empêche la moindre lumière d&apos;atteindre la photodiode ! Continuer ?</source>
         <translation>This takes two minutes. Please do this calibration at night, with a cover that keeps every bit of light away from the photodiode! Continue?</translation>
+    </message>
+    <message>
+        <source>MQTT</source>
+        <translation>MQTT</translation>
+    </message>
+    <message>
+        <source>Publication vers un courtier MQTT (Home Assistant, Node-RED...)</source>
+        <translation>Publishing to an MQTT broker (Home Assistant, Node-RED...)</translation>
+    </message>
+    <message>
+        <source> Publier les mesures et le verdict de sécurité</source>
+        <translation> Publish the readings and the safety verdict</translation>
+    </message>
+    <message>
+        <source> Courtier (nom ou adresse)</source>
+        <translation> Broker (name or address)</translation>
+    </message>
+    <message>
+        <source> Port</source>
+        <translation> Port</translation>
+    </message>
+    <message>
+        <source> Connexion chiffrée (TLS)</source>
+        <translation> Encrypted connection (TLS)</translation>
+    </message>
+    <message>
+        <source> Fichier des autorités de certification (vide : celles du système)</source>
+        <translation> Certificate authority file (empty: the system&apos;s)</translation>
+    </message>
+    <message>
+        <source> Vérifier le certificat du courtier</source>
+        <translation> Verify the broker&apos;s certificate</translation>
+    </message>
+    <message>
+        <source> Utilisateur</source>
+        <translation> User</translation>
+    </message>
+    <message>
+        <source> Mot de passe</source>
+        <translation> Password</translation>
+    </message>
+    <message>
+        <source> Identifiant du client</source>
+        <translation> Client identifier</translation>
+    </message>
+    <message>
+        <source> Préfixe des sujets</source>
+        <translation> Topic prefix</translation>
+    </message>
+    <message>
+        <source> Découverte automatique par Home Assistant</source>
+        <translation> Home Assistant discovery</translation>
+    </message>
+    <message>
+        <source> Préfixe de découverte</source>
+        <translation> Discovery prefix</translation>
+    </message>
+    <message>
+        <source> Qualité de service (QoS)</source>
+        <translation> Quality of service (QoS)</translation>
+    </message>
+    <message>
+        <source> Intervalle de maintien de la connexion (s)</source>
+        <translation> Keep-alive interval (s)</translation>
+    </message>
+    <message>
+        <source>Les réglages MQTT prennent effet au prochain démarrage du programme.</source>
+        <translation>The MQTT settings take effect at the next start of the program.</translation>
     </message>
 </context>
 <context>

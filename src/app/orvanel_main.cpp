@@ -9,6 +9,7 @@
 #include <optional>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QStatusBar>
 #include <QStringList>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "CrashReport.h"
 #include "Language.h"
 #include "MainWindow.h"
+#include "MqttWiring.h"
 #include "OrvanelApplication.h"
 #include "QtHooks.h"
 #include "Records.h"
@@ -39,6 +41,8 @@ const char* kUsage = R"(Usage: orvanel [options]
                     serve ASCOM Alpaca and the INDI feeds on this address and port for this
                     run only (0.0.0.0 opens every network; default from the settings,
                     127.0.0.1:11111)
+  --mqtt HOST:PORT  publish to this MQTT broker for this run only (default from the
+                    settings, off)
   /Sim=1            run without a station (simulated values)
   REGSERVERPERUSER  install the D-Bus activation files of the automation interface
                     (UNREGSERVERPERUSER removes them; REGSERVER/UNREGSERVER for every user)
@@ -57,6 +61,7 @@ struct TCommandLine {
     bool Version = false;
     std::string Port;
     std::string Alpaca;
+    std::string Mqtt;
     std::string Error;
 };
 
@@ -86,6 +91,14 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
             line.Alpaca = argv[++i];
         } else if (arg.rfind("--alpaca=", 0) == 0)
             line.Alpaca = arg.substr(9);
+        else if (arg == "--mqtt") {
+            if (i + 1 >= argc) {
+                line.Error = "--mqtt needs HOST:PORT";
+                break;
+            }
+            line.Mqtt = argv[++i];
+        } else if (arg.rfind("--mqtt=", 0) == 0)
+            line.Mqtt = arg.substr(7);
         else if (arg.rfind("--", 0) == 0)
             line.Error = "unknown option " + arg;
         // Everything else ("/Sim=1", the automation switches) is read further on.
@@ -96,6 +109,10 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     if (!line.Alpaca.empty() && line.Error.empty()) {
         TAlpacaSettings check;
         ParseAlpacaEndpoint(line.Alpaca, check, line.Error);
+    }
+    if (!line.Mqtt.empty() && line.Error.empty()) {
+        TMqttSettings check;
+        ParseMqttEndpoint(line.Mqtt, check, line.Error);
     }
     return line;
 }
@@ -190,7 +207,16 @@ int main(int argc, char** argv) {
             alpaca.reset();
         }
     }
+    // The MQTT publisher, with the verdict rules of the network server.
+    TMqttSettings mqttSettings = ReadMqttSettings();
+    if (!line.Mqtt.empty()) ParseMqttEndpoint(line.Mqtt, mqttSettings, unused);
+    std::unique_ptr<TMqttRun> mqtt;
+    if (mqttSettings.Enabled)
+        mqtt = StartMqttPublishing(supervisor, mqttSettings,
+                                   TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
+                                   headless ? nullptr : window->statusBar());
     const int code = app.exec();
     supervisor.FormClose();
+    mqtt.reset(); // "offline" to the broker, after the history is saved
     return code;
 }

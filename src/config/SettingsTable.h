@@ -18,6 +18,7 @@ inline constexpr const char* KeyCloseCriteria = "\\CloseCriteria";
 inline constexpr const char* KeyWebpublish = "\\Webpublish";
 inline constexpr const char* KeyStats = "\\Stats\\";
 inline constexpr const char* KeyAlpaca = "\\Alpaca";
+inline constexpr const char* KeyMqtt = "\\MQTT";
 
 inline constexpr int32_t LangEnglish = 1033;
 inline constexpr int32_t LangFrench = 1036;
@@ -34,12 +35,31 @@ struct TAlpacaSettings {
     bool UnsafeInDaylight = false;
 };
 
+// Publishing to an MQTT broker, with Home Assistant discovery.
+struct TMqttSettings {
+    bool Enabled = false;
+    std::string Host = "127.0.0.1";
+    uint16_t Port = 1883;
+    bool Tls = false;
+    std::string CaFile; // empty: the system's certificate authorities
+    bool VerifyPeer = true;
+    std::string User;
+    std::string Password; // never logged
+    std::string ClientId; // "orvanel-<host name>" when empty
+    std::string TopicPrefix = "orvanel";
+    std::string DiscoveryPrefix = "homeassistant";
+    bool Discovery = true;
+    uint8_t QoS = 1;
+    uint16_t KeepAliveSec = 60;
+};
+
 // What the start-up reads besides SetupInfos.
 struct TStartupSettings {
     int32_t CurrentLang = LangEnglish;
     TDateTime DateDeb = 0; // statistics range
     TDateTime DateFin = 0;
     TAlpacaSettings Alpaca; // read by ReadAlpacaSettings, not by the start-up
+    TMqttSettings Mqtt;     // read by ReadMqttSettings, not by the start-up
 };
 
 struct TSetupInfos;
@@ -67,7 +87,7 @@ enum class TDefaultAt : uint8_t {
 };
 
 // What stores a setting.
-enum class TWriteAt : uint8_t { NotWritten, DialogOk, WebDialogOk, LanguageMenu, Statistics };
+enum class TWriteAt : uint8_t { NotWritten, DialogOk, WebDialogOk, LanguageMenu, Statistics, MqttTabOk };
 
 // The values a setting may take: an interval, a list, or any value.
 struct TSettingRange {
@@ -160,6 +180,13 @@ std::string DefaultBoltWoodFileName();
 // The rows under "\\Alpaca". A device identifier not stored yet is made now and stored, so that
 // clients recognise the devices across restarts.
 TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry = DatabaseRegistry());
+
+// The rows under "\\MQTT"; the client identifier defaults to "orvanel-" and the host name.
+TMqttSettings ReadMqttSettings(TDatabaseRegistry& registry = DatabaseRegistry());
+// The rows under "\\MQTT", as the settings dialog's MQTT tab confirms them.
+void WriteMqttSettings(const TMqttSettings& settings, TDatabaseRegistry& registry = DatabaseRegistry());
+// "orvanel-" and the host name.
+std::string DefaultMqttClientId();
 
 // The start-up reads, in their order (the rows of TStartRead::First, Language and Later).
 // LoadStartupSettings runs the four steps below one after the other; the controller may run them

@@ -44,6 +44,10 @@ TNumberEdit* TSettingBindings::Number(const char* name, const char* group, const
 void TSettingBindings::Fill(TSetupInfos& from) const {
     TStartupSettings unused;
     TSettingsPlace place{from, unused};
+    Fill(place);
+}
+
+void TSettingBindings::Fill(TSettingsPlace& place) const {
     for (const TBinding& b : bindings_) {
         const TVariant value = SettingValue(*b.Row, place);
         switch (b.Kind) {
@@ -93,6 +97,11 @@ bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& fi
                                std::vector<const TSettingRow*>* asWritten) const {
     TStartupSettings unused;
     TSettingsPlace place{into, unused};
+    return Collect(place, message, field, asWritten);
+}
+
+bool TSettingBindings::Collect(TSettingsPlace& place, QString& message, QWidget*& field,
+                               std::vector<const TSettingRow*>* asWritten) const {
     const QString incorrect = QCoreApplication::translate("NumberEdit", "Entrée incorrecte !");
     for (const TBinding& b : bindings_) {
         TVariant value;

@@ -322,6 +322,64 @@ TEST_F(SettingsDialogTest, ABadFieldStoresNothingAndTheMeasurementGoesOn) {
     dialog->reject();
 }
 
+// The MQTT tab shows the stored settings, refuses a prefix no broker accepts, and stores what it
+// confirms for the next start.
+TEST_F(SettingsDialogTest, TheMqttTabShowsStoresAndChecksItsSettings) {
+    TMqttSettings stored;
+    stored.Enabled = true;
+    stored.Host = "broker.lan";
+    stored.Port = 8883;
+    stored.Tls = true;
+    stored.User = "dome";
+    stored.Password = "p;w#\"1";
+    stored.ClientId = "orvanel-dome";
+    stored.QoS = 2;
+    WriteMqttSettings(stored);
+    StartWithStation();
+    TFormConfigTavrel* dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(Field<QCheckBox>(dialog, "CheckBoxMqttEnabled")->isChecked());
+    EXPECT_EQ(Text(dialog, "EditMqttHost"), Q("broker.lan"));
+    EXPECT_EQ(Text(dialog, "NumberEditMqttPort"), Q("8883"));
+    EXPECT_TRUE(Field<QCheckBox>(dialog, "CheckBoxMqttTls")->isChecked());
+    EXPECT_EQ(Text(dialog, "EditMqttPassword"), Q("p;w#\"1"));
+    EXPECT_EQ(Field<QLineEdit>(dialog, "EditMqttPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Field<QComboBox>(dialog, "ComboBoxMqttQoS")->currentIndex(), 2);
+    EXPECT_EQ(Text(dialog, "EditMqttTopicPrefix"), Q("orvanel"));
+
+    const std::string storedBefore = ReadWholeFile(DatabaseRegistry().FileName());
+    const struct {
+        const char* Field;
+        const char* Text;
+        const char* Message;
+    } cases[] = {
+        {"EditMqttTopicPrefix", "obs/+/sky", "\"TopicPrefix\""},
+        {"EditMqttDiscoveryPrefix", "homeassistant/", "\"DiscoveryPrefix\""},
+        {"NumberEditMqttPort", "0", "Nombre trop petit"},
+    };
+    for (const auto& c : cases) {
+        const QString good = Text(dialog, c.Field);
+        SetText(dialog, c.Field, c.Text);
+        QString message;
+        QWidget* field = nullptr;
+        EXPECT_FALSE(dialog->CollectFields(message, field)) << c.Field;
+        EXPECT_TRUE(message.contains(Q(c.Message))) << message.toStdString();
+        EXPECT_EQ(field, dialog->findChild<QWidget*>(c.Field));
+        SetText(dialog, c.Field, good.toUtf8().constData());
+    }
+    EXPECT_EQ(ReadWholeFile(DatabaseRegistry().FileName()), storedBefore);
+
+    SetText(dialog, "EditMqttTopicPrefix", "observatory/dome");
+    Field<QCheckBox>(dialog, "CheckBoxMqttDiscovery")->setChecked(false);
+    ASSERT_NO_FATAL_FAILURE(ConfirmAndWait(dialog));
+    const TMqttSettings read = ReadMqttSettings();
+    EXPECT_EQ(read.TopicPrefix, "observatory/dome");
+    EXPECT_FALSE(read.Discovery);
+    EXPECT_EQ(read.Host, "broker.lan");
+    EXPECT_EQ(read.Password, stored.Password);
+    EXPECT_EQ(read.QoS, 2);
+}
+
 TEST_F(SettingsDialogTest, AChangedPortIsReopenedBeforeTheSetUpIsSent) {
     StartWithStation();
     halvex::sim::StationOptions other;
