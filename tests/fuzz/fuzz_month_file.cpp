@@ -2,6 +2,7 @@
 // keeps a record outside the file's month, keeps the history in date order, and keeps every record
 // of a file that the check of orvanel-data finds sound; the check itself never fails on it.
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -26,6 +27,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     folder = (fs::temp_directory_path() / ("orvanel-fuzz-month-" + std::to_string(::getpid()))).string() + "/";
     // The clock stands late in the file's month: records up to a day after it are sound dates.
     SetClockForTests([] { return EncodeDateTime(kYear, kMonth, 28, 12, 0, 0); });
+    std::atexit([] {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    });
     return 0;
 }
 
