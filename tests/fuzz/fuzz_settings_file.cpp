@@ -7,6 +7,29 @@
 #include "FuzzCheck.h"
 #include "RegistryFile.h"
 
+namespace {
+
+// Values reach the store from Qt strings: always valid UTF-8.
+bool ValidUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) {
+            const auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d >> 6) != 2) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        static constexpr uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += n;
+    }
+    return true;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     if (size > TRegistryFile::MaxSize) return 0;
@@ -39,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // A value set in the parsed file reads back as set, and survives a write and a read.
+    if (!ValidUtf8(text.substr(0, std::min<size_t>(size, 64)))) return 0;
     const TStoredValue typed{TStoredValue::Kind::Text, std::string(text.substr(0, std::min<size_t>(size, 64)))};
     const std::string raw = EncodeStoredValue(typed);
     const TRegistryPath key{"Config", "Fuzz"};
