@@ -47,7 +47,10 @@ GAP = 30              # seconds the monitor stays away between two runs
 FAULT_PATTERNS = re.compile(
     r"checksum|Pas de réponse|no answer|Erreur de lecture|Entete|Données|Discarded .* stale|"
     r"EEPROM read error|Back order|record skipped|Range check error|lost|reopen|COM|tty|"
-    r"Invalid argument to date encode|retry|again|perdu|Weather reading failed|list ended",
+    r"Invalid argument to date encode|retry|again|perdu|Weather reading failed|list ended|"
+    r"Getting .* -> failed|"
+    # no sound server on a build machine
+    r"PulseAudio|pa_context_connect",
     re.IGNORECASE)
 ERROR_WORDS = re.compile(r"error|erreur|fail|échec|exception|abort|crash|refused|impossible", re.IGNORECASE)
 
