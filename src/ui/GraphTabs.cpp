@@ -20,6 +20,8 @@
 
 #include "DatabaseRegistry.h"
 #include "GraphicSpecial.h"
+#include "NightMode.h"
+#include "NightVision.h"
 #include "JpegFile.h"
 #include "PlotWidget.h"
 #include "Supervisor.h"
@@ -592,7 +594,8 @@ QPixmap LegendPicture() {
          QCoreApplication::translate("TFormLegend",
                                      "Le détail des seuils figure dans la bulle d'aide du bas de l'onglet."),
          QColor(190, 190, 190));
-    return pixmap;
+    p.end();
+    return NightMode::Active() ? QPixmap::fromImage(NightVision::Image(pixmap.toImage())) : pixmap;
 }
 
 } // namespace

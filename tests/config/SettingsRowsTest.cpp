@@ -447,6 +447,7 @@ TEST_F(SettingsRowsTest, EachEventHasOneRowPerStepAndEachSettingOneRow) {
     expectOneToN(writes[TWriteAt::WebDialogOk], "web dialog OK");
     expectOneToN(writes[TWriteAt::LanguageMenu], "language menu");
     expectOneToN(writes[TWriteAt::Statistics], "statistics");
+    expectOneToN(writes[TWriteAt::NightVisionMenu], "night-vision menu");
     expectOneToN(opened, "dialog open");
 }
 
