@@ -400,12 +400,13 @@ std::string HistoryJson(const THistoryQuery& query, const THistoryStore& history
     const double span = (a.To - a.From) * 86400.0;
     w.Key("t").BeginArray();
     for (int c = 0; c < columns; ++c)
-        w.Number(fromUnix + span * c / columns, 13);
+        w.Thousandths(std::llround((fromUnix + span * c / columns) * 1000));
     w.EndArray();
+    // At the records' own precision (single), in the shortest text that keeps it.
     for (const bool high : {false, true}) {
         w.Key(high ? "max" : "min").BeginArray();
         for (const TColumnMinMax& cell : a.Columns)
-            cell.Valid ? w.Number(high ? cell.Max : cell.Min, 6) : w.Null();
+            cell.Valid ? w.Float(static_cast<float>(high ? cell.Max : cell.Min)) : w.Null();
         w.EndArray();
     }
     w.EndObject();

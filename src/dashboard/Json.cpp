@@ -128,3 +128,19 @@ TJsonWriter& TJsonWriter::NumberText(std::string_view text) {
 TJsonWriter& TJsonWriter::Optional(const std::optional<double>& value, int digits) {
     return value ? Number(*value, digits) : Null();
 }
+
+TJsonWriter& TJsonWriter::Float(float value) {
+    if (!std::isfinite(value)) return Null();
+    Separate();
+    if (value == 0) value = 0;
+    fmt::format_to(std::back_inserter(out_), "{}", value);
+    return *this;
+}
+
+TJsonWriter& TJsonWriter::Thousandths(long long value) {
+    Separate();
+    const bool negative = value < 0;
+    const unsigned long long v = negative ? 0ULL - static_cast<unsigned long long>(value) : value;
+    fmt::format_to(std::back_inserter(out_), "{}{}.{:03}", negative ? "-" : "", v / 1000, v % 1000);
+    return *this;
+}

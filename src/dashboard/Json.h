@@ -24,6 +24,10 @@ class TJsonWriter {
     TJsonWriter& Number(double value, int digits = 6);
     // A number already written as text (the same text another file shows); null when empty.
     TJsonWriter& NumberText(std::string_view text);
+    // The shortest text that reads back as the same single-precision value (the records' precision).
+    TJsonWriter& Float(float value);
+    // Thousandths as a decimal number: 1733779200123 gives 1733779200.123.
+    TJsonWriter& Thousandths(long long value);
     TJsonWriter& Optional(const std::optional<double>& value, int digits = 6);
 
     const std::string& Text() const { return out_; }

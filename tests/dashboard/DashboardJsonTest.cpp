@@ -1,6 +1,8 @@
 // The dashboard's answers as texts: the history query and its columns against a plain loop over the
 // records, the dates between local time and ISO 8601 UTC, the JSON texts and the event framing.
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
@@ -62,6 +64,9 @@ TEST(DashboardHistoryQuery, EachFaultIsRefusedWithItsCode) {
 
 // Local dates (the records') and ISO 8601 UTC (the web's), in Paris time, across a change of hour.
 TEST(DashboardDates, LocalDatesAndIsoUtcAgree) {
+    const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
+    ::setenv("TZ", "Europe/Paris", 1);
+    ::tzset();
     struct Case {
         TDateTime Local;
         const char* Utc;
@@ -82,6 +87,11 @@ TEST(DashboardDates, LocalDatesAndIsoUtcAgree) {
     EXPECT_NEAR(*ParseIsoDate("2026-12-09T23:30:15+01:00"), *ParseIsoDate("2026-12-09T22:30:15Z"), 1e-9);
     EXPECT_NEAR(*ParseIsoDate("2026-12-09T17:30:15-0500"), *ParseIsoDate("2026-12-09T22:30:15Z"), 1e-9);
     EXPECT_DOUBLE_EQ(UnixSeconds(*ParseIsoDate("1970-01-01T00:00:10Z")), 10.0);
+    if (saved.empty())
+        ::unsetenv("TZ");
+    else
+        ::setenv("TZ", saved.c_str(), 1);
+    ::tzset();
 }
 
 TEST(DashboardTexts, JsonEscapesAndRefusesWhatIsNotANumber) {
@@ -96,12 +106,15 @@ TEST(DashboardTexts, JsonEscapesAndRefusesWhatIsNotANumber) {
         .NumberText("1E-5")
         .NumberText("")
         .Optional(std::nullopt)
+        .Float(-25.1f)
+        .Thousandths(1733779200123)
+        .Thousandths(-1500)
         .BeginObject()
         .Key("k")
         .Bool(true)
         .EndObject()
         .EndArray();
-    EXPECT_EQ(w.Text(), "[null,0,19.1235,null,1E-5,null,null,{\"k\":true}]");
+    EXPECT_EQ(w.Text(), "[null,0,19.1235,null,1E-5,null,null,-25.1,1733779200.123,-1.500,{\"k\":true}]");
 }
 
 TEST(DashboardTexts, EventsFrameEachLineOfData) {
