@@ -15,7 +15,8 @@ DEPS := cmake ninja-build g++ pkg-config ccache \
         qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
-        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb
+        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb \
+        chromium chromium-driver python3-selenium python3-pil
 
 .PHONY: all deps build translations test test-asan test-tsan bench run screenshots clean format
 
@@ -89,10 +90,13 @@ run: build
 	kill -INT $$sim 2>/dev/null; wait $$sim; exit $$code
 
 # Pictures of the main window made on Qt's offscreen platform, the monitor polling the simulated
-# station under a weather script.
+# station under a weather script; then the web dashboard in headless Chromium (day, dark and night,
+# phone and desktop width).
 screenshots: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel-screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/orvanel-screenshots $(BUILD_DIR)/screenshots
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel halvex-sim
+	/usr/bin/python3 tests/web/page_screenshots.py $(BUILD_DIR) $(BUILD_DIR)/screenshots
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

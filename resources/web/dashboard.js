@@ -37,7 +37,7 @@
     if (theme() !== "night") return hex;
     const n = parseInt(hex.slice(1), 16);
     const level = Math.max(n >> 16, (n >> 8) & 255, n & 255);
-    return "rgb(" + Math.round(level * 200 / 255) + ",0,0)";
+    return "rgb(" + Math.round(level * level * 200 / (255 * 255)) + ",0,0)";
   }
 
   function duration(seconds) {
@@ -82,7 +82,7 @@
       const dd = document.createElement("dd");
       dd.id = "value-" + key;
       if (typeof v.value === "boolean") dd.textContent = v.value ? T.yes : T.no;
-      else dd.textContent = v.value === null ? "—" : v.value + (v.unit ? " " + v.unit : "");
+      else dd.textContent = v.value === null ? "—" : v.text + (v.unit ? " " + v.unit : "");
       dl.append(dt, dd);
     }
   }

@@ -173,6 +173,7 @@ class THttpFront : public QAbstractHttpServer {
 
   protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
+        if (owner_.FrontHandler() && owner_.FrontHandler()(request, socket)) return true;
         const TAlpacaAnswer answer = owner_.Answer(request);
         QHttpServerResponder responder = makeResponder(request, socket);
         responder.write(answer.Body, answer.ContentType,

@@ -24,6 +24,7 @@
 class QHttpServerRequest;
 class QHttpServerResponder;
 class QTcpServer;
+class QTcpSocket;
 class QUdpSocket;
 class THttpFront;
 class Supervisor;
@@ -74,6 +75,12 @@ class TAlpacaServer : public QObject {
     // The answer to one request (what the HTTP side sends back). Public for the HTTP front only.
     TAlpacaAnswer Answer(const QHttpServerRequest& request);
 
+    // Another service's paths on the same port, asked before the server's own: it answers on the
+    // socket itself and returns true, or returns false and the server answers.
+    using TFrontHandler = std::function<bool(const QHttpServerRequest& request, QTcpSocket* socket)>;
+    void SetFrontHandler(TFrontHandler handler) { front_ = std::move(handler); }
+    const TFrontHandler& FrontHandler() const { return front_; }
+
   signals:
     // A client asked for a weather reading now.
     void refreshRequested();
@@ -102,6 +109,7 @@ class TAlpacaServer : public QObject {
     void OnDiscoveryDatagram();
     bool OpenDiscovery();
 
+    TFrontHandler front_;
     const TAutomationValues& values_;
     TAlpacaSettings settings_;
     std::function<TDateTime()> clock_;

@@ -66,6 +66,7 @@ void Value(TJsonWriter& w, const char* key, const char* label, const std::string
     w.Key(key).BeginObject();
     w.Key("label").String(Tr("Dashboard", label));
     w.Key("value").NumberText(text);
+    w.Key("text").String(text); // as infodata.txt writes it, decimals included
     w.Key("unit").String(unit);
     w.EndObject();
 }
