@@ -72,8 +72,10 @@ test-tsan: deps
 	$(TSAN_ENV) cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && $(TSAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
 
+# Then the dashboard's first plots in headless Chromium over a million-record history.
 bench: build
 	$(BUILD_DIR)/orvanel-bench
+	/usr/bin/python3 tests/web/million_first_plot.py $(BUILD_DIR)
 
 # The simulated station on a pseudo-terminal (link $(BUILD_DIR)/halvex.tty) and the program connected
 # to it, headless. The station's day lasts 20 minutes and a script brings a shower, wind and

@@ -225,6 +225,7 @@
     lastHistoryLoad = Date.now();
     loading = Promise.all(plots.map((p) => loadPlot(p, from, to, columns)));
     await loading;
+    if (!document.body.dataset.plotted) document.body.dataset.firstPlotMs = String(Math.round(performance.now()));
     document.body.dataset.plotted = String(Number(document.body.dataset.plotted || 0) + 1);
   }
 

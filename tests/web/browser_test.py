@@ -1,6 +1,7 @@
 """The dashboard in a real browser: headless Chromium on the page the program serves while it polls
 the simulated station. Usage: browser_test.py BUILD_DIR"""
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -29,6 +30,7 @@ class DashboardInBrowser(unittest.TestCase):
     def tearDownClass(cls):
         cls.driver.quit()
         cls.program.close()
+        shutil.rmtree(cls.profile, ignore_errors=True)
 
     def open(self):
         web.requested_urls(self.driver)  # forget earlier requests

@@ -2,6 +2,7 @@
 program polling the simulated station whose memory held four days of records at its start.
 Usage: page_screenshots.py BUILD_DIR OUTPUT_DIR"""
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -14,7 +15,8 @@ program = web.Program(build, "sky=-25@0-1000,rh=55@0-1000,wind=8@0-1000,mag=19@0
                       sim_arguments=["--records", "6000", "--interval", "60"])
 try:
     program.wait_for_reading(180)
-    driver = web.browser(profile=tempfile.mkdtemp(prefix="orvanel-chromium-"))
+    profile = tempfile.mkdtemp(prefix="orvanel-chromium-")
+    driver = web.browser(profile=profile)
     try:
         for theme in ("day", "night", "dark"):
             for name, width, height in (("desktop", 1280, 1100), ("phone", 360, 1600)):
@@ -31,5 +33,6 @@ try:
                 print(path)
     finally:
         driver.quit()
+        shutil.rmtree(profile, ignore_errors=True)
 finally:
     program.close()

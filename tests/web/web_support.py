@@ -29,9 +29,9 @@ def free_port():
 class Program:
     """halvex-sim and orvanel --headless with its web server on a free loopback port."""
 
-    def __init__(self, build, scenario, extra_settings=None, sim_arguments=()):
+    def __init__(self, build, scenario, extra_settings=None, sim_arguments=(), home=None):
         self.build = build
-        self.root = tempfile.mkdtemp(prefix="orvanel-web-")
+        self.root = home or tempfile.mkdtemp(prefix="orvanel-web-")
         self.port = free_port()
         self.base = "http://127.0.0.1:%d" % self.port
         env = dict(os.environ)
