@@ -290,8 +290,11 @@
     const events = new EventSource("/api/events");
     events.addEventListener("reading", (e) => {
       showCurrent(JSON.parse(e.data));
-      // Plots that show the present follow it; a zoomed plot stays where the observer put it.
-      if (!zoom) loadHistory();
+      // Plots that show the present follow it; a zoomed plot stays where the observer put it. Ranges
+      // beyond a day follow at most every five minutes: one reading moves them by less than a pixel,
+      // and the whole history costs the monitor more to send.
+      const longRange = !rangeSeconds || rangeSeconds > 86400;
+      if (!zoom && (!longRange || Date.now() - lastHistoryLoad > 300000)) loadHistory();
     });
     events.addEventListener("verdict", (e) => {
       const v = JSON.parse(e.data);
