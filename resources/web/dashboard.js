@@ -24,7 +24,7 @@
   let receivedAt = 0;      // when it came, by this browser's clock
   let rangeSeconds = 86400;
   let zoom = null;         // [from, to] in seconds while zoomed by dragging
-  const plots = [];        // { spec, chart, el }
+  const plots = [];        // { quantities, strip, chart, el }
   let lastHistoryLoad = 0;
 
   function theme() { return document.documentElement.dataset.theme || "day"; }
@@ -230,18 +230,18 @@
   }
 
   function buildPlots() {
-    for (const spec of PLOTS) {
+    for (const def of PLOTS) {
       const el = document.createElement("div");
       el.className = "plot";
-      el.id = spec.key;
+      el.id = def.key;
       const title = document.createElement("h3");
-      title.textContent = T[spec.key];
+      title.textContent = T[def.key];
       const chart = document.createElement("div");
       chart.className = "chart";
       chart.addEventListener("dblclick", () => { zoom = null; loadHistory(); });
       el.append(title, chart);
       $("plots").append(el);
-      plots.push(Object.assign({ el: el, chart: null }, spec));
+      plots.push(Object.assign({ el: el, chart: null }, def));
     }
   }
 
