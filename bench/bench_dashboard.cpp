@@ -47,7 +47,8 @@ class DashboardFixture {
         // The anchor: the same bytes as one file, read by cat from the page cache.
         anchor_ = root_ + "anchor.bin";
         std::ofstream(anchor_, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size() * 74));
+            .write(reinterpret_cast<const char*>(data.data()),
+                   static_cast<std::streamsize>(data.size() * 74));
         const std::string command = "cat " + anchor_ + " > /dev/null";
         (void)std::system(command.c_str()); // into the page cache
         std::vector<double> runs;
@@ -99,7 +100,8 @@ void BM_DashboardHistoryWholeMillion(benchmark::State& state) {
     const int runs = 20;
     for (int i = 0; i < runs; ++i)
         benchmark::DoNotOptimize(HistoryJson(q, Fixture().Store(), Fixture().NowValue()));
-    const double each = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / runs;
+    const double each =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / runs;
     state.counters["ratio_to_cat"] = each / Fixture().CatSeconds();
 }
 BENCHMARK(BM_DashboardHistoryWholeMillion)->Unit(benchmark::kMillisecond);
@@ -107,8 +109,10 @@ BENCHMARK(BM_DashboardHistoryWholeMillion)->Unit(benchmark::kMillisecond);
 // Goal: under 1 ms.
 void BM_DashboardHistoryLastDay(benchmark::State& state) {
     const TDateTime now = Fixture().NowValue();
-    const THistoryQuery q = ParseHistoryQuery(
-        {{"quantity", "magnitude"}, {"from", IsoUtcText(now - 1)}, {"to", IsoUtcText(now)}, {"columns", "1000"}});
+    const THistoryQuery q = ParseHistoryQuery({{"quantity", "magnitude"},
+                                               {"from", IsoUtcText(now - 1)},
+                                               {"to", IsoUtcText(now)},
+                                               {"columns", "1000"}});
     RunHistory(state, q);
 }
 BENCHMARK(BM_DashboardHistoryLastDay)->Unit(benchmark::kMicrosecond);
@@ -117,7 +121,8 @@ BENCHMARK(BM_DashboardHistoryLastDay)->Unit(benchmark::kMicrosecond);
 // Goal: under 1 ms per reading.
 void BM_DashboardReadingToFiftyBrowsers(benchmark::State& state) {
     auto& f = Fixture();
-    TDashboard dashboard(f.Store(), {}, [] { return TRelayDisplay{}; }, [] { return false; });
+    TDashboard dashboard(
+        f.Store(), {}, [] { return TRelayDisplay{}; }, [] { return false; });
     std::string error;
     dashboard.Start(error);
     std::vector<size_t> received(50);

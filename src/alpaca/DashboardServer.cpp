@@ -78,7 +78,7 @@ bool TDashboardServer::Serve(const QHttpServerRequest& request, QTcpSocket* sock
         query.emplace_back(name.toStdString(), value.toStdString());
     const QByteArray method = request.method() == QHttpServerRequest::Method::Get    ? "GET"
                               : request.method() == QHttpServerRequest::Method::Head ? "HEAD"
-                                                                                      : "OTHER";
+                                                                                     : "OTHER";
     const std::optional<TWebAnswer> answer =
         dashboard_.Answer(method.toStdString(), request.url().path().toStdString(), query);
     if (!answer) return false;
@@ -106,7 +106,8 @@ void FollowSupervisor(TDashboardServer& server, Supervisor& supervisor) {
     TDashboard& d = server.Dashboard();
     QObject::connect(&supervisor, &Supervisor::readingProcessed, &server,
                      [&d](const TcapteursInfos& r, const TConditions& c) { d.OnReading(r, c); });
-    QObject::connect(&supervisor, &Supervisor::stationLinkChanged, &server, [&d](bool lost) { d.OnLinkState(lost); });
+    QObject::connect(&supervisor, &Supervisor::stationLinkChanged, &server,
+                     [&d](bool lost) { d.OnLinkState(lost); });
     QObject::connect(&supervisor, &Supervisor::relayChanged, &server, [&d] { d.Tick(); });
     d.OnLinkState(supervisor.StationLinkLost());
 }

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "AlpacaServer.h"
-#include "DashboardServer.h"
 #include "AutomationSwitches.h"
 #include "CrashReport.h"
+#include "DashboardServer.h"
 #include "Language.h"
 #include "MainWindow.h"
 #include "OrvanelApplication.h"
@@ -167,7 +167,8 @@ int main(int argc, char** argv) {
         FollowSupervisor(*alpaca, supervisor);
         // The web dashboard on the same port, with the verdict rules of the safety monitor.
         dashboard = std::make_unique<TDashboardServer>(
-            *alpaca, supervisor.History(), TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
+            *alpaca, supervisor.History(),
+            TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
             [&supervisor] { return supervisor.RelayDisplay(); },
             [&supervisor] { return supervisor.Published().Values().RoofCloseRequested; });
         FollowSupervisor(*dashboard, supervisor);

@@ -39,7 +39,7 @@ struct TStartupSettings {
     int32_t CurrentLang = LangEnglish;
     TDateTime DateDeb = 0; // statistics range
     TDateTime DateFin = 0;
-    TAlpacaSettings Alpaca; // read by ReadAlpacaSettings, not by the start-up
+    TAlpacaSettings Alpaca;   // read by ReadAlpacaSettings, not by the start-up
     bool NightVision = false; // the window's night-vision display, read by ReadNightVision
 };
 
@@ -68,7 +68,14 @@ enum class TDefaultAt : uint8_t {
 };
 
 // What stores a setting.
-enum class TWriteAt : uint8_t { NotWritten, DialogOk, WebDialogOk, LanguageMenu, Statistics, NightVisionMenu };
+enum class TWriteAt : uint8_t {
+    NotWritten,
+    DialogOk,
+    WebDialogOk,
+    LanguageMenu,
+    Statistics,
+    NightVisionMenu
+};
 
 // The values a setting may take: an interval, a list, or any value.
 struct TSettingRange {

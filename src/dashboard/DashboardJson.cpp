@@ -119,26 +119,36 @@ void Values(TJsonWriter& w, const TcapteursInfos& r) {
     const bool wind = r.ValidWindGUST != 0;
     const bool light = r.ValidLight != 0;
     w.Key("values").BeginObject();
-    Value(w, "sky", TrNoop("Dashboard", "Température du ciel"), fmt::sprintf("%1.2f", FieldValue(r.ValueSkyDeg)), "°C");
-    Value(w, "sky_minus_ambient", TrNoop("Dashboard", "Ciel − ambiante"), fmt::sprintf("%1.2f", FieldValue(r.DeltaTempDeg)), "°C");
-    Value(w, "ambient", TrNoop("Dashboard", "Température ambiante"), fmt::sprintf("%2.2f", FieldValue(r.ValueTempDeg)), "°C");
-    Value(w, "dew_point", TrNoop("Dashboard", "Point de rosée"), fmt::sprintf("%1.2f", FieldValue(r.DewPoint)), "°C");
+    Value(w, "sky", TrNoop("Dashboard", "Température du ciel"),
+          fmt::sprintf("%1.2f", FieldValue(r.ValueSkyDeg)), "°C");
+    Value(w, "sky_minus_ambient", TrNoop("Dashboard", "Ciel − ambiante"),
+          fmt::sprintf("%1.2f", FieldValue(r.DeltaTempDeg)), "°C");
+    Value(w, "ambient", TrNoop("Dashboard", "Température ambiante"),
+          fmt::sprintf("%2.2f", FieldValue(r.ValueTempDeg)), "°C");
+    Value(w, "dew_point", TrNoop("Dashboard", "Point de rosée"),
+          fmt::sprintf("%1.2f", FieldValue(r.DewPoint)), "°C");
     Value(w, "humidity", TrNoop("Dashboard", "Humidité"), fmt::sprintf("%1.1f", FieldValue(r.Humidity)), "%");
     w.Key("rain").BeginObject();
     w.Key("label").String(Tr("Dashboard", "Pluie"));
     w.Key("value").Bool(r.RainStatus != 0);
     w.Key("unit").String("");
     w.EndObject();
-    Value(w, "wind_gust", TrNoop("Dashboard", "Rafale"), wind ? fmt::sprintf("%1.1f", Ms_ToKmh(r.WindSpeedMax_ms)) : "", "km/h");
+    Value(w, "wind_gust", TrNoop("Dashboard", "Rafale"),
+          wind ? fmt::sprintf("%1.1f", Ms_ToKmh(r.WindSpeedMax_ms)) : "", "km/h");
     Value(w, "wind_direction", TrNoop("Dashboard", "Direction de la rafale"),
           wind ? fmt::sprintf("%1.0f", FieldValue(r.DirSpeedMax_deg)) : "", "°");
-    Value(w, "magnitude", TrNoop("Dashboard", "Fond de ciel"), light ? AdaptiveFloatText(Lumex_ToMagnitude(r.Lumex)) : "",
-          "mag/arcsec²");
-    Value(w, "light_level", TrNoop("Dashboard", "Niveau de lumière"), light ? AdaptiveFloatText(r.Lumex) : "", "log");
-    Value(w, "heater", TrNoop("Dashboard", "Chauffage"), fmt::sprintf("%d", static_cast<int>(r.PowerRainDet)), "%");
-    Value(w, "supply", TrNoop("Dashboard", "Alimentation"), fmt::sprintf("%1.2f", FieldValue(r.PowerVolts)), "V");
-    Value(w, "rain_sensor", TrNoop("Dashboard", "Détecteur de pluie"), fmt::sprintf("%1.2f", FieldValue(r.ValueTempFceDeg)), "°C");
-    Value(w, "ir_detector", TrNoop("Dashboard", "Détecteur IR"), fmt::sprintf("%1.2f", FieldValue(r.ValueCanDeg)), "°C");
+    Value(w, "magnitude", TrNoop("Dashboard", "Fond de ciel"),
+          light ? AdaptiveFloatText(Lumex_ToMagnitude(r.Lumex)) : "", "mag/arcsec²");
+    Value(w, "light_level", TrNoop("Dashboard", "Niveau de lumière"), light ? AdaptiveFloatText(r.Lumex) : "",
+          "log");
+    Value(w, "heater", TrNoop("Dashboard", "Chauffage"), fmt::sprintf("%d", static_cast<int>(r.PowerRainDet)),
+          "%");
+    Value(w, "supply", TrNoop("Dashboard", "Alimentation"), fmt::sprintf("%1.2f", FieldValue(r.PowerVolts)),
+          "V");
+    Value(w, "rain_sensor", TrNoop("Dashboard", "Détecteur de pluie"),
+          fmt::sprintf("%1.2f", FieldValue(r.ValueTempFceDeg)), "°C");
+    Value(w, "ir_detector", TrNoop("Dashboard", "Détecteur IR"),
+          fmt::sprintf("%1.2f", FieldValue(r.ValueCanDeg)), "°C");
     w.EndObject();
 }
 
@@ -151,9 +161,12 @@ void Relay(TJsonWriter& w, const TDashboardState& s) {
     w.Key("hint").String(r.Panel.Hint);
     w.Key("criteria").BeginArray();
     const std::pair<const char*, const std::string*> criteria[] = {
-        {TrNoop("Dashboard", "Surveillance"), &r.WatchText},   {TrNoop("Dashboard", "Ciel-sol <"), &r.SkyThresholdText},
-        {TrNoop("Dashboard", "Humidité <"), &r.RHThresholdText}, {TrNoop("Dashboard", "Vent <"), &r.WindThresholdText},
-        {TrNoop("Dashboard", "Lumière"), &r.LightText},         {TrNoop("Dashboard", "Magnitude >"), &r.MagnitudeText},
+        {TrNoop("Dashboard", "Surveillance"), &r.WatchText},
+        {TrNoop("Dashboard", "Ciel-sol <"), &r.SkyThresholdText},
+        {TrNoop("Dashboard", "Humidité <"), &r.RHThresholdText},
+        {TrNoop("Dashboard", "Vent <"), &r.WindThresholdText},
+        {TrNoop("Dashboard", "Lumière"), &r.LightText},
+        {TrNoop("Dashboard", "Magnitude >"), &r.MagnitudeText},
     };
     for (const auto& [label, text] : criteria) {
         w.BeginObject();
@@ -168,8 +181,8 @@ void Relay(TJsonWriter& w, const TDashboardState& s) {
 // ---- History ----
 
 // The good-conditions strip per column: 1 where a reading was good, 0 where one was not.
-std::vector<TColumnMinMax> GoodPerColumn(const TTDataStation& records, TDateTime from, TDateTime to, int columns,
-                                         const TSetupInfos& setup) {
+std::vector<TColumnMinMax> GoodPerColumn(const TTDataStation& records, TDateTime from, TDateTime to,
+                                         int columns, const TSetupInfos& setup) {
     std::vector<TColumnMinMax> result(static_cast<size_t>(columns));
     const auto before = [](const TcapteursInfos& r, TDateTime date) { return r.DateSysteme < date; };
     auto i = std::lower_bound(records.begin(), records.end(), from, before);
@@ -212,9 +225,9 @@ std::optional<TDateTime> ParseIsoDate(std::string_view text) {
     // yyyy-mm-ddThh:mm:ss[.fff][Z|+hh:mm|-hh:mm|+hhmm]
     int year, month, day, hour, minute, second;
     if (text.size() < 20 || !ReadInt(text, 0, 4, year) || text[4] != '-' || !ReadInt(text, 5, 2, month) ||
-        text[7] != '-' || !ReadInt(text, 8, 2, day) || (text[10] != 'T' && text[10] != 't' && text[10] != ' ') ||
-        !ReadInt(text, 11, 2, hour) || text[13] != ':' || !ReadInt(text, 14, 2, minute) || text[16] != ':' ||
-        !ReadInt(text, 17, 2, second))
+        text[7] != '-' || !ReadInt(text, 8, 2, day) ||
+        (text[10] != 'T' && text[10] != 't' && text[10] != ' ') || !ReadInt(text, 11, 2, hour) ||
+        text[13] != ':' || !ReadInt(text, 14, 2, minute) || text[16] != ':' || !ReadInt(text, 17, 2, second))
         return std::nullopt;
     size_t at = 19;
     int ms = 0;
@@ -331,13 +344,16 @@ THistoryQuery ParseHistoryQuery(const std::vector<std::pair<std::string, std::st
             quantityGiven = true;
             for (const THistoryQuantity& hq : HistoryQuantities())
                 if (value == hq.Name) q.Quantity = &hq;
-            if (!q.Quantity) refuse("unknown_quantity", Reasoned(TrNoop("Dashboard", "grandeur inconnue : \"%s\""), value));
+            if (!q.Quantity)
+                refuse("unknown_quantity",
+                       Reasoned(TrNoop("Dashboard", "grandeur inconnue : \"%s\""), value));
         } else if (name == "from" || name == "to") {
             const std::optional<TDateTime> date = ParseIsoDate(value);
             if (!date) {
                 refuse(name == "from" ? "bad_from" : "bad_to",
-                       fmt::sprintf(Tr("Dashboard", "date \"%s\" de %s illisible : ISO 8601 avec fuseau attendu, par "
-                                            "exemple 2026-12-09T21:00:00Z"),
+                       fmt::sprintf(Tr("Dashboard",
+                                       "date \"%s\" de %s illisible : ISO 8601 avec fuseau attendu, par "
+                                       "exemple 2026-12-09T21:00:00Z"),
                                     value, name));
             }
             (name == "from" ? q.From : q.To) = date;
@@ -373,7 +389,8 @@ THistoryAnswer HistoryColumns(const THistoryQuery& query, const THistoryStore& h
     if (q.Good)
         a.Columns = GoodPerColumn(records, a.From, a.To, query.Columns, setup);
     else
-        a.Columns = history.MinMaxPerColumn(q.Quantity, a.From, a.To, query.Columns, TPlotOptions{q.Magnitude});
+        a.Columns =
+            history.MinMaxPerColumn(q.Quantity, a.From, a.To, query.Columns, TPlotOptions{q.Magnitude});
     a.Count = history.LowerBound(a.To) - history.LowerBound(a.From);
     return a;
 }

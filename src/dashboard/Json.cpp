@@ -117,7 +117,8 @@ TJsonWriter& TJsonWriter::Number(double value, int digits) {
 
 TJsonWriter& TJsonWriter::NumberText(std::string_view text) {
     // "nan", "inf" or an empty field are not numbers JSON knows.
-    const bool number = !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string_view::npos &&
+    const bool number = !text.empty() &&
+                        text.find_first_not_of("0123456789.eE+-") == std::string_view::npos &&
                         text.find_first_of("0123456789") != std::string_view::npos;
     if (!number) return Null();
     Separate();

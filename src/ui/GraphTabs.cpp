@@ -20,9 +20,9 @@
 
 #include "DatabaseRegistry.h"
 #include "GraphicSpecial.h"
+#include "JpegFile.h"
 #include "NightMode.h"
 #include "NightVision.h"
-#include "JpegFile.h"
 #include "PlotWidget.h"
 #include "Supervisor.h"
 

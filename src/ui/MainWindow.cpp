@@ -17,9 +17,9 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
@@ -37,8 +37,8 @@
 #include "PlatformServices.h"
 #include "PlotWidget.h"
 #include "Records.h"
-#include "SettingsTable.h"
 #include "Retranslate.h"
+#include "SettingsTable.h"
 #include "SheetSnapshot.h"
 #include "Snapshots.h"
 #include "StatePanel.h"
@@ -114,7 +114,8 @@ TSafetyRules StoredSafetyRules() {
 // dim red on black like the rest.
 QString TabBarStyle() {
     if (!NightMode::Active()) return "QTabBar::tab { padding: 5px 6px; }";
-    return "QTabBar::tab { padding: 5px 6px; color: #a00000; background: #000000; border: 1px solid #300000; }"
+    return "QTabBar::tab { padding: 5px 6px; color: #a00000; background: #000000; border: 1px solid #300000; "
+           "}"
            "QTabBar::tab:selected { color: #d00000; background: #200000; }";
 }
 

@@ -51,7 +51,9 @@ class MainWindow : public QMainWindow {
     // The graph tabs (plots, dial, their controls and stored scales).
     TGraphTabs* Graphs() const { return graphs_; }
     // The safety verdict at the top of the information tab.
-    class TVerdictBanner* VerdictBanner() const { return banner_; }
+    class TVerdictBanner* VerdictBanner() const {
+        return banner_;
+    }
     // The night-vision display (menu "Vision de nuit", stored as "NightVision"): dim red on black for
     // the window and every plot. store: remember the choice for the next start.
     void SetNightVision(bool on, bool store = true);

@@ -118,8 +118,8 @@ void TVerdictBanner::Repaint() {
     const QColor verdictColour = follower_.IsSafe() ? SafeColour : UnsafeColour;
     QPalette p = NightMode::Active() ? NightMode::Palette() : QPalette();
     p.setColor(QPalette::Window, NightMode::Shown(verdictColour).darker(NightMode::Active() ? 250 : 100));
-    p.setColor(QPalette::WindowText, NightMode::Active() ? NightMode::Palette().color(QPalette::WindowText)
-                                                         : QColor(Qt::white));
+    p.setColor(QPalette::WindowText,
+               NightMode::Active() ? NightMode::Palette().color(QPalette::WindowText) : QColor(Qt::white));
     setPalette(p);
     QPalette agePalette = p;
     if (AgeWarning() && !NightMode::Active()) agePalette.setColor(QPalette::WindowText, WarningColour);

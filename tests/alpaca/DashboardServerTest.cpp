@@ -151,20 +151,28 @@ TEST_F(DashboardServerTest, CurrentEqualsTheInformationFileAndTheVerdictTheSafet
         const QJsonObject values = current["values"].toObject();
         const auto info = InfoData();
         const std::pair<const char*, const char*> same[] = {
-            {"ambient", "TempExt (°C)"},          {"humidity", "Humidity (%RH)"},
-            {"dew_point", "DewPoint (°C)"},       {"sky", "TempSkyIR   (°C)"},
-            {"rain_sensor", "TempRainSensor (°C)"}, {"ir_detector", "TempDetectorIR (°C)"},
-            {"wind_gust", "WindSpeedGust (km/h)"}, {"wind_direction", "WinDirection (°)"},
-            {"heater", "PowerDry (%)"},           {"supply", "PowerIn (V)"},
-            {"light_level", "LighLevel (Log a.u)"}, {"magnitude", "LighLevel (Mag/sec²)"},
+            {"ambient", "TempExt (°C)"},
+            {"humidity", "Humidity (%RH)"},
+            {"dew_point", "DewPoint (°C)"},
+            {"sky", "TempSkyIR   (°C)"},
+            {"rain_sensor", "TempRainSensor (°C)"},
+            {"ir_detector", "TempDetectorIR (°C)"},
+            {"wind_gust", "WindSpeedGust (km/h)"},
+            {"wind_direction", "WinDirection (°)"},
+            {"heater", "PowerDry (%)"},
+            {"supply", "PowerIn (V)"},
+            {"light_level", "LighLevel (Log a.u)"},
+            {"magnitude", "LighLevel (Mag/sec²)"},
             {"rain", "RainFall"},
         };
         for (const auto& [key, line] : same) {
             SCOPED_TRACE(key);
             ASSERT_TRUE(info.count(line));
             const QJsonValue v = values[key].toObject()["value"];
-            ASSERT_TRUE(v.isDouble() || v.isBool()) << QJsonDocument(values[key].toObject()).toJson().toStdString();
-            EXPECT_EQ(v.isBool() ? double(v.toBool()) : v.toDouble(), info.at(line)); // the same text, the same number
+            ASSERT_TRUE(v.isDouble() || v.isBool())
+                << QJsonDocument(values[key].toObject()).toJson().toStdString();
+            EXPECT_EQ(v.isBool() ? double(v.toBool()) : v.toDouble(),
+                      info.at(line)); // the same text, the same number
         }
         const QJsonObject verdict = current["verdict"].toObject();
         EXPECT_EQ(verdict["safe"].toBool(), AlpacaSaysSafe());
@@ -208,7 +216,8 @@ TEST_F(DashboardServerTest, HistoryRefusesEveryBadQueryAndColumnsHoldTheRecords)
         {{{"quantity", "pressure"}}, "unknown_quantity"},
         {{{"quantity", "sky"}, {"from", "yesterday"}}, "bad_from"},
         {{{"quantity", "sky"}, {"to", "2026-12-09T12:00:00"}}, "bad_to"},
-        {{{"quantity", "sky"}, {"from", "2026-12-09T12:00:00Z"}, {"to", "2026-12-09T11:00:00Z"}}, "empty_range"},
+        {{{"quantity", "sky"}, {"from", "2026-12-09T12:00:00Z"}, {"to", "2026-12-09T11:00:00Z"}},
+         "empty_range"},
         {{{"quantity", "sky"}, {"columns", "4001"}}, "bad_columns"},
         {{{"quantity", "sky"}, {"columns", "0"}}, "bad_columns"},
         {{{"quantity", "sky"}, {"limit", "5"}}, "unknown_parameter"},

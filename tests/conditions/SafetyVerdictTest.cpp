@@ -82,7 +82,6 @@ TEST(SafetyVerdictTest, SafeOnlyAfterTheDelayWithoutABreak) {
     EXPECT_TRUE(monitor.Update(Fine(700), At(700)));
 }
 
-
 // The follower gathers its inputs from the readings and the link, and dates each change of verdict.
 TEST(SafetyVerdictTest, FollowerDatesEachChangeOfVerdict) {
     TSafetyFollower follower({1, false});

@@ -31,7 +31,8 @@ TEST(DashboardHistoryQuery, EachFaultIsRefusedWithItsCode) {
         {{{"quantity", "sky"}, {"from", "2026-12-09T24:00:00Z"}}, "bad_from"},
         {{{"quantity", "sky"}, {"to", "2026-12-09T21:00:00Zjunk"}}, "bad_to"},
         {{{"quantity", "sky"}, {"to", ""}}, "bad_to"},
-        {{{"quantity", "sky"}, {"from", "2026-12-09T21:00:00Z"}, {"to", "2026-12-09T21:00:00Z"}}, "empty_range"},
+        {{{"quantity", "sky"}, {"from", "2026-12-09T21:00:00Z"}, {"to", "2026-12-09T21:00:00Z"}},
+         "empty_range"},
         {{{"quantity", "sky"}, {"from", "2026-12-09T22:00:00+01:00"}, {"to", "2026-12-09T21:00:00Z"}},
          "empty_range"},
         {{{"quantity", "sky"}, {"columns", "0"}}, "bad_columns"},
@@ -58,7 +59,8 @@ TEST(DashboardHistoryQuery, EachFaultIsRefusedWithItsCode) {
         EXPECT_TRUE(ParseHistoryQuery({{"quantity", "sky"}, {"columns", columns}}).Error.empty()) << columns;
     for (const THistoryQuantity& hq : HistoryQuantities())
         EXPECT_EQ(ParseHistoryQuery({{"quantity", hq.Name}}).Quantity, &hq);
-    for (const char* name : {"sky", "sky_minus_ambient", "ambient", "dew_point", "humidity", "wind_gust", "magnitude"})
+    for (const char* name :
+         {"sky", "sky_minus_ambient", "ambient", "dew_point", "humidity", "wind_gust", "magnitude"})
         EXPECT_NE(ParseHistoryQuery({{"quantity", name}}).Quantity, nullptr) << name;
 }
 
@@ -72,9 +74,9 @@ TEST(DashboardDates, LocalDatesAndIsoUtcAgree) {
         const char* Utc;
     };
     const Case cases[] = {
-        {EncodeDateTime(2026, 12, 9, 22, 30, 15, 250), "2026-12-09T21:30:15.250Z"},  // winter: UTC+1
-        {EncodeDateTime(2026, 7, 1, 0, 0, 0), "2026-06-30T22:00:00.000Z"},         // summer: UTC+2
-        {EncodeDateTime(2026, 3, 29, 3, 30, 0), "2026-03-29T01:30:00.000Z"},       // just after the change
+        {EncodeDateTime(2026, 12, 9, 22, 30, 15, 250), "2026-12-09T21:30:15.250Z"}, // winter: UTC+1
+        {EncodeDateTime(2026, 7, 1, 0, 0, 0), "2026-06-30T22:00:00.000Z"},          // summer: UTC+2
+        {EncodeDateTime(2026, 3, 29, 3, 30, 0), "2026-03-29T01:30:00.000Z"},        // just after the change
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Utc);
@@ -160,15 +162,17 @@ TEST_F(DashboardHistoryTest, ColumnsHoldTheMinimumAndMaximumOfTheirRecords) {
         double FromDays, ToDays; // before now
         int Columns;
     };
-    const Case cases[] = {{"sky", 3.5, 0, 1000}, {"sky", 1, 0.5, 7}, {"wind_gust", 2.2, 1.3, 333},
-                          {"sky", 0.01, 0, 4000}, {"wind_gust", 10, 5, 10}};
+    const Case cases[] = {{"sky", 3.5, 0, 1000},
+                          {"sky", 1, 0.5, 7},
+                          {"wind_gust", 2.2, 1.3, 333},
+                          {"sky", 0.01, 0, 4000},
+                          {"wind_gust", 10, 5, 10}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Quantity + std::string(" ") + std::to_string(c.FromDays));
-        const THistoryQuery q =
-            ParseHistoryQuery({{"quantity", c.Quantity},
-                               {"from", IsoUtcText(now - c.FromDays)},
-                               {"to", IsoUtcText(now - c.ToDays)},
-                               {"columns", std::to_string(c.Columns)}});
+        const THistoryQuery q = ParseHistoryQuery({{"quantity", c.Quantity},
+                                                   {"from", IsoUtcText(now - c.FromDays)},
+                                                   {"to", IsoUtcText(now - c.ToDays)},
+                                                   {"columns", std::to_string(c.Columns)}});
         ASSERT_TRUE(q.Error.empty()) << q.Reason;
         const THistoryAnswer a = HistoryColumns(q, store, now);
         ASSERT_EQ(a.Columns.size(), static_cast<size_t>(c.Columns));
@@ -181,10 +185,12 @@ TEST_F(DashboardHistoryTest, ColumnsHoldTheMinimumAndMaximumOfTheirRecords) {
             if (wind && !r.ValidWindGUST) continue;
             const double v = wind ? r.WindSpeedMax_ms * 3.6 : r.ValueSkyDeg;
             int column = 0;
-            while (column + 1 < c.Columns && r.DateSysteme >= ColumnStart(a.From, a.To, c.Columns, column + 1))
+            while (column + 1 < c.Columns &&
+                   r.DateSysteme >= ColumnStart(a.From, a.To, c.Columns, column + 1))
                 ++column;
             TColumnMinMax& e = expected[static_cast<size_t>(column)];
-            e = e.Valid ? TColumnMinMax{std::min(e.Min, v), std::max(e.Max, v), true} : TColumnMinMax{v, v, true};
+            e = e.Valid ? TColumnMinMax{std::min(e.Min, v), std::max(e.Max, v), true}
+                        : TColumnMinMax{v, v, true};
         }
         EXPECT_EQ(a.Count, count);
         for (size_t i = 0; i < expected.size(); ++i) {

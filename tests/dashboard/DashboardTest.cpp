@@ -33,7 +33,8 @@ class DashboardTest : public SandboxTest {
         c.Raining = raining_;
         return c;
     }
-    std::optional<TWebAnswer> Get(const char* path, std::vector<std::pair<std::string, std::string>> query = {}) {
+    std::optional<TWebAnswer> Get(const char* path,
+                                  std::vector<std::pair<std::string, std::string>> query = {}) {
         return dashboard_.Answer("GET", path, query);
     }
 

@@ -36,8 +36,8 @@
 #include "TestSupport.h"
 #include "UserPrompts.h"
 #include "UserText.h"
-#include "VerdictBanner.h"
 #include "Utilities.h"
+#include "VerdictBanner.h"
 #include "WeatherModel.h"
 
 namespace {
