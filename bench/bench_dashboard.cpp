@@ -1,6 +1,7 @@
 // The web dashboard's answers over a million-record history: the history of one quantity at 1000
 // columns, over the whole history (against `cat` reading the same 74 MB from the page cache, measured
-// in the same run) and over its last day; and one reading sent to 50 browsers following the events.
+// in the same run) and over its last day; and one reading sent to 50 browsers following the events,
+// in memory and over real sockets.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,8 +14,18 @@
 #include <string>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <QCoreApplication>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "AlpacaServer.h"
 #include "Dashboard.h"
 #include "DashboardJson.h"
+#include "DashboardServer.h"
 #include "HistoryStore.h"
 
 namespace {
@@ -142,3 +153,75 @@ void BM_DashboardReadingToFiftyBrowsers(benchmark::State& state) {
 BENCHMARK(BM_DashboardReadingToFiftyBrowsers)->Unit(benchmark::kMicrosecond);
 
 } // namespace
+
+// The same over real sockets: 50 browsers on the loopback (read by a thread of their own, as other
+// processes would), the main thread's part being the reading handed to the dashboard and the event
+// loop writing the events out. Goal: under 1 ms per reading.
+void BM_DashboardReadingToFiftySockets(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "orvanel-bench";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    (void)app;
+    auto& f = Fixture();
+    TPublishedConditions published(Now());
+    TAlpacaSettings settings;
+    settings.Port = 0;
+    settings.DiscoveryPort = 0;
+    settings.UniqueIDObservingConditions = "bench-oc";
+    settings.UniqueIDSafetyMonitor = "bench-sm";
+    TAlpacaServer server(published, settings);
+    TDashboardServer web(
+        server, f.Store(), {}, [] { return TRelayDisplay{}; }, [] { return false; });
+    if (!server.Start()) {
+        state.SkipWithError("no port");
+        return;
+    }
+    web.Start();
+    const quint16 port = server.Port();
+    std::atomic<bool> done{false};
+    std::atomic<long long> received{0};
+    std::vector<int> fds;
+    for (int i = 0; i < 50; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            state.SkipWithError("connect failed");
+            return;
+        }
+        const std::string request = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        (void)::write(fd, request.data(), request.size());
+        fds.push_back(fd);
+    }
+    std::thread readers([&] {
+        std::vector<char> buffer(1 << 16);
+        while (!done) {
+            for (const int fd : fds) {
+                const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+                if (n > 0) received += n;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    for (int i = 0; i < 500 && web.Dashboard().SubscriberCount() < 50; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    TcapteursInfos reading = f.Store().Records().back();
+    TConditions conditions;
+    for (auto _ : state) {
+        reading.DateSysteme += 1.0 / 86400;
+        web.Dashboard().OnReading(reading, conditions);
+        QCoreApplication::processEvents(); // the sockets write what was queued
+    }
+    state.counters["browsers"] = static_cast<double>(web.Dashboard().SubscriberCount());
+    state.counters["received_MB"] = static_cast<double>(received) / 1e6;
+    done = true;
+    readers.join();
+    for (const int fd : fds)
+        ::close(fd);
+    web.Stop();
+    server.Stop();
+}
+BENCHMARK(BM_DashboardReadingToFiftySockets)->Unit(benchmark::kMicrosecond)->Iterations(2000);
