@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <thread>
+#include <utility>
 
 #include "AutomationServer.h"
 #include "ConditionFiles.h"
@@ -221,6 +222,8 @@ void Supervisor::ReadSettings() {
     storedPortDevice_ = SetupInfos.SetupInfos_HW.PortDevice;
     if (!options_.PortDevice.empty()) SetupInfos.SetupInfos_HW.PortDevice = options_.PortDevice;
     FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
+    for (const std::string& problem : DatabaseRegistry().TakeProblems())
+        ShowMessage(problem);
     dateStartFTP_ = Now();
     SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
 }
@@ -531,7 +534,11 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
         ShowHistoryProblems();
     }
     emit readingProcessed(copy, conditions_);
-    ShowStatus("Ok", false);
+    // What a follower had to say stays in the status until the next reading.
+    if (const std::string said = std::exchange(followerStatus_, {}); !said.empty())
+        ShowStatus(said, true);
+    else
+        ShowStatus("Ok", false);
     SetStatusBar(2, [this, count = static_cast<int>(history_->Size())] {
         return fmt::sprintf(Tr("MainForm", "%d données totales"), count) + FtpStatusText();
     });
@@ -555,11 +562,13 @@ void Supervisor::StopFollowingReadings() {
     readingFollowers_.clear();
 }
 
-// Never raises: a file that cannot be written is logged and the previous one stays.
+// Never raises: a file that cannot be written is logged and the previous one stays; a path the
+// program must not write to is also shown once in the status.
 void Supervisor::WriteConditionFile(const TcapteursInfos& reading) {
-    if (SetupInfos.FileCLoudSensorVersion != CloudSensor_NOFile)
-        WriteOneLineFile(SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, reading,
-                         published_.Values());
+    if (SetupInfos.FileCLoudSensorVersion == CloudSensor_NOFile) return;
+    const std::string refusal = conditionFile_.Write(
+        SetupInfos.BoltWoodFileName, SetupInfos.FileCLoudSensorVersion, reading, published_.Values());
+    if (!refusal.empty()) followerStatus_ = refusal;
 }
 
 // Without a window the operator follows the states on standard error, one line when one changes.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ConditionFiles.h"
 #include "Conditions.h"
 #include "ConditionTexts.h"
 #include "DateTime.h"
@@ -335,6 +336,8 @@ class Supervisor : public QObject {
     TConditions conditions_;
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};
+    TConditionFileWriter conditionFile_;
+    std::string followerStatus_; // shown instead of "Ok" after the reading being followed
     TRelayController relay_;
     TDownloadProgress download_;
     std::string caption_, legend_;
