@@ -56,6 +56,7 @@ end of that day; a --from without a time, its start.
 Options:
   --data-dir DIR   the data folder (default: ~/Documents/Halvex/Datas/, as the monitor's)
   --help           show this help
+  --version        show the version
 
 Every month file the range touches is read, however many months the monitor loads. The
 thresholds (SeuilCloudy, SeuilDawn) and the wind unit come from the monitor's settings,
@@ -93,6 +94,7 @@ struct TCommandLine {
     bool Json = false;
     std::string Output;
     bool Help = false;
+    bool Version = false;
 };
 
 TCommandLine Parse(int argc, char** argv) {
@@ -105,6 +107,8 @@ TCommandLine Parse(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             line.Help = true;
+        else if (arg == "--version")
+            line.Version = true;
         else if (arg == "--data-dir")
             line.DataDir = value(i, arg);
         else if (arg == "--from")
@@ -122,7 +126,7 @@ TCommandLine Parse(int argc, char** argv) {
         else
             throw TUsageError{"unexpected argument " + arg};
     }
-    if (line.Help) return line;
+    if (line.Help || line.Version) return line;
     if (line.Command.empty()) throw TUsageError{"a command is needed: stats, export or check"};
     if (line.Command != "stats" && line.Command != "export" && line.Command != "check")
         throw TUsageError{"unknown command " + line.Command};
@@ -221,6 +225,10 @@ int main(int argc, char** argv) {
     }
     if (line.Help) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (line.Version) {
+        std::puts("orvanel-data " ORVANEL_VERSION);
         return 0;
     }
     // Settings and the documents folder are found as the monitor finds them.
