@@ -12,10 +12,10 @@ LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAU
 
 # Debian packages the build, the tests and the program need.
 DEPS := cmake ninja-build g++ pkg-config ccache \
-        qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+        qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
-        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb \
+        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb qt6-translations-l10n \
         libsystemd-dev systemd help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian \
         chromium chromium-driver python3-selenium python3-pil
 

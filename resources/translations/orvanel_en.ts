@@ -1294,6 +1294,10 @@
         <source>Rouge sombre sur noir, pour garder les yeux adaptés à l&apos;obscurité</source>
         <translation>Dim red on black, to keep eyes adapted to the dark</translation>
     </message>
+    <message>
+        <source>%dx%d pixels</source>
+        <translation>%dx%d pixels</translation>
+    </message>
 </context>
 <context>
     <name>NumberEdit</name>

@@ -21,12 +21,9 @@
 #include "SafetyVerdict.h"
 #include "SettingsTable.h"
 
-class QHttpServerRequest;
-class QHttpServerResponder;
-class QTcpServer;
-class QTcpSocket;
 class QUdpSocket;
-class THttpFront;
+class THttpServer;
+struct THttpRequest;
 class Supervisor;
 
 // One answer of the server, before it goes on the wire.
@@ -72,17 +69,18 @@ class TAlpacaServer : public QObject {
     void UpdateVerdict();
     const TSafetyMonitor& Safety() const { return safety_; }
 
-    // The answer to one request (what the HTTP side sends back). Public for the HTTP front only.
-    TAlpacaAnswer Answer(const QHttpServerRequest& request);
+    // The answer to one request, without a socket (the HTTP server's last handler).
+    TAlpacaAnswer Answer(const THttpRequest& request);
+    // The HTTP server of the port, for other services that serve their own paths on it (their
+    // handlers go first), and for its limits (set them before Start).
+    THttpServer& Http() { return *http_; }
 
-    // Another service's paths on the same port, asked before the server's own: it answers on the
-    // socket itself and returns true, or returns false and the server answers.
-    using TFrontHandler = std::function<bool(const QHttpServerRequest& request, QTcpSocket* socket)>;
-    void SetFrontHandler(TFrontHandler handler) { front_ = std::move(handler); }
-    const TFrontHandler& FrontHandler() const { return front_; }
+    // A client's refresh within this time of the latest reading (or of the previous refresh, while
+    // its reading has not come) is answered without a new reading.
+    static constexpr double RefreshIntervalSec = 10;
 
   signals:
-    // A client asked for a weather reading now.
+    // A client asked for a weather reading now (at most one per RefreshIntervalSec).
     void refreshRequested();
     void verdictChanged(bool safe);
 
@@ -107,15 +105,14 @@ class TAlpacaServer : public QObject {
     TSafetyInputs SafetyInputs() const;
     uint32_t NextServerTransaction();
     void OnDiscoveryDatagram();
+    bool RefreshDue() const;
     bool OpenDiscovery();
 
-    TFrontHandler front_;
     const TAutomationValues& values_;
     TAlpacaSettings settings_;
     std::function<TDateTime()> clock_;
     QString error_;
-    std::unique_ptr<THttpFront> http_;
-    QTcpServer* tcp_ = nullptr;       // owned by http_ once bound
+    std::unique_ptr<THttpServer> http_;
     QUdpSocket* discovery_ = nullptr; // child
     QTimer verdictTimer_;
     uint32_t serverTransaction_ = 0;
@@ -132,6 +129,7 @@ class TAlpacaServer : public QObject {
     bool lightSeen_ = false;
     double magnitude_ = 0;
     TDateTime lightDate_ = 0, lightReadAt_ = 0;
+    TDateTime refreshAskedAt_ = 0; // a client's refresh asked for a reading that has not come yet
     TSafetyMonitor safety_;
     bool announcedSafe_ = false;
     bool announced_ = false;

@@ -1,6 +1,7 @@
 // The web dashboard on the port of the network server: its paths are answered before the Alpaca
-// ones, its events are written to the browsers' sockets, a browser that does not read them is
-// dropped, and the keep-alive comments and the verdict checks run on timers. Main thread only.
+// ones, its events go out as streaming replies of the HTTP server (which drops a browser that does
+// not read them, under its limits), and the keep-alive comments and the verdict checks run on
+// timers. Main thread only.
 #pragma once
 
 #include <memory>
@@ -9,18 +10,14 @@
 
 #include "Dashboard.h"
 
-class QHttpServerRequest;
-class QTcpSocket;
 class TAlpacaServer;
 class Supervisor;
-
-// Replies waiting for one browser beyond this, and the browser is dropped.
-inline constexpr qint64 EventBacklogLimitBytes = 256 * 1024;
 
 class TDashboardServer : public QObject {
     Q_OBJECT
   public:
-    // The dashboard reads the controller's history and relay display; both outlive it.
+    // The dashboard reads the controller's history and relay display; both outlive it. Its paths are
+    // served by the network server's HTTP server, with the same limits.
     TDashboardServer(TAlpacaServer& http, const THistoryStore& history, TSafetyRules rules,
                      std::function<TRelayDisplay()> relay, std::function<bool()> relayClosed,
                      QObject* parent = nullptr);
@@ -33,11 +30,10 @@ class TDashboardServer : public QObject {
     void SetKeepAliveMs(int ms) { keepAlive_.setInterval(ms); }
 
   private:
-    bool Serve(const QHttpServerRequest& request, QTcpSocket* socket);
-
-    TAlpacaServer& http_;
     TDashboard dashboard_;
     QTimer keepAlive_, verdictCheck_;
+    // Cleared at destruction: the HTTP server keeps the handler, which then declines.
+    std::shared_ptr<TDashboardServer*> self_;
 };
 
 // Follows the controller's readings, link and relay.

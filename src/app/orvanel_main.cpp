@@ -27,6 +27,7 @@
 #include "Supervisor.h"
 #include "UserPrompts.h"
 #include "UserText.h"
+#include "Utilities.h"
 
 namespace {
 
@@ -122,6 +123,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvanel: %s\n\n%s", line.Error.c_str(), kUsage);
         return 2;
     }
+    // Network clients must never take the descriptors the month files, logs and serial port need
+    // (the HTTP server also keeps its connections to a quarter of the limit).
+    RaiseOpenFileLimit();
     const bool headless = line.Headless || !DisplayAvailable();
     if (!line.Headless && headless)
         std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n",

@@ -281,7 +281,7 @@ TVariant SettingValue(const TSettingRow& row, TSettingsPlace& place) {
     return row.Field(place).Value();
 }
 
-bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value) {
+bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value, bool checkRange) {
     const TRegTarget field = row.Field(place);
     const auto converted = value.ConvertedTo(field.NaturalKind());
     if (!converted) return false;
@@ -289,7 +289,7 @@ bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVaria
     if (number) {
         // 70000 must not pass for 4464 in 16 bits, nor 2.5 for 2.
         if (!converted->SameValue(value) || !std::isfinite(converted->AsDouble())) return false;
-        if (!row.Range.Contains(converted->AsDouble())) return false;
+        if (checkRange && !row.Range.Contains(converted->AsDouble())) return false;
     }
     field.Assign(*converted);
     return true;

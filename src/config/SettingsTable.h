@@ -150,8 +150,10 @@ const TSettingRow* FindSetting(const std::string& group, const std::string& key)
 // field, a boolean, a text) ...
 TVariant SettingValue(const TSettingRow& row, TSettingsPlace& place);
 // ... and the field set from a value. False, the field untouched, when the value does not fit the
-// field exactly or lies outside the row's range.
-bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value);
+// field exactly or lies outside the row's range (checkRange false: a value the program itself
+// produced, such as a station's report or a measurement, which only has to fit the field).
+bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value,
+                     bool checkRange = true);
 
 // The start-up read of one row. False when the field did not take the stored value: missing or
 // unreadable (the field keeps what it held), or refused (the field takes the row's default and

@@ -1,5 +1,6 @@
 #include "Supervisor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fmt/format.h>
@@ -246,8 +247,10 @@ void Supervisor::TellAboutCrash() {
 }
 
 bool Supervisor::SwitchLanguage(int32_t language) {
+    const int32_t before = Languages::Loaded();
     if (language == Langue_courante || !Languages::Load(language)) return false;
     Langue_courante = language;
+    RetranslateKeptTexts(before);
     try {
         WriteCurrentLang(language);
     } catch (const std::exception& e) {
@@ -262,6 +265,13 @@ bool Supervisor::SwitchLanguage(int32_t language) {
     emit languageChanged();
     emit legendChanged();
     return true;
+}
+
+// The texts kept from the last reading, made in the language before the switch, go once into the new
+// one (a text translated twice can change meaning: "NON" gives "NO", which would give "NW").
+void Supervisor::RetranslateKeptTexts(int32_t from) {
+    relay_.RetranslateDisplay(
+        [from](const std::string& text) { return Languages::Retranslated(text, from); });
 }
 
 void Supervisor::MakeCaption() {
@@ -327,8 +337,19 @@ void Supervisor::StartDownloadList(std::vector<Tcommand> commands) {
 }
 
 void Supervisor::OnComEepromRecords(std::vector<TcapteursInfos> records) {
+    if (!records.empty()) TakeLightOfLastRecord(records.back());
     downloadTally_ += history_->Append(records);
     ShowHistoryProblems();
+}
+
+// The downloaded records were decoded in the current reading, one after the other: until the light
+// readings give their own, the current reading keeps the light of the last record (the light level
+// of the information file and of the one-line files after a start-up).
+void Supervisor::TakeLightOfLastRecord(const TcapteursInfos& last) {
+    CurrentCapteursInfos.ValidLight = last.ValidLight;
+    CurrentCapteursInfos.Lumex = last.Lumex;
+    CurrentCapteursInfos.GainLight = last.GainLight;
+    CurrentCapteursInfos.DividLight = last.DividLight;
 }
 
 void Supervisor::OnMemoryDownloaded(TThread_Communicate& thread) {
@@ -813,7 +834,8 @@ void Supervisor::CancelConfiguration() {
     config_ = {};
 }
 
-void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain) {
+void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain,
+                                    const std::vector<const TSettingRow*>& writtenByProgram) {
     if (!config_.Active || closed_) return;
     const TConfigRoundTrip trip = config_;
     config_ = {};
@@ -829,8 +851,13 @@ void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain) {
         TSetupInfos source = chosen, checked = SetupInfos;
         TStartupSettings unusedFrom, unusedTo;
         TSettingsPlace from{source, unusedFrom}, to{checked, unusedTo};
+        const auto ranged = [&writtenByProgram](const TSettingRow& row) {
+            return std::find(writtenByProgram.begin(), writtenByProgram.end(), &row) ==
+                   writtenByProgram.end();
+        };
         for (const TSettingRow& row : SettingsRows())
-            if (row.Written.At == TWriteAt::DialogOk && !SetSettingValue(row, to, SettingValue(row, from)))
+            if (row.Written.At == TWriteAt::DialogOk &&
+                !SetSettingValue(row, to, SettingValue(row, from), ranged(row)))
                 throw EOrvanelError(fmt::format("{} = {} {}", row.Key, SettingValue(row, from).AsString(),
                                                 row.Range.Refusal()));
 
@@ -840,7 +867,8 @@ void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain) {
         const bool monthsChanged = chosen.NbMonthtoLoad != SetupInfos.NbMonthtoLoad;
         TSettingsPlace live{SetupInfos, unusedTo};
         for (const TSettingRow& row : SettingsRows())
-            if (row.Written.At == TWriteAt::DialogOk) SetSettingValue(row, live, SettingValue(row, to));
+            if (row.Written.At == TWriteAt::DialogOk)
+                SetSettingValue(row, live, SettingValue(row, to), ranged(row));
         storedPortDevice_ = hw.PortDevice;
         WriteConfigDialogSettings(); // one group: a crash never leaves half a configuration
         if (monthsChanged)
@@ -876,7 +904,7 @@ void Supervisor::ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain) {
         list.push_back(TCom_GetVersion);
         StartList(std::move(list), &Supervisor::OnWriteOptions_threadOver);
 
-        rhythm_.Restart(SetupInfos.InterValQuickPoolSec, SetupInfos.InterValLightPoolSec);
+        rhythm_.RestartWithNewSettings(SetupInfos.InterValQuickPoolSec, SetupInfos.InterValLightPoolSec);
         emit readingLabelsChanged();
         emit redrawRequested();
     } catch (const std::exception& e) {

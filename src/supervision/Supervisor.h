@@ -33,6 +33,7 @@ class TStationLinkHolder;
 class TAutomationServer;
 class TSystemEvents;
 class TQtComBridge;
+struct TSettingRow;
 
 struct TSupervisorOptions {
     // No window: messages and status lines also go to standard error, questions are answered No.
@@ -156,8 +157,11 @@ class Supervisor : public QObject {
     void CancelConfiguration();
     // Confirmation: `chosen` holds every setting of the dialog, already checked; gain is the overall
     // IR gain typed. Stores them in one group of writes, reopens the port when it changed and sends
-    // the set-up to the station; configurationWritten follows.
-    void ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain);
+    // the set-up to the station; configurationWritten follows. The settings of writtenByProgram hold
+    // values the program itself produced (a station's report, a measurement): taken whatever the
+    // range of the setting.
+    void ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain,
+                            const std::vector<const TSettingRow*>& writtenByProgram = {});
 
     // ---- Calibration ----
     // One photodiode sample for the dark-current calibration; `done` runs on the main thread with
@@ -266,10 +270,12 @@ class Supervisor : public QObject {
     void OnLightRead(TThread_Communicate& thread);
     void OnComEepromProgress(uint32_t done, uint32_t total);
     void OnComEepromRecords(std::vector<TcapteursInfos> records);
+    void TakeLightOfLastRecord(const TcapteursInfos& last);
 
     void ReadSettings();
     void ApplyStoredLanguage(int32_t stored);
     void MakeCaption();
+    void RetranslateKeptTexts(int32_t from);
     void TellAboutCrash();
     void LoadHistoryData();
     void OpenPortAndStartList();

@@ -624,7 +624,8 @@ void TFormConfigTavrel::UpdateCriteriaState() {
 bool TFormConfigTavrel::CollectFields(QString& message, QWidget*& field) {
     TSetupInfos chosen = shown_;
     const QString incorrect = QCoreApplication::translate("NumberEdit", "Entrée incorrecte !");
-    if (!bindings_.Collect(chosen, message, field)) return false;
+    std::vector<const TSettingRow*> written;
+    if (!bindings_.Collect(chosen, message, field, &written)) return false;
     // The sounds and the program take effect when they are chosen.
     for (auto setting : {&TSetupInfos::Sound_at_RelayClose, &TSetupInfos::Soft_OnRelayClose,
                          &TSetupInfos::Sound_on_goodCond, &TSetupInfos::Sound_on_BadCond})
@@ -648,6 +649,7 @@ bool TFormConfigTavrel::CollectFields(QString& message, QWidget*& field) {
         }
     }
     chosen_ = chosen;
+    writtenByProgram_ = written;
     gain_ = static_cast<uint16_t>(gain.Value);
     return true;
 }
@@ -709,7 +711,10 @@ void TFormConfigTavrel::ComputeDarkCurrent() {
     auto* dialog = new TFormDlgDarkCompute(supervisor_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog] {
-        if (dialog->Completed()) NumberEditDCphoto->setText(Q(fmt::sprintf("%1.5f", dialog->ValueFinale())));
+        // The measurement is accepted as the calibration accepted it, even outside the field's range.
+        if (dialog->Completed())
+            NumberEditDCphoto->ShowValue(dialog->ValueFinale(),
+                                         Q(fmt::sprintf("%1.5f", dialog->ValueFinale())));
     });
     dialog->open();
 }
@@ -737,7 +742,7 @@ void StartConfigurationDialog(Supervisor& supervisor, QWidget* parent) {
             auto* dialog = new TFormConfigTavrel(supervisor, parent);
             dialog->setAttribute(Qt::WA_DeleteOnClose);
             QObject::connect(dialog, &QDialog::accepted, &supervisor, [&supervisor, dialog] {
-                supervisor.ApplyConfiguration(dialog->Chosen(), dialog->Gain());
+                supervisor.ApplyConfiguration(dialog->Chosen(), dialog->Gain(), dialog->WrittenByProgram());
             });
             QObject::connect(dialog, &QDialog::rejected, &supervisor,
                              [&supervisor] { supervisor.CancelConfiguration(); });

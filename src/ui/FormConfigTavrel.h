@@ -35,6 +35,8 @@ class TFormConfigTavrel : public QDialog {
     // After "Ok": every setting of the dialog, and the overall IR gain typed.
     const TSetupInfos& Chosen() const { return chosen_; }
     uint16_t Gain() const { return gain_; }
+    // The settings whose value the program wrote into its field and the user left as it was.
+    const std::vector<const TSettingRow*>& WrittenByProgram() const { return writtenByProgram_; }
     // Checks every field into a copy of the settings; false with the message and the field at fault
     // (the dialog shows both when "Ok" is pressed).
     bool CollectFields(QString& message, QWidget*& field);
@@ -96,6 +98,7 @@ class TFormConfigTavrel : public QDialog {
     QCheckBox *CheckBoxActiveAlarm = nullptr, *CheckBoxAlarm_dayNight = nullptr,
               *CheckBoxRearmRelay = nullptr;
     std::vector<QWidget*> criteriaWidgets_, magnitudeWidgets_;
+    std::vector<const TSettingRow*> writtenByProgram_;
 };
 
 // The menu "Configuration": starts the round trip with the station; the dialog opens (window-modal,

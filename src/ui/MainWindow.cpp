@@ -54,10 +54,10 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// A text the controller made and keeps, in the language of the moment (it may have been made before
-// a language switch).
+// A text the controller made and keeps: already in the language of the moment (the controller puts
+// what it keeps into the new language when the language changes). Never translated again here.
 QString Shown(const std::string& s) {
-    return InLoadedLanguage(QString::fromStdString(s));
+    return QString::fromStdString(s);
 }
 
 // A cloud on a night-blue disc: the window's and the tray's icon.
@@ -174,6 +174,7 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
     BuildPages();
     // The web dialog's "current size" buttons: the light plot, the wind-speed plot, the dial's height.
     plotSizes_ = [this] {
+        graphs_->LayOutHiddenPages();
         TPlotSizes sizes;
         if (TPlotWidget* light = graphs_->PlotOf(TGraphPage::Light)) sizes.AllGraphs = light->size();
         if (TPlotWidget* wind = graphs_->PlotOf(TGraphPage::Wind)) sizes.WindSpeed = wind->size();
@@ -388,8 +389,18 @@ void MainWindow::changeEvent(QEvent* event) {
     // their axis texts.
     if (event->type() == QEvent::LanguageChange) {
         ShowAll();
+        ShowWindowSize();
         if (graphs_) graphs_->RetranslateUi();
     }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ShowWindowSize();
+}
+
+void MainWindow::ShowWindowSize() {
+    if (labelSize_) labelSize_->setText(QString::asprintf(qPrintable(tr("%dx%d pixels")), width(), height()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -497,7 +508,8 @@ void MainWindow::BuildPages() {
     pages_->addTab(BuildInformationTab(), tr("Informations"));
     if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Volts);
     graphs_->AddPage(pages_, TGraphPage::Temperature);
-    panelClouds_ = graphs_->AddPage(pages_, TGraphPage::Sky);
+    graphs_->AddPage(pages_, TGraphPage::Sky);
+    panelClouds_ = graphs_->PanelClouds();
     graphs_->AddPage(pages_, TGraphPage::Light);
     graphs_->AddPage(pages_, TGraphPage::Wind);
     graphs_->AddPage(pages_, TGraphPage::Humidity);
@@ -505,6 +517,7 @@ void MainWindow::BuildPages() {
         supervisor_.EditableHistory(), [this](const QString& text) { ShowMessage(text); },
         [this](const QString& question) { return AskQuestion(question); });
     pages_->addTab(dataTableTab_, tr("Table"));
+    connect(graphs_, &TGraphTabs::skyMinusGroundChanged, dataTableTab_, &TDataTableTab::SetSkyMinusGround);
     if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Heater);
     pages_->addTab(new TStatsTab(supervisor_.History()), tr("Statistiques"));
     graphs_->RetranslateUi();
@@ -679,6 +692,12 @@ QWidget* MainWindow::BuildTimersGroup() {
     row(2, tr("Lumière"), "LabelInterValMesLight", "LabelDateRemainingLight", "LabelLastDateMeasurmentslight",
         intervalLight_, remainingLight_, lastReadingLight_);
     grid->setColumnStretch(3, 1);
+    labelSize_ = new QLabel;
+    labelSize_->setObjectName("Labelsize");
+    QPalette quiet = labelSize_->palette();
+    quiet.setColor(QPalette::WindowText, QColor(110, 110, 110));
+    labelSize_->setPalette(quiet);
+    grid->addWidget(labelSize_, 0, 4, Qt::AlignRight | Qt::AlignTop);
     if (DebugMode) {
         // Checks the exception dialog: an error escaping a button handler.
         auto* test = new QPushButton(tr("TEST EXCEPTION"));

@@ -77,6 +77,7 @@ class MainWindow : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void BuildMenus();
@@ -140,6 +141,8 @@ class MainWindow : public QMainWindow {
     // Timers
     QLabel *interval_ = nullptr, *remaining_ = nullptr, *lastReading_ = nullptr;
     QLabel *intervalLight_ = nullptr, *remainingLight_ = nullptr, *lastReadingLight_ = nullptr;
+    QLabel* labelSize_ = nullptr; // the window's size, on the information tab
+    void ShowWindowSize();
 
     std::unique_ptr<TStatusLoadDatas> downloadWindow_;
     std::unique_ptr<TStatusLoadDatas> historySplash_;

@@ -42,6 +42,12 @@ void TPlotWidget::resizeEvent(QResizeEvent* event) {
     Redraw();
 }
 
+void TPlotWidget::FitPicture() {
+    if (plot_.Picture().size() == size()) return;
+    plot_.SetSize(width(), height());
+    Redraw();
+}
+
 void TPlotWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, NightMode::Active() ? NightVision::Image(plot_.Picture()) : plot_.Picture());
@@ -80,7 +86,9 @@ void TPlotWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TPlotWidget::mouseReleaseEvent(QMouseEvent*) {
-    if (!plot_.ActiveSelZoom && !plot_.ActiveSelPan) return; // a button the plot does not follow
+    // Every button ends the automatic translation, the middle one too; only the left and right
+    // buttons zoom or pan.
+    const bool translating = plot_.Translate;
     bool ended = false;
     plot_.OnEndZoomPan = [&ended](TGraphicSpecial&) { ended = true; };
     try {
@@ -93,6 +101,8 @@ void TPlotWidget::mouseReleaseEvent(QMouseEvent*) {
     cursorText_.clear();
     update();
     if (ended) emit endZoomPan();
+    // Also when the mouse-up was cut short (a zoom box thinner than 5 pixels): the box says so.
+    if (plot_.Translate != translating) emit translateChanged(plot_.Translate);
 }
 
 TWindWidget::TWindWidget(const THistoryStore& history, QWidget* parent) : QWidget(parent), dial_(history) {
@@ -113,6 +123,13 @@ void TWindWidget::Redraw() {
 void TWindWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int side = std::max(1, std::min(width(), height()));
+    dial_.SetSize(side, side);
+    Redraw();
+}
+
+void TWindWidget::FitPicture() {
+    const int side = std::max(1, std::min(width(), height()));
+    if (dial_.Picture().size() == QSize(side, side)) return;
     dial_.SetSize(side, side);
     Redraw();
 }

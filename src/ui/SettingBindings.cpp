@@ -51,7 +51,8 @@ void TSettingBindings::Fill(TSetupInfos& from) const {
             const bool integer = b.Format && std::string(b.Format) == "%d";
             const std::string text = integer ? fmt::sprintf("%d", static_cast<long long>(value.AsInteger()))
                                              : fmt::sprintf(b.Format, value.AsDouble());
-            static_cast<TNumberEdit*>(b.Widget)->setText(Q(text));
+            static_cast<TNumberEdit*>(b.Widget)->ShowValue(
+                integer ? static_cast<double>(value.AsInteger()) : value.AsDouble(), Q(text));
             break;
         }
         case Bound::Spin:
@@ -88,15 +89,24 @@ void TSettingBindings::Fill(TSetupInfos& from) const {
     }
 }
 
-bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& field) const {
+bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& field,
+                               std::vector<const TSettingRow*>* asWritten) const {
     TStartupSettings unused;
     TSettingsPlace place{into, unused};
     const QString incorrect = QCoreApplication::translate("NumberEdit", "Entrée incorrecte !");
     for (const TBinding& b : bindings_) {
         TVariant value;
+        bool checkRange = true;
         switch (b.Kind) {
         case Bound::Number: {
-            const TNumberEntry entry = static_cast<TNumberEdit*>(b.Widget)->Check();
+            const auto* edit = static_cast<TNumberEdit*>(b.Widget);
+            if (const std::optional<double> written = edit->ProgramValue()) {
+                value = TVariant(*written);
+                checkRange = false;
+                if (asWritten) asWritten->push_back(b.Row);
+                break;
+            }
+            const TNumberEntry entry = edit->Check();
             if (!entry.Ok || entry.Empty) {
                 message = entry.Ok ? incorrect : Q(entry.Message);
                 field = b.Widget;
@@ -129,7 +139,7 @@ bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& fi
             value = TVariant(static_cast<int32_t>(static_cast<QSlider*>(b.Widget)->value()));
             break;
         }
-        if (!SetSettingValue(*b.Row, place, value)) {
+        if (!SetSettingValue(*b.Row, place, value, checkRange)) {
             message = incorrect;
             field = b.Widget;
             return false;

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -21,6 +22,7 @@
 
 #include "Conditions.h"
 #include "ConditionTexts.h"
+#include "DataTableTab.h"
 #include "DateTime.h"
 #include "GraphTabs.h"
 #include "HistoryFile.h"
@@ -403,11 +405,11 @@ TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     EXPECT_EQ(Text("PanelRS232Stat"), Q("Version -> 2.65"));
     EXPECT_EQ(Text("LabelInterValMes"), "20 sec");
     EXPECT_EQ(Text("LabelInterValMesLight"), "1.0 min");
-    // The good-conditions legend, written once the thresholds are read.
-    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")
+    // The good-conditions legend, written once the thresholds are read, on the strip under the sky plot.
+    EXPECT_TRUE(Child<QWidget>("PanelCLOUDs")
                     ->toolTip()
                     .startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
-        << Child<QWidget>("TabSheetSKY")->toolTip().toStdString();
+        << Child<QWidget>("PanelCLOUDs")->toolTip().toStdString();
 
     ASSERT_NO_FATAL_FAILURE(Readings(1));
     EXPECT_EQ(window_->StatusBarText(1), Q("Affichage des données des 1 dernier(s) jour(s)"));
@@ -501,6 +503,52 @@ TEST_F(MainWindowTest, TabsInOrder) {
                            Q("Fond ciel (Magn/sec²)"), Q("Vent"), Q("Humidité (RH %)"), Q("Table"),
                            Q("Statistiques")}));
     EXPECT_EQ(window_->Pages()->currentIndex(), 0);
+}
+
+// How the graph pages are laid out and what their strips carry: the wind tab's dial a square as tall
+// as the tab above its bottom panel with the time plot beside it, the good-conditions hint on the
+// strip under the sky plot (not over the plot and its cursor readout), the table's sky column
+// following "Voir différence Ciel - Sol", and the window's size on the information tab.
+TEST_F(MainWindowTest, GraphPagesAsLaidOut) {
+    OpenWindow(Script());
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    for (QSize size : {QSize(1000, 700), QSize(853, 630)}) {
+        window_->resize(size);
+        QApplication::processEvents();
+        EXPECT_EQ(Text("Labelsize"), QString("%1x%2 pixels").arg(size.width()).arg(size.height()));
+    }
+
+    TGraphTabs* graphs = window_->Graphs();
+    QWidget* windPage = graphs->PageOf(TGraphPage::Wind);
+    window_->Pages()->setCurrentWidget(windPage);
+    QApplication::processEvents();
+    const QRect dialPanel = Child<QWidget>("PanelWnd")->geometry();
+    const QRect timePanel = Child<QWidget>("PanelWindTime")->geometry();
+    const int bottom = Child<QWidget>("PanelBottomWind")->height();
+    EXPECT_EQ(dialPanel.topLeft(), QPoint(0, 0));
+    EXPECT_EQ(dialPanel.height(), windPage->height() - bottom);
+    EXPECT_EQ(dialPanel.width(), dialPanel.height());
+    EXPECT_EQ(graphs->Dial()->size(), dialPanel.size());
+    EXPECT_EQ(timePanel,
+              QRect(dialPanel.width() + 1, 0, windPage->width() - dialPanel.width() - 1, dialPanel.height()));
+    EXPECT_EQ(graphs->PlotOf(TGraphPage::Wind)->size(), timePanel.size());
+
+    const QString legend = QString::fromStdString(supervisor_->GoodConditionsLegendText());
+    ASSERT_FALSE(legend.isEmpty());
+    EXPECT_EQ(Child<QWidget>("PanelCLOUDs")->toolTip(), legend);
+    for (QWidget* w = graphs->PlotOf(TGraphPage::Sky); w && w != window_.get(); w = w->parentWidget())
+        EXPECT_TRUE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+
+    auto* table = window_->findChild<TDataTableTab*>();
+    ASSERT_NE(table, nullptr);
+    auto* skyMinusGround = Child<QCheckBox>("CheckBoxDisplaySkyMinusGround");
+    for (bool on : {false, true}) {
+        skyMinusGround->setChecked(on);
+        window_->Pages()->setCurrentWidget(table);
+        QApplication::processEvents();
+        EXPECT_EQ(table->Model().Options().SkyMinusGround, on);
+        window_->Pages()->setCurrentIndex(0);
+    }
 }
 
 TEST_F(MainWindowTest, DebugTabsWithDebugFile) {
