@@ -694,9 +694,7 @@ QWidget* MainWindow::BuildTimersGroup() {
     grid->setColumnStretch(3, 1);
     labelSize_ = new QLabel;
     labelSize_->setObjectName("Labelsize");
-    QPalette quiet = labelSize_->palette();
-    quiet.setColor(QPalette::WindowText, QColor(110, 110, 110));
-    labelSize_->setPalette(quiet);
+    ShowDefrostColour();
     grid->addWidget(labelSize_, 0, 4, Qt::AlignRight | Qt::AlignTop);
     if (DebugMode) {
         // Checks the exception dialog: an error escaping a button handler.
@@ -739,6 +737,10 @@ void MainWindow::ShowDefrostColour() {
     QPalette warm = QPalette();
     warm.setColor(QPalette::WindowText, NightMode::Shown(QColor(190, 80, 0)));
     defrost_->setPalette(warm);
+    if (!labelSize_) return;
+    QPalette quiet = QPalette();
+    quiet.setColor(QPalette::WindowText, NightMode::Shown(QColor(110, 110, 110)));
+    labelSize_->setPalette(quiet);
 }
 
 void MainWindow::ShowConditions() {

@@ -39,22 +39,25 @@ QString Duration(double seconds) {
 TVerdictBanner::TVerdictBanner(Supervisor& supervisor, TSafetyRules rules, QWidget* parent)
     : QFrame(parent), supervisor_(supervisor), follower_(rules), clock_([] { return Now(); }) {
     setObjectName("VerdictBanner");
-    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    // One line: the tab must keep the window's smallest size.
+    setFrameStyle(QFrame::NoFrame);
     setAutoFillBackground(true);
-    verdict_ = BannerLabel("VerdictText", 2.2, true);
+    verdict_ = BannerLabel("VerdictText", 1.2, true);
     verdict_->setWordWrap(false);
-    verdict_->setAlignment(Qt::AlignCenter);
-    verdict_->setMinimumWidth(150);
-    reasons_ = BannerLabel("VerdictReasons", 1.15, true);
-    since_ = BannerLabel("VerdictSince", 1.0, false);
-    age_ = BannerLabel("VerdictAge", 1.0, true);
+    reasons_ = BannerLabel("VerdictReasons", 1.0, true);
+    reasons_->setWordWrap(false);
+    reasons_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    since_ = BannerLabel("VerdictSince", 0.9, false);
+    since_->setWordWrap(false);
+    age_ = BannerLabel("VerdictAge", 0.9, true);
+    age_->setWordWrap(false);
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(8, 4, 8, 4);
-    grid->setVerticalSpacing(1);
-    grid->addWidget(verdict_, 0, 0, 2, 1);
-    grid->addWidget(reasons_, 0, 1, 1, 2);
-    grid->addWidget(since_, 1, 1);
-    grid->addWidget(age_, 1, 2, Qt::AlignRight);
+    grid->setContentsMargins(8, 0, 8, 0);
+    grid->setHorizontalSpacing(12);
+    grid->addWidget(verdict_, 0, 0);
+    grid->addWidget(reasons_, 0, 1);
+    grid->addWidget(since_, 0, 2);
+    grid->addWidget(age_, 0, 3);
     grid->setColumnStretch(1, 1);
 
     Supervisor* s = &supervisor_;
@@ -109,6 +112,7 @@ void TVerdictBanner::Refresh() {
     follower_.Update(clock_());
     verdict_->setText(VerdictText());
     reasons_->setText(ReasonsText());
+    reasons_->setToolTip(ReasonsText()); // whole, when the line cuts it
     since_->setText(SinceText());
     age_->setText(AgeText());
     Repaint();
