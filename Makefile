@@ -18,7 +18,8 @@ DEPS := cmake ninja-build g++ pkg-config ccache \
         espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb qt6-translations-l10n \
         libmosquitto-dev mosquitto mosquitto-clients \
         libsystemd-dev systemd help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian \
-        clang libclang-rt-14-dev libfuzzer-14-dev
+        clang libclang-rt-14-dev libfuzzer-14-dev \
+        chromium chromium-driver python3-selenium python3-pil
 
 .PHONY: all deps build translations test test-asan test-tsan fuzz soak bench run screenshots install package clean format
 
@@ -130,8 +131,10 @@ SOAK_MINUTES ?= 60
 soak: build
 	python3 tests/soak/soak.py $(BUILD_DIR) $(SOAK_MINUTES)
 
+# Then the dashboard's first plots in headless Chromium over a million-record history.
 bench: build
 	$(BUILD_DIR)/orvanel-bench
+	/usr/bin/python3 tests/web/million_first_plot.py $(BUILD_DIR)
 
 # The simulated station on a pseudo-terminal (link $(BUILD_DIR)/halvex.tty) and the program connected
 # to it, headless. The station's day lasts 20 minutes and a script brings a shower, wind and
@@ -148,10 +151,13 @@ run: build
 	kill -INT $$sim 2>/dev/null; wait $$sim; exit $$code
 
 # Pictures of the main window made on Qt's offscreen platform, the monitor polling the simulated
-# station under a weather script.
+# station under a weather script; then the web dashboard in headless Chromium (day, dark and night,
+# phone and desktop width).
 screenshots: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel-screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/orvanel-screenshots $(BUILD_DIR)/screenshots
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel halvex-sim
+	/usr/bin/python3 tests/web/page_screenshots.py $(BUILD_DIR) $(BUILD_DIR)/screenshots
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -406,6 +406,281 @@
     </message>
 </context>
 <context>
+    <name>Dashboard</name>
+    <message>
+        <source>seule la méthode GET est servie</source>
+        <translation>only GET is served</translation>
+    </message>
+    <message>
+        <source>fichier inconnu</source>
+        <translation>unknown file</translation>
+    </message>
+    <message>
+        <source>SÛR</source>
+        <translation>SAFE</translation>
+    </message>
+    <message>
+        <source>NON SÛR</source>
+        <translation>UNSAFE</translation>
+    </message>
+    <message>
+        <source>Température du ciel</source>
+        <translation>Sky temperature</translation>
+    </message>
+    <message>
+        <source>Ciel − ambiante</source>
+        <translation>Sky − ambient</translation>
+    </message>
+    <message>
+        <source>Température ambiante</source>
+        <translation>Ambient temperature</translation>
+    </message>
+    <message>
+        <source>Point de rosée</source>
+        <translation>Dew point</translation>
+    </message>
+    <message>
+        <source>Humidité</source>
+        <translation>Humidity</translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation>Rain</translation>
+    </message>
+    <message>
+        <source>Rafale</source>
+        <translation>Wind gust</translation>
+    </message>
+    <message>
+        <source>Direction de la rafale</source>
+        <translation>Gust direction</translation>
+    </message>
+    <message>
+        <source>Fond de ciel</source>
+        <translation>Sky brightness</translation>
+    </message>
+    <message>
+        <source>Niveau de lumière</source>
+        <translation>Light level</translation>
+    </message>
+    <message>
+        <source>Chauffage</source>
+        <translation>Heater</translation>
+    </message>
+    <message>
+        <source>Alimentation</source>
+        <translation>Supply</translation>
+    </message>
+    <message>
+        <source>Détecteur de pluie</source>
+        <translation>Rain sensor</translation>
+    </message>
+    <message>
+        <source>Détecteur IR</source>
+        <translation>IR detector</translation>
+    </message>
+    <message>
+        <source>Surveillance</source>
+        <translation>Watching</translation>
+    </message>
+    <message>
+        <source>Ciel-sol &lt;</source>
+        <translation>Sky-ground &lt;</translation>
+    </message>
+    <message>
+        <source>Humidité &lt;</source>
+        <translation>Humidity &lt;</translation>
+    </message>
+    <message>
+        <source>Vent &lt;</source>
+        <translation>Wind &lt;</translation>
+    </message>
+    <message>
+        <source>Lumière</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>Magnitude &gt;</source>
+        <translation>Magnitude &gt;</translation>
+    </message>
+    <message>
+        <source>Ciel</source>
+        <translation>Sky</translation>
+    </message>
+    <message>
+        <source>Atmosphère</source>
+        <translation>Air</translation>
+    </message>
+    <message>
+        <source>Pluie/neige</source>
+        <translation>Rain/snow</translation>
+    </message>
+    <message>
+        <source>Vent</source>
+        <translation>Wind</translation>
+    </message>
+    <message>
+        <source>aucune mesure météo reçue depuis le démarrage</source>
+        <translation>no weather reading since the start</translation>
+    </message>
+    <message>
+        <source>grandeur inconnue : &quot;%s&quot;</source>
+        <translation>unknown quantity: &quot;%s&quot;</translation>
+    </message>
+    <message>
+        <source>date &quot;%s&quot; de %s illisible : ISO 8601 avec fuseau attendu, par exemple 2026-12-09T21:00:00Z</source>
+        <translation>date &quot;%s&quot; of %s cannot be read: ISO 8601 with a time zone expected, for example 2026-12-09T21:00:00Z</translation>
+    </message>
+    <message>
+        <source>nombre de colonnes &quot;%s&quot; refusé : de 1 à %d</source>
+        <translation>number of columns &quot;%s&quot; refused: from 1 to %d</translation>
+    </message>
+    <message>
+        <source>paramètre inconnu : &quot;%s&quot;</source>
+        <translation>unknown parameter: &quot;%s&quot;</translation>
+    </message>
+    <message>
+        <source>paramètre &quot;quantity&quot; manquant</source>
+        <translation>parameter &quot;quantity&quot; missing</translation>
+    </message>
+    <message>
+        <source>la date &quot;from&quot; doit précéder la date &quot;to&quot;</source>
+        <translation>the &quot;from&quot; date must come before the &quot;to&quot; date</translation>
+    </message>
+    <message>
+        <source>fr</source>
+        <translation>en</translation>
+    </message>
+    <message>
+        <source>Orvanel : conditions à l&apos;observatoire</source>
+        <translation>Orvanel: conditions at the observatory</translation>
+    </message>
+    <message>
+        <source>toutes les conditions sont réunies</source>
+        <translation>all conditions are met</translation>
+    </message>
+    <message>
+        <source>depuis %1</source>
+        <translation>since %1</translation>
+    </message>
+    <message>
+        <source>mesure d&apos;il y a %1</source>
+        <translation>reading from %1 ago</translation>
+    </message>
+    <message>
+        <source>%1 : trop ancienne</source>
+        <translation>%1: too old</translation>
+    </message>
+    <message>
+        <source>liaison perdue</source>
+        <translation>link lost</translation>
+    </message>
+    <message>
+        <source>aucune mesure</source>
+        <translation>no reading</translation>
+    </message>
+    <message>
+        <source>en attente de la première mesure...</source>
+        <translation>waiting for the first reading...</translation>
+    </message>
+    <message>
+        <source>connexion au programme perdue, nouvel essai...</source>
+        <translation>connection to the program lost, trying again...</translation>
+    </message>
+    <message>
+        <source>Mesures</source>
+        <translation>Readings</translation>
+    </message>
+    <message>
+        <source>Etats</source>
+        <translation>States</translation>
+    </message>
+    <message>
+        <source>Relais</source>
+        <translation>Relay</translation>
+    </message>
+    <message>
+        <source>Historique</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Thème</source>
+        <translation>Theme</translation>
+    </message>
+    <message>
+        <source>Jour</source>
+        <translation>Day</translation>
+    </message>
+    <message>
+        <source>Sombre</source>
+        <translation>Dark</translation>
+    </message>
+    <message>
+        <source>Vision de nuit</source>
+        <translation>Night vision</translation>
+    </message>
+    <message>
+        <source>6 h</source>
+        <translation>6 h</translation>
+    </message>
+    <message>
+        <source>24 h</source>
+        <translation>24 h</translation>
+    </message>
+    <message>
+        <source>3 jours</source>
+        <translation>3 days</translation>
+    </message>
+    <message>
+        <source>7 jours</source>
+        <translation>7 days</translation>
+    </message>
+    <message>
+        <source>30 jours</source>
+        <translation>30 days</translation>
+    </message>
+    <message>
+        <source>1 an</source>
+        <translation>1 year</translation>
+    </message>
+    <message>
+        <source>tout</source>
+        <translation>all</translation>
+    </message>
+    <message>
+        <source>Glisser sur un graphique pour zoomer, double-clic pour revenir.</source>
+        <translation>Drag across a plot to zoom, double-click to go back.</translation>
+    </message>
+    <message>
+        <source>OUI</source>
+        <translation>YES</translation>
+    </message>
+    <message>
+        <source>NON</source>
+        <translation>NO</translation>
+    </message>
+    <message>
+        <source>Ciel et ciel − ambiante</source>
+        <translation>Sky and sky − ambient</translation>
+    </message>
+    <message>
+        <source>Température ambiante et point de rosée</source>
+        <translation>Ambient temperature and dew point</translation>
+    </message>
+    <message>
+        <source>bonnes conditions</source>
+        <translation>good conditions</translation>
+    </message>
+    <message>
+        <source>min</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>max</source>
+        <translation>max</translation>
+    </message>
+</context>
+<context>
     <name>DataTable</name>
     <message>
         <source>Index</source>
@@ -1010,6 +1285,14 @@
     <message>
         <source>TEST EXCEPTION</source>
         <translation>TEST EXCEPTION</translation>
+    </message>
+    <message>
+        <source>Vision de nuit</source>
+        <translation>Night vision</translation>
+    </message>
+    <message>
+        <source>Rouge sombre sur noir, pour garder les yeux adaptés à l&apos;obscurité</source>
+        <translation>Dim red on black, to keep eyes adapted to the dark</translation>
     </message>
     <message>
         <source>%dx%d pixels</source>
@@ -2595,6 +2878,45 @@
     <message>
         <source>Jour</source>
         <translation>Day</translation>
+    </message>
+</context>
+<context>
+    <name>TVerdictBanner</name>
+    <message>
+        <source>%1 jours</source>
+        <translation>%1 days</translation>
+    </message>
+    <message>
+        <source>SÛR</source>
+        <translation>SAFE</translation>
+    </message>
+    <message>
+        <source>NON SÛR</source>
+        <translation>UNSAFE</translation>
+    </message>
+    <message>
+        <source>toutes les conditions sont réunies</source>
+        <translation>all conditions are met</translation>
+    </message>
+    <message>
+        <source>depuis %1</source>
+        <translation>since %1</translation>
+    </message>
+    <message>
+        <source>liaison perdue</source>
+        <translation>link lost</translation>
+    </message>
+    <message>
+        <source>aucune mesure</source>
+        <translation>no reading</translation>
+    </message>
+    <message>
+        <source>mesure d&apos;il y a %1</source>
+        <translation>reading from %1 ago</translation>
+    </message>
+    <message>
+        <source>%1 : trop ancienne</source>
+        <translation>%1: too old</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,7 @@
 #include "AlpacaServer.h"
 #include "AutomationSwitches.h"
 #include "CrashReport.h"
+#include "DashboardServer.h"
 #include "Language.h"
 #include "MainWindow.h"
 #include "MqttWiring.h"
@@ -189,21 +190,33 @@ int main(int argc, char** argv) {
 
     // The network server, once this is the only instance (a second one would find the port taken).
     std::unique_ptr<TAlpacaServer> alpaca;
+    std::unique_ptr<TDashboardServer> dashboard;
     TAlpacaSettings alpacaSettings = ReadAlpacaSettings();
     std::string unused;
     if (!line.Alpaca.empty()) ParseAlpacaEndpoint(line.Alpaca, alpacaSettings, unused);
     if (alpacaSettings.Enabled) {
         alpaca = std::make_unique<TAlpacaServer>(supervisor.Published(), alpacaSettings);
         FollowSupervisor(*alpaca, supervisor);
+        // The web dashboard on the same port, with the verdict rules of the safety monitor.
+        dashboard = std::make_unique<TDashboardServer>(
+            *alpaca, supervisor.History(),
+            TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
+            [&supervisor] { return supervisor.RelayDisplay(); },
+            [&supervisor] { return supervisor.Published().Values().RoofCloseRequested; });
+        FollowSupervisor(*dashboard, supervisor);
         if (alpaca->Start()) {
+            dashboard->Start();
             std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on http://%s:%u/setup\n",
                          alpacaSettings.Address.c_str(), static_cast<unsigned>(alpaca->Port()));
+            std::fprintf(stderr, "Web dashboard on http://%s:%u/\n", alpacaSettings.Address.c_str(),
+                         static_cast<unsigned>(alpaca->Port()));
         } else {
             // Logged by the server; the user is told here, and the program runs on without it.
             if (headless)
                 std::fprintf(stderr, "%s\n", alpaca->ErrorText().toLocal8Bit().constData());
             else
                 ShowUserMessage(alpaca->ErrorText().toStdString());
+            dashboard.reset();
             alpaca.reset();
         }
     }

@@ -98,6 +98,9 @@ TSettingWrite OnMqttTabOk(int step) {
 TSettingWrite OnLanguageMenu() {
     return {TWriteAt::LanguageMenu, 1};
 }
+TSettingWrite OnNightVisionMenu() {
+    return {TWriteAt::NightVisionMenu, 1};
+}
 TSettingWrite OnStatistics(int step) {
     return {TWriteAt::Statistics, step};
 }
@@ -245,6 +248,10 @@ const std::vector<TSettingRow>& SettingsRows() {
         // The data folder: stored for other tools, never read back.
         {KeyConfig, "FileData", varString, FIELD(Setup.FileDataStored), &DataFolderDefault, AnyValue, NotRead,
          OnDialogOk(8), StartUp},
+
+        // Read by the window when it is built.
+        {KeyConfig, "NightVision", varBoolean, FIELD(Startup.NightVision), false, AnyValue, NotRead,
+         OnNightVisionMenu()},
 
         // The network server, read when it starts (ReadAlpacaSettings); edited in the settings file.
         {KeyAlpaca, "Enabled", varBoolean, FIELD(Startup.Alpaca.Enabled), true, AnyValue, NotRead},
@@ -460,6 +467,20 @@ void WriteCurrentLang(int32_t language, TDatabaseRegistry& registry) {
     values.CurrentLang = language;
     TSettingsPlace place{SetupInfos, values};
     WriteSettings(TWriteAt::LanguageMenu, place, registry);
+}
+
+bool ReadNightVision(TDatabaseRegistry& registry) {
+    TStartupSettings read;
+    TSettingsPlace place{SetupInfos, read};
+    ReadSetting(*FindSetting(KeyConfig, "NightVision"), place, registry);
+    return read.NightVision;
+}
+
+void WriteNightVision(bool on, TDatabaseRegistry& registry) {
+    TStartupSettings values;
+    values.NightVision = on;
+    TSettingsPlace place{SetupInfos, values};
+    WriteSettings(TWriteAt::NightVisionMenu, place, registry);
 }
 
 void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& registry) {

@@ -58,8 +58,9 @@ struct TStartupSettings {
     int32_t CurrentLang = LangEnglish;
     TDateTime DateDeb = 0; // statistics range
     TDateTime DateFin = 0;
-    TAlpacaSettings Alpaca; // read by ReadAlpacaSettings, not by the start-up
-    TMqttSettings Mqtt;     // read by ReadMqttSettings, not by the start-up
+    TAlpacaSettings Alpaca;   // read by ReadAlpacaSettings, not by the start-up
+    TMqttSettings Mqtt;       // read by ReadMqttSettings, not by the start-up
+    bool NightVision = false; // the window's night-vision display, read by ReadNightVision
 };
 
 struct TSetupInfos;
@@ -87,7 +88,15 @@ enum class TDefaultAt : uint8_t {
 };
 
 // What stores a setting.
-enum class TWriteAt : uint8_t { NotWritten, DialogOk, WebDialogOk, LanguageMenu, Statistics, MqttTabOk };
+enum class TWriteAt : uint8_t {
+    NotWritten,
+    DialogOk,
+    WebDialogOk,
+    LanguageMenu,
+    Statistics,
+    MqttTabOk,
+    NightVisionMenu
+};
 
 // The values a setting may take: an interval, a list, or any value.
 struct TSettingRange {
@@ -215,5 +224,8 @@ void WriteConfigDialogSettings(TDatabaseRegistry& registry = DatabaseRegistry())
 void WriteWebPublishSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 // The language menu.
 void WriteCurrentLang(int32_t language, TDatabaseRegistry& registry = DatabaseRegistry());
+// The window's night-vision display ("NightVision" under \\Config), and its menu item's write.
+bool ReadNightVision(TDatabaseRegistry& registry = DatabaseRegistry());
+void WriteNightVision(bool on, TDatabaseRegistry& registry = DatabaseRegistry());
 // Each statistics computation stores its range.
 void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& registry = DatabaseRegistry());

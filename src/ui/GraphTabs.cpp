@@ -22,6 +22,8 @@
 #include "DatabaseRegistry.h"
 #include "GraphicSpecial.h"
 #include "JpegFile.h"
+#include "NightMode.h"
+#include "NightVision.h"
 #include "PlotWidget.h"
 #include "Supervisor.h"
 
@@ -686,7 +688,8 @@ QPixmap LegendPicture() {
          QCoreApplication::translate("TFormLegend",
                                      "Le détail des seuils figure dans la bulle d'aide du bas de l'onglet."),
          QColor(190, 190, 190));
-    return pixmap;
+    p.end();
+    return NightMode::Active() ? QPixmap::fromImage(NightVision::Image(pixmap.toImage())) : pixmap;
 }
 
 } // namespace

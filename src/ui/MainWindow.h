@@ -50,6 +50,14 @@ class MainWindow : public QMainWindow {
     TStatusLoadDatas* HistorySplash() const { return historySplash_.get(); }
     // The graph tabs (plots, dial, their controls and stored scales).
     TGraphTabs* Graphs() const { return graphs_; }
+    // The safety verdict at the top of the information tab.
+    class TVerdictBanner* VerdictBanner() const {
+        return banner_;
+    }
+    // The night-vision display (menu "Vision de nuit", stored as "NightVision"): dim red on black for
+    // the window and every plot. store: remember the choice for the next start.
+    void SetNightVision(bool on, bool store = true);
+    QAction* NightVisionMenu() const { return nightMenu_; }
 
     // The on-screen sizes of the plots, offered by the web-publishing dialog; until the graphs
     // give them the dialog offers the stored snapshot sizes.
@@ -101,6 +109,7 @@ class MainWindow : public QMainWindow {
     void ShowDownloadProgress();
     void ShowHistoryLoading(const QString& step);
     void ShowCaptionAndLegend();
+    void ShowDefrostColour();
     void ShowMessage(const QString& text);
     bool AskQuestion(const QString& question);
 
@@ -109,7 +118,8 @@ class MainWindow : public QMainWindow {
     QWidget* infoSheet_ = nullptr;
     QTabWidget* pages_ = nullptr;
     QMenu* trayMenu_ = nullptr;
-    QAction *frenchMenu_ = nullptr, *englishMenu_ = nullptr;
+    QAction *frenchMenu_ = nullptr, *englishMenu_ = nullptr, *nightMenu_ = nullptr;
+    class TVerdictBanner* banner_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QLabel* statusPanels_[3] = {};
     QWidget* panelClouds_ = nullptr;

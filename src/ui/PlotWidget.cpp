@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "NightMode.h"
+#include "NightVision.h"
 #include "PlotDrawing.h"
 
 namespace {
@@ -48,18 +50,19 @@ void TPlotWidget::FitPicture() {
 
 void TPlotWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(0, 0, plot_.Picture());
+    p.drawImage(0, 0, NightMode::Active() ? NightVision::Image(plot_.Picture()) : plot_.Picture());
+    const QColor white = NightMode::Shown(Qt::white);
     if (!cursorText_.isEmpty()) {
         p.setFont(PlotFont());
         const QFontMetrics fm = p.fontMetrics();
         const int top = plot_.BorderY_top - fm.height();
         p.fillRect(QRect(plot_.BorderX_left, top, fm.horizontalAdvance(cursorText_) + 20, fm.height()),
                    Qt::black);
-        p.setPen(Qt::white);
+        p.setPen(white);
         p.drawText(plot_.BorderX_left, top + fm.ascent(), cursorText_);
     }
     if (plot_.PrevX1 == -1 || plot_.PrevY1 == -1) return;
-    p.setPen(QPen(Qt::white, 2));
+    p.setPen(QPen(white, 2));
     p.setBrush(Qt::NoBrush);
     if (plot_.ActiveSelZoom) {
         p.drawRect(QRect(QPoint(plot_.XoSky, plot_.YoSky), QPoint(plot_.PrevX1, plot_.PrevY1)).normalized());
@@ -134,5 +137,5 @@ void TWindWidget::FitPicture() {
 void TWindWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    p.drawImage(0, 0, dial_.Picture());
+    p.drawImage(0, 0, NightMode::Active() ? NightVision::Image(dial_.Picture()) : dial_.Picture());
 }

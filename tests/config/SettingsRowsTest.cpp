@@ -449,6 +449,7 @@ TEST_F(SettingsRowsTest, EachEventHasOneRowPerStepAndEachSettingOneRow) {
     expectOneToN(writes[TWriteAt::LanguageMenu], "language menu");
     expectOneToN(writes[TWriteAt::Statistics], "statistics");
     expectOneToN(writes[TWriteAt::MqttTabOk], "MQTT tab OK");
+    expectOneToN(writes[TWriteAt::NightVisionMenu], "night-vision menu");
     expectOneToN(opened, "dialog open");
 }
 

@@ -107,6 +107,12 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
     EXPECT_EQ(MenuTitle(2), Q("Options"));
     EXPECT_EQ(Menu("Quitter1")->text(), Q("Quit"));
     EXPECT_EQ(Label("Panel_WeatherSF"), Q("CLEAR"));
+    // The verdict waits for the safe delay: unsafe, with its reason in English.
+    EXPECT_EQ(Label("VerdictText"), Q("UNSAFE"));
+    EXPECT_TRUE(Label("VerdictReasons").startsWith(Q("safe conditions for less than 10 min")))
+        << Label("VerdictReasons").toStdString();
+    EXPECT_EQ(Label("VerdictAge"), Q("reading from 0 s ago"));
+    EXPECT_EQ(Menu("VisionNuitMenu")->text(), Q("Night vision"));
     EXPECT_EQ(Label("PanelHumidity"), Q("DRY"));
     EXPECT_EQ(Label("PanelRS232Stat"), QString());
     EXPECT_TRUE(window_->StatusBarText(2).endsWith(Q("records in all")))
