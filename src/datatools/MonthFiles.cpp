@@ -88,7 +88,7 @@ TMonthFileReport CheckContent(const std::string& path, int year, int month, THis
                         content.TrailingBytes));
 
     const int key = year * 12 + month - 1;
-    TFault outOfOrder, outsideMonth, notNumber;
+    TFault outOfOrder, copies, outsideMonth, notNumber;
     TDateTime last = -INFINITY;
     for (size_t i = 0; i < records.size(); ++i) {
         const TDateTime d = records[i].DateSysteme;
@@ -97,10 +97,13 @@ TMonthFileReport CheckContent(const std::string& path, int year, int month, THis
             outsideMonth.Add(i, d);
         else if (d < last)
             outOfOrder.Add(i, d);
+        else if (d == last)
+            copies.Add(i, d); // the monitor keeps one record per date
         if (std::isfinite(d) && d > last) last = d;
     }
     if (outOfOrder.Count)
         report.Problems.push_back(FaultText("dated before the record preceding them", outOfOrder));
+    if (copies.Count) report.Problems.push_back(FaultText("dated like an earlier record", copies));
     if (outsideMonth.Count)
         report.Problems.push_back(
             FaultText(fmt::format("dated outside {:04d}-{:02d}", year, month).c_str(), outsideMonth));

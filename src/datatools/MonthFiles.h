@@ -21,8 +21,8 @@ struct TMonthFileReport {
 };
 
 // Checks one month file (YYYY_MM.bin of that year and month): a regular file, its header, a length
-// that is a whole number of records, no all-zero records, dates in order and inside its month. Values
-// that are not numbers are remarked on, not faults: the monitor keeps such records too.
+// that is a whole number of records, no all-zero records, dates in order, each date once, inside its
+// month. Values that are not numbers are remarked on, not faults: the monitor keeps such records too.
 TMonthFileReport CheckMonthFile(const std::string& path, int year, int month);
 
 // Every month file (YYYY_MM.bin) of folder, in date order. Raises EOrvanelError when the folder

@@ -52,9 +52,10 @@ void AdviseLargePages(const void* data, size_t bytes) {
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-// Keeps, of records[base..], the longest series in date order (not necessarily contiguous): the good
-// majority of a month whose order is broken. One record dated ahead is set aside alone, not the
-// sound records after it. The others go to aside.
+// Keeps, of records[base..], the longest series of strictly increasing dates (not necessarily
+// contiguous): the good majority of a month whose order is broken. One record dated ahead is set
+// aside alone, not the sound records after it. The history holds one record per date: of records
+// sharing a date, the first stays. The others go to aside.
 void KeepLongestOrderedSeries(TTDataStation& records, size_t base, TTDataStation& aside) {
     constexpr size_t kNone = std::numeric_limits<size_t>::max();
     const size_t n = records.size() - base;
@@ -63,9 +64,10 @@ void KeepLongestOrderedSeries(TTDataStation& records, size_t base, TTDataStation
     std::vector<size_t> before(n, kNone); // the record before each one in its series
     for (size_t i = 0; i < n; ++i) {
         const TDateTime d = r[i].DateSysteme;
-        // Equal dates extend a series.
-        const auto it = std::upper_bound(ends.begin(), ends.end(), d,
-                                         [r](TDateTime date, size_t j) { return date < r[j].DateSysteme; });
+        const auto it = std::lower_bound(ends.begin(), ends.end(), d,
+                                         [r](size_t j, TDateTime date) { return r[j].DateSysteme < date; });
+        // A series already ends on this date: it keeps its own (earlier) record, this one is a copy.
+        if (it != ends.end() && r[*it].DateSysteme == d) continue;
         if (it != ends.begin()) before[i] = *(it - 1);
         if (it == ends.end())
             ends.push_back(i);
@@ -331,7 +333,7 @@ void THistoryStore::MergeMonthFile(int key) {
         for (size_t i = 0; i < block.size(); ++i) {
             const TDateTime d = block[i].DateSysteme;
             if (d >= from && d < end && d <= latest) { // false for NaN
-                ordered = ordered && d >= previous;
+                ordered = ordered && d > previous; // a second record of a date is a copy
                 previous = d;
                 continue;
             }
@@ -441,6 +443,15 @@ void THistoryStore::MigrateLegacyFile(const std::string& legacy, const THistoryP
         return true;
     });
     DiscardBackwardPoints(data, &aside);
+    // The history holds one record per date: a second record of a date goes aside with the others.
+    size_t kept = data.empty() ? 0 : 1;
+    for (size_t i = 1; i < data.size(); ++i) {
+        if (data[i].DateSysteme == data[kept - 1].DateSysteme)
+            aside.push_back(data[i]);
+        else
+            data[kept++] = data[i];
+    }
+    data.resize(kept);
     SetAside(aside, "legacy history");
 
     records_ = std::move(data);

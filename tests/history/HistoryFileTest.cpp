@@ -261,14 +261,16 @@ TEST_F(HistoryFileTest, LegacyFileIsMigratedIntoMonthFilesThenDeleted) {
     SetClock(At(2013, 3, 20));
     const std::string legacy = PathExe + "Data.bin";
     const TTDataStation records = {Record(At(2013, 1, 31, 10), 1), Record(At(2013, 1, 31, 9), 2),
-                                   Record(At(2013, 1, 31, 11), 3), Record(At(2013, 3, 2), 4)};
+                                   Record(At(2013, 1, 31, 11), 3), Record(At(2013, 3, 2), 4),
+                                   Record(At(2013, 3, 2), 5)}; // one date twice: the history keeps the first
     WriteWholeFile(legacy, FileBytes(records));
     WriteWholeFile(legacy + ".back", FileBytes({records[0]}));
 
     TTDataStation data;
     EXPECT_EQ(LoadError(1, data), "");
     EXPECT_TRUE(SameRecords(data, {records[0], records[2], records[3]}));
-    EXPECT_EQ(ReadWholeFile(PathDatas + RejectedFileName), FileBytes({records[1]})) << "set aside, not lost";
+    EXPECT_EQ(ReadWholeFile(PathDatas + RejectedFileName), FileBytes({records[1], records[4]}))
+        << "set aside, not lost";
     EXPECT_TRUE(
         Logged("Point #1 has a problem -> next=31/01/2013 09:00:00 < prev=31/01/2013 10:00:00 , point "
                "discarded !"));
