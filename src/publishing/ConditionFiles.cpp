@@ -1,13 +1,16 @@
 #include "ConditionFiles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fmt/format.h>
 #include <fmt/printf.h>
+#include <functional>
 #include <span>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "AtomicFile.h"
 #include "Conditions.h"
@@ -37,29 +40,68 @@ std::string ReplaceErrorText(const std::string& path, const TReplaceResult& resu
 
 // ---- One-line file ----------------------------------------------------------------------------
 
-// The line is laid out on a template of blanks: each field starts at its 1-based column. A field
-// that would run into the one before it (a value wider than its gap) is put one blank after it
-// instead, so that values stay apart and nothing is cut off at the end.
+// The line is laid out on a template of blanks: each field starts at its 1-based column. A number
+// wider than the gap to the next field takes a compact form (fewer decimals, or else the nearest value
+// its columns can show), so that readers that take the fields by column find each one in its place
+// whatever the reading holds. A field without one (a heater at 100 % in a two-digit gap) is put one
+// blank after the one before it instead, so that values stay apart and nothing is cut off at the end.
 class TLineBuilder {
   public:
-    TLineBuilder() : line_(130, ' ') {}
+    // The field's text for `room` characters at most.
+    using TFit = std::function<std::string(size_t room)>;
 
-    void Put(size_t column, const std::string& field) {
-        size_t at = column - 1;
-        if (end_ > 0 && at <= end_) at = end_ + 1;
-        line_.insert(at, field);
-        end_ = at + field.size();
+    void Put(size_t column, std::string field, TFit fit = {}) {
+        fields_.push_back({column, std::move(field), std::move(fit)});
     }
 
-    // Cut to the layout's length; only template blanks are dropped.
-    std::string Finish(size_t length) const { return line_.substr(0, std::max(length, end_)); }
+    std::string Finish(size_t length) {
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            TField& f = fields_[i];
+            const size_t next = i + 1 < fields_.size() ? fields_[i + 1].Column - 1 : length + 1;
+            const size_t room = next > f.Column ? next - f.Column : 0;
+            if (f.Text.size() > room && f.Fit) f.Text = f.Fit(room);
+        }
+        std::string line = Render();
+        if (line.size() < length) line.resize(length, ' ');
+        return line;
+    }
     // The line as far as it was built, for the log.
-    std::string Partial() const { return line_.substr(0, end_); }
+    std::string Partial() const { return Render(); }
 
   private:
-    std::string line_;
-    size_t end_ = 0; // one past the last character of the last field
+    struct TField {
+        size_t Column;
+        std::string Text;
+        TFit Fit;
+    };
+
+    std::string Render() const {
+        std::string line;
+        for (const auto& f : fields_) {
+            size_t at = f.Column - 1;
+            if (!line.empty() && at <= line.size()) at = line.size() + 1;
+            line.resize(at, ' ');
+            line += f.Text;
+        }
+        return line;
+    }
+
+    std::vector<TField> fields_;
 };
+
+// prefix and value with `decimals` decimals, or fewer, or else the value nearest to it that fits in
+// room characters ("nan" for a value that is not a number).
+std::string FitNumber(const std::string& prefix, double value, int decimals, size_t room) {
+    if (std::isnan(value)) return "nan";
+    for (int d = decimals; d >= 0; --d) {
+        std::string text = prefix + fmt::sprintf("%1.*f", d, value);
+        if (text.size() <= room) return text;
+    }
+    const int digits = static_cast<int>(room > prefix.size() ? room - prefix.size() : 1);
+    const double most = std::pow(10.0, std::min(digits, 15)) - 1;
+    const double least = -(std::pow(10.0, std::min(digits - 1, 15)) - 1);
+    return prefix + fmt::sprintf("%1.0f", std::clamp(std::trunc(value), least, most));
+}
 
 std::string DateTimeField(const TDateTimeParts& p) {
     return fmt::format("{}-{}-{} {}:{}:{}", p.Year, TwoDigitField(p.Month), TwoDigitField(p.Day),
@@ -74,30 +116,48 @@ long long DataAgeSeconds(TDateTime measured, TDateTime now) {
     return static_cast<long long>(age);
 }
 
-std::string DataAgeFieldII(TDateTime measured, TDateTime now) {
+long long DataAgeSecondsII(TDateTime measured, TDateTime now) {
     try {
-        return FiveDigitField(DataAgeSeconds(measured, now));
+        return DataAgeSeconds(measured, now);
     } catch (const std::exception&) {
         LogToday(fmt::sprintf("Exception CS II-> %d", 0));
-        return "00000";
+        return 0;
     }
 }
 
-std::string Decimal(double value) {
-    return fmt::sprintf("%2.1f", value);
+// A data age of more than 99999 s (a day and more) is written as 99999 where its field has no room.
+void PutDataAge(TLineBuilder& b, size_t column, long long age) {
+    b.Put(column, FiveDigitField(age), [](size_t) { return std::string("99999"); });
+}
+
+// A number with its decimals ("%1.1f" by default, as "%2.1f" writes every value).
+void PutNumber(TLineBuilder& b, size_t column, double value, int decimals = 1, const std::string& prefix = "") {
+    b.Put(column, prefix + fmt::sprintf("%1.*f", decimals, value),
+          [=](size_t room) { return FitNumber(prefix, value, decimals, room); });
+}
+
+// A code clients do not know (the codes run from 0 to 3) is written as 0, unknown.
+std::string CodeField(uint8_t code) {
+    return fmt::format("{}", code <= 3 ? code : 0);
+}
+
+// Humidity in whole percent: from 0 to 100, a sensor's slight excess kept out of the next field.
+std::string HumidityField(double humidity) {
+    if (std::isnan(humidity)) return "nan";
+    return TwoDigitField(static_cast<long long>(std::nearbyint(std::clamp(humidity, 0.0, 100.0))));
 }
 
 void BuildFlavourI(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v, TDateTime now) {
     b.Put(1, DateTimeField(DecodeDateTime(r.DateSysteme)));
     b.Put(21, "C");
-    b.Put(24, Decimal(r.DeltaTempDeg));
-    b.Put(32, Decimal(r.ValueTempDeg));
-    b.Put(38, Decimal(r.ValueCanDeg));
+    PutNumber(b, 24, r.DeltaTempDeg);
+    PutNumber(b, 32, r.ValueTempDeg);
+    PutNumber(b, 38, r.ValueCanDeg);
     b.Put(43, TwoDigitField(r.PowerRainDet));
     b.Put(46, r.RainStatus != 0 ? "1" : "0");
-    b.Put(48, FiveDigitField(DataAgeSeconds(r.DateSysteme, now)));
-    b.Put(54, fmt::sprintf("%1.5f", now));
-    b.Put(67, fmt::format("{}", v.CloudCondition));
+    PutDataAge(b, 48, DataAgeSeconds(r.DateSysteme, now));
+    PutNumber(b, 54, now, 5);
+    b.Put(67, CodeField(v.CloudCondition));
 }
 
 // The flavour-II fields up to and including the daylight code.
@@ -107,27 +167,27 @@ void BuildFlavourIIConditions(TLineBuilder& b, const TcapteursInfos& r, const TA
     const std::string rain = r.RainStatus != 0 ? "2" : "0";
     b.Put(1, DateTimeField(when) + "." + TwoDigitField(when.MilliSecond / 10));
     b.Put(24, "C K");
-    b.Put(28, Decimal(r.DeltaTempDeg));
-    b.Put(35, Decimal(r.ValueTempDeg));
-    b.Put(41, Decimal(r.ValueCanDeg));
-    b.Put(49, Decimal(MsToKmh(r.WindSpeedMax_ms)));
-    b.Put(56, TwoDigitField(static_cast<long long>(std::nearbyint(r.Humidity))));
-    b.Put(60, Decimal(r.DewPoint));
+    PutNumber(b, 28, r.DeltaTempDeg);
+    PutNumber(b, 35, r.ValueTempDeg);
+    PutNumber(b, 41, r.ValueCanDeg);
+    PutNumber(b, 49, MsToKmh(r.WindSpeedMax_ms));
+    b.Put(56, HumidityField(r.Humidity));
+    PutNumber(b, 60, r.DewPoint);
     b.Put(67, TwoDigitField(r.PowerRainDet));
     b.Put(71, rain);
     b.Put(73, rain);
-    b.Put(75, DataAgeFieldII(r.DateSysteme, now));
-    b.Put(81, "0" + fmt::sprintf("%1.5f", now));
-    b.Put(94, fmt::format("{}", v.CloudCondition));
-    b.Put(96, fmt::format("{}", v.WindCondition));
-    b.Put(98, fmt::format("{}", v.RainCondition));
-    b.Put(100, fmt::format("{}", v.DayCondition));
+    PutDataAge(b, 75, DataAgeSecondsII(r.DateSysteme, now));
+    PutNumber(b, 81, now, 5, "0");
+    b.Put(94, CodeField(v.CloudCondition));
+    b.Put(96, CodeField(v.WindCondition));
+    b.Put(98, CodeField(v.RainCondition));
+    b.Put(100, CodeField(v.DayCondition));
 }
 
 void BuildFlavourII(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v, TDateTime now) {
     BuildFlavourIIConditions(b, r, v, now);
-    b.Put(103, fmt::sprintf("%1.1f", v.MagnitudeSec));
-    b.Put(110, fmt::sprintf("%1.0f", v.WindDir));
+    PutNumber(b, 103, v.MagnitudeSec);
+    PutNumber(b, 110, v.WindDir, 0);
 }
 
 void BuildFlavourIIStrict(TLineBuilder& b, const TcapteursInfos& r, const TAutomationValues& v,

@@ -1,6 +1,6 @@
 // The small files other software polls, written from whatever a reading holds (a damaged record, a
 // station that sends nonsense): infodata.txt keeps its twenty labelled lines, and the one-line file
-// its column layout and length, or the line is refused with a clear error.
+// its length and every field at its column, or the line is refused with a clear error.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -87,5 +87,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(line.size() == length, "flavour %d line of %zu characters instead of %zu: '%s'", int(flavour),
                line.size(), length, line.c_str());
     FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos, "a line end inside the line '%s'", line.c_str());
+
+    // Each field at its column, after a blank. In the short layout a heater of 100 % moves the
+    // fields after it by one; the cloud code still ends the line.
+    static const std::vector<size_t> columnsI = {1, 21, 24, 32, 38, 43, 67};
+    static const std::vector<size_t> columnsII = {1,  24, 28, 35, 41, 49, 56, 60,  67,  71,
+                                                  73, 75, 81, 94, 96, 98, 100, 103, 110};
+    static const std::vector<size_t> columnsStrict = {1,  24, 28, 35, 41, 49, 56, 60,  67,  71,  73,
+                                                      75, 81, 94, 96, 98, 100, 102, 104};
+    const auto& columns = flavour == CloudSensorI_File    ? columnsI
+                          : flavour == CloudSensorII_File ? columnsII
+                                                          : columnsStrict;
+    for (const size_t column : columns) {
+        FUZZ_CHECK(line[column - 1] != ' ' && (column == 1 || line[column - 2] == ' '),
+                   "flavour %d: no field starts at column %zu of '%s'", int(flavour), column, line.c_str());
+    }
+    size_t tokens = 0;
+    for (size_t i = 0; i < line.size(); ++i)
+        tokens += line[i] != ' ' && (i == 0 || line[i - 1] == ' ');
+    FUZZ_CHECK(tokens == (flavour == CloudSensorI_File ? 11u : 21u), "flavour %d: %zu fields in '%s'", int(flavour),
+               tokens, line.c_str());
     return 0;
 }

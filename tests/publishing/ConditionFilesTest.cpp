@@ -213,8 +213,9 @@ TEST_F(ConditionFilesTest, ThreeDigitValuesKeepTheLaterColumnsOfFlavourII) {
 }
 
 TEST_F(ConditionFilesTest, FlavourIKeepsAWideValueApartFromTheNextOne) {
-    // A value that fills its gap (heater 100 %, a detector below -9.95 °C) would be glued to the next
-    // field: the following fields move one blank further, and the cloud code still ends the line.
+    // A heater at 100 % fills its gap and would be glued to the next field: the following fields move
+    // one blank further, and the cloud code still ends the line. A detector below -9.95 °C loses its
+    // decimal instead, and moves nothing.
     struct Case {
         void (*change)(TcapteursInfos&);
         std::string fromColumn38;
@@ -222,7 +223,7 @@ TEST_F(ConditionFilesTest, FlavourIKeepsAWideValueApartFromTheNextOne) {
     const Case cases[] = {
         {[](TcapteursInfos&) {}, "10.5 05 0 00012 41360.17039  1"},
         {[](TcapteursInfos& r) { r.PowerRainDet = 100; }, "10.5 100 0 00012 41360.17039 1"},
-        {[](TcapteursInfos& r) { r.ValueCanDeg = -12.5f; }, "-12.5 05 0 00012 41360.17039 1"},
+        {[](TcapteursInfos& r) { r.ValueCanDeg = -12.5f; }, "-12  05 0 00012 41360.17039  1"},
     };
     for (const auto& c : cases) {
         auto r = reading;
@@ -230,6 +231,58 @@ TEST_F(ConditionFilesTest, FlavourIKeepsAWideValueApartFromTheNextOne) {
         const auto line = OneLineText(CloudSensorI_File, r, Published(), now);
         EXPECT_EQ(line.substr(37), c.fromColumn38);
         EXPECT_EQ(line.size(), OneLineLengthI);
+    }
+}
+
+// Values no station sends (a damaged record, a code out of range) and a reading a day old: every
+// layout keeps its length and its columns, the values that had no room written as near as they fit.
+TEST_F(ConditionFilesTest, EveryLayoutKeepsItsColumnsWhateverTheReadingHolds) {
+    struct Case {
+        const char* what;
+        TFileVersionDataCS flavour;
+        std::function<void(TcapteursInfos&, TAutomationValues&, TDateTime&)> change;
+        std::vector<Field> expected;
+    };
+    const Case cases[] = {
+        {"a code beyond 3 in the strict line", CloudSensorIIStrict_File,
+         [](TcapteursInfos&, TAutomationValues& v, TDateTime&) { v.CloudCondition = 153; v.DayCondition = 12; },
+         {{94, "0"}, {96, "2"}, {98, "2"}, {100, "0"}, {102, "0"}, {104, "0"}}},
+        {"temperatures of a damaged record", CloudSensorII_File,
+         [](TcapteursInfos& r, TAutomationValues&, TDateTime&) {
+             r.DeltaTempDeg = 3.4e9f;
+             r.ValueTempDeg = -12345.6f;
+             r.DewPoint = std::nanf("");
+         },
+         {{28, "999999"}, {35, "-9999"}, {41, "10.5"}, {60, "nan"}, {67, "05"}, {110, "270"}}},
+        {"a humidity beyond 100 % and below 0", CloudSensorII_File,
+         [](TcapteursInfos& r, TAutomationValues&, TDateTime&) { r.Humidity = 1e6f; },
+         {{56, "100"}, {60, "-3.5"}}},
+        {"a reading more than a day old", CloudSensorII_File,
+         [](TcapteursInfos&, TAutomationValues&, TDateTime& now) { now += 3; },
+         {{75, "99999"}, {81, "041363.17039"}, {94, "1"}}},
+        {"a wind direction and brightness out of range", CloudSensorII_File,
+         [](TcapteursInfos&, TAutomationValues& v, TDateTime&) { v.WindDir = 123456; v.MagnitudeSec = -1e7; },
+         {{103, "-99999"}, {110, "999"}}},
+        {"a detector below -9.95 °C with the heater at 100 %", CloudSensorI_File,
+         [](TcapteursInfos& r, TAutomationValues&, TDateTime&) { r.ValueCanDeg = -12.4f; r.PowerRainDet = 100; },
+         {{38, "-12"}, {42, " 100 0 00012 41360.17039 1"}}},
+        {"a reading more than a day old in the short layout", CloudSensorI_File,
+         [](TcapteursInfos& r, TAutomationValues&, TDateTime& now) { now += 3; r.PowerRainDet = 100; },
+         {{43, "100 0 99999 41363.17039 1"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TcapteursInfos r = reading;
+        TAutomationValues v = Published();
+        TDateTime at = now;
+        c.change(r, v, at);
+        const std::string line = OneLineText(c.flavour, r, v, at);
+        const size_t length = c.flavour == CloudSensorI_File    ? OneLineLengthI
+                              : c.flavour == CloudSensorII_File ? OneLineLengthII
+                                                                : OneLineLengthIIStrict;
+        ASSERT_EQ(line.size(), length) << "[" << line << "]";
+        for (const auto& f : c.expected)
+            EXPECT_EQ(line.substr(f.column - 1, f.text.size()), f.text) << "column " << f.column << " of [" << line << "]";
     }
 }
 
