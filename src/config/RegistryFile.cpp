@@ -366,11 +366,14 @@ TRegistryPath RegistryPathOf(std::string_view registryPath) {
 }
 
 TStoredValue DecodeStoredValue(std::string_view raw) {
-    const TStoredValue earlier = QtValueOf(QtUnescaped(raw));
+    // A byte that is not UTF-8 (a file saved in Latin-1) is the character it stands for there, in
+    // a text taken as typed as in an escaped one: the value can then be written back and read the same.
+    const std::string text = ToUtf8(FromUtf8(raw));
+    const TStoredValue earlier = QtValueOf(QtUnescaped(text));
     // Bytes and typed values only ever came from Qt's format; a text is taken as escaped only when
     // Qt's format would have written exactly these characters for it.
-    if (earlier.Type != TStoredValue::Kind::Text || QtText(earlier) == raw) return earlier;
-    return {TStoredValue::Kind::Text, std::string(raw)};
+    if (earlier.Type != TStoredValue::Kind::Text || QtText(earlier) == text) return earlier;
+    return {TStoredValue::Kind::Text, text};
 }
 
 std::string EncodeStoredValue(const TStoredValue& value) {

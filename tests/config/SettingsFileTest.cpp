@@ -53,12 +53,18 @@ TEST_F(SettingsFileTest, HandTypedValuesReadAsWritten) {
         {"Login=\"\"", ""},
         {"Login=", ""},
         {"Pass=\"pa\"ss\"", "pa\"ss"},
+        {"Pass=caf\xE9", "caf\u00e9"}, // saved in Latin-1
+        {"RemotePath=\"\\\xFFweb\\sky\rto\"", "\\\u00ffweb\\sky\rto"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         WriteFile(std::string("[Webpublish]\n") + c.line + "\n");
         const std::string name = std::string(c.line).substr(0, std::string(c.line).find_first_of(" \t="));
-        EXPECT_EQ(ReadString("\\Webpublish", name.c_str()), c.value);
+        const std::string value = ReadString("\\Webpublish", name.c_str());
+        EXPECT_EQ(value, c.value);
+        // Written by the program under another name, it reads back the same.
+        reg.WriteCFGtoRegister("\\Webpublish", value, "Copy");
+        EXPECT_EQ(ReadString("\\Webpublish", "Copy"), value) << FileText();
     }
 }
 
