@@ -37,29 +37,34 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // SIGINT and SIGTERM end the run; they are taken synchronously below.
+    // SIGINT, SIGTERM and SIGHUP end the run; SIGUSR1 pulls the cable (the device and its link go
+    // away) and SIGUSR2 plugs it back in (a new device, the link made again), the station's clock and
+    // memory going on as a real station's do. All are taken synchronously below.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGHUP);
+    sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     try {
         HalvexStation station(command.Station);
         station.Start();
-        const std::string device = station.DevicePath();
-        if (!command.LinkPath.empty()) {
+        std::string device = station.DevicePath();
+        auto link = [&] {
+            if (command.LinkPath.empty()) return true;
             std::error_code ec;
             if (std::filesystem::is_symlink(command.LinkPath, ec))
                 std::filesystem::remove(command.LinkPath, ec);
             std::filesystem::create_symlink(device, command.LinkPath, ec);
-            if (ec) {
+            if (ec)
                 std::fprintf(stderr, "halvex-sim: cannot make the link %s: %s\n", command.LinkPath.c_str(),
                              ec.message().c_str());
-                return 1;
-            }
-        }
+            return !ec;
+        };
+        if (!link()) return 1;
         std::printf("%s\n", device.c_str());
         std::fflush(stdout);
         std::fprintf(stderr, "halvex-sim: firmware %s, seed %llu, speed %g, on %s%s%s\n",
@@ -67,7 +72,21 @@ int main(int argc, char** argv) {
                      command.Station.Speed, device.c_str(), command.LinkPath.empty() ? "" : " linked as ",
                      command.LinkPath.c_str());
         int received = 0;
-        sigwait(&signals, &received);
+        for (;;) {
+            sigwait(&signals, &received);
+            if (received == SIGUSR1 && station.Running()) {
+                station.Stop();
+                RemoveOurLink(command.LinkPath, device);
+                std::fprintf(stderr, "halvex-sim: cable pulled (%s gone)\n", device.c_str());
+            } else if (received == SIGUSR2 && !station.Running()) {
+                station.Start();
+                device = station.DevicePath();
+                link();
+                std::fprintf(stderr, "halvex-sim: cable plugged in again on %s\n", device.c_str());
+            } else if (received != SIGUSR1 && received != SIGUSR2) {
+                break;
+            }
+        }
         station.Stop();
         RemoveOurLink(command.LinkPath, device);
         std::fprintf(stderr, "halvex-sim: stopped (%llu answers sent)\n",

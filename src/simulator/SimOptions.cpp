@@ -218,6 +218,9 @@ Line faults (RATE from 0 to 1):
   --line-timing          pace bytes as a 115200-baud line does (about 87 µs a byte)
   --help                 this text
   --version              the version
+
+Signals: SIGUSR1 pulls the cable (the device and the link go away, the station records on) and
+SIGUSR2 plugs it in again (a new device behind the link); SIGINT, SIGTERM or SIGHUP end the run.
 )";
 }
 

@@ -1032,6 +1032,9 @@ void Supervisor::OnStationLinkLost(const std::string& reason) {
     if (closed_ || linkLost_) return;
     linkLost_ = true;
     reopenAttempts_ = 0;
+    // From now on the station records what nobody reads: its clock is not set (which empties its
+    // memory) before that memory is stored.
+    memoryStored_ = false;
     TimerMain.stop();
     TimerLight.stop();
     LogToday("Station link lost (" + PortDeviceText() + ") -> " + reason);
@@ -1064,8 +1067,6 @@ void Supervisor::ReopenPort() {
         TimerReopen.start(options_.ReopenMs);
         return;
     }
-    // The station's memory now holds what it recorded while it was polled: no download, and its
-    // clock and memory pointer are left alone.
     StartList({TCom_GetVersion}, &Supervisor::AfterReopen_threadOver);
 }
 
@@ -1079,12 +1080,12 @@ void Supervisor::AfterReopen_threadOver(TThread_Communicate& thread) {
     linkLost_ = false;
     failedReadings_ = 0;
     LogToday(fmt::format("Station link restored ({}) at attempt #{}", PortDeviceText(), reopenAttempts_));
-    rhythm_.ResetCounts();
-    TimerMain.start();
-    TimerLight.start();
     ShowStatus(fmt::sprintf(Tr("MainForm", "Liaison rétablie avec la station (%s)"), PortDeviceText()),
                false);
     emit stationLinkChanged(false);
+    // Nobody could reach the station meanwhile, so it recorded in its memory: that memory is stored
+    // as at start-up, then its clock set, and the readings go on.
+    StartDownloadList({TCom_GetVersion, TCom_DownLoadData});
 }
 
 // ---- Closing, suspend, resume -------------------------------------------------------------------
