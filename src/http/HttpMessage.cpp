@@ -174,7 +174,7 @@ THttpFields ParseQuery(std::string_view text) {
     return fields;
 }
 
-std::string SerializeResponse(const THttpResponse& response, bool keepAlive) {
+std::string SerializeResponse(const THttpResponse& response, bool keepAlive, bool body) {
     std::string out =
         "HTTP/1.1 " + std::to_string(response.Status) + " " + HttpStatusText(response.Status) + "\r\n";
     if (!response.ContentType.empty()) out += "Content-Type: " + response.ContentType + "\r\n";
@@ -184,7 +184,7 @@ std::string SerializeResponse(const THttpResponse& response, bool keepAlive) {
         out += name + ": " + value + "\r\n";
     if (!keepAlive || response.Stream) out += "Connection: close\r\n";
     out += "\r\n";
-    if (!response.Stream) out += response.Body;
+    if (!response.Stream && body) out += response.Body;
     return out;
 }
 
@@ -450,7 +450,11 @@ size_t THttpSession::Feed(std::string_view input, std::string& out) {
             // An HTTP/1.0 client keeps the connection only when told so.
             if (keep && parser_.Request().MinorVersion == 0)
                 answer.Headers.emplace_back("Connection", "keep-alive");
-            out += SerializeResponse(answer, keep);
+            // HEAD gets the head a GET would get, without its body: the client reads no body, so
+            // one sent would be taken for the next reply. Nor does it open a stream.
+            const bool head = parser_.Request().Method == "HEAD";
+            if (head) answer.Stream = nullptr;
+            out += SerializeResponse(answer, keep, !head);
             if (answer.Stream) {
                 streaming_ = true;
                 stream_ = std::move(answer.Stream);
