@@ -103,7 +103,7 @@ test-tsan: deps
 # check stops the run and leaves its input in build-fuzz/crashes/<target>. Copy that input into
 # tests/fuzz/regressions/<target> with the fix: `make test` replays it from then on.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_station_answers fuzz_month_file fuzz_settings_file fuzz_formula fuzz_condition_files fuzz_http
+FUZZ_TARGETS := fuzz_station_answers fuzz_month_file fuzz_settings_file fuzz_formula fuzz_condition_files fuzz_http fuzz_endpoints_and_dates
 FUZZ_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1 \
             LSAN_OPTIONS=suppressions=$(SANITIZERS)/lsan.supp:print_suppressions=0 \
             UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

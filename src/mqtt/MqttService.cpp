@@ -523,22 +523,39 @@ void TMqttService::PublishVerdictAndState(bool withState) {
 
 bool ParseMqttEndpoint(const std::string& text, TMqttSettings& settings, std::string& error) {
     std::string host = text;
+    std::string digits;
+    bool hasPort = false;
+    if (!text.empty() && text.front() == '[') {
+        // [IPv6 address], then nothing or ":port".
+        const size_t close = text.find(']');
+        const std::string rest = close == std::string::npos ? "" : text.substr(close + 1);
+        if (close == std::string::npos || (!rest.empty() && rest.front() != ':')) {
+            error = "--mqtt: an IPv6 address goes between brackets, e.g. [::1]:1883";
+            return false;
+        }
+        host = text.substr(1, close - 1);
+        hasPort = !rest.empty();
+        if (hasPort) digits = rest.substr(1);
+    } else if (const size_t colon = text.find(':'); colon != std::string::npos) {
+        // One colon: host and port. More: an IPv6 address without brackets, on the usual port.
+        if (text.find(':', colon + 1) == std::string::npos) {
+            host = text.substr(0, colon);
+            hasPort = true;
+            digits = text.substr(colon + 1);
+        }
+    }
     uint16_t port = 1883;
-    const size_t colon = text.rfind(':');
-    const bool bracketed = !text.empty() && text.front() == '[';
-    if (colon != std::string::npos && (!bracketed || text[colon - 1] == ']')) {
-        host = text.substr(0, colon);
-        const std::string digits = text.substr(colon + 1);
-        char* end = nullptr;
-        const long value = std::strtol(digits.c_str(), &end, 10);
-        if (digits.empty() || *end != 0 || value < 1 || value > 65535) {
+    if (hasPort) {
+        const bool number = !digits.empty() && digits.size() <= 5 &&
+                            digits.find_first_not_of("0123456789") == std::string::npos;
+        const long value = number ? std::stol(digits) : 0;
+        if (value < 1 || value > 65535) {
             error = "--mqtt: the port must be a number from 1 to 65535";
             return false;
         }
         port = static_cast<uint16_t>(value);
     }
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    if (host.empty()) {
+    if (host.empty() || host.find_first_of("[] \t") != std::string::npos) {
         error = "--mqtt needs HOST:PORT, e.g. 127.0.0.1:1883";
         return false;
     }

@@ -158,6 +158,13 @@ TEST(MqttMessages, TheCommandLineEndpoint) {
         {"broker:0", false, "", 0},
         {"broker:http", false, "", 0},
         {":1883", false, "", 0},
+        {"::1", true, "::1", 1883}, // an IPv6 address without brackets: no port in it
+        {"[::1]", true, "::1", 1883},
+        {"[::1", false, "", 0},
+        {"[::1]1883", false, "", 0},
+        {"broker:+80", false, "", 0},
+        {"broker: 80", false, "", 0},
+        {"bro ker:80", false, "", 0},
     };
     for (const Case& c : cases) {
         TMqttSettings settings;
