@@ -3,12 +3,43 @@
 #include <cmath>
 #include <fmt/format.h>
 
+namespace {
+
+// The length of the UTF-8 sequence starting text[at], or 0 when it is not one (a stray or cut
+// byte, an overlong form, a surrogate, beyond U+10FFFF).
+size_t Utf8Length(std::string_view text, size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    const size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (n == 0 || at + n > text.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+    const auto second = static_cast<unsigned char>(text[at + 1]);
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
+        (c == 0xF4 && second > 0x8F))
+        return 0;
+    return n;
+}
+
+} // namespace
+
 std::string JsonString(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);
     out += '"';
-    for (const char ch : text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char ch = text[at];
         const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80) {
+            // JSON is UTF-8: a byte that is not (a query typed in another encoding) is replaced.
+            const size_t n = Utf8Length(text, at);
+            if (n == 0) {
+                out += "\\ufffd";
+                continue;
+            }
+            out.append(text.substr(at, n));
+            at += n - 1;
+            continue;
+        }
         switch (c) {
         case '"':
             out += "\\\"";

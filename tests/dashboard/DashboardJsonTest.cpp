@@ -99,6 +99,19 @@ TEST(DashboardDates, LocalDatesAndIsoUtcAgree) {
 TEST(DashboardTexts, JsonEscapesAndRefusesWhatIsNotANumber) {
     EXPECT_EQ(JsonString("a\"b\\c\nd\x01</script>"), "\"a\\\"b\\\\c\\nd\\u0001\\u003c/script>\"");
     EXPECT_EQ(JsonString("°C − é"), "\"°C − é\"");
+    // JSON is UTF-8: what is not (a query typed in Latin-1, a cut, overlong or surrogate sequence,
+    // beyond U+10FFFF) is replaced, byte by byte; whole sequences stay.
+    const std::pair<std::string, std::string> bytes[] = {
+        {"caf\xE9", "caf\\ufffd"},
+        {"\xC3", "\\ufffd"},
+        {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "é€😀"},
+        {"\xC0\xAF", "\\ufffd\\ufffd"},
+        {"\xED\xA0\x80", "\\ufffd\\ufffd\\ufffd"},
+        {"\xF4\x90\x80\x80", "\\ufffd\\ufffd\\ufffd\\ufffd"},
+        {"\xE2\x82", "\\ufffd\\ufffd"},
+    };
+    for (const auto& [text, escaped] : bytes)
+        EXPECT_EQ(JsonString(text), "\"" + escaped + "\"") << escaped;
     TJsonWriter w;
     w.BeginArray()
         .Number(std::numeric_limits<double>::quiet_NaN())
