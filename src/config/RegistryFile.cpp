@@ -443,11 +443,15 @@ std::optional<TRegistryFile> TRegistryFile::Parse(std::string_view text) {
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
         std::string_view lineText = text.substr(start, end - start);
-        if (!lineText.empty() && lineText.back() == '\r') {
+        const bool cr = !lineText.empty() && lineText.back() == '\r';
+        if (cr) {
             lineText.remove_suffix(1);
             if (file.lines_.empty()) file.crlf_ = true;
         }
         Line line = ParseLine(lineText, section);
+        // A file whose line ends are mixed keeps each one: a CR taken for part of a line would
+        // otherwise be lost, one at each save.
+        if (end < text.size()) line.CrLf = cr;
         if (line.Kind == LineKind::Section) section = line.Key;
         if (line.Kind != LineKind::Other)
             understood = true;
@@ -463,7 +467,7 @@ std::optional<TRegistryFile> TRegistryFile::Parse(std::string_view text) {
 std::string TRegistryFile::Text() const {
     std::string text = bom_ ? "\xEF\xBB\xBF" : "";
     for (const Line& line : lines_)
-        text += line.Text + (crlf_ ? "\r\n" : "\n");
+        text += line.Text + (line.CrLf.value_or(crlf_) ? "\r\n" : "\n");
     return text;
 }
 

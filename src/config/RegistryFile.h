@@ -61,6 +61,7 @@ class TRegistryFile {
         std::string Name;      // a value's name
         std::string KeyPrefix; // a value: its name's text up to its last separator ("Sounds\")
         size_t ValueAt = 0;    // a value: where its text starts in Text
+        std::optional<bool> CrLf; // its line end as read (CR LF or LF); none: the file's
     };
     static Line ParseLine(std::string_view text, const TRegistryPath& section);
     std::optional<size_t> FindValue(const TRegistryPath& key, std::string_view name) const;

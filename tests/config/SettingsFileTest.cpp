@@ -83,6 +83,13 @@ TEST_F(SettingsFileTest, AFileFromAnotherEditorReadsAndKeepsItsForm) {
     EXPECT_TRUE(bluetooth);
     reg.WriteCFGtoRegister("\\Config", uint16_t{5}, "PortCom");
     EXPECT_EQ(FileText(), "\xEF\xBB\xBF[Config]\r\nPortCom = 5\r\nGapPixel=\t0.125\r\nBlueTooth = Yes\r\n");
+    // Line ends mixed by two editors, a line ending in a CR of its own: each line keeps its end,
+    // save after save; a new line takes the first line's.
+    WriteFile("[Config]\nPortCom = 4\r\nnote\r\r\nGapPixel=0.125\n");
+    for (uint16_t port : {5, 6})
+        reg.WriteCFGtoRegister("\\Config", port, "PortCom");
+    reg.WriteCFGtoRegister("\\Config", true, "BlueTooth");
+    EXPECT_EQ(FileText(), "[Config]\nPortCom = 6\r\nnote\r\r\nGapPixel=0.125\nBlueTooth=Yes\n");
 }
 
 // A later save changes the lines it writes and nothing else: comments, values the program does not
