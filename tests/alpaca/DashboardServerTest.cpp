@@ -261,4 +261,54 @@ TEST_F(DashboardServerTest, EventsReachABrowserThatReadsAndOneThatDoesNotIsDropp
     ASSERT_TRUE(WaitUntil([&] { return (seen += reader.readAll()).contains(": keep-alive"); }));
 }
 
+TEST_F(DashboardServerTest, HeadGetsTheHeadOfEachAnswerWithoutItsBodyAndNoEvents) {
+    ASSERT_NO_FATAL_FAILURE(Start(kClearThenRain));
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(1));
+    // Several HEAD requests and a GET on one kept connection: each reply must start right after the
+    // previous head, or the client reads a body as the next reply.
+    const QByteArray targets[] = {"/", "/api/current", "/api/history?quantity=sky", "/static/dashboard.js"};
+    QByteArray requests;
+    for (const QByteArray& target : targets)
+        requests += "HEAD " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    requests += "GET /api/current HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    socket.write(requests);
+    QByteArray wire;
+    ASSERT_TRUE(WaitUntil([&] {
+        wire += socket.readAll();
+        return socket.state() == QAbstractSocket::UnconnectedState;
+    }));
+    wire += socket.readAll();
+    qsizetype at = 0;
+    for (const QByteArray& target : targets) {
+        SCOPED_TRACE(target.toStdString());
+        ASSERT_TRUE(wire.mid(at).startsWith("HTTP/1.1 200 OK\r\n")) << wire.mid(at, 80).toStdString();
+        const qsizetype end = wire.indexOf("\r\n\r\n", at);
+        ASSERT_GT(end, at);
+        EXPECT_TRUE(wire.mid(at, end - at).contains("Content-Length: ")); // the length GET would get
+        at = end + 4;
+    }
+    ASSERT_TRUE(wire.mid(at).startsWith("HTTP/1.1 200 OK\r\n")) << wire.mid(at, 80).toStdString();
+    const qsizetype bodyAt = wire.indexOf("\r\n\r\n", at) + 4;
+    EXPECT_TRUE(QJsonDocument::fromJson(wire.mid(bodyAt)).isObject()) << wire.mid(bodyAt, 80).toStdString();
+
+    // HEAD on the events: the head of the stream, then the connection ends; no browser subscribed.
+    QTcpSocket events;
+    events.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(events.waitForConnected(5000));
+    events.write("HEAD /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray head;
+    ASSERT_TRUE(WaitUntil([&] {
+        head += events.readAll();
+        return events.state() == QAbstractSocket::UnconnectedState;
+    }));
+    head += events.readAll();
+    EXPECT_TRUE(head.startsWith("HTTP/1.1 200 OK\r\n"));
+    EXPECT_TRUE(head.contains("Content-Type: text/event-stream"));
+    EXPECT_TRUE(head.endsWith("\r\n\r\n")) << head.toStdString();
+    EXPECT_EQ(dashboard_->Dashboard().SubscriberCount(), 0u);
+}
+
 } // namespace
