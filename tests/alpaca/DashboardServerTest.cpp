@@ -203,6 +203,17 @@ TEST_F(DashboardServerTest, HistoryRefusesEveryBadQueryAndColumnsHoldTheRecords)
         EXPECT_EQ(reply.Json()["error"].toString(), r.Error);
         EXPECT_FALSE(reply.Json()["reason"].toString().isEmpty());
     }
+    // Bytes that are no UTF-8 in a refused parameter: the reason quotes them, and is still JSON.
+    for (const char* target : {"/api/history?quantity=%FF%FE", "/api/history?%C0%AF=1",
+                               "/api/history?quantity=sky&from=%E9t%E9"}) {
+        SCOPED_TRACE(target);
+        const Reply reply = Fetch(port_, target);
+        EXPECT_EQ(reply.Status, 400);
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(reply.Body, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << reply.Body.toStdString();
+        EXPECT_TRUE(document["reason"].toString().contains(QChar(0xFFFD)));
+    }
     // Every record of the history in one column: its minimum and maximum, found by a plain loop.
     const TTDataStation& records = supervisor_->History().Records();
     ASSERT_GT(records.size(), 2u);
