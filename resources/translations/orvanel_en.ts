@@ -1457,6 +1457,10 @@
         <source>Publication MQTT non démarrée : TLS refusé (%s). Le programme continue sans elle.</source>
         <translation>MQTT publishing not started: TLS refused (%s). The program runs on without it.</translation>
     </message>
+    <message>
+        <source>n&apos;est pas un texte UTF-8 ou contient un caractère de contrôle (fichier enregistré dans un autre codage ?)</source>
+        <translation>is not UTF-8 text or holds a control character (file saved in another encoding?)</translation>
+    </message>
 </context>
 <context>
     <name>NumberEdit</name>

@@ -20,7 +20,8 @@ struct TMqttTopics {
 TMqttTopics MqttTopics(const std::string& prefix);
 
 // Empty when the prefix can start a topic name; otherwise why not, in the user's words (a wildcard
-// "+" or "#", an empty level, a leading or trailing "/", a NUL). `setting` names the setting.
+// "+" or "#", an empty level, a leading or trailing "/", a NUL, bytes that are no UTF-8 or control
+// characters). `setting` names the setting.
 std::string TopicPrefixError(const std::string& prefix, const char* setting);
 
 // The verdict as the publisher shows it: the monitor's answer and the moment it last changed.

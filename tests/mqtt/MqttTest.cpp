@@ -134,6 +134,7 @@ TEST(MqttMessages, PrefixesThatCannotStartATopicAreRefused) {
     const std::pair<const char*, bool> cases[] = {
         {"orvanel", true}, {"obs/roof-1", true}, {"", false},         {"obs/+/x", false},
         {"#", false},      {"/orvanel", false},  {"orvanel/", false}, {"a//b", false},
+        {"dôme/1", true},  {"d\xf4me", false},   {"a\tb", false},     {"a\xc0\xaf", false},
     };
     for (const auto& [prefix, ok] : cases) {
         const std::string error = TopicPrefixError(prefix, "TopicPrefix");
@@ -510,6 +511,11 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
          false,
          {},
          "niveau vide"},
+        {"prefix saved in Latin-1",
+         [](TMqttSettings& s) { s.TopicPrefix = "observatoire/Orl\xe9" "ans"; },
+         false,
+         {},
+         "UTF-8"},
         {"missing CA file",
          [](TMqttSettings& s) {
              s.Tls = true;
