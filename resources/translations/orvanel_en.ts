@@ -1461,6 +1461,10 @@
         <source>n&apos;est pas un texte UTF-8 ou contient un caractère de contrôle (fichier enregistré dans un autre codage ?)</source>
         <translation>is not UTF-8 text or holds a control character (file saved in another encoding?)</translation>
     </message>
+    <message>
+        <source>L&apos;identifiant de client &quot;%s&quot; (réglage &quot;ClientId&quot; sous [MQTT]) %s.</source>
+        <translation>The client identifier &quot;%s&quot; (setting &quot;ClientId&quot; under [MQTT]) %s.</translation>
+    </message>
 </context>
 <context>
     <name>NumberEdit</name>

@@ -36,6 +36,21 @@ std::string TopicPrefixError(const std::string& prefix, const char* setting) {
     return {};
 }
 
+std::string ClientIdError(const std::string& clientId) {
+    const auto refuse = [&](const char* why) {
+        return fmt::sprintf(Tr("Mqtt", "L'identifiant de client \"%s\" (réglage \"ClientId\" sous [MQTT]) %s."),
+                            clientId, why);
+    };
+    if (clientId.size() > 65535) return refuse(Tr("Mqtt", "est trop long").c_str());
+    if (clientId.find('\0') != std::string::npos ||
+        mosquitto_validate_utf8(clientId.c_str(), static_cast<int>(clientId.size())) != MOSQ_ERR_SUCCESS)
+        return refuse(
+            Tr("Mqtt", "n'est pas un texte UTF-8 ou contient un caractère de contrôle (fichier enregistré "
+                       "dans un autre codage ?)")
+                .c_str());
+    return {};
+}
+
 std::string IsoUtc(TDateTime local) {
     const auto when = static_cast<std::time_t>(LocalToUnixSeconds(local));
     std::tm utc{};

@@ -347,6 +347,12 @@ bool TMqttService::Start(std::string& error) {
         LogToday(fmt::format("MQTT not started: bad {} \"{}\"", setting, prefix));
         return false;
     }
+    if (const std::string why = ClientIdError(settings_.ClientId); !why.empty()) {
+        error = fmt::sprintf(
+            Tr("Mqtt", "Publication MQTT non démarrée : %s Le programme continue sans elle."), why);
+        LogToday("MQTT not started: bad ClientId");
+        return false;
+    }
     struct stat info {};
     if (settings_.Tls && !settings_.CaFile.empty() &&
         (::stat(settings_.CaFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) {

@@ -516,6 +516,16 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
          false,
          {},
          "UTF-8"},
+        {"client identifier saved in Latin-1",
+         [](TMqttSettings& s) { s.ClientId = "orvanel-d\xf4me"; },
+         false,
+         {},
+         "\"ClientId\""},
+        {"client identifier over the protocol's length",
+         [](TMqttSettings& s) { s.ClientId = std::string(70000, 'c'); },
+         false,
+         {},
+         "\"ClientId\""},
         {"missing CA file",
          [](TMqttSettings& s) {
              s.Tls = true;
