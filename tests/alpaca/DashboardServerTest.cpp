@@ -322,4 +322,43 @@ TEST_F(DashboardServerTest, HeadGetsTheHeadOfEachAnswerWithoutItsBodyAndNoEvents
     EXPECT_EQ(dashboard_->Dashboard().SubscriberCount(), 0u);
 }
 
+TEST_F(DashboardServerTest, AVerdictEventFollowsEachChangeOfItsReasonsAndAFlipFirstSeenByAnAnswer) {
+    ASSERT_NO_FATAL_FAILURE(Start(kClearThenRain));
+    ASSERT_NO_FATAL_FAILURE(ReadingsUntilConditionsKnown());
+    QTcpSocket reader;
+    reader.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(reader.waitForConnected(5000));
+    reader.write("GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray seen;
+    ASSERT_TRUE(WaitUntil([&] { return (seen += reader.readAll()).contains("event: reading"); }));
+    // The data line of the next verdict event.
+    const auto nextVerdict = [&]() -> QByteArray {
+        seen.clear();
+        QByteArray line;
+        WaitUntil([&] {
+            seen += reader.readAll();
+            const qsizetype at = seen.indexOf("event: verdict\ndata: ");
+            const qsizetype end = at < 0 ? -1 : seen.indexOf('\n', at + 21);
+            if (end < 0) return false;
+            line = seen.mid(at + 21, end - at - 21);
+            return true;
+        });
+        return line;
+    };
+    // Unsafe while the safe delay runs; the link lost and found again leaves it unsafe, but its
+    // reasons change, and the page shows them.
+    TDashboard& dashboard = dashboard_->Dashboard();
+    dashboard.OnLinkState(true);
+    EXPECT_TRUE(nextVerdict().contains("\"code\":\"link_lost\""));
+    dashboard.OnLinkState(false);
+    const QByteArray found = nextVerdict();
+    EXPECT_FALSE(found.contains("link_lost")) << found.toStdString();
+    EXPECT_TRUE(found.contains("safe_delay_running")) << found.toStdString();
+    // The delay runs out and a client asks first: the browsers still hear of it at the next check.
+    Advance(31);
+    ASSERT_TRUE(Fetch(port_, "/api/current").Json()["verdict"].toObject()["safe"].toBool());
+    dashboard.Tick();
+    EXPECT_TRUE(nextVerdict().contains("\"safe\":true"));
+}
+
 } // namespace
