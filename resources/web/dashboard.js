@@ -131,6 +131,8 @@
     const answer = await fetch("/api/current", { cache: "no-store" });
     const data = await answer.json();
     if (answer.status === 503) {
+      // No reading yet: unsafe, as every other view of the verdict says.
+      $("verdict").textContent = T.unsafe;
       $("reasons").textContent = T.waiting;
       return;
     }
