@@ -300,8 +300,13 @@
     });
     events.addEventListener("verdict", (e) => {
       const v = JSON.parse(e.data);
-      if (current) current.verdict = v;
+      // The link comes and goes between readings: its reason says where it stands.
+      if (current) {
+        current.verdict = v;
+        current.link_lost = v.reasons.some((r) => r.code === "link_lost");
+      }
       showVerdict(v);
+      showAge();
     });
     events.onerror = () => { $("age").textContent = T.offline; };
     events.onopen = () => showAge();

@@ -127,7 +127,7 @@ class DashboardInBrowser(unittest.TestCase):
 
 
 class DashboardWithoutStationOrProgram(unittest.TestCase):
-    """The page before any reading."""
+    """The page before any reading, and with the station's line hung up."""
 
     def setUp(self):
         self.programs = []
@@ -159,6 +159,23 @@ class DashboardWithoutStationOrProgram(unittest.TestCase):
         self.assertTrue(web.wait_until(lambda: self.text("reasons") == self.page_text("waiting"), 20))
         self.assertEqual(self.text("verdict"), self.page_text("unsafe"))
         self.assertEqual(self.text("age"), self.page_text("no_reading"))
+
+    def test_a_lost_station_link_is_shown_between_readings(self):
+        program = self.start()
+        program.wait_for_reading()
+        self.driver.get(program.base + "/")
+        self.assertTrue(web.wait_until(lambda: self.text("verdict") == self.page_text("unsafe")
+                                       or self.text("verdict") == self.page_text("safe"), 20))
+        # The station's line hangs up: the next reading finds it gone.
+        program.sim.kill()
+        program.sim.wait()
+        self.assertTrue(web.wait_until(lambda: program.get("/api/current")[1]["link_lost"], 40, 1))
+        _, current = program.get("/api/current")
+        lost = [r["text"] for r in current["verdict"]["reasons"] if r["code"] == "link_lost"]
+        self.assertEqual(len(lost), 1)
+        self.assertTrue(web.wait_until(lambda: self.text("age") == self.page_text("link_lost"), 15),
+                        self.text("age"))
+        self.assertIn(lost[0], self.text("reasons"))
 
     @staticmethod
     def answers(program, status):
