@@ -26,6 +26,7 @@
   let zoom = null;         // [from, to] in seconds while zoomed by dragging
   const plots = [];        // { quantities, strip, chart, el }
   let lastHistoryLoad = 0;
+  let offline = false;     // the event stream is broken: the program is not answering
 
   function theme() { return document.documentElement.dataset.theme || "day"; }
   function css(name) { return getComputedStyle(document.documentElement).getPropertyValue(name).trim(); }
@@ -64,6 +65,8 @@
 
   function showAge() {
     const age = $("age");
+    // Said until the program answers again; the age ticking on would hide it.
+    if (offline) { age.textContent = T.offline; age.classList.add("warning"); return; }
     if (!current) { age.textContent = T.no_reading; age.classList.add("warning"); return; }
     if (current.link_lost) { age.textContent = T.link_lost; age.classList.add("warning"); return; }
     const seconds = current.age + (Date.now() - receivedAt) / 1000;
@@ -308,8 +311,8 @@
       showVerdict(v);
       showAge();
     });
-    events.onerror = () => { $("age").textContent = T.offline; };
-    events.onopen = () => showAge();
+    events.onerror = () => { offline = true; showAge(); };
+    events.onopen = () => { offline = false; showAge(); };
   }
 
   function resize() {

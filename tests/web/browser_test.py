@@ -127,7 +127,8 @@ class DashboardInBrowser(unittest.TestCase):
 
 
 class DashboardWithoutStationOrProgram(unittest.TestCase):
-    """The page before any reading, and with the station's line hung up."""
+    """The page before any reading, with the station's line hung up, and with the program gone: each
+    is said on the page and stays said."""
 
     def setUp(self):
         self.programs = []
@@ -160,7 +161,7 @@ class DashboardWithoutStationOrProgram(unittest.TestCase):
         self.assertEqual(self.text("verdict"), self.page_text("unsafe"))
         self.assertEqual(self.text("age"), self.page_text("no_reading"))
 
-    def test_a_lost_station_link_is_shown_between_readings(self):
+    def test_a_lost_station_link_and_a_stopped_program_stay_on_the_page(self):
         program = self.start()
         program.wait_for_reading()
         self.driver.get(program.base + "/")
@@ -176,6 +177,13 @@ class DashboardWithoutStationOrProgram(unittest.TestCase):
         self.assertTrue(web.wait_until(lambda: self.text("age") == self.page_text("link_lost"), 15),
                         self.text("age"))
         self.assertIn(lost[0], self.text("reasons"))
+        # The program stops: the page says it lost the program, and keeps saying it.
+        program.program.terminate()
+        program.program.wait(30)
+        self.assertTrue(web.wait_until(lambda: self.text("age") == self.page_text("offline"), 15),
+                        self.text("age"))
+        time.sleep(3)
+        self.assertEqual(self.text("age"), self.page_text("offline"))
 
     @staticmethod
     def answers(program, status):
