@@ -105,6 +105,10 @@
         <source>trop de liens symboliques</source>
         <translation>too many symbolic links</translation>
     </message>
+    <message>
+        <source>Fichier de conditions non écrit : aucun nom de fichier (réglage &quot;BoltWoodFileName&quot; sous [Config])</source>
+        <translation>Condition file not written: no file name (setting &quot;BoltWoodFileName&quot; under [Config])</translation>
+    </message>
 </context>
 <context>
     <name>ConditionTexts</name>

@@ -231,6 +231,12 @@ TConditionFileTarget ConditionFileTarget(const std::string& path) {
             // Short: the status line keeps 70 characters of a longer text.
             fmt::sprintf(Tr("ConditionFiles", "%s non écrit : %s"), path, Tr("ConditionFiles", refusal))};
     };
+    // A name erased by hand: the layout still asks for a file.
+    if (path.empty())
+        return {{},
+                "Condition file not written: no file name (BoltWoodFileName)",
+                Tr("ConditionFiles", "Fichier de conditions non écrit : aucun nom de fichier (réglage "
+                                     "\"BoltWoodFileName\" sous [Config])")};
     std::string current = path;
     for (int links = 0; links < 16; ++links) {
         struct stat st {};

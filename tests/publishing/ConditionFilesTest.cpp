@@ -422,6 +422,15 @@ TEST_F(ConditionFilesTest, AFolderThatCannotBeWrittenIsToldOnce) {
     EXPECT_EQ(failureLines(), 2);
 }
 
+TEST_F(ConditionFilesTest, AnEmptyFileNameIsToldOnceAndNothingIsWritten) {
+    TConditionFileWriter writer;
+    const std::string told = writer.Write("", CloudSensorII_File, reading, Published());
+    EXPECT_NE(told.find("BoltWoodFileName"), std::string::npos) << told;
+    EXPECT_EQ(writer.Write("", CloudSensorII_File, reading, Published()), "");
+    EXPECT_NE(AllLogs().find("no file name"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(Root() + "Documents/Halvex/Datas"));
+}
+
 TEST_F(ConditionFilesTest, AReaderPollingTheFileNeverFindsItEmptyOrHalfWritten) {
     const std::string a(4000, 'a'), b = "short\r\n";
     WriteFileAtomically(path, a);
