@@ -309,9 +309,13 @@ THistoryQuery ParseHistoryQuery(const std::vector<std::pair<std::string, std::st
     for (const auto& [name, value] : parameters) {
         if (name == "quantity") {
             quantityGiven = true;
+            // Each value is checked, a repeated one too: an unknown name never passes behind a known one.
+            const THistoryQuantity* named = nullptr;
             for (const THistoryQuantity& hq : HistoryQuantities())
-                if (value == hq.Name) q.Quantity = &hq;
-            if (!q.Quantity)
+                if (value == hq.Name) named = &hq;
+            if (named)
+                q.Quantity = named;
+            else
                 refuse("unknown_quantity",
                        Reasoned(TrNoop("Dashboard", "grandeur inconnue : \"%s\""), value));
         } else if (name == "from" || name == "to") {

@@ -25,6 +25,8 @@ TEST(DashboardHistoryQuery, EachFaultIsRefusedWithItsCode) {
         {{}, "missing_quantity"},
         {{{"quantity", "pressure"}}, "unknown_quantity"},
         {{{"quantity", "SKY"}}, "unknown_quantity"},
+        {{{"quantity", "sky"}, {"quantity", "pressure"}}, "unknown_quantity"},
+        {{{"quantity", "pressure"}, {"quantity", "sky"}}, "unknown_quantity"},
         {{{"quantity", "sky"}, {"from", "yesterday"}}, "bad_from"},
         {{{"quantity", "sky"}, {"from", "2026-12-09T21:00:00"}}, "bad_from"}, // no zone
         {{{"quantity", "sky"}, {"from", "2026-02-30T21:00:00Z"}}, "bad_from"},
