@@ -129,7 +129,8 @@ std::optional<TWebAnswer> TDashboard::Answer(std::string_view method, std::strin
         return Json(200, Current());
     }
     if (path == "/api/history") {
-        const THistoryQuery q = ParseHistoryQuery(query);
+        THistoryQuery q = ParseHistoryQuery(query);
+        RefuseEmptyRange(q, history_, clock_());
         if (!q.Error.empty()) return Json(400, ErrorJson(q.Error, q.Reason));
         return Json(200, HistoryJson(q, history_, clock_()));
     }

@@ -192,6 +192,7 @@ TEST_F(DashboardServerTest, HistoryRefusesEveryBadQueryAndColumnsHoldTheRecords)
         {{{"quantity", "sky"}, {"to", "2026-12-09T12:00:00"}}, "bad_to"},
         {{{"quantity", "sky"}, {"from", "2026-12-09T12:00:00Z"}, {"to", "2026-12-09T11:00:00Z"}},
          "empty_range"},
+        {{{"quantity", "sky"}, {"from", "9999-01-01T00:00:00Z"}}, "empty_range"}, // after the default `to`
         {{{"quantity", "sky"}, {"columns", "4001"}}, "bad_columns"},
         {{{"quantity", "sky"}, {"columns", "0"}}, "bad_columns"},
         {{{"quantity", "sky"}, {"limit", "5"}}, "unknown_parameter"},
