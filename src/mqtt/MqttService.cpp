@@ -532,12 +532,18 @@ bool ParseMqttEndpoint(const std::string& text, TMqttSettings& settings, std::st
     uint16_t port = 1883;
     const size_t colon = text.rfind(':');
     const bool bracketed = !text.empty() && text.front() == '[';
+    // "::1" or "fe80::1:1883": which colon starts a port cannot be told.
+    if (!bracketed && text.find(':') != colon) {
+        error = "--mqtt: write an IPv6 address between brackets, e.g. [::1]:1883";
+        return false;
+    }
     if (colon != std::string::npos && (!bracketed || text[colon - 1] == ']')) {
         host = text.substr(0, colon);
         const std::string digits = text.substr(colon + 1);
         char* end = nullptr;
         const long value = std::strtol(digits.c_str(), &end, 10);
-        if (digits.empty() || *end != 0 || value < 1 || value > 65535) {
+        const bool onlyDigits = digits.find_first_not_of("0123456789") == std::string::npos;
+        if (digits.empty() || !onlyDigits || *end != 0 || value < 1 || value > 65535) {
             error = "--mqtt: the port must be a number from 1 to 65535";
             return false;
         }

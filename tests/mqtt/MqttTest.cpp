@@ -159,6 +159,11 @@ TEST(MqttMessages, TheCommandLineEndpoint) {
         {"broker:0", false, "", 0},
         {"broker:http", false, "", 0},
         {":1883", false, "", 0},
+        {"[::1]", true, "::1", 1883},
+        {"::1", false, "", 0},          // no brackets: "::" port 1 it is not
+        {"fe80::1:1883", false, "", 0}, // nor port 1883 or 1 of a guessed address
+        {"broker: 1883", false, "", 0},
+        {"broker:+1883", false, "", 0},
     };
     for (const Case& c : cases) {
         TMqttSettings settings;
