@@ -1469,6 +1469,10 @@
         <source>L&apos;identifiant de client &quot;%s&quot; (réglage &quot;ClientId&quot; sous [MQTT]) %s.</source>
         <translation>The client identifier &quot;%s&quot; (setting &quot;ClientId&quot; under [MQTT]) %s.</translation>
     </message>
+    <message>
+        <source>Publication MQTT non démarrée : aucun courtier n&apos;est nommé (réglage &quot;Host&quot; sous [MQTT] vide). Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: no broker is named (setting &quot;Host&quot; under [MQTT] is empty). The program runs on without it.</translation>
+    </message>
 </context>
 <context>
     <name>NumberEdit</name>

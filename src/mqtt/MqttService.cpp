@@ -347,6 +347,12 @@ bool TMqttService::Start(std::string& error) {
         LogToday(fmt::format("MQTT not started: bad {} \"{}\"", setting, prefix));
         return false;
     }
+    if (settings_.Host.empty()) {
+        error = Tr("Mqtt", "Publication MQTT non démarrée : aucun courtier n'est nommé (réglage \"Host\" sous "
+                           "[MQTT] vide). Le programme continue sans elle.");
+        LogToday("MQTT not started: no Host");
+        return false;
+    }
     if (const std::string why = ClientIdError(settings_.ClientId); !why.empty()) {
         error = fmt::sprintf(
             Tr("Mqtt", "Publication MQTT non démarrée : %s Le programme continue sans elle."), why);

@@ -531,6 +531,7 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
          false,
          {},
          "\"ClientId\""},
+        {"no broker named", [](TMqttSettings& s) { s.Host = ""; }, false, {}, "\"Host\""},
         {"missing CA file",
          [](TMqttSettings& s) {
              s.Tls = true;
