@@ -340,21 +340,50 @@ void THttpServer::Forget(THttpConnection* connection) {
     connections_.erase(connection);
 }
 
+// Over the cap: told so at once, then closed the way a refused request is (our side shut once the
+// answer is out, what the client still sends read and dropped for a moment), or the kernel resets
+// the connection over the unread request and the client may never see the answer. As many
+// refusals as connections may linger at once; beyond that a flood is simply cut.
+void THttpServer::Refuse(QTcpSocket* socket) {
+    if (refusing_ >= limits_.MaxConnections) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    ++refusing_;
+    connect(socket, &QObject::destroyed, this, [this] { --refusing_; });
+    auto drop = [socket] {
+        QObject::disconnect(socket, nullptr, socket, nullptr); // once; the count above still follows
+        socket->abort();
+        socket->deleteLater();
+    };
+    auto discard = [socket] {
+        char scratch[4096];
+        while (socket->bytesAvailable() > 0)
+            if (socket->read(scratch, sizeof scratch) <= 0) break;
+    };
+    auto shutWhenSent = [socket, discard] {
+        if (socket->bytesToWrite() > 0) return;
+        ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
+        discard();
+    };
+    connect(socket, &QTcpSocket::readyRead, socket, discard);
+    connect(socket, &QTcpSocket::bytesWritten, socket, shutWhenSent);
+    connect(socket, &QTcpSocket::disconnected, socket, drop);
+    connect(socket, &QTcpSocket::errorOccurred, socket, drop);
+    QTimer::singleShot(limits_.LingerMs, socket, drop);
+    const std::string busy = SerializeResponse(
+        {503, "text/plain; charset=utf-8", "Too many connections, try again later\n", {}, true, {}}, false);
+    socket->write(busy.data(), static_cast<qint64>(busy.size()));
+    socket->flush();
+    shutWhenSent();
+}
+
 void THttpServer::OnNewConnection() {
     while (tcp_ && tcp_->hasPendingConnections()) {
         QTcpSocket* socket = tcp_->nextPendingConnection();
         if (static_cast<int>(connections_.size()) >= limits_.MaxConnections) {
-            // Over the cap: told so at once, then closed; its descriptor is not kept.
-            const std::string busy = SerializeResponse(
-                {503, "text/plain; charset=utf-8", "Too many connections, try again later\n", {}, true, {}},
-                false);
-            socket->write(busy.data(), static_cast<qint64>(busy.size()));
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(limits_.LingerMs, socket, [socket] {
-                socket->abort();
-                socket->deleteLater();
-            });
-            socket->disconnectFromHost();
+            Refuse(socket);
             continue;
         }
         connections_.insert(new THttpConnection(*this, socket));

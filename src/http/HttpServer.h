@@ -48,10 +48,12 @@ class THttpServer : public QObject {
     friend class THttpConnection;
     void OnNewConnection();
     void Forget(THttpConnection* connection);
+    void Refuse(QTcpSocket* socket);
 
     THttpLimits limits_;
     THostRule hosts_;
     QTcpServer* tcp_ = nullptr;
     std::vector<THttpHandler> handlers_;
     std::set<THttpConnection*> connections_;
+    int refusing_ = 0; // refused connections still telling their client why
 };

@@ -141,6 +141,7 @@ class RawClient {
                 continue;
             }
             if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closed_ = true;
+            if (got < 0 && errno == ECONNRESET) reset_ = true;
             return;
         }
     }
@@ -172,6 +173,8 @@ class RawClient {
         const ssize_t got = ::recv(fd_, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
         return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
     }
+    // The connection ended with a reset rather than an orderly end.
+    bool WasReset() const { return reset_; }
     const std::string& Received() const { return received_; }
     int Status(size_t reply = 0) const {
         size_t at = 0;
@@ -187,6 +190,7 @@ class RawClient {
     int fd_ = -1;
     bool connected_ = false;
     bool closed_ = false;
+    bool reset_ = false;
     std::string received_;
 };
 
@@ -407,6 +411,33 @@ TEST_F(HttpServerTest, The129thConnectionGets503AndAClosedOneMakesRoom) {
     ::setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_TRUE(listening) << error.toStdString();
     EXPECT_EQ(small.Limits().MaxConnections, 100);
+}
+
+TEST_F(HttpServerTest, AConnectionOverTheCapSeesIts503ThenAnOrderlyEnd) {
+    THttpLimits limits = FastLimits();
+    limits.IdleTimeoutMs = 60000;
+    limits.HeaderTimeoutMs = 60000;
+    limits.MaxConnections = 2;
+    ASSERT_NO_FATAL_FAILURE(Start(limits));
+    RawClient first(port_), second(port_);
+    ASSERT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 2; }));
+    // The request is on its way before the server has even accepted: it is never read as a request,
+    // and a close over it unread would reset the connection.
+    for (const bool early : {true, false}) {
+        SCOPED_TRACE(early ? "request before the accept" : "request after the 503");
+        RawClient extra(port_);
+        ASSERT_TRUE(extra.Connected());
+        if (early) {
+            ASSERT_GT(extra.SendSome(Get("/late")), 0u);
+        }
+        ASSERT_TRUE(extra.WaitReceived("try again later"));
+        if (!early) extra.SendSome(Get("/late"));
+        ASSERT_TRUE(extra.WaitClosed());
+        EXPECT_EQ(extra.Status(), 503);
+        EXPECT_FALSE(extra.WasReset());
+    }
+    EXPECT_EQ(requests_, 0);
+    EXPECT_EQ(server_->ConnectionCount(), 2);
 }
 
 TEST_F(HttpServerTest, AStreamReachesAReadingClientAndDropsOneThatStopsReading) {
