@@ -80,6 +80,7 @@ THttpConnection::THttpConnection(THttpServer& server, QTcpSocket* socket)
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error != QAbstractSocket::SocketTimeoutError) Abort();
     });
+    session_.SetStreamGate([&server] { return server.StreamCount() < server.limits_.MaxStreams; });
     requestStart_.start();
     bodyStart_.start();
     writeProgress_.start();
@@ -302,6 +303,7 @@ bool THttpServer::Listen(const QHostAddress& address, quint16 port, QString& err
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
         limits_.MaxConnections = ServerConnectionCap(
             static_cast<long>(std::min<rlim_t>(files.rlim_cur, LONG_MAX)), limits_.MaxConnections);
+    limits_.MaxStreams = std::min(limits_.MaxStreams, std::max(1, limits_.MaxConnections / 2));
     connect(tcp_, &QTcpServer::newConnection, this, &THttpServer::OnNewConnection);
     return true;
 }
@@ -338,6 +340,11 @@ std::optional<THttpResponse> THttpServer::Dispatch(const THttpRequest& request) 
 
 void THttpServer::Forget(THttpConnection* connection) {
     connections_.erase(connection);
+}
+
+int THttpServer::StreamCount() const {
+    return static_cast<int>(std::count_if(connections_.begin(), connections_.end(),
+                                          [](const THttpConnection* c) { return c->StreamOpen(); }));
 }
 
 // Over the cap: told so at once, then closed the way a refused request is (our side shut once the

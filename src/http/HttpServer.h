@@ -40,6 +40,8 @@ class THttpServer : public QObject {
     // files the process may open, so that the program's own files always find a descriptor.
     void SetLimits(const THttpLimits& limits) { limits_ = limits; }
     int ConnectionCount() const { return static_cast<int>(connections_.size()); }
+    // Connections serving an event stream.
+    int StreamCount() const;
 
     // The answer to one request, as every connection gets it.
     std::optional<THttpResponse> Dispatch(const THttpRequest& request);

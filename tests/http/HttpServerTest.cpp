@@ -440,6 +440,59 @@ TEST_F(HttpServerTest, AConnectionOverTheCapSeesIts503ThenAnOrderlyEnd) {
     EXPECT_EQ(server_->ConnectionCount(), 2);
 }
 
+TEST_F(HttpServerTest, EventStreamsLeaveConnectionsForPlainRequests) {
+    THttpLimits limits = FastLimits();
+    limits.IdleTimeoutMs = 60000;
+    limits.HeaderTimeoutMs = 60000;
+    limits.MaxConnections = 8;
+    ASSERT_NO_FATAL_FAILURE(Start(limits));
+    EXPECT_EQ(server_->Limits().MaxStreams, 4); // half the cap
+    std::vector<std::shared_ptr<THttpStream>> streams;
+    server_->AddHandler(
+        [&](const THttpRequest& request) -> std::optional<THttpResponse> {
+            if (request.Path != "/events") return std::nullopt;
+            THttpResponse events;
+            events.ContentType = "text/event-stream";
+            events.Stream = [&](std::shared_ptr<THttpStream> stream) {
+                stream->Push(": hello\n\n");
+                streams.push_back(std::move(stream));
+            };
+            return events;
+        },
+        true);
+    std::vector<std::unique_ptr<RawClient>> listeners;
+    for (int i = 0; i < 4; ++i) {
+        listeners.push_back(std::make_unique<RawClient>(port_));
+        ASSERT_TRUE(listeners.back()->Send(Get("/events")));
+        ASSERT_TRUE(listeners.back()->WaitReceived(": hello\n\n"));
+    }
+    // One stream too many: refused at once, in words, and closed.
+    {
+        RawClient more(port_);
+        ASSERT_TRUE(more.Send(Get("/events")));
+        ASSERT_TRUE(more.WaitClosed());
+        EXPECT_EQ(more.Status(), 503);
+        EXPECT_NE(more.Received().find("Too many event streams"), std::string::npos);
+    }
+    EXPECT_EQ(streams.size(), 4u);
+    ASSERT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 4; }));
+    // Plain requests fill the rest of the connections and are all served.
+    std::vector<std::unique_ptr<RawClient>> plain;
+    for (int i = 0; i < 4; ++i) {
+        plain.push_back(std::make_unique<RawClient>(port_));
+        ASSERT_TRUE(plain.back()->Send(Get("/plain")));
+        EXPECT_TRUE(plain.back()->WaitReceived("hello /plain"));
+    }
+    // A stream that ends makes room for another.
+    streams[0]->End();
+    ASSERT_TRUE(listeners[0]->WaitClosed());
+    plain.pop_back();
+    ASSERT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 6; }));
+    RawClient again(port_);
+    ASSERT_TRUE(again.Send(Get("/events")));
+    EXPECT_TRUE(again.WaitReceived(": hello\n\n"));
+}
+
 TEST_F(HttpServerTest, AStreamReachesAReadingClientAndDropsOneThatStopsReading) {
     ASSERT_NO_FATAL_FAILURE(Start());
     std::vector<std::shared_ptr<THttpStream>> streams;
