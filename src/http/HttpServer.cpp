@@ -41,6 +41,7 @@ class THttpConnection : public QObject {
     bool closing_ = false;   // no more requests: close once the replies are written
     bool lingering_ = false; // replies written, our side shut: discarding what the client still sends
     bool streaming_ = false;
+    bool flushing_ = false; // in Pump's flush: its bytesWritten may run Pump once more, not again
     bool gone_ = false;
 };
 
@@ -152,6 +153,15 @@ void THttpConnection::Pump() {
         if (used == 0 && out.empty()) break;
     }
     if (gone_) return;
+    // The replies go to the kernel now, not at the next turn of the event loop: a client that shut
+    // its sending side after its requests (nc -N, a script) still waits for them, but Qt drops the
+    // socket and whatever it still buffers as soon as it reads that end.
+    if (!flushing_ && socket_->bytesToWrite() > 0) {
+        flushing_ = true;
+        socket_->flush();
+        flushing_ = false;
+        if (gone_) return;
+    }
     if (closing_ && socket_->bytesToWrite() == 0) FinishClose();
     Rearm();
 }

@@ -413,6 +413,30 @@ TEST_F(HttpServerTest, The129thConnectionGets503AndAClosedOneMakesRoom) {
     EXPECT_EQ(small.Limits().MaxConnections, 100);
 }
 
+TEST_F(HttpServerTest, AClientThatShutsItsSendingSideAfterItsRequestsGetsTheirReplies) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // As `nc -N` or a script does: the requests, the end of sending, then reading.
+    for (const bool pipelined : {false, true}) {
+        SCOPED_TRACE(pipelined ? "two requests" : "one request");
+        RawClient client(port_);
+        ASSERT_TRUE(client.Send(Get("/one") + (pipelined ? Get("/two") : "")));
+        ASSERT_EQ(::shutdown(client.Fd(), SHUT_WR), 0);
+        ASSERT_TRUE(client.WaitClosed());
+        EXPECT_NE(client.Received().find("hello /one"), std::string::npos) << client.Received();
+        if (pipelined) {
+            EXPECT_NE(client.Received().find("hello /two"), std::string::npos);
+        }
+        EXPECT_FALSE(client.WasReset());
+    }
+    // A request cut short by the end of sending is not answered, and the connection goes.
+    RawClient cut(port_);
+    ASSERT_TRUE(cut.Send("GET /cut HTTP/1.1\r\nHost: 127"));
+    ASSERT_EQ(::shutdown(cut.Fd(), SHUT_WR), 0);
+    ASSERT_TRUE(cut.WaitClosed());
+    EXPECT_EQ(cut.Received(), "");
+    EXPECT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 0; }));
+}
+
 TEST_F(HttpServerTest, AConnectionOverTheCapSeesIts503ThenAnOrderlyEnd) {
     THttpLimits limits = FastLimits();
     limits.IdleTimeoutMs = 60000;
