@@ -24,8 +24,12 @@
   let receivedAt = 0;      // when it came, by this browser's clock
   let rangeSeconds = 86400;
   let zoom = null;         // [from, to] in seconds while zoomed by dragging
+  // The narrowest zoom: readings come every few seconds, and the history is asked in whole
+  // milliseconds, so a range of less than one would be refused.
+  const MIN_ZOOM_SECONDS = 60;
   const plots = [];        // { quantities, strip, chart, el }
   let lastHistoryLoad = 0;
+  let offline = false;     // the event stream is broken: the program is not answering
 
   function theme() { return document.documentElement.dataset.theme || "day"; }
   function css(name) { return getComputedStyle(document.documentElement).getPropertyValue(name).trim(); }
@@ -64,6 +68,8 @@
 
   function showAge() {
     const age = $("age");
+    // Said until the program answers again; the age ticking on would hide it.
+    if (offline) { age.textContent = T.offline; age.classList.add("warning"); return; }
     if (!current) { age.textContent = T.no_reading; age.classList.add("warning"); return; }
     if (current.link_lost) { age.textContent = T.link_lost; age.classList.add("warning"); return; }
     const seconds = current.age + (Date.now() - receivedAt) / 1000;
@@ -131,6 +137,8 @@
     const answer = await fetch("/api/current", { cache: "no-store" });
     const data = await answer.json();
     if (answer.status === 503) {
+      // No reading yet: unsafe, as every other view of the verdict says.
+      $("verdict").textContent = T.unsafe;
       $("reasons").textContent = T.waiting;
       return;
     }
@@ -151,7 +159,10 @@
     const q = new URLSearchParams({ quantity: quantity, columns: String(columns), to: iso(to) });
     if (from !== null) q.set("from", iso(from));
     const answer = await fetch("/api/history?" + q.toString(), { cache: "no-store" });
-    if (!answer.ok) throw new Error((await answer.json()).reason);
+    if (!answer.ok) {
+      const refusal = await answer.json().catch(() => null);
+      throw new Error(refusal && refusal.reason ? refusal.reason : answer.status + " " + answer.statusText);
+    }
     return answer.json();
   }
 
@@ -196,7 +207,13 @@
         draw: [stripHook(plot)],
         setSelect: [(u) => {
           if (u.select.width < 3) return;
-          zoom = [u.posToVal(u.select.left, "x"), u.posToVal(u.select.left + u.select.width, "x")];
+          let from = u.posToVal(u.select.left, "x"), to = u.posToVal(u.select.left + u.select.width, "x");
+          if (to - from < MIN_ZOOM_SECONDS) {
+            const middle = (from + to) / 2;
+            from = middle - MIN_ZOOM_SECONDS / 2;
+            to = middle + MIN_ZOOM_SECONDS / 2;
+          }
+          zoom = [from, to];
           u.setSelect({ left: 0, width: 0 }, false);
           loadHistory();
         }],
@@ -224,7 +241,15 @@
     const columns = Math.min(4000, plotWidth());
     lastHistoryLoad = Date.now();
     loading = Promise.all(plots.map((p) => loadPlot(p, from, to, columns)));
-    await loading;
+    // A refused or failed request leaves the last good plots in place and says why; the next
+    // reading or range asks again.
+    try {
+      await loading;
+      $("historyError").textContent = "";
+    } catch (e) {
+      $("historyError").textContent = fill(T.history_error, e.message || String(e));
+      return;
+    }
     if (!document.body.dataset.plotted) document.body.dataset.firstPlotMs = String(Math.round(performance.now()));
     document.body.dataset.plotted = String(Number(document.body.dataset.plotted || 0) + 1);
   }
@@ -298,11 +323,16 @@
     });
     events.addEventListener("verdict", (e) => {
       const v = JSON.parse(e.data);
-      if (current) current.verdict = v;
+      // The link comes and goes between readings: its reason says where it stands.
+      if (current) {
+        current.verdict = v;
+        current.link_lost = v.reasons.some((r) => r.code === "link_lost");
+      }
       showVerdict(v);
+      showAge();
     });
-    events.onerror = () => { $("age").textContent = T.offline; };
-    events.onopen = () => showAge();
+    events.onerror = () => { offline = true; showAge(); };
+    events.onopen = () => { offline = false; showAge(); };
   }
 
   function resize() {

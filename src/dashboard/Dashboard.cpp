@@ -33,9 +33,21 @@ void TDashboard::Stop() {
     sinks_.clear();
 }
 
-bool TDashboard::UpdateVerdict() {
+// Evaluated before every answer too: what changed is found by SendVerdictIfMoved against what the
+// browsers were told, so a change first seen by an answer still reaches them.
+void TDashboard::UpdateVerdict() {
     verdict_.OnRoofClosed(relayClosed_ && relayClosed_());
-    return verdict_.Update(clock_());
+    verdict_.Update(clock_());
+}
+
+void TDashboard::SendVerdictIfMoved() {
+    const bool safe = verdict_.IsSafe();
+    const std::vector<TUnsafeReason>& reasons = verdict_.Monitor().Reasons();
+    if (told_ && safe == toldSafe_ && reasons == toldReasons_) return;
+    told_ = true;
+    toldSafe_ = safe;
+    toldReasons_ = reasons;
+    if (!sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
 }
 
 std::string TDashboard::Current() {
@@ -49,20 +61,21 @@ void TDashboard::OnReading(const TcapteursInfos& reading, const TConditions& con
     state_.Reading = reading;
     state_.Conditions = conditions;
     verdict_.OnReading(reading, conditions);
-    const bool changed = UpdateVerdict();
-    if (sinks_.empty()) return;
+    UpdateVerdict();
     // One text for every browser, made once.
-    Broadcast(SseEvent("reading", Current()));
-    if (changed) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
+    if (!sinks_.empty()) Broadcast(SseEvent("reading", Current()));
+    SendVerdictIfMoved();
 }
 
 void TDashboard::OnLinkState(bool lost) {
     verdict_.OnLinkState(lost);
-    if (UpdateVerdict() && !sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
+    UpdateVerdict();
+    SendVerdictIfMoved();
 }
 
 void TDashboard::Tick() {
-    if (UpdateVerdict() && !sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
+    UpdateVerdict();
+    SendVerdictIfMoved();
 }
 
 void TDashboard::KeepAlive() {
@@ -116,7 +129,8 @@ std::optional<TWebAnswer> TDashboard::Answer(std::string_view method, std::strin
         return Json(200, Current());
     }
     if (path == "/api/history") {
-        const THistoryQuery q = ParseHistoryQuery(query);
+        THistoryQuery q = ParseHistoryQuery(query);
+        RefuseEmptyRange(q, history_, clock_());
         if (!q.Error.empty()) return Json(400, ErrorJson(q.Error, q.Reason));
         return Json(200, HistoryJson(q, history_, clock_()));
     }

@@ -65,7 +65,10 @@ class TDashboard : public TService {
 
   private:
     void Broadcast(const std::string& chunk);
-    bool UpdateVerdict();
+    void UpdateVerdict();
+    // A "verdict" event when the verdict or its reasons differ from what the browsers were last told
+    // (a reason can come and go while the verdict stays unsafe: the link lost, a reading going stale).
+    void SendVerdictIfMoved();
     std::string Current();
 
     const THistoryStore& history_;
@@ -76,4 +79,8 @@ class TDashboard : public TService {
     TDashboardState state_;
     std::vector<TEventSink> sinks_;
     bool running_ = false;
+    // The verdict the browsers were last told of, by a reading or a verdict event.
+    bool told_ = false;
+    bool toldSafe_ = false;
+    std::vector<TUnsafeReason> toldReasons_;
 };

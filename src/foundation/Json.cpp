@@ -5,19 +5,30 @@
 
 namespace {
 
-// The length of the UTF-8 sequence starting text[at], or 0 when it is not one (a stray or cut
-// byte, an overlong form, a surrogate, beyond U+10FFFF).
+// The length of the well-formed UTF-8 sequence starting text[at] (no overlong forms, no surrogates,
+// nothing past U+10FFFF), or 0.
 size_t Utf8Length(std::string_view text, size_t at) {
-    const auto c = static_cast<unsigned char>(text[at]);
-    const size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    if (n == 0 || at + n > text.size()) return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
-    const auto second = static_cast<unsigned char>(text[at + 1]);
-    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
-        (c == 0xF4 && second > 0x8F))
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
         return 0;
-    return n;
+    }
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (size_t k = 2; k < length; ++k)
+        if ((byte(at + k) & 0xC0) != 0x80) return 0;
+    return length;
 }
 
 } // namespace
@@ -30,14 +41,15 @@ std::string JsonString(std::string_view text) {
         const char ch = text[at];
         const auto c = static_cast<unsigned char>(ch);
         if (c >= 0x80) {
-            // JSON is UTF-8: a byte that is not (a query typed in another encoding) is replaced.
-            const size_t n = Utf8Length(text, at);
-            if (n == 0) {
+            // JSON is UTF-8: a byte that starts no valid sequence (a query's %FF, a setting saved in
+            // Latin-1) is written as U+FFFD, never as itself.
+            const size_t length = Utf8Length(text, at);
+            if (length == 0) {
                 out += "\\ufffd";
-                continue;
+            } else {
+                out.append(text.substr(at, length));
+                at += length - 1;
             }
-            out.append(text.substr(at, n));
-            at += n - 1;
             continue;
         }
         switch (c) {

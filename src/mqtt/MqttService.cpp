@@ -347,6 +347,18 @@ bool TMqttService::Start(std::string& error) {
         LogToday(fmt::format("MQTT not started: bad {} \"{}\"", setting, prefix));
         return false;
     }
+    if (settings_.Host.empty()) {
+        error = Tr("Mqtt", "Publication MQTT non démarrée : aucun courtier n'est nommé (réglage \"Host\" sous "
+                           "[MQTT] vide). Le programme continue sans elle.");
+        LogToday("MQTT not started: no Host");
+        return false;
+    }
+    if (const std::string why = ClientIdError(settings_.ClientId); !why.empty()) {
+        error = fmt::sprintf(
+            Tr("Mqtt", "Publication MQTT non démarrée : %s Le programme continue sans elle."), why);
+        LogToday("MQTT not started: bad ClientId");
+        return false;
+    }
     struct stat info {};
     if (settings_.Tls && !settings_.CaFile.empty() &&
         (::stat(settings_.CaFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) {
@@ -530,19 +542,21 @@ bool ParseMqttEndpoint(const std::string& text, TMqttSettings& settings, std::st
         const size_t close = text.find(']');
         const std::string rest = close == std::string::npos ? "" : text.substr(close + 1);
         if (close == std::string::npos || (!rest.empty() && rest.front() != ':')) {
-            error = "--mqtt: an IPv6 address goes between brackets, e.g. [::1]:1883";
+            error = "--mqtt: write an IPv6 address between brackets, e.g. [::1]:1883";
             return false;
         }
         host = text.substr(1, close - 1);
         hasPort = !rest.empty();
         if (hasPort) digits = rest.substr(1);
     } else if (const size_t colon = text.find(':'); colon != std::string::npos) {
-        // One colon: host and port. More: an IPv6 address without brackets, on the usual port.
-        if (text.find(':', colon + 1) == std::string::npos) {
-            host = text.substr(0, colon);
-            hasPort = true;
-            digits = text.substr(colon + 1);
+        // "::1" or "fe80::1:1883": which colon starts a port cannot be told.
+        if (text.find(':', colon + 1) != std::string::npos) {
+            error = "--mqtt: write an IPv6 address between brackets, e.g. [::1]:1883";
+            return false;
         }
+        host = text.substr(0, colon);
+        hasPort = true;
+        digits = text.substr(colon + 1);
     }
     uint16_t port = 1883;
     if (hasPort) {

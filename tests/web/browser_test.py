@@ -96,6 +96,38 @@ class DashboardInBrowser(unittest.TestCase):
             self.assertAlmostEqual(end - start, seconds, delta=60, msg=button)
             self.assertIn("on", self.driver.find_element("id", button).get_attribute("class"))
 
+    def plotted(self):
+        return self.driver.execute_script("return Number(document.body.dataset.plotted || 0)")
+
+    def test_zooming_again_and_again_stops_at_a_minute_and_a_refusal_is_shown(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        self.open()
+        over = self.driver.find_element("css selector", "#plot_sky .u-over")
+        # Each drag keeps a few pixels of the plot: a thousandth of the range, again and again.
+        for _ in range(6):
+            plotted = self.plotted()
+            ActionChains(self.driver).move_to_element_with_offset(over, 0, 0).click_and_hold() \
+                .move_by_offset(5, 0).release().perform()
+            self.assertTrue(web.wait_until(lambda: self.plotted() > plotted, 20), "zoom not plotted")
+            start, end, _ = self.plot_range()
+            self.assertGreaterEqual(end - start, 59.9)
+        self.assertEqual(self.text("historyError"), "")
+        # A refused history request: the last plot stays, the page says why, the next one clears it.
+        start, end, _ = self.plot_range()
+        self.driver.execute_script(
+            "window.realFetch = window.fetch;"
+            "window.fetch = (url, o) => String(url).startsWith('/api/history') ? Promise.resolve(new Response("
+            "'{\"error\":\"empty_range\",\"reason\":\"refused here\"}', {status: 400})) : realFetch(url, o);")
+        self.driver.find_element("id", "range_6h").click()
+        self.assertTrue(web.wait_until(lambda: "refused here" in self.text("historyError"), 20))
+        self.assertIn("history not updated", self.text("historyError"))
+        self.assertEqual(self.plot_range()[:2], [start, end])
+        self.driver.execute_script("window.fetch = window.realFetch;")
+        plotted = self.plotted()
+        self.driver.find_element("id", "range_24h").click()
+        self.assertTrue(web.wait_until(lambda: self.plotted() > plotted, 20))
+        self.assertEqual(self.text("historyError"), "")
+
     def test_night_theme_has_no_green_or_blue_and_is_remembered(self):
         self.open()
         self.driver.find_element("css selector", "button[data-theme=night]").click()
@@ -124,6 +156,73 @@ class DashboardInBrowser(unittest.TestCase):
             self.assertLessEqual(overflow, 0)
         finally:
             self.driver.set_window_size(1280, 900)
+
+
+class DashboardWithoutStationOrProgram(unittest.TestCase):
+    """The page before any reading, with the station's line hung up, and with the program gone: each
+    is said on the page and stays said."""
+
+    def setUp(self):
+        self.programs = []
+        self.profile = tempfile.mkdtemp(prefix="orvanel-chromium-")
+        self.driver = web.browser(profile=self.profile)
+
+    def tearDown(self):
+        self.driver.quit()
+        for program in self.programs:
+            program.close()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    def start(self, sim_arguments=()):
+        program = web.Program(BUILD, SCENARIO, sim_arguments=sim_arguments)
+        self.programs.append(program)
+        return program
+
+    def text(self, element_id):
+        return self.driver.execute_script("return document.getElementById(arguments[0]).textContent", element_id)
+
+    def page_text(self, key):
+        return self.driver.execute_script("return JSON.parse(document.getElementById('texts').textContent)[arguments[0]]",
+                                          key)
+
+    def test_before_the_first_reading_the_page_says_unsafe(self):
+        program = self.start(sim_arguments=("--silent",))
+        self.assertTrue(web.wait_until(lambda: self.answers(program, 503), 30))
+        self.driver.get(program.base + "/")
+        self.assertTrue(web.wait_until(lambda: self.text("reasons") == self.page_text("waiting"), 20))
+        self.assertEqual(self.text("verdict"), self.page_text("unsafe"))
+        self.assertEqual(self.text("age"), self.page_text("no_reading"))
+
+    def test_a_lost_station_link_and_a_stopped_program_stay_on_the_page(self):
+        program = self.start()
+        program.wait_for_reading()
+        self.driver.get(program.base + "/")
+        self.assertTrue(web.wait_until(lambda: self.text("verdict") == self.page_text("unsafe")
+                                       or self.text("verdict") == self.page_text("safe"), 20))
+        # The station's line hangs up: the next reading finds it gone.
+        program.sim.kill()
+        program.sim.wait()
+        self.assertTrue(web.wait_until(lambda: program.get("/api/current")[1]["link_lost"], 40, 1))
+        _, current = program.get("/api/current")
+        lost = [r["text"] for r in current["verdict"]["reasons"] if r["code"] == "link_lost"]
+        self.assertEqual(len(lost), 1)
+        self.assertTrue(web.wait_until(lambda: self.text("age") == self.page_text("link_lost"), 15),
+                        self.text("age"))
+        self.assertIn(lost[0], self.text("reasons"))
+        # The program stops: the page says it lost the program, and keeps saying it.
+        program.program.terminate()
+        program.program.wait(30)
+        self.assertTrue(web.wait_until(lambda: self.text("age") == self.page_text("offline"), 15),
+                        self.text("age"))
+        time.sleep(3)
+        self.assertEqual(self.text("age"), self.page_text("offline"))
+
+    @staticmethod
+    def answers(program, status):
+        try:
+            return program.get("/api/current")[0] == status
+        except OSError:
+            return False
 
 
 if __name__ == "__main__":
