@@ -148,6 +148,10 @@ int main(int argc, char** argv) {
         window = std::make_unique<MainWindow>(supervisor, nullptr, TWindowPlace::OffScreen);
     }
     QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // The services beyond the built-in ones, started by the controller after its start-up, in this
+    // order. The network server starts only once this is the only instance (a second one would find
+    // the port taken).
+    supervisor.AddService(MakeAlpacaService(supervisor, line.Alpaca));
     if (!supervisor.Start()) {
         std::fputs("orvanel: another instance is running; it was asked to show itself.\n", stderr);
         return 0;
@@ -155,26 +159,6 @@ int main(int argc, char** argv) {
     supervisor.InstallSignalHandlers();
     std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
 
-    // The network server, once this is the only instance (a second one would find the port taken).
-    std::unique_ptr<TAlpacaServer> alpaca;
-    TAlpacaSettings alpacaSettings = ReadAlpacaSettings();
-    std::string unused;
-    if (!line.Alpaca.empty()) ParseAlpacaEndpoint(line.Alpaca, alpacaSettings, unused);
-    if (alpacaSettings.Enabled) {
-        alpaca = std::make_unique<TAlpacaServer>(supervisor.Published(), alpacaSettings);
-        FollowSupervisor(*alpaca, supervisor);
-        if (alpaca->Start()) {
-            std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on http://%s:%u/setup\n",
-                         alpacaSettings.Address.c_str(), static_cast<unsigned>(alpaca->Port()));
-        } else {
-            // Logged by the server; the user is told here, and the program runs on without it.
-            if (headless)
-                std::fprintf(stderr, "%s\n", alpaca->ErrorText().toLocal8Bit().constData());
-            else
-                ShowUserMessage(alpaca->ErrorText().toStdString());
-            alpaca.reset();
-        }
-    }
     const int code = app.exec();
     supervisor.FormClose();
     return code;

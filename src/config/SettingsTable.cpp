@@ -431,6 +431,16 @@ void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& re
     WriteSettings(TWriteAt::Statistics, place, registry);
 }
 
+TAlpacaSettings ReadSafetyRuleSettings(TDatabaseRegistry& registry) {
+    TStartupSettings read;
+    TSettingsPlace place{SetupInfos, read};
+    for (const TSettingRow& row : SettingsRows())
+        if (std::string(row.Group) == KeyAlpaca &&
+            (std::string(row.Key) == "SafeDelayMin" || std::string(row.Key) == "UnsafeInDaylight"))
+            ReadSetting(row, place, registry);
+    return read.Alpaca;
+}
+
 TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry) {
     TStartupSettings read;
     TSettingsPlace place{SetupInfos, read};

@@ -157,6 +157,9 @@ std::string DefaultBoltWoodFileName();
 // The rows under "\\Alpaca". A device identifier not stored yet is made now and stored, so that
 // clients recognise the devices across restarts.
 TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry = DatabaseRegistry());
+// Only the rows of the safety verdict ("SafeDelayMin", "UnsafeInDaylight"), which every service
+// shows: read at start whether the network server runs or not, without making identifiers.
+TAlpacaSettings ReadSafetyRuleSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 
 // The start-up reads, in their order (the rows of TStartRead::First, Language and Later).
 // LoadStartupSettings runs the four steps below one after the other; the controller may run them

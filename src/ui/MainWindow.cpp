@@ -38,6 +38,7 @@
 #include "StatePanel.h"
 #include "StatsTab.h"
 #include "StatusLoadDatas.h"
+#include "FtpPublishing.h"
 #include "Supervisor.h"
 #include "UserText.h"
 
@@ -135,7 +136,7 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     FollowSupervisor();
-    supervisor_.SetPublishSnapshots([this](int quality) { SavePublishSnapshots(quality); });
+    supervisor_.FtpPublishing().SetPublishSnapshots([this](int quality) { SavePublishSnapshots(quality); });
     if (place_ == TWindowPlace::OffScreen) {
         // Laid out and painted as on a screen, so the pictures are the same, but never mapped.
         setAttribute(Qt::WA_DontShowOnScreen);
@@ -144,7 +145,7 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
 }
 
 MainWindow::~MainWindow() {
-    supervisor_.SetPublishSnapshots({});
+    supervisor_.FtpPublishing().SetPublishSnapshots({});
 }
 
 // ---- Snapshots ------------------------------------------------------------------------------

@@ -22,6 +22,7 @@
 
 #include "AlpacaServer.h"
 #include "ConditionFiles.h"
+#include "DatabaseRegistry.h"
 #include "HalvexStation.h"
 #include "SupervisedStation.h"
 #include "WeatherModel.h"
@@ -297,12 +298,17 @@ StationOptions Weather() {
 TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeather) {
     StartStation(Weather());
     CreateSupervisor(station_->DevicePath());
-    TAlpacaSettings settings = LoopbackSettings();
-    settings.SafeDelayMin = 0.5; // 30 s of the station's model time
-    ASSERT_NO_FATAL_FAILURE(StartServer(supervisor_->Published(), settings));
-    FollowSupervisor(*server_, *supervisor_);
+    // The safe delay is a setting of the one verdict every service shows.
+    DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
+    // The server as the program runs it: a service of the controller, started after its start-up.
+    auto service = std::make_unique<TAlpacaServer>(supervisor_->Published(), LoopbackSettings());
+    TAlpacaServer* server = service.get();
+    FollowSupervisor(*server, *supervisor_);
+    supervisor_->AddService(std::move(service));
     StartAndWait();
     ASSERT_EQ(startup_, 1);
+    ASSERT_TRUE(server->IsListening());
+    port_ = server->Port();
     // Readings only when the test asks: the real one-second timer must not reach an interval while
     // the clients are served.
     SetupInfos.InterValQuickPoolSec = 3600;
@@ -356,7 +362,7 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     EXPECT_TRUE(hasTemperature);
     // Clear since the fifth reading only: the safe delay runs.
     EXPECT_EQ(value(n + 6), false);
-    EXPECT_TRUE(server_->Safety().Reasons() == std::vector{TUnsafeReason::Waiting});
+    EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::Waiting});
 
     // Safe once everything has held for the delay.
     for (int i = 0; i < 3; ++i) {
@@ -394,8 +400,8 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
 
     Advance(120 - modelSeconds_ + 5); // dry again, relay still closed
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
-    EXPECT_TRUE(server_->Safety().Reasons() == std::vector{TUnsafeReason::RoofClosed})
-        << UnsafeReasonsText(server_->Safety());
+    EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::RoofClosed})
+        << UnsafeReasonsText(server->Safety());
     supervisor_->RearmRelay(true);
     ASSERT_TRUE(WaitUntil([&] { return rearms_ == 1; }));
     ASSERT_FALSE(station_->RelayClosed());
@@ -404,7 +410,7 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), false); // the delay starts again
     Advance(31);
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
-    EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), true) << UnsafeReasonsText(server_->Safety());
+    EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), true) << UnsafeReasonsText(server->Safety());
 
     Advance(7);
     EXPECT_NEAR(ValueOf(port_, Get(Oc("timesincelastupdate"), {{"SensorName", ""}})).toDouble(), 7, 0.01);
@@ -412,8 +418,8 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     // No reading for more than two minutes: unsafe, without waiting for the next one.
     Advance(121);
     EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), false);
-    EXPECT_TRUE(server_->Safety().Reasons() == std::vector{TUnsafeReason::StaleReading})
-        << UnsafeReasonsText(server_->Safety());
+    EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::StaleReading})
+        << UnsafeReasonsText(server->Safety());
 }
 
 TEST_F(AlpacaTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {

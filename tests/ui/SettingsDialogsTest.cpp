@@ -21,6 +21,7 @@
 #include "FormConfigTavrel.h"
 #include "FormDlgDarkCompute.h"
 #include "FormWebSetup.h"
+#include "FtpPublishing.h"
 #include "NumberEdit.h"
 #include "SettingsTable.h"
 #include "SupervisedStation.h"
@@ -352,7 +353,7 @@ TEST_F(SettingsDialogTest, WebDialogRoundTripThroughTheStore) {
     const TSetupWebPublish& web = SetupInfos.SetupWebPublish;
     EXPECT_EQ(web.HostName, "ftp.new.example");
     EXPECT_EQ(web.IntervallSec, 120u);
-    EXPECT_EQ(supervisor_->FtpTimerIntervalMs(), 120000);
+    EXPECT_EQ(supervisor_->FtpPublishing().FtpTimerIntervalMs(), 120000);
     const std::pair<const char*, double> numbers[] = {
         {"intervallSec", 120}, {"JpegCompress", 75}, {"Lx_AllGraphs", 900}, {"Ly_AllGraphs", 480},
         {"Lx_GrWspeed", 640},  {"Ly_GrWspeed", 400}, {"L_GrWDir", 512},
