@@ -85,3 +85,9 @@ void TStatusModel::ShowRecordCount(int count) {
         return fmt::sprintf(Tr("MainForm", "%d données totales"), count) + (countSuffix_ ? countSuffix_() : "");
     });
 }
+
+void TStatusModel::PrintStatesLine(const std::string& states) {
+    if (states == lastStates_) return;
+    lastStates_ = states;
+    std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());
+}

@@ -55,6 +55,8 @@ class TStatusModel : public QObject {
     // The number of records held, followed by what the publisher adds (SetCountSuffix).
     void ShowRecordCount(int count);
     void SetCountSuffix(std::function<std::string()> suffix) { countSuffix_ = std::move(suffix); }
+    // The headless writer's line of the states, on standard error when it differs from the last one.
+    void PrintStatesLine(const std::string& states);
 
   signals:
     void statusChanged();
@@ -68,4 +70,5 @@ class TStatusModel : public QObject {
     std::array<std::function<std::string()>, 3> makers_;
     TDownloadProgress download_;
     std::function<std::string()> countSuffix_;
+    std::string lastStates_;
 };

@@ -20,8 +20,10 @@
 #include "MedianObject.h"
 #include "PlatformServices.h"
 #include "QtHooks.h"
+#include "RelayRearm.h"
 #include "SettingsTable.h"
 #include "StationLink.h"
+#include "StationMemory.h"
 #include "SystemEvents.h"
 #include "UserText.h"
 #include "Utilities.h"
@@ -57,16 +59,17 @@ Supervisor::Supervisor(TSupervisorOptions options, QObject* parent)
                       RunProgram(commandLine);
                       if (!commandLine.empty()) emit programStarted(Q(commandLine));
                   },
-              .StartRearm =
-                  [this](bool quiet) {
-                      StartList({TCom_RearmTrig}, [this](TThread_Communicate& t) { OnterminateRearm(t); }, quiet);
-                  },
+              .StartRearm = [this](bool quiet) { rearm_->Start(quiet); },
               .Changed = [this] { emit relayChanged(); }}) {
     TimerMain.setInterval(1000);
     TimerLight.setInterval(1000);
     connect(&TimerMain, &QTimer::timeout, this, &Supervisor::TimerMainTimer);
     connect(&TimerLight, &QTimer::timeout, this, &Supervisor::TimerLightTimer);
     connect(&TimerSAVDataPeriodic, &QTimer::timeout, this, &Supervisor::TimerSAVDataPeriodicTimer);
+    rearm_ = new TRelayRearm(*this, relay_, this);
+    memory_ = std::make_unique<TStationMemory>(
+        static_cast<TCycleHost&>(*this), *history_, *status_, [this](const std::string& error) { StartupFailed(error); },
+        [this](TThread_Communicate& t) { OnAfterStartUp_threadOver(t); });
     ConnectParts();
     BuildServices();
     // Known before the start so that a window can lay out its debug tabs from the beginning.
@@ -81,6 +84,7 @@ void Supervisor::ConnectParts() {
     connect(config_, &TConfigurationRoundTrip::configurationReady, this, &Supervisor::configurationReady);
     connect(config_, &TConfigurationRoundTrip::configurationWritten, this, &Supervisor::configurationWritten);
     connect(healing_, &TLinkHealing::linkChanged, this, &Supervisor::stationLinkChanged);
+    connect(rearm_, &TRelayRearm::rearmFinished, this, &Supervisor::rearmFinished);
     // A start-up or resume that came through ends whatever healing was under way.
     connect(this, &Supervisor::startupFinished, healing_, [this](bool ok) {
         if (ok) healing_->StartupSucceeded();
@@ -234,7 +238,7 @@ void Supervisor::StartUp() {
     try {
         link_->Open(hw);
         LogToday("Opened COM" + TStationLinkHolder::OpenedText(hw));
-        StartDownloadList({TCom_GetVersion, TCom_DownLoadData});
+        memory_->StartDownload({TCom_GetVersion, TCom_DownLoadData});
     } catch (const std::exception& e) {
         // The cycle stays off until a retry (or a configuration round trip) succeeds.
         LogToday(std::string("Startup failed ! -> ") + e.what());
@@ -252,45 +256,6 @@ void Supervisor::StartList(std::vector<Tcommand> commands, std::function<void(TT
     thread->OnTerminate = std::move(done);
     thread->Quiet = quiet;
     thread->Start();
-}
-
-// The start-up and resume lists read the station memory; the station clock, which empties that
-// memory, is set by a list of its own once the main thread has stored and saved every record.
-void Supervisor::StartDownloadList(std::vector<Tcommand> commands) {
-    memoryStored_ = false;
-    downloadTally_ = {};
-    RequestStationListsStop(false);
-    StartList(std::move(commands), [this](TThread_Communicate& t) { OnMemoryDownloaded(t); });
-}
-
-void Supervisor::OnComEepromRecords(std::vector<TcapteursInfos> records) {
-    downloadTally_ += history_->Append(records);
-    ShowHistoryProblems();
-}
-
-void Supervisor::OnMemoryDownloaded(TThread_Communicate& thread) {
-    const std::string error = thread.ErrorText();
-    const auto& tally = downloadTally_;
-    if (tally.Added + tally.Copies + tally.SetAside > 0 || thread.SkippedMemoryRecords() > 0)
-        LogToday(fmt::sprintf(
-            "EEPROM records stored : %d added, %d copies dropped, %d set aside, %d not decodable",
-            tally.Added, tally.Copies, tally.SetAside, static_cast<int>(thread.SkippedMemoryRecords())));
-    status_->EndDownload(); // a download that failed closes its progress window too
-    if (closed_) return;    // the closing sequence saves
-    std::string saveError;
-    try {
-        history_->SaveChanged();
-    } catch (const std::exception& e) {
-        saveError = e.what();
-        ShowMessage(saveError);
-    }
-    // The station keeps its memory until the records are safely on disk.
-    if (!error.empty() || !saveError.empty()) {
-        StartupFailed(!error.empty() ? error : saveError);
-        return;
-    }
-    memoryStored_ = true;
-    StartList({TCom_SetDate}, [this](TThread_Communicate& t) { OnAfterStartUp_threadOver(t); });
 }
 
 void Supervisor::StartupFailed(const std::string& error) {
@@ -360,14 +325,6 @@ void Supervisor::TimerSAVDataPeriodicTimer() {
     }
 }
 
-bool Supervisor::StartupRetryPending() const {
-    return healing_->StartupRetryPending();
-}
-
-bool Supervisor::StationLinkLost() const {
-    return healing_->LinkLost();
-}
-
 void Supervisor::StopCycle() {
     TimerMain.stop();
     TimerLight.stop();
@@ -409,10 +366,6 @@ void Supervisor::SettingsApplied() {
     emit redrawRequested();
 }
 
-void Supervisor::StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done) {
-    calibration_->Start(std::move(done));
-}
-
 // ---- One weather reading ------------------------------------------------------------------------
 
 void Supervisor::AffData_threadOver(TThread_Communicate& thread) {
@@ -451,7 +404,9 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
     emit conditionsChanged();
 
     UpdateRelayDisplay();
-    PrintStatesWhenChanged();
+    // Without a window the operator follows the states on standard error; made in the language of
+    // the moment.
+    if (options_.Headless) status_->PrintStatesLine(StatesLine(conditions_, relay_.Display().Panel.Text));
     for (const auto& sound : outcome.SoundsToPlay)
         PlaySound(sound);
 
@@ -461,7 +416,8 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
         if (history_->Append(copy) == TAppendResult::SetAside)
             LogToday("Reading set aside in " + PathDatas + RejectedFileName + " : " +
                      DateTimeText(copy.DateSysteme));
-        ShowHistoryProblems();
+        for (const std::string& problem : history_->TakeProblems())
+            ShowMessage(problem);
     }
     emit readingProcessed(copy, conditions_);
     ShowStatus("Ok", false);
@@ -497,16 +453,6 @@ void Supervisor::OnLinkChanged(bool lost) {
     services_.OnLinkState(lost);
 }
 
-// Without a window the operator follows the states on standard error, one line when one changes.
-void Supervisor::PrintStatesWhenChanged() {
-    if (!options_.Headless) return;
-    // Made at printing, from the states, in the language of the moment.
-    const std::string states = StatesLine(conditions_, relay_.Display().Panel.Text);
-    if (states == lastPrintedStates_) return;
-    lastPrintedStates_ = states;
-    std::fprintf(stderr, "%s %s\n", DateTimeText(Now()).c_str(), states.c_str());
-}
-
 // ---- Thread messages ----------------------------------------------------------------------------
 
 void Supervisor::OnComError(const std::string& error) {
@@ -532,13 +478,8 @@ void Supervisor::PlaySound(const std::string& file) {
 
 // ---- Roof relay ---------------------------------------------------------------------------------
 
-TRelayInputs Supervisor::RelayInputs() const {
-    return {SetupInfos.RoofCloserCriterias, SetupInfos.SetupInfos_HW.RoofSwitchActive,
-            SetupInfos.Sound_at_RelayClose, SetupInfos.Soft_OnRelayClose};
-}
-
 void Supervisor::UpdateRelayDisplay() {
-    relay_.UpdateRelayDisplay(RelayInputs(), CurrentCapteursInfos);
+    relay_.UpdateRelayDisplay(RelayInputsOf(SetupInfos), CurrentCapteursInfos);
 }
 
 void Supervisor::RelayAfterSetup(bool ok) {
@@ -550,40 +491,6 @@ void Supervisor::RelayAfterSetup(bool ok) {
 
 bool Supervisor::RearmConditionsMet(const TcapteursInfos& reading) const {
     return TRelayController::RearmConditionsMet(SetupInfos.RoofCloserCriterias, reading);
-}
-
-void Supervisor::OnterminateRearm(TThread_Communicate& thread) {
-    if (closed_) return;
-    try {
-        if (!thread.ErrorText().empty()) {
-            SetupInfos.SetupInfos_HW.RoofSwitchActive.Valid = false;
-            relay_.RearmFailed();
-            emit rearmFinished();
-            return;
-        }
-        bool watch = true;
-        if (!thread.Quiet) {
-            const std::string question = Tr("MainForm", "Voulez-vous re-activer la surveillance ?");
-            watch = question_ ? question_(Q(question)) : AskUserYesNo(question);
-        }
-        SetupInfos.RoofCloserCriterias.DoWatch.DefaultValue = watch;
-        StartList({TCom_Setup, TCom_GetVersion, TCom_getSensorInfos},
-                  [this](TThread_Communicate& t) { AfterRearmSetup(t); });
-    } catch (const std::exception& e) {
-        LogToday(std::string("OnterminateRearm -> ") + e.what());
-        ShowMessage(std::string("OnterminateRearm -> ") + e.what());
-    }
-}
-
-void Supervisor::AfterRearmSetup(TThread_Communicate&) {
-    if (closed_) return;
-    try {
-        relay_.RearmDone(RelayInputs(), CurrentCapteursInfos);
-    } catch (const std::exception& e) {
-        LogToday(std::string("AfterRearmSetup -> ") + e.what());
-        ShowMessage(std::string("AfterRearmSetup -> ") + e.what());
-    }
-    emit rearmFinished();
 }
 
 // ---- Closing, suspend, resume -------------------------------------------------------------------
@@ -601,11 +508,6 @@ void Supervisor::WaitForThreads(int maxMs) {
     ProcessEventsUntil([] { return ComThreadCount == 0 && ComThreadsRunning == 0; }, maxMs);
 }
 
-void Supervisor::ShowHistoryProblems() {
-    for (const std::string& problem : history_->TakeProblems())
-        ShowMessage(problem);
-}
-
 // Stops a running memory download between two records and waits, at most maxMs, for the station
 // lists to end; the records they handed over are stored before this returns.
 void Supervisor::StopStationLists(int maxMs) {
@@ -613,22 +515,6 @@ void Supervisor::StopStationLists(int maxMs) {
     WaitForThreads(maxMs);
     // Records queued just before a thread ended are stored now, not after the save.
     QCoreApplication::sendPostedEvents(bridge_.get(), QEvent::MetaCall);
-}
-
-// The station clock is set (emptying the station memory) only when every record it held is stored
-// and saved, and no list holds the line.
-bool Supervisor::SetStationClockIfStored() {
-    if (!link_->Exists()) return false;
-    if (ComThreadCount > 0) {
-        LogToday("Station clock not set : a station thread is still running");
-        return false;
-    }
-    if (!memoryStored_) {
-        LogToday("Station clock not set : the station memory has not been stored completely");
-        return false;
-    }
-    link_->RunAndWait({TCom_SetDate});
-    return true;
 }
 
 void Supervisor::FormClose() {
@@ -640,7 +526,7 @@ void Supervisor::FormClose() {
         StopStationLists(kCloseWaitMs);
         LogToday("Waits for threadcom terminated, start thread set date");
         if (link_->Exists()) {
-            if (SetStationClockIfStored()) LogToday("Thread set date complete");
+            if (memory_->SetClockIfStored(*link_)) LogToday("Thread set date complete");
             link_->Destroy(ComThreadCount > 0); // a late thread keeps using it (see ~Supervisor)
             LogToday("ComObjRs232 destroyed");
         }
@@ -672,7 +558,7 @@ void Supervisor::SuspendNow() {
     } catch (const std::exception& e) {
         LogToday(std::string("Starts to hibernate -> ") + e.what());
     }
-    SetStationClockIfStored();
+    memory_->SetClockIfStored(*link_);
     LogToday("Starts to hibernate -> SetTime DS done!");
     LogToday("");
 }
@@ -680,7 +566,7 @@ void Supervisor::SuspendNow() {
 void Supervisor::ResumeNow() {
     if (closed_ || !started_) return;
     LogToday("Resuming from hibernation");
-    StartDownloadList({TCom_GetVersion_Wait, TCom_GetVersion, TCom_DownLoadData});
+    memory_->StartDownload({TCom_GetVersion_Wait, TCom_GetVersion, TCom_DownLoadData});
     LogToday("Resuming from hibernation, complete, thread started..");
 }
 

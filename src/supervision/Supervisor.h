@@ -19,6 +19,7 @@
 #include "Conditions.h"
 #include "ConditionTexts.h"
 #include "ConfigurationRoundTrip.h"
+#include "CalibrationSample.h"
 #include "CycleHost.h"
 #include "DateTime.h"
 #include "FtpLoader.h"
@@ -28,15 +29,15 @@
 #include "PublishedConditions.h"
 #include "Records.h"
 #include "RelayController.h"
+#include "RelayRearm.h"
 #include "ServiceList.h"
+#include "StationLink.h"
+#include "StationMemory.h"
 #include "StatusModel.h"
 #include "ThreadCommunicate.h"
 
 class TMedianObject;
 class THistoryStore;
-class TStationLinkHolder;
-class TLinkHealing;
-class TCalibrationSample;
 class TFtpPublishing;
 class TSystemEvents;
 class TQtComBridge;
@@ -100,9 +101,9 @@ class Supervisor : public QObject, private TCycleHost {
     // is stopped, the link is lost or a station list runs: the reading due next comes soon anyway.
     void ReadWeatherNow();
     bool PeriodicSaveRunning() const { return TimerSAVDataPeriodic.isActive(); }
-    bool StartupRetryPending() const;
+    bool StartupRetryPending() const { return healing_->StartupRetryPending(); }
     // The port has failed and is being reopened; the readings are stopped meanwhile.
-    bool StationLinkLost() const;
+    bool StationLinkLost() const { return healing_->LinkLost(); }
 
     // ---- Suspend and resume (logind calls them; tests may too) ----
     void SuspendNow();
@@ -127,7 +128,9 @@ class Supervisor : public QObject, private TCycleHost {
     // ---- Calibration ----
     // One photodiode sample for the dark-current calibration; `done` runs on the main thread with
     // the sample and the list's error text (empty on success), unless this controller is gone.
-    void StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done);
+    void StartCalibrationSample(std::function<void(const TCalibrationPD&, const std::string&)> done) {
+        calibration_->Start(std::move(done));
+    }
 
     // ---- Language (see TLanguageSwitch) ----
     int32_t Language() const { return language_->Language(); }
@@ -162,14 +165,16 @@ class Supervisor : public QObject, private TCycleHost {
     THistoryStore& EditableHistory() { return *history_; }
     // True once every record the station memory held has been stored and saved: only then may the
     // station clock be set (which empties the station memory).
-    bool StationMemoryStored() const override { return memoryStored_; }
+    bool StationMemoryStored() const override { return memory_->Stored(); }
 
     // Puts a text in the status panel of the station link (red when isError); a text longer than 80
     // characters is shown as "...." and its first 70. Headless: also on standard error.
     void ShowStatus(const std::string& text, bool isError) override { status_->ShowStatus(text, isError); }
 
     // The view's Yes/No box; without one the answer is No.
-    void SetQuestionHandler(std::function<bool(const QString&)> handler) { question_ = std::move(handler); }
+    void SetQuestionHandler(std::function<bool(const QString&)> handler) {
+        rearm_->SetQuestionHandler(std::move(handler));
+    }
 
     // ---- For tests ----
     // The relay waiting time starts from this UTC clock (default NowUTC).
@@ -228,7 +233,7 @@ class Supervisor : public QObject, private TCycleHost {
     void OnComError(const std::string& error);
     void OnComVersion(const std::string& version, std::optional<int32_t> memoryAddress);
     void OnComEepromProgress(uint32_t done, uint32_t total) { status_->ShowDownloadProgress(done, total); }
-    void OnComEepromRecords(std::vector<TcapteursInfos> records);
+    void OnComEepromRecords(std::vector<TcapteursInfos> records) { memory_->Store(records); }
 
     // ---- What the parts ask of the conductor (TCycleHost) ----
     bool Running() const override { return started_ && !closed_; }
@@ -250,27 +255,19 @@ class Supervisor : public QObject, private TCycleHost {
     void TellAboutCrash();
     void LoadHistoryData();
     void OnLanguageSwitched();
-    void StartDownloadList(std::vector<Tcommand> commands);
-    void OnMemoryDownloaded(TThread_Communicate& thread);
     void StartupFailed(const std::string& error);
     void OnAfterStartUp_threadOver(TThread_Communicate& thread);
     void AffData_threadOver(TThread_Communicate& thread);
     void OnLightRead(TThread_Communicate& thread);
-    void OnterminateRearm(TThread_Communicate& thread);
-    void AfterRearmSetup(TThread_Communicate& thread);
     void ProcessReading(const TcapteursInfos& reading);
     void OnLinkChanged(bool lost);
-    TRelayInputs RelayInputs() const;
     void UpdateRelayDisplay();
-    void PrintStatesWhenChanged();
     void FollowReadings();
     void StopFollowingReadings();
     void PlaySound(const std::string& file);
     void StopTimers();
     void WaitForThreads(int maxMs);
     void StopStationLists(int maxMs);
-    bool SetStationClockIfStored();
-    void ShowHistoryProblems();
 
     TSupervisorOptions options_;
     QTimer TimerMain, TimerLight, TimerSAVDataPeriodic;
@@ -279,8 +276,6 @@ class Supervisor : public QObject, private TCycleHost {
     TToggle_bool Toggle_GoodCond;
     std::unique_ptr<TMedianObject> medianSky_;
     std::unique_ptr<THistoryStore> history_;
-    bool memoryStored_ = false;
-    TAppendTally downloadTally_;
     std::unique_ptr<TStationLinkHolder> link_;
     std::unique_ptr<TQtComBridge> bridge_;
     TSystemEvents* systemEvents_; // child
@@ -291,15 +286,15 @@ class Supervisor : public QObject, private TCycleHost {
     TLinkHealing* healing_;
     TConfigurationRoundTrip* config_;
     std::unique_ptr<TCalibrationSample> calibration_;
+    std::unique_ptr<TStationMemory> memory_;
 
     TConditions conditions_;
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};
     TRelayController relay_;
+    TRelayRearm* rearm_ = nullptr; // child
     std::string legend_;
-    std::string lastPrintedStates_;
     std::vector<QMetaObject::Connection> readingFollowers_; // in the order they run
-    std::function<bool(const QString&)> question_;
     bool closed_ = false;
     bool started_ = false;
 

@@ -110,6 +110,31 @@ TEST_F(FtpPublishingTest, ATickDuringAnUploadIsSkippedWithALogLine) {
     EXPECT_NE(FtpLog().find("!! Failed !! -> ["), std::string::npos);
 }
 
+// Closing while an upload hangs on a server that never answers: the upload is aborted (its failure
+// line in the FTP log) after the history is saved, rather than left to its one-minute time-out.
+TEST_F(FtpPublishingTest, ClosingAbortsAnUploadThatHangs) {
+    TSilentServer silent;
+    TSupervisorOptions options;
+    options.Arguments = {"orvanel", "/Sim=1"}; // no station needed
+    options.CheckSingleInstance = false;
+    options.StartAutomationServer = false;
+    options.WatchSuspend = false;
+    supervisor_ = std::make_unique<Supervisor>(options);
+    ASSERT_TRUE(supervisor_->Start());
+    auto& web = SetupInfos.SetupWebPublish; // as the start read them: published by hand here
+    web.Enabled = true;
+    web.HostName = "127.0.0.1:" + std::to_string(silent.Port());
+    web.CompressionLevelJPEG = 80;
+    supervisor_->FtpPublishing().TimerFTPTimer();
+    ASSERT_TRUE(FtpRunning);
+    supervisor_->FormClose();
+    EXPECT_FALSE(FtpRunning);
+    EXPECT_NE(FtpLog().find("!! Failed !! -> ["), std::string::npos);
+    const std::string log = ProgramLog();
+    EXPECT_EQ(log.find("FTP upload still running at closing"), std::string::npos);
+    EXPECT_NE(log.find("Data saved"), std::string::npos);
+}
+
 TEST_F(FtpPublishingTest, DisabledOrBadQualityRendersAndSendsNothing) {
     SetupInfos.SetupWebPublish.HostName = "127.0.0.1:1";
     SetupInfos.SetupWebPublish.Enabled = false;
