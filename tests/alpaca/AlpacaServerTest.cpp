@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUdpSocket>
 #include <set>
 #include <sys/socket.h>
@@ -24,6 +25,7 @@
 #include "ConditionFiles.h"
 #include "DatabaseRegistry.h"
 #include "HalvexStation.h"
+#include "Log.h"
 #include "SupervisedStation.h"
 #include "WeatherModel.h"
 
@@ -420,6 +422,37 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), false);
     EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::StaleReading})
         << UnsafeReasonsText(server->Safety());
+}
+
+// Closing with clients still connected, one in the middle of a request and one idle after its
+// answer: the server stops within the closing, after the history is saved, and lets both go.
+TEST_F(AlpacaTest, ClosingWithClientsConnectedStopsTheServerAfterTheSave) {
+    StartStation(Weather());
+    CreateSupervisor(station_->DevicePath());
+    auto service = std::make_unique<TAlpacaServer>(supervisor_->Published(), LoopbackSettings());
+    TAlpacaServer* server = service.get();
+    supervisor_->AddService(std::move(service));
+    StartAndWait();
+    ASSERT_TRUE(server->IsListening());
+    QTcpSocket half, idle;
+    half.connectToHost(QHostAddress::LocalHost, server->Port());
+    idle.connectToHost(QHostAddress::LocalHost, server->Port());
+    ASSERT_TRUE(half.waitForConnected(5000));
+    ASSERT_TRUE(idle.waitForConnected(5000));
+    half.write("GET /api/v1/safetymonitor/0/issafe HTTP/1.1\r\nHost: 127.0.0.1\r\n"); // never ended
+    idle.write("GET /management/apiversions HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return idle.bytesAvailable() > 0; }));
+
+    supervisor_->FormClose();
+    EXPECT_FALSE(server->IsListening());
+    const std::string log = ReadWholeFile(PathLogs + LogFileNameToday());
+    const auto saved = log.find("Data saved"), stopped = log.find("Alpaca server stopped");
+    ASSERT_NE(saved, std::string::npos);
+    ASSERT_NE(stopped, std::string::npos);
+    EXPECT_LT(saved, stopped);
+    EXPECT_TRUE(WaitUntil([&] {
+        return half.state() == QAbstractSocket::UnconnectedState && idle.state() == QAbstractSocket::UnconnectedState;
+    }));
 }
 
 TEST_F(AlpacaTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
