@@ -148,14 +148,14 @@ int main(int argc, char** argv) {
         window = std::make_unique<MainWindow>(supervisor, nullptr, TWindowPlace::OffScreen);
     }
     QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    // The services beyond the built-in ones, started by the controller after its start-up, in this
-    // order. The network server starts only once this is the only instance (a second one would find
-    // the port taken).
-    supervisor.AddService(MakeAlpacaService(supervisor, line.Alpaca));
     if (!supervisor.Start()) {
         std::fputs("orvanel: another instance is running; it was asked to show itself.\n", stderr);
         return 0;
     }
+    // The services beyond the built-in ones, each started at once after the start-up, in this order,
+    // and stopped in the reverse order before them at close. The network server is added once this
+    // is the only instance (a second one would find the port taken).
+    supervisor.AddService(MakeAlpacaService(supervisor, line.Alpaca));
     supervisor.InstallSignalHandlers();
     std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
 

@@ -86,7 +86,8 @@ class Supervisor : public QObject, private TCycleHost {
     // ---- Services ----
     // A publisher or server, started after the start-up in the order added, after the built-in
     // ones (condition file, D-Bus automation, FTP publishing); told of each processed reading and
-    // each change of the station link; stopped in the reverse order at close. Add before Start.
+    // each change of the station link; stopped in the reverse order at close. One added after Start
+    // starts at once.
     void AddService(std::unique_ptr<TService> service) { services_.Add(std::move(service)); }
     const TServiceList& Services() const { return services_; }
     TFtpPublishing& FtpPublishing() { return *ftp_; }

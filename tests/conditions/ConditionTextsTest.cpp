@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ConditionTexts.h"
 #include "Records.h"
@@ -125,6 +128,15 @@ TEST_F(ConditionTextsTest, TextsGoThroughTheTranslatorOfTheMoment) {
     EXPECT_EQ(SkyPanel(TSkyState::Clear).Text, "ConditionTexts:DEGAGE");
     EXPECT_EQ(SkyBackgroundPanel(TSkyBackgroundState::Day).Hint, "ConditionTexts:Jour (Soleil levé)");
     EXPECT_EQ(DaysOrHoursText(2), "ConditionTexts:2.0 J");
+}
+
+// Compass names: rounding ties to even, wrapping past north; no number, no sector.
+TEST(ConditionTextsTest, WindDirectionsHaveTheirSectorNames) {
+    const std::vector<std::pair<float, const char*>> sectors = {
+        {0, "N"}, {11.25f, "N"}, {33.75f, "NE"}, {355, "N"}, {292.5f, "W-NO"}, {180, "S"}, {247.5f, "O-SO"}};
+    for (const auto& [degrees, name] : sectors)
+        EXPECT_EQ(Degrees_ToSectorName(degrees), name) << degrees;
+    EXPECT_EQ(Degrees_ToSectorName(std::nanf("")), "Pas de données");
 }
 
 } // namespace
