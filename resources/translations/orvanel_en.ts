@@ -84,6 +84,29 @@
     </message>
 </context>
 <context>
+    <name>ConditionFiles</name>
+    <message>
+        <source>%s non écrit : %s</source>
+        <translation>%s not written: %s</translation>
+    </message>
+    <message>
+        <source>c&apos;est un lien symbolique d&apos;un autre utilisateur</source>
+        <translation>it is a symbolic link of another user</translation>
+    </message>
+    <message>
+        <source>ce n&apos;est pas un fichier ordinaire</source>
+        <translation>it is not a regular file</translation>
+    </message>
+    <message>
+        <source>il appartient à un autre utilisateur</source>
+        <translation>it belongs to another user</translation>
+    </message>
+    <message>
+        <source>trop de liens symboliques</source>
+        <translation>too many symbolic links</translation>
+    </message>
+</context>
+<context>
     <name>ConditionTexts</name>
     <message>
         <source>Pas disponible</source>
@@ -1287,6 +1310,21 @@
     <message>
         <source>Premier point</source>
         <translation>First point</translation>
+    </message>
+</context>
+<context>
+    <name>TDatabaseRegistry</name>
+    <message>
+        <source>Le fichier de réglages %s ne peut pas être lu (%s) : les réglages par défaut sont utilisés et ce fichier ne sera pas modifié.</source>
+        <translation>The settings file %s cannot be read (%s): the default settings are used and this file will not be changed.</translation>
+    </message>
+    <message>
+        <source>ce n&apos;est pas un fichier ordinaire</source>
+        <translation>it is not a regular file</translation>
+    </message>
+    <message>
+        <source>Le fichier de réglages %s est endommagé : les réglages par défaut sont utilisés. Il sera conservé sous le nom %s avant le prochain enregistrement des réglages.</source>
+        <translation>The settings file %s is damaged: the default settings are used. It will be kept as %s before the settings are next saved.</translation>
     </message>
 </context>
 <context>

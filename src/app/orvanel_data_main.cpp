@@ -189,6 +189,9 @@ int Run(const TCommandLine& line) {
     }
 
     LoadStartupSettings();
+    // This tool only reads: a damaged settings file is left as it is, and said on standard error.
+    for (const std::string& problem : DatabaseRegistry().TakeProblems())
+        std::fprintf(stderr, "%s\n", problem.c_str());
     const TTDataStation records = ReadRecordsInRange(folder, *line.From, *line.To);
     if (line.Command == "stats") {
         const StatsResult s =

@@ -1,18 +1,26 @@
 #include "DatabaseRegistry.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <QByteArray>
+#include <fmt/printf.h>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
-#include <QStringList>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+
+#include "AtomicFile.h"
+#include "FileIo.h"
+#include "Log.h"
+#include "RegistryFile.h"
 
 static_assert(std::endian::native == std::endian::little, "the low bytes of a field come first");
 
@@ -39,108 +47,64 @@ size_t CodeWidth(int typeVar) {
     }
 }
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QString Join(const QString& group, const QString& name) {
-    return group.isEmpty() ? name : group + "/" + name;
-}
-
-// The spelling already stored for a name, looked up without regard to case (an exact match first).
-std::optional<QString> FindName(const QStringList& names, const QString& wanted) {
-    if (names.contains(wanted)) return wanted;
-    for (const QString& name : names)
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0) return name;
-    return std::nullopt;
-}
-
-QStringList ChildGroups(QSettings& s, const QString& group) {
-    if (group.isEmpty()) return s.childGroups();
-    s.beginGroup(group);
-    QStringList groups = s.childGroups();
-    s.endGroup();
-    return groups;
-}
-
-QStringList ChildKeys(QSettings& s, const QString& group) {
-    if (group.isEmpty()) return s.childKeys();
-    s.beginGroup(group);
-    QStringList keys = s.childKeys();
-    s.endGroup();
-    return keys;
-}
-
-// The group of a key path ("\Config\Sounds" -> "Config/Sounds"), each part in the spelling
-// already stored. Without create, nothing when the key does not exist.
-std::optional<QString> ResolveGroup(QSettings& s, const std::string& path, bool create) {
-    const QStringList parts = Q(path).split('\\', Qt::SkipEmptyParts);
-    if (parts.isEmpty() && !create && s.allKeys().isEmpty()) return std::nullopt;
-    QString group;
-    for (const QString& part : parts) {
-        const auto existing = FindName(ChildGroups(s, group), part);
-        if (!existing && !create) return std::nullopt;
-        group = Join(group, existing ? *existing : part);
-    }
-    return group;
-}
-
-// Stored text of a value, or nothing when it is not text (binary data).
-std::optional<std::string> StoredText(const QVariant& raw) {
-    if (raw.typeId() == QMetaType::QByteArray) return std::nullopt;
-    if (raw.typeId() == QMetaType::QStringList) return raw.toStringList().join(',').toStdString();
-    if (!raw.canConvert<QString>()) return std::nullopt;
-    return raw.toString().toStdString();
-}
-
-TVariant ParseStored(const QVariant& raw, int kind, const std::string& idString) {
+TVariant ParseStored(const TStoredValue& stored, int kind, const std::string& idString) {
     const EReadWriteRegister failedToRead(idString + " : Failed to read.");
     if (kind == varEmpty || kind == varNull) throw EReadWriteRegister(idString + " Null or empty Variant !");
     if (kind == varDate) {
-        const QByteArray bytes = raw.typeId() == QMetaType::QByteArray ? raw.toByteArray() : QByteArray();
-        if (bytes.size() != 8) throw failedToRead;
+        if (stored.Type != TStoredValue::Kind::Bytes || stored.Data.size() != 8) throw failedToRead;
         double value = 0;
-        std::memcpy(&value, bytes.constData(), 8);
+        std::memcpy(&value, stored.Data.data(), 8);
         return TVariant::DateTime(value);
     }
     const bool supported = IsIntegerKind(kind) || kind == varSingle || kind == varDouble ||
                            kind == varBoolean || IsStringKind(kind);
     if (!supported) throw EReadWriteRegister(idString + " : Data type not supported !");
-    const auto text = StoredText(raw);
-    if (!text) throw failedToRead;
+    if (stored.Type != TStoredValue::Kind::Text) throw failedToRead;
+    const std::string& text = stored.Data;
     if (IsIntegerKind(kind)) {
         const bool wide = kind == varLongWord || kind == varInt64;
         const auto value =
-            wide ? TextToInteger(*text, INT64_MIN, INT64_MAX) : TextToInteger(*text, INT32_MIN, INT32_MAX);
+            wide ? TextToInteger(text, INT64_MIN, INT64_MAX) : TextToInteger(text, INT32_MIN, INT32_MAX);
         if (!value) throw failedToRead;
         return *TVariant(*value).ConvertedTo(kind);
     }
     if (kind == varSingle || kind == varDouble) {
-        const auto value = TextToFloat(*text);
+        const auto value = TextToFloat(text);
         if (!value) throw failedToRead;
         return *TVariant(*value).ConvertedTo(kind);
     }
-    if (kind == varBoolean) return TVariant(*text == "Yes");
+    if (kind == varBoolean) return TVariant(text == "Yes");
     // Strings are written between two quote characters, which the read removes; a text typed by
     // hand without them is taken whole.
-    const bool quoted = text->size() >= 2 && text->front() == '"' && text->back() == '"';
-    const std::string inner = quoted ? text->substr(1, text->size() - 2) : *text;
+    const bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
+    const std::string inner = quoted ? text.substr(1, text.size() - 2) : text;
     return kind == varUString ? TVariant::WideString(inner) : TVariant(inner);
 }
 
-QVariant Encode(const TVariant& value, const std::string& where) {
+TStoredValue Encode(const TVariant& value, const std::string& where) {
+    using K = TStoredValue::Kind;
     const int kind = value.Kind();
     if (value.IsEmptyOrNull())
         throw EReadWriteRegister(where + " : Registry write Error, null or empty Variant !");
-    if (IsIntegerKind(kind)) return Q(std::to_string(value.AsInteger()));
-    if (kind == varSingle || kind == varDouble) return Q(FloatToText(value.AsDouble()));
+    if (IsIntegerKind(kind)) return {K::Text, std::to_string(value.AsInteger())};
+    if (kind == varSingle || kind == varDouble) return {K::Text, FloatToText(value.AsDouble())};
     if (kind == varDate) {
         const double date = value.AsDouble();
-        return QByteArray(reinterpret_cast<const char*>(&date), sizeof date);
+        return {K::Bytes, std::string(reinterpret_cast<const char*>(&date), sizeof date)};
     }
-    if (kind == varBoolean) return QString(value.AsBool() ? "Yes" : "No");
-    if (IsStringKind(kind)) return Q("\"" + value.AsString() + "\"");
+    if (kind == varBoolean) return {K::Text, value.AsBool() ? "Yes" : "No"};
+    if (IsStringKind(kind)) return {K::Text, "\"" + value.AsString() + "\""};
     throw EReadWriteRegister(where + " : Registry write Error, Data type not supported !");
+}
+
+// Whether a stored text already reads as this value (then it is left as it stands: a value typed
+// by hand keeps its spelling when the program writes the same value back).
+bool ReadsAs(const std::string& raw, const TVariant& value) {
+    try {
+        return ParseStored(DecodeStoredValue(raw), value.Kind(), {}).SameValue(value);
+    } catch (const EReadWriteRegister&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -273,7 +237,8 @@ TDatabaseRegistry::TDatabaseRegistry() = default;
 TDatabaseRegistry::TDatabaseRegistry(std::string fileName) : fixedFileName_(std::move(fileName)) {}
 
 TDatabaseRegistry::~TDatabaseRegistry() {
-    if (settings_) settings_->sync();
+    writeGroupDepth_ = 0;
+    Save();
 }
 
 std::string TDatabaseRegistry::FileName() const {
@@ -282,26 +247,140 @@ std::string TDatabaseRegistry::FileName() const {
         .toStdString();
 }
 
-QSettings& TDatabaseRegistry::Settings() {
-    const std::string fileName = FileName();
-    if (!settings_ || fileName != openFileName_) {
-        if (settings_) settings_->sync();
-        settings_ = std::make_unique<QSettings>(Q(fileName), QSettings::IniFormat);
-        openFileName_ = fileName;
-    }
-    return *settings_;
+void TDatabaseRegistry::Tell(const std::string& problem, const std::string& about) {
+    const std::string key = problem + "\n" + about;
+    if (key == told_) return;
+    told_ = key;
+    problems_.push_back(problem);
 }
 
-void TDatabaseRegistry::Flush() {
-    if (writeGroupDepth_ != 0 || !settings_) return;
-    // sync() writes a new file beside the old one and renames it into place, keeping the old
-    // file's permissions: a file made here first, private, stays private.
-    if (!openFileName_.empty() && ::access(openFileName_.c_str(), F_OK) != 0) {
-        QDir().mkpath(QFileInfo(Q(openFileName_)).absolutePath());
-        const int fd = ::open(openFileName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) ::close(fd);
+std::vector<std::string> TDatabaseRegistry::TakeProblems() {
+    File();
+    return std::exchange(problems_, {});
+}
+
+void TDatabaseRegistry::SetUnreadable(const std::string& name, const std::string& reason,
+                                      const std::string& about) {
+    state_ = TFileState::Unreadable;
+    file_ = std::make_unique<TRegistryFile>();
+    loadedText_.reset();
+    Tell(fmt::sprintf(Tr("TDatabaseRegistry", "Le fichier de réglages %s ne peut pas être lu (%s) : les "
+                                              "réglages par défaut sont utilisés et ce fichier ne sera pas "
+                                              "modifié."),
+                      name, reason),
+         about);
+}
+
+void TDatabaseRegistry::Load(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) {
+        const int error = errno;
+        if (error != ENOENT && error != ENOTDIR) return SetUnreadable(name, std::strerror(error), {});
+        state_ = TFileState::Absent;
+        file_ = std::make_unique<TRegistryFile>();
+        loadedText_.reset();
+        told_.clear();
+        return;
     }
-    settings_->sync();
+    const std::string identity =
+        std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_mode);
+    // A FIFO or a device would block the read, or never end it.
+    if (!S_ISREG(st.st_mode))
+        return SetUnreadable(name, Tr("TDatabaseRegistry", "ce n'est pas un fichier ordinaire"), identity);
+    TFileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.IsOpen()) return SetUnreadable(name, std::strerror(errno), identity);
+    // The whole file is read each time: small, and an edit within the clock's resolution that keeps
+    // the size must still be seen.
+    std::string text;
+    char buffer[16384];
+    while (text.size() <= TRegistryFile::MaxSize) {
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return SetUnreadable(name, std::strerror(errno), identity);
+        if (n == 0) break;
+        text.append(buffer, size_t(n));
+    }
+    if (file_ && loadedText_ == text) return;
+    loadedText_ = text;
+    std::optional<TRegistryFile> parsed;
+    if (text.size() <= TRegistryFile::MaxSize) parsed = TRegistryFile::Parse(text);
+    if (!parsed) {
+        state_ = TFileState::Damaged;
+        file_ = std::make_unique<TRegistryFile>();
+        Tell(
+            fmt::sprintf(Tr("TDatabaseRegistry", "Le fichier de réglages %s est endommagé : les réglages par "
+                                                 "défaut sont utilisés. Il sera conservé sous le nom %s "
+                                                 "avant le prochain enregistrement des réglages."),
+                         name, name + ".damaged"),
+            identity + ":" + std::to_string(std::hash<std::string>{}(text)));
+        return;
+    }
+    state_ = TFileState::Sound;
+    file_ = std::make_unique<TRegistryFile>(std::move(*parsed));
+    told_.clear();
+}
+
+TRegistryFile& TDatabaseRegistry::File() {
+    const std::string name = FileName();
+    if (name != loadedName_) { // another file: what was said of the last one no longer holds
+        loadedName_ = name;
+        file_.reset();
+        loadedText_.reset();
+        dirty_ = false;
+        problems_.clear();
+        told_.clear();
+        // What a save cut short by a crash or a power cut left beside the file.
+        RemoveOrphanTemporaryFiles(QFileInfo(QString::fromStdString(name)).absolutePath().toStdString());
+    }
+    if (!file_ || !dirty_) Load(name);
+    return *file_;
+}
+
+// The damaged file stays beside the new one, under a name no other file has.
+bool TDatabaseRegistry::KeepDamagedFile(const std::string& target) {
+    for (int n = 1; n < 100; ++n) {
+        const std::string aside = target + ".damaged" + (n == 1 ? "" : "." + std::to_string(n));
+        bool kept = ::link(target.c_str(), aside.c_str()) == 0;
+        if (!kept && errno == EEXIST) continue;
+        // File systems without hard links get a copy.
+        if (!kept && ::access(aside.c_str(), F_OK) != 0) kept = CopyFileBlocks(target, aside) == 0;
+        if (!kept) break;
+        LogToday("Settings file " + target + " is damaged, kept as " + aside);
+        return true;
+    }
+    LogToday("Settings file " + target + " is damaged and could not be kept aside: not written");
+    return false;
+}
+
+void TDatabaseRegistry::Save() {
+    if (writeGroupDepth_ != 0 || !dirty_ || !file_) return;
+    dirty_ = false;
+    const std::string name = loadedName_;
+    auto forget = [this] { // what is on disk counts again
+        file_.reset();
+        loadedText_.reset();
+    };
+    if (state_ == TFileState::Unreadable) return forget();
+    // A link to the file (a settings folder kept elsewhere) stays a link.
+    std::string target = name;
+    if (char* real = ::realpath(name.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
+    QDir().mkpath(QFileInfo(QString::fromStdString(target)).absolutePath());
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (state_ == TFileState::Damaged && exists && !KeepDamagedFile(target)) return forget();
+    // The file holds the FTP password: a new file is private; an existing one keeps its permissions.
+    TReplaceOptions options;
+    options.Mode = exists ? (st.st_mode & 0777) : 0600;
+    options.SyncContent = true;
+    options.SyncFolder = true;
+    const std::string text = file_->Text();
+    const TByteRun runs[] = {std::as_bytes(std::span(text))};
+    if (!ReplaceFileAtomically(target, runs, options).Succeeded()) return forget();
+    state_ = TFileState::Sound;
+    loadedText_ = text;
 }
 
 std::string TDatabaseRegistry::RestrictFileToOwner() {
@@ -321,7 +400,7 @@ void TDatabaseRegistry::BeginWriteGroup() {
 
 void TDatabaseRegistry::EndWriteGroup() {
     if (writeGroupDepth_ > 0) --writeGroupDepth_;
-    Flush();
+    Save();
 }
 
 bool TDatabaseRegistry::Fail(const std::string& message) {
@@ -332,9 +411,10 @@ bool TDatabaseRegistry::Fail(const std::string& message) {
 std::optional<TVariant> TDatabaseRegistry::ReadRaw(const std::string& path, const std::string& idString,
                                                    const TVariant& defaultValue, int kind) {
     try {
-        QSettings& s = Settings();
-        const auto group = ResolveGroup(s, path, false);
-        if (!group) throw EReadWriteRegister("Registry Read Error : Key " + RootKey + path + " not found!");
+        const TRegistryFile& file = File();
+        const TRegistryPath key = RegistryPathOf(path);
+        if (!file.HasKey(key))
+            throw EReadWriteRegister("Registry Read Error : Key " + RootKey + path + " not found!");
         std::string suffix;
         try {
             const EReadWriteRegister wrongType(idString + " : Default value has wrong type.");
@@ -342,9 +422,9 @@ std::optional<TVariant> TDatabaseRegistry::ReadRaw(const std::string& path, cons
             const auto converted = defaultValue.ConvertedTo(kind);
             if (!converted || !converted->SameValue(defaultValue)) throw wrongType;
             suffix = ", Default value used...";
-            const auto name = FindName(ChildKeys(s, *group), Q(idString));
-            if (!name) throw EReadWriteRegister(idString + " : value does not exists.");
-            return ParseStored(s.value(Join(*group, *name)), kind, idString);
+            const auto raw = file.Raw(key, idString);
+            if (!raw) throw EReadWriteRegister(idString + " : value does not exists.");
+            return ParseStored(DecodeStoredValue(*raw), kind, idString);
         } catch (const EReadWriteRegister& inner) {
             throw EReadWriteRegister("Registry Read Error : -> " + RootKey + path + ":" + inner.what() +
                                      suffix);
@@ -388,12 +468,13 @@ void TDatabaseRegistry::WriteCFGtoRegister(const std::string& Path, const TVaria
                                            const std::string& IDString) {
     if (OnWrite) OnWrite(Path, IDString, Value);
     try {
-        QSettings& s = Settings();
-        const QVariant encoded = Encode(Value, RootKey + Path + IDString);
-        const QString group = *ResolveGroup(s, Path, true);
-        const auto existing = FindName(ChildKeys(s, group), Q(IDString));
-        s.setValue(Join(group, existing ? *existing : Q(IDString)), encoded);
-        Flush();
+        const TStoredValue encoded = Encode(Value, RootKey + Path + IDString);
+        TRegistryFile& file = File();
+        const TRegistryPath key = RegistryPathOf(Path);
+        if (const auto raw = file.Raw(key, IDString); raw && ReadsAs(*raw, Value)) return;
+        file.Set(key, IDString, EncodeStoredValue(encoded));
+        dirty_ = true;
+        Save();
     } catch (...) {
         // A setting that cannot be written is simply not stored.
     }
@@ -401,24 +482,22 @@ void TDatabaseRegistry::WriteCFGtoRegister(const std::string& Path, const TVaria
 
 void TDatabaseRegistry::DeleteKey(const std::string& Path) {
     try {
-        QSettings& s = Settings();
-        const auto group = ResolveGroup(s, Path, false);
-        if (!group) return;
-        if (group->isEmpty())
-            s.clear();
-        else
-            s.remove(*group);
-        Flush();
+        TRegistryFile& file = File();
+        const TRegistryPath key = RegistryPathOf(Path);
+        if (!file.HasKey(key)) return;
+        file.Remove(key);
+        dirty_ = true;
+        Save();
     } catch (...) {
     }
 }
 
 bool TDatabaseRegistry::SWKeyExists() {
-    return !Settings().allKeys().isEmpty();
+    return File().HasKey({});
 }
 
 bool TDatabaseRegistry::SubKeyexists(const std::string& SubKey) {
-    return ResolveGroup(Settings(), SubKey, false).has_value();
+    return File().HasKey(RegistryPathOf(SubKey));
 }
 
 TDatabaseRegistry& DatabaseRegistry() {

@@ -1,7 +1,8 @@
 // The settings store: every persistent setting lives below "\Software\Orvanel", kept in an INI
-// file ($XDG_CONFIG_HOME/Orvanel/registry.ini) with the texts the settings have always had.
-// A read fills a typed variable whose current content is the default; a missing or damaged value
-// never stops the program, it leaves the default in place and says why in ErrorMessage.
+// file ($XDG_CONFIG_HOME/Orvanel/registry.ini) with the texts the settings have always had, as
+// they stand in the file (see RegistryFile.h). A read fills a typed variable whose current content
+// is the default; a missing or damaged value never stops the program, it leaves the default in
+// place and says why in ErrorMessage.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +11,13 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "RegistryVariant.h"
 #include "UserText.h"
 
-class QSettings;
-class QString;
+class TRegistryFile;
+struct TStoredValue;
 
 inline constexpr const char* RegistryRootKey = "\\Software\\Orvanel";
 
@@ -117,26 +119,47 @@ class TDatabaseRegistry {
     std::string RestrictFileToOwner();
 
     // Every write reaches the disk before it returns, except inside a write group, where the
-    // group's writes reach it together when the outermost group ends.
+    // group's writes reach it together when the outermost group ends. The file is replaced in one
+    // step: a full disk or a crash leaves the previous file whole.
     void BeginWriteGroup();
     void EndWriteGroup();
+
+    // Problems met with the file since the last call, as the user reads them, each told once:
+    // a file that is no settings file (the defaults are used; it is kept as "registry.ini.damaged"
+    // before anything is written), a file that cannot be read (the defaults are used and it is
+    // never written over).
+    std::vector<std::string> TakeProblems();
 
     // Message of the last failed read; set only by a failed read, never cleared.
     std::string ErrorMessage;
     // Told of every value handed to WriteCFGtoRegister, in the order they come, whether or not it
-    // could be stored (the file itself keeps no order).
+    // was stored (a value already in the file is not written again).
     std::function<void(const std::string& path, const std::string& idString, const TVariant& value)> OnWrite;
 
   private:
-    QSettings& Settings();
-    void Flush();
+    enum class TFileState { Absent, Sound, Damaged, Unreadable };
+
+    // The file as it is on disk, read again when it changed (pending writes of a group stay).
+    TRegistryFile& File();
+    void Load(const std::string& name);
+    void SetUnreadable(const std::string& name, const std::string& reason, const std::string& about);
+    // Tells a problem unless it was the last one told about the same file.
+    void Tell(const std::string& problem, const std::string& about);
+    // Writes the pending changes, unless a group is open.
+    void Save();
+    bool KeepDamagedFile(const std::string& target);
     std::optional<TVariant> ReadRaw(const std::string& path, const std::string& idString,
                                     const TVariant& defaultValue, int kind);
     bool Fail(const std::string& message);
 
     std::string fixedFileName_;
-    std::string openFileName_;
-    std::unique_ptr<QSettings> settings_;
+    std::string loadedName_;
+    std::unique_ptr<TRegistryFile> file_;
+    std::optional<std::string> loadedText_; // what file_ was read from or written as
+    TFileState state_ = TFileState::Absent;
+    bool dirty_ = false;
+    std::vector<std::string> problems_;
+    std::string told_;
     int writeGroupDepth_ = 0;
 };
 

@@ -2,16 +2,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fmt/format.h>
 #include <fmt/printf.h>
-#include <QDir>
 #include <QUuid>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Log.h"
 #include "Records.h"
 
 std::string DefaultBoltWoodFileName() {
-    return QDir(QDir::tempPath()).filePath("recfile.txt").toStdString();
+    // The user's own runtime folder (per user, closed to others), never the shared /tmp, where
+    // another user could have put the file first.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (runtime && runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == ::geteuid() && (st.st_mode & 077) == 0) {
+        std::string folder = runtime;
+        if (folder.back() != '/') folder += '/';
+        return folder + "recfile.txt";
+    }
+    return PathDatas + "recfile.txt";
 }
 
 // ---- The settings table ---------------------------------------------------------------------

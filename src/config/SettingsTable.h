@@ -151,7 +151,8 @@ bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVaria
 bool ReadSetting(const TSettingRow& row, TSettingsPlace& place,
                  TDatabaseRegistry& registry = DatabaseRegistry());
 
-// The default path of the one-line condition file: the temporary folder + "/recfile.txt".
+// The default path of the one-line condition file: "recfile.txt" in the user's runtime folder
+// ($XDG_RUNTIME_DIR, when it is the user's own and closed to others), else in the data folder.
 std::string DefaultBoltWoodFileName();
 
 // The rows under "\\Alpaca". A device identifier not stored yet is made now and stored, so that

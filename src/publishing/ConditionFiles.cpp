@@ -6,6 +6,8 @@
 #include <fmt/format.h>
 #include <fmt/printf.h>
 #include <span>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "AtomicFile.h"
 #include "Conditions.h"
@@ -219,16 +221,75 @@ std::string OneLineText(TFileVersionDataCS flavour, const TcapteursInfos& readin
     return BuildOneLine(builder, flavour, reading, values, now);
 }
 
+TConditionFileTarget ConditionFileTarget(const std::string& path) {
+    const uid_t me = ::geteuid();
+    auto refuse = [&](const std::string& reason, const char* refusal) {
+        return TConditionFileTarget{
+            {},
+            "Condition file " + path + " not written: " + reason,
+            // Short: the status line keeps 70 characters of a longer text.
+            fmt::sprintf(Tr("ConditionFiles", "%s non écrit : %s"), path, Tr("ConditionFiles", refusal))};
+    };
+    std::string current = path;
+    for (int links = 0; links < 16; ++links) {
+        struct stat st {};
+        // Missing: a new file (a missing folder is the write's own failure).
+        if (::lstat(current.c_str(), &st) != 0) return {current, {}, {}};
+        if (S_ISLNK(st.st_mode)) {
+            if (st.st_uid != me)
+                return refuse(
+                    fmt::format("{} is a symbolic link of another user (uid {})", current, st.st_uid),
+                    TrNoop("ConditionFiles", "c'est un lien symbolique d'un autre utilisateur"));
+            std::string next(4096, '\0');
+            const ssize_t n = ::readlink(current.c_str(), next.data(), next.size());
+            if (n <= 0 || size_t(n) >= next.size()) return {current, {}, {}};
+            next.resize(size_t(n));
+            if (next.front() != '/') {
+                const size_t slash = current.rfind('/');
+                if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+            }
+            current = next;
+            continue;
+        }
+        if (!S_ISREG(st.st_mode))
+            return refuse(current + " is not a regular file",
+                          TrNoop("ConditionFiles", "ce n'est pas un fichier ordinaire"));
+        if (st.st_uid != me)
+            return refuse(fmt::format("{} belongs to another user (uid {})", current, st.st_uid),
+                          TrNoop("ConditionFiles", "il appartient à un autre utilisateur"));
+        return {current, {}, {}};
+    }
+    return refuse("too many symbolic links", TrNoop("ConditionFiles", "trop de liens symboliques"));
+}
+
 bool WriteOneLineFile(const std::string& path, TFileVersionDataCS flavour, const TcapteursInfos& reading,
-                      const TAutomationValues& values) {
+                      const TAutomationValues& values, TConditionFileTarget* refused) {
     if (flavour == CloudSensor_NOFile) return false;
+    const TConditionFileTarget target = ConditionFileTarget(path);
+    if (target.Path.empty()) {
+        if (refused)
+            *refused = target;
+        else
+            LogToday(target.Reason);
+        return false;
+    }
     TLineBuilder builder;
     try {
         const std::string line = BuildOneLine(builder, flavour, reading, values, Now());
-        WriteFileAtomically(path, line + CrLf);
+        WriteFileAtomically(target.Path, line + CrLf);
         return true;
     } catch (const std::exception& e) {
         LogToday("Write of " + path + " CSII/I file has failed -> " + e.what() + " " + builder.Partial());
         return false;
     }
+}
+
+std::string TConditionFileWriter::Write(const std::string& path, TFileVersionDataCS flavour,
+                                        const TcapteursInfos& reading, const TAutomationValues& values) {
+    TConditionFileTarget refused;
+    if (WriteOneLineFile(path, flavour, reading, values, &refused)) told_.clear();
+    if (refused.Refusal.empty() || refused.Refusal == told_) return {};
+    told_ = refused.Refusal;
+    LogToday(refused.Reason);
+    return refused.Refusal;
 }

@@ -31,11 +31,35 @@ void WriteInfoDataFile(const TcapteursInfos& reading);
 // flavour II it is logged and written as 00000.
 std::string OneLineText(TFileVersionDataCS flavour, const TcapteursInfos& reading,
                         const TAutomationValues& values, TDateTime now);
+// Where the one-line file may be written. The path is used as given, and a symbolic link of the
+// user's own is followed to its file; the program never writes through a link of another user,
+// nor replaces a file another user owns, nor anything but a regular file (in a shared folder,
+// such a file would be what other software reads, stale for ever).
+struct TConditionFileTarget {
+    std::string Path;    // the file to replace; empty when refused
+    std::string Reason;  // why not, for the log (English)
+    std::string Refusal; // why not, as the user reads it
+};
+TConditionFileTarget ConditionFileTarget(const std::string& path);
+
 // Writes the one-line file to path, from the values just published (nothing for CloudSensor_NOFile). Never
 // raises: a failure is logged with the line as far as it was built, and the previous file stays as it was.
-// Returns whether the file was written.
+// A path it must not write to (see ConditionFileTarget) is logged, or, given `refused`, told there
+// instead. Returns whether the file was written.
 bool WriteOneLineFile(const std::string& path, TFileVersionDataCS flavour, const TcapteursInfos& reading,
+                      const TAutomationValues& values, TConditionFileTarget* refused = nullptr);
+
+// The one-line file of every reading: a path it must not write to is logged once, and its text
+// given once for the status, until the refusal changes or a write succeeds.
+class TConditionFileWriter {
+  public:
+    // The refusal's text when it is new, else empty.
+    std::string Write(const std::string& path, TFileVersionDataCS flavour, const TcapteursInfos& reading,
                       const TAutomationValues& values);
+
+  private:
+    std::string told_;
+};
 
 // Number fields of the one-line file: "05", "10", "100"; "00012", "123456".
 std::string TwoDigitField(long long value);

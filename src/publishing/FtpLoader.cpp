@@ -67,6 +67,27 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A text from outside (a server's reply, the library's message) that holds the password: masked,
+// or withheld whole when the password is too short for a mask to hide it (a mask of "pw" in a
+// reply would show where, and so what, the password is).
+std::string WithoutPassword(const std::string& text, const std::string& password) {
+    if (password.empty() || text.find(password) == std::string::npos) return text;
+    if (password.size() < 4) return "(withheld: the text holds the password)";
+    std::string masked = text;
+    for (auto at = masked.find(password); at != std::string::npos; at = masked.find(password, at + 4))
+        masked.replace(at, password.size(), "****");
+    return masked;
+}
+
+// The host field as the log shows it: a user name and password typed into it are masked.
+std::string HostForLog(const std::string& field) {
+    const auto at = field.rfind('@');
+    if (at == std::string::npos) return field;
+    const auto scheme = field.find("://");
+    const size_t start = scheme != std::string::npos && scheme < at ? scheme + 3 : 0;
+    return field.substr(0, start) + "****" + field.substr(at);
+}
+
 class EFtpFailure : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -229,12 +250,9 @@ bool TFTPLoaderThread::WaitForEnd(int maxMs) {
 }
 
 void TFTPLoaderThread::Log(const std::string& message) {
-    std::string text = message;
-    // The password never reaches a log line, whatever a server or the library echoes.
+    // Texts from outside are cleaned where they come in; this is the last guard.
     const std::string& secret = FInfosServer.Password;
-    if (secret.size() >= 4)
-        for (auto at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 4))
-            text.replace(at, secret.size(), "****");
+    const std::string text = secret.size() >= 4 ? WithoutPassword(message, secret) : message;
     FMessageLog = text;
     try {
         const TDateTime when = Now();
@@ -395,14 +413,16 @@ void TFTPLoaderThread::Upload() {
         const bool serverRefused = !c.LastReply.empty() && (c.LastReply[0] == '4' || c.LastReply[0] == '5') &&
                                    rc != CURLE_OPERATION_TIMEDOUT && rc != CURLE_ABORTED_BY_CALLBACK &&
                                    rc != CURLE_COULDNT_CONNECT;
-        if (serverRefused) return c.LastReply;
-        return std::string(c.ErrorBuffer[0] ? c.ErrorBuffer : curl_easy_strerror(rc));
+        const std::string text = serverRefused
+                                     ? c.LastReply
+                                     : std::string(c.ErrorBuffer[0] ? c.ErrorBuffer : curl_easy_strerror(rc));
+        return WithoutPassword(text, in.Password);
     };
     auto check = [&](CURLcode rc) {
         if (rc != CURLE_OK) throw EFtpFailure(failure(rc));
     };
 
-    Log("Trying to Connect to : " + in.ServerName);
+    Log("Trying to Connect to : " + HostForLog(in.ServerName));
     if (!host.Error.empty()) throw EFtpFailure(host.Error);
     const std::string origin =
         std::string(sftp ? "sftp://" : "ftp://") + host.Host + ":" + std::to_string(host.Port);

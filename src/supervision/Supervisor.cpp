@@ -6,6 +6,7 @@
 #include <fmt/printf.h>
 #include <QCoreApplication>
 #include <thread>
+#include <utility>
 
 #include "AutomationServer.h"
 #include "CalibrationSample.h"
@@ -106,7 +107,9 @@ void Supervisor::ConnectParts() {
 // The services every run has, first in the order: the one-line file follows the values just
 // published, the automation clients read them, the FTP timer publishes the pictures.
 void Supervisor::BuildServices() {
-    services_.Add(std::make_unique<TConditionFileService>(published_));
+    // A path the file must not be written to is said in the status instead of "Ok".
+    services_.Add(std::make_unique<TConditionFileService>(
+        published_, [this](const std::string& refusal) { followerStatus_ = refusal; }));
     if (options_.StartAutomationServer) services_.Add(std::make_unique<TAutomationServer>(published_));
     auto ftp = std::make_unique<TFtpPublishing>(options_.FtpTimeouts,
                                                 [this](const std::string& text) { ShowMessage(text); });
@@ -199,6 +202,8 @@ void Supervisor::ReadSettings() {
     config_->SetStoredPortDevice(SetupInfos.SetupInfos_HW.PortDevice);
     if (!options_.PortDevice.empty()) SetupInfos.SetupInfos_HW.PortDevice = options_.PortDevice;
     FUnderSampleDataFactor = static_cast<int16_t>(SetupInfos.UnderSampleDataFactor);
+    for (const std::string& problem : DatabaseRegistry().TakeProblems())
+        ShowMessage(problem);
     SetInfoDataWriter([](const TcapteursInfos& r) { WriteInfoDataFile(r); });
 }
 
@@ -420,7 +425,11 @@ void Supervisor::ProcessReading(const TcapteursInfos& copy) {
             ShowMessage(problem);
     }
     emit readingProcessed(copy, conditions_);
-    ShowStatus("Ok", false);
+    // What a follower had to say stays in the status until the next reading.
+    if (const std::string said = std::exchange(followerStatus_, {}); !said.empty())
+        ShowStatus(said, true);
+    else
+        ShowStatus("Ok", false);
     status_->ShowRecordCount(static_cast<int>(history_->Size()));
 }
 

@@ -292,6 +292,7 @@ class Supervisor : public QObject, private TCycleHost {
     TConditions conditions_;
     bool hasConditions_ = false;
     TPublishedConditions published_{Now()};
+    std::string followerStatus_; // a service's word, shown instead of "Ok" after the reading
     TRelayController relay_;
     TRelayRearm* rearm_ = nullptr; // child
     std::string legend_;

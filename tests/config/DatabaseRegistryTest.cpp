@@ -98,7 +98,7 @@ TEST_F(RegistryTest, HandTypedStringsAreReadWhole) {
     std::filesystem::create_directories(std::filesystem::path(reg.FileName()).parent_path());
     WriteWholeFile(reg.FileName(), "[Config]\n"
                                    "BoltWoodFileName=/srv/obs/recfile.txt\n"
-                                   "Sound=\"\\\"relay.wav\\\"\"\n"
+                                   "Sound=\\\"relay.wav\\\"\n"
                                    "Quoted=\"relay.wav\"\n"
                                    "[Webpublish]\n"
                                    "Login=obs\n");
@@ -108,7 +108,7 @@ TEST_F(RegistryTest, HandTypedStringsAreReadWhole) {
     EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Config", quoted, "Quoted", varString));
     EXPECT_TRUE(reg.ReadValueRegisterDFset("\\Webpublish", login, "Login", varString));
     EXPECT_EQ(file, "/srv/obs/recfile.txt");
-    EXPECT_EQ(sound, "relay.wav"); // as the program writes it
+    EXPECT_EQ(sound, "relay.wav"); // as earlier versions wrote it, through Qt's INI format
     EXPECT_EQ(quoted, "relay.wav");
     EXPECT_EQ(login, "obs");
 }

@@ -2,6 +2,7 @@
 // store and in which order, and what a later dialog can do with a row.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -205,7 +206,7 @@ std::vector<std::string> AfterAFreshStart() {
         {"TimeMinIntSavDatas", "30"},
         {"UnderSampleDataFactor", "3"},
         {"FileCLoudSensorVersion", "1"},
-        {"BoltWoodFileName", QDir(QDir::tempPath()).filePath("recfile.txt").toStdString()},
+        {"BoltWoodFileName", std::string(std::getenv("XDG_RUNTIME_DIR")) + "/recfile.txt"},
     };
     std::vector<std::string> fields;
     for (const std::string& line : AtLoad) {

@@ -1,7 +1,11 @@
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <QDir>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Log.h"
 #include "Records.h"
@@ -39,7 +43,7 @@ TEST_F(SettingsTableTest, AFreshProfileStartsWithTheBuiltInDefaults) {
     EXPECT_EQ(s.TimeMinIntSavDatas, 30);
     EXPECT_EQ(s.UnderSampleDataFactor, 3);
     EXPECT_EQ(s.FileCLoudSensorVersion, CloudSensorI_File);
-    EXPECT_EQ(s.BoltWoodFileName, (QDir::tempPath() + "/recfile.txt").toStdString());
+    EXPECT_EQ(s.BoltWoodFileName, Root() + "run/recfile.txt");
     EXPECT_EQ(hw.RH_Correction, 1.0);
     EXPECT_EQ(s.FileDataStored, PathDatas);
     EXPECT_FALSE(s.SetupWebPublish.Enabled);
@@ -59,6 +63,40 @@ TEST_F(SettingsTableTest, AFreshProfileStartsWithTheBuiltInDefaults) {
 }
 
 // The network server's settings: defaults, identifiers made once and kept, a bad port refused.
+// The one-line file goes to the user's own runtime folder, never to a folder others can write to
+// (where another user could have made the file first), else to the data folder.
+TEST_F(SettingsTableTest, TheConditionFileDefaultsToAFolderOfTheUsersOwn) {
+    const std::string run = Root() + "run";
+    const std::string open = Root() + "open";
+    const std::string others = Root() + "others";
+    std::filesystem::create_directories(open);
+    std::filesystem::create_directories(others);
+    ::chmod(open.c_str(), 01777);
+    ::chmod(others.c_str(), 0700);
+    ASSERT_EQ(::chown(others.c_str(), 4242, 4242), 0);
+    const struct {
+        const char* name;
+        std::optional<std::string> runtime; // XDG_RUNTIME_DIR; nothing: not set
+        std::string expected;
+    } cases[] = {
+        {"own runtime folder", run, run + "/recfile.txt"},
+        {"own runtime folder with a slash", run + "/", run + "/recfile.txt"},
+        {"not set", std::nullopt, PathDatas + "recfile.txt"},
+        {"shared /tmp", "/tmp", PathDatas + "recfile.txt"},
+        {"open to others", open, PathDatas + "recfile.txt"},
+        {"another user's", others, PathDatas + "recfile.txt"},
+        {"missing", Root() + "gone", PathDatas + "recfile.txt"},
+        {"relative", "run", PathDatas + "recfile.txt"},
+    };
+    for (const auto& c : cases) {
+        if (c.runtime)
+            ::setenv("XDG_RUNTIME_DIR", c.runtime->c_str(), 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
+        EXPECT_EQ(DefaultBoltWoodFileName(), c.expected) << c.name;
+    }
+}
+
 TEST_F(SettingsTableTest, AlpacaSettingsKeepTheirDeviceIdentifiers) {
     const TAlpacaSettings first = ReadAlpacaSettings();
     EXPECT_TRUE(first.Enabled);

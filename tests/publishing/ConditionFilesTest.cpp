@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "ConditionFiles.h"
@@ -285,6 +288,111 @@ TEST_F(ConditionFilesTest, UnwritablePathIsLoggedNotRaised) {
     EXPECT_FALSE(WriteOneLineFile(missing, CloudSensorI_File, reading, Published()));
     EXPECT_NE(AllLogs().find("Write of " + missing + " CSII/I file has failed -> "), std::string::npos);
     EXPECT_TRUE(fs::is_empty(Root() + "Documents/Halvex/Datas"));
+}
+
+// In a folder every user may write to (as /tmp), the configured path may be a file or a link another
+// user made first: the program writes through no link of another user and replaces no file of
+// another user, nor anything but a regular file. A link of the user's own is followed.
+TEST_F(ConditionFilesTest, APathOfAnotherUserIsNeverWrittenThrough) {
+    constexpr uid_t other = 4242;
+    const std::string shared = Root() + "shared/";
+    const std::string mine = Root() + "mine.txt";
+    const std::string theirs = Root() + "theirs.txt";
+    const struct Case {
+        const char* name;
+        std::function<void(const std::string& at)> make; // makes what stands at the configured path
+        std::string written;                             // the file that receives the line; empty: none
+    } cases[] = {
+        {"a file of another user",
+         [&](const std::string& at) {
+             WriteWholeFile(at, "stale");
+             ASSERT_EQ(::chown(at.c_str(), other, other), 0);
+         },
+         ""},
+        {"a link of another user to a file of ours",
+         [&](const std::string& at) {
+             fs::create_symlink(mine, at);
+             ASSERT_EQ(::lchown(at.c_str(), other, other), 0);
+         },
+         ""},
+        {"a link of ours to a file of another user",
+         [&](const std::string& at) { fs::create_symlink(theirs, at); }, ""},
+        {"a link of ours to a link of another user",
+         [&](const std::string& at) {
+             fs::create_symlink(mine, shared + "their-link");
+             ASSERT_EQ(::lchown((shared + "their-link").c_str(), other, other), 0);
+             fs::create_symlink("their-link", at);
+         },
+         ""},
+        {"a FIFO", [&](const std::string& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0666), 0); }, ""},
+        {"a folder", [&](const std::string& at) { fs::create_directory(at); }, ""},
+        {"nothing yet", [&](const std::string&) {}, shared + "recfile.txt"},
+        {"a file of ours", [&](const std::string& at) { WriteWholeFile(at, "old"); }, shared + "recfile.txt"},
+        {"a link of ours to a file of ours", [&](const std::string& at) { fs::create_symlink(mine, at); },
+         mine},
+        {"a link of ours to a file yet to be made",
+         [&](const std::string& at) {
+             fs::remove(mine);
+             fs::create_symlink("../mine.txt", at);
+         },
+         mine},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(shared);
+        fs::create_directories(shared);
+        fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+        WriteWholeFile(mine, "mine");
+        WriteWholeFile(theirs, "theirs");
+        ASSERT_EQ(::chown(theirs.c_str(), other, other), 0);
+        const std::string at = shared + "recfile.txt";
+        c.make(at);
+        const auto type = fs::symlink_status(at).type();
+        const std::string before = fs::is_regular_file(at) ? ReadWholeFile(at) : "";
+
+        TConditionFileWriter writer;
+        const std::string told = writer.Write(at, CloudSensorI_File, reading, Published());
+        const std::string line = OneLineText(CloudSensorI_File, reading, Published(), now) + "\r\n";
+        if (c.written.empty()) {
+            EXPECT_NE(told.find(at), std::string::npos) << told;
+            EXPECT_EQ(fs::symlink_status(at).type(), type);
+            if (type == fs::file_type::regular) EXPECT_EQ(ReadWholeFile(at), before);
+            EXPECT_EQ(ReadWholeFile(mine), "mine");
+            EXPECT_EQ(ReadWholeFile(theirs), "theirs");
+        } else {
+            EXPECT_EQ(told, "");
+            EXPECT_EQ(ReadWholeFile(c.written), line);
+            EXPECT_EQ(fs::symlink_status(at).type(),
+                      type == fs::file_type::not_found ? fs::file_type::regular : type);
+        }
+    }
+}
+
+// A refusal is told once (the status and one log line), not at every reading; once the path is
+// writable again and then refused again, it is told again.
+TEST_F(ConditionFilesTest, ARefusalIsToldOnce) {
+    WriteWholeFile(path, "stale");
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+    TConditionFileWriter writer;
+    std::vector<std::string> told;
+    for (int i = 0; i < 5; ++i)
+        told.push_back(writer.Write(path, CloudSensorII_File, reading, Published()));
+    EXPECT_NE(told[0], "");
+    EXPECT_EQ(std::count(told.begin(), told.end(), ""), 4);
+    auto refusalLines = [] {
+        const auto lines = SplitLines(AllLogs());
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.find("belongs to another user (uid 4242)") != std::string::npos;
+        });
+    };
+    EXPECT_EQ(refusalLines(), 1);
+
+    fs::remove(path);
+    EXPECT_EQ(writer.Write(path, CloudSensorII_File, reading, Published()), "");
+    EXPECT_TRUE(fs::exists(path));
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+    EXPECT_EQ(writer.Write(path, CloudSensorII_File, reading, Published()), told[0]);
+    EXPECT_EQ(refusalLines(), 2);
 }
 
 TEST_F(ConditionFilesTest, AReaderPollingTheFileNeverFindsItEmptyOrHalfWritten) {

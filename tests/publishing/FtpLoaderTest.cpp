@@ -195,6 +195,54 @@ TEST_F(FtpUploadTest, RefusedLoginSendsNothingAndTheNextUploadWorks) {
     EXPECT_EQ(std::count(next.begin(), next.end(), "Ok, file put !"), 8);
 }
 
+// A server that quotes the password in its refusal: the log never shows it, whatever its length.
+// A mask over a short password would show where it stands, so such a reply is withheld whole.
+TEST_F(FtpUploadTest, APasswordEchoedByTheServerNeverReachesTheLog) {
+    TFtpServerOptions options;
+    options.EchoPassword = true;
+    auto server = StartServer(options);
+    START_OR_SKIP(server);
+    const struct {
+        std::string password;
+        std::string failure;
+    } cases[] = {
+        // (pyftpdlib lowers every letter of the reply but the first: lower-case passwords)
+        {"z", "!! Failed !! -> [(withheld: the text holds the password)]"},
+        {"zq%", "!! Failed !! -> [(withheld: the text holds the password)]"},
+        {"zq%4", "!! Failed !! -> [530 Login incorrect for observer with password ****]"},
+        {"zq%4-long-secret", "!! Failed !! -> [530 Login incorrect for observer with password ****]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password);
+        TInfosServer infos = Request(*server, {});
+        infos.Password = c.password;
+        const auto log = Upload(infos);
+        ASSERT_EQ(log.size(), 4u) << ::testing::PrintToString(log);
+        EXPECT_EQ(log[2], c.failure);
+        EXPECT_EQ(LogText().find(c.password), std::string::npos) << LogText();
+    }
+}
+
+// A user name and password typed into the host field are refused, and never logged on the way.
+TEST_F(FtpUploadTest, CredentialsInTheHostFieldAreNotLogged) {
+    for (const std::string field : {"ftp://observer:pw@127.0.0.1:2121", "observer:n1ghtSky!@127.0.0.1",
+                                    "ftp://observer:pa/ss@127.0.0.1"}) {
+        SCOPED_TRACE(field);
+        TInfosServer infos;
+        infos.ServerName = field;
+        infos.UserName = "observer";
+        infos.Password = "other";
+        const auto log = Upload(infos);
+        ASSERT_EQ(log.size(), 4u) << ::testing::PrintToString(log);
+        EXPECT_EQ(log[1].rfind("Trying to Connect to : ", 0), 0u) << log[1];
+        EXPECT_NE(log[1].find("****@127.0.0.1"), std::string::npos) << log[1];
+        EXPECT_EQ(log[2].rfind("!! Failed !! -> [The host name holds", 0), 0u) << log[2];
+    }
+    const std::string text = LogText();
+    for (const char* secret : {":pw@", "n1ghtSky!", "pa/ss"})
+        EXPECT_EQ(text.find(secret), std::string::npos) << secret << " in\n" << text;
+}
+
 TEST_F(FtpUploadTest, MissingFileIsSkippedWithItsLine) {
     auto server = StartServer();
     START_OR_SKIP(server);

@@ -49,6 +49,7 @@ TFtpTestServer::TFtpTestServer(TFtpServerOptions options) : options_(std::move(o
     std::vector<std::string> args = {python,   FTP_SERVER_SCRIPT,   "--home",     options_.Home,
                                      "--user", options_.User,       "--password", options_.Password,
                                      "--perm", options_.Permissions};
+    if (options_.EchoPassword) args.push_back("--echo-password");
     if (!options_.CertFile.empty())
         for (const std::string& a :
              {std::string("--certfile"), options_.CertFile, std::string("--keyfile"), options_.KeyFile})

@@ -11,6 +11,7 @@ struct TFtpServerOptions {
     std::string Password = "n1ghtSky!";
     std::string Permissions = "elradfmw"; // pyftpdlib's letters; without "f" a rename is refused
     std::string CertFile, KeyFile;        // FTP over explicit TLS when set
+    bool EchoPassword = false;            // refuses every login, quoting the password it was sent
 };
 
 class TFtpTestServer {

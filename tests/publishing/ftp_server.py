@@ -7,9 +7,16 @@ import argparse
 import logging
 import sys
 
-from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+class EchoingAuthorizer(DummyAuthorizer):
+    """A careless server: its refusal quotes what the client sent."""
+
+    def validate_authentication(self, username, password, handler):
+        raise AuthenticationFailed("Login incorrect for %s with password %s" % (username, password))
 
 
 def main():
@@ -20,10 +27,12 @@ def main():
     parser.add_argument("--perm", default="elradfmw")
     parser.add_argument("--certfile", help="FTP over explicit TLS, required on both connections")
     parser.add_argument("--keyfile")
+    parser.add_argument("--echo-password", action="store_true",
+                        help="refuse every login with a reply that quotes the password sent")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
-    authorizer = DummyAuthorizer()
+    authorizer = EchoingAuthorizer() if args.echo_password else DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.home, perm=args.perm)
     handler = FTPHandler
     if args.certfile:

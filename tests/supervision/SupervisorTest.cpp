@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
+#include <unistd.h>
 
 #include "ConditionFiles.h"
 #include "DatabaseRegistry.h"
@@ -304,6 +305,53 @@ TEST_F(SupervisorTest, ServicesStartInOrderFollowEachReadingAndStopInReverse) {
     supervisor_->FormClose();
     emit supervisor_->readingProcessed(CurrentCapteursInfos, supervisor_->Conditions());
     EXPECT_EQ(journal.size(), 3u); // closed: nothing follows, nothing stops twice
+}
+
+// A one-line file that another user made first is left alone: the status says so after the reading
+// (not hidden by "Ok"), the log says it once, and the next readings say nothing more.
+TEST_F(SupervisorTest, AConditionFileOfAnotherUserIsToldOnceInTheStatusAndTheLog) {
+    StartStation(WeatherScript());
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    const std::string path = Root() + "recfile.txt";
+    WriteWholeFile(path, "stale");
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+    SetupInfos.FileCLoudSensorVersion = CloudSensorI_File;
+    SetupInfos.BoltWoodFileName = path;
+    Advance(5);
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_TRUE(supervisor_->Status().IsError);
+    EXPECT_NE(supervisor_->Status().Text.find("recfile.txt"), std::string::npos)
+        << supervisor_->Status().Text;
+    for (int i = 0; i < 2; ++i) {
+        Advance(5);
+        ASSERT_NO_FATAL_FAILURE(WeatherReading());
+        EXPECT_EQ(supervisor_->Status().Text, "Ok");
+    }
+    EXPECT_EQ(ReadWholeFile(path), "stale");
+    int told = 0;
+    for (const auto& l : LogTexts())
+        told += l.find("belongs to another user") != std::string::npos;
+    EXPECT_EQ(told, 1);
+}
+
+// A settings file that is no settings file is reported at start, once, and kept aside as it was.
+TEST_F(SupervisorTest, ADamagedSettingsFileIsReportedAtStart) {
+    const std::string file = DatabaseRegistry().FileName();
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    const std::string garbage("\x7f"
+                              "ELF\0\0\0\x01 not settings",
+                              20);
+    WriteWholeFile(file, garbage);
+    StartStation(WeatherScript());
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    ASSERT_EQ(messages_.size(), 1u) << ::testing::PrintToString(messages_);
+    EXPECT_NE(messages_[0].find(file + ".damaged"), std::string::npos) << messages_[0];
+    EXPECT_EQ(SetupInfos.SetupInfos_HW.PortCOM, 1);
+    EXPECT_EQ(ReadWholeFile(file), garbage); // nothing written yet
+    DatabaseRegistry().WriteCFGtoRegister("\\Config", uint16_t{2}, "PortCom");
+    EXPECT_EQ(ReadWholeFile(file + ".damaged"), garbage);
 }
 
 // A humidity correction that is not a number, left in the store by hand, neither stops the start
