@@ -131,7 +131,7 @@ TEST_F(ConditionTextsTest, TextsGoThroughTheTranslatorOfTheMoment) {
 }
 
 // Compass names: rounding ties to even, wrapping past north; no number, no sector.
-TEST(ConditionTextsTest, WindDirectionsHaveTheirSectorNames) {
+TEST_F(ConditionTextsTest, WindDirectionsHaveTheirSectorNames) {
     const std::vector<std::pair<float, const char*>> sectors = {
         {0, "N"}, {11.25f, "N"}, {33.75f, "NE"}, {355, "N"}, {292.5f, "W-NO"}, {180, "S"}, {247.5f, "O-SO"}};
     for (const auto& [degrees, name] : sectors)
