@@ -15,9 +15,10 @@ DEPS := cmake ninja-build g++ pkg-config ccache \
         qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
-        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb
+        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb \
+        libsystemd-dev systemd help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
 
-.PHONY: all deps build translations test test-asan test-tsan bench run screenshots clean format
+.PHONY: all deps build translations test test-asan test-tsan bench run screenshots install package clean format
 
 all: build
 
@@ -41,6 +42,28 @@ build: deps $(BUILD_DIR)/build.ninja
 # (they come in unfinished) and commit the .ts with the change that brought them.
 translations: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) --target translations
+
+# `make install` puts the programs in $(PREFIX)/bin and their files in $(PREFIX)/share/orvanel (also
+# the menu entry, icon, manual pages and systemd units); DESTDIR=<folder> stages it there instead.
+PREFIX ?= /usr/local
+install: deps $(BUILD_DIR)/build.ninja
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR)
+
+# The Debian package, $(BUILD_DIR)/orvanel_<version>_<arch>.deb, installed under /usr. Built in a
+# folder of its own: only the programs, with Debian's hardening flags (fortified functions, stack
+# protector, read-only relocations bound at start) and without the tests' alignment trap (and its
+# run-time library).
+PKG_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package: deps
+	cmake -S . -B build-package -G Ninja $(CMAKE_FLAGS) $(LAUNCHER) -DCMAKE_INSTALL_PREFIX=/usr \
+	      "-DCMAKE_CXX_FLAGS=$$($(PKG_FLAGS) CPPFLAGS) $$($(PKG_FLAGS) CXXFLAGS)" \
+	      "-DCMAKE_EXE_LINKER_FLAGS=$$($(PKG_FLAGS) LDFLAGS)" \
+	      -DORVANEL_TESTS=OFF -DORVANEL_BENCH=OFF -DORVANEL_CHECK_ALIGNMENT=OFF \
+	      -DORVANEL_PACKAGE_OUTPUT=$(abspath $(BUILD_DIR))
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
@@ -98,4 +121,4 @@ format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-package

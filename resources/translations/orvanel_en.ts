@@ -529,6 +529,38 @@
         <source>Le fichier %s n&apos;a pas pu être lu, il n&apos;est pas réécrit.</source>
         <translation>The file %s could not be read; it is not rewritten.</translation>
     </message>
+    <message>
+        <source>tube nommé</source>
+        <translation>named pipe</translation>
+    </message>
+    <message>
+        <source>dossier</source>
+        <translation>folder</translation>
+    </message>
+    <message>
+        <source>périphérique</source>
+        <translation>device</translation>
+    </message>
+    <message>
+        <source>socket</source>
+        <translation>socket</translation>
+    </message>
+    <message>
+        <source>fichier spécial</source>
+        <translation>special file</translation>
+    </message>
+    <message>
+        <source>%s n&apos;est pas un fichier ordinaire (%s) : il n&apos;est pas lu.</source>
+        <translation>%s is not a regular file (%s): it is not read.</translation>
+    </message>
+    <message>
+        <source>%d points entièrement nuls n&apos;ont été ni chargés ni mis de côté.</source>
+        <translation>%d points made only of zeros were neither loaded nor set aside.</translation>
+    </message>
+    <message>
+        <source>Le fichier %s contenait %d points, il n&apos;en resterait que %d : il n&apos;est pas réécrit.</source>
+        <translation>The file %s held %d points and only %d would remain: it is not rewritten.</translation>
+    </message>
 </context>
 <context>
     <name>MainForm</name>

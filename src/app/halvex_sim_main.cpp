@@ -21,6 +21,10 @@ void RemoveOurLink(const std::string& link, const std::string& device) {
 
 int main(int argc, char** argv) {
     using namespace halvex::sim;
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::puts("halvex-sim " ORVANEL_VERSION);
+        return 0;
+    }
     SimCommandLine command;
     try {
         command = ParseSimCommandLine(std::vector<std::string>(argv + 1, argv + argc));

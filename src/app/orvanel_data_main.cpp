@@ -46,9 +46,10 @@ Commands:
         to standard output or to FILE.
   check
         Every month file (YYYY_MM.bin) of the data folder: its record count, first and last
-        date, and what is wrong with it (bad header, a length that is not a whole number of
-        records, dates out of order or outside the file's month, values that are not
-        numbers). Exit status 0 when all are sound, 1 otherwise.
+        date, and what is wrong with it (not a regular file, bad header, a length that is not
+        a whole number of records, records whose every byte is zero, dates out of order or
+        outside the file's month). Records with values that are not numbers are noted; they
+        are not a fault (see below). Exit status 0 when all are sound, 1 otherwise.
 
 DATE is YYYY-MM-DD or "YYYY-MM-DD HH:MM[:SS]", local time. A --to without a time means the
 end of that day; a --from without a time, its start.
@@ -56,8 +57,13 @@ end of that day; a --from without a time, its start.
 Options:
   --data-dir DIR   the data folder (default: ~/Documents/Halvex/Datas/, as the monitor's)
   --help           show this help
+  --version        show the version
 
-Every month file the range touches is read, however many months the monitor loads. The
+Every month file the range touches is read, however many months the monitor loads. A
+record whose measurement values are not numbers (NaN) is used as it is, as the monitor uses
+it: the statistics it enters show no value ("null" with --json), the export writes "nan".
+Only regular files are read: a FIFO, a device or a folder in place of a month file is
+refused by name. The
 thresholds (SeuilCloudy, SeuilDawn) and the wind unit come from the monitor's settings,
 ~/.config/Orvanel/registry.ini. Errors (a bad date, a missing folder, a damaged month file)
 are written to standard error; the exit status is then 1 (2 for a wrong command line).
@@ -93,6 +99,7 @@ struct TCommandLine {
     bool Json = false;
     std::string Output;
     bool Help = false;
+    bool Version = false;
 };
 
 TCommandLine Parse(int argc, char** argv) {
@@ -105,6 +112,8 @@ TCommandLine Parse(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             line.Help = true;
+        else if (arg == "--version")
+            line.Version = true;
         else if (arg == "--data-dir")
             line.DataDir = value(i, arg);
         else if (arg == "--from")
@@ -122,7 +131,7 @@ TCommandLine Parse(int argc, char** argv) {
         else
             throw TUsageError{"unexpected argument " + arg};
     }
-    if (line.Help) return line;
+    if (line.Help || line.Version) return line;
     if (line.Command.empty()) throw TUsageError{"a command is needed: stats, export or check"};
     if (line.Command != "stats" && line.Command != "export" && line.Command != "check")
         throw TUsageError{"unknown command " + line.Command};
@@ -182,6 +191,8 @@ int Run(const TCommandLine& line) {
                         r.Sound() ? "sound" : "DAMAGED");
             for (const auto& p : r.Problems)
                 std::printf("    %s\n", p.c_str());
+            for (const auto& p : r.Remarks)
+                std::printf("    note: %s\n", p.c_str());
             sound = sound && r.Sound();
         }
         if (reports.empty()) std::printf("%s: no month file\n", folder.c_str());
@@ -221,6 +232,10 @@ int main(int argc, char** argv) {
     }
     if (line.Help) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (line.Version) {
+        std::puts("orvanel-data " ORVANEL_VERSION);
         return 0;
     }
     // Settings and the documents folder are found as the monitor finds them.

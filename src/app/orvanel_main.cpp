@@ -21,6 +21,7 @@
 #include "OrvanelApplication.h"
 #include "QtHooks.h"
 #include "Records.h"
+#include "ServiceManager.h"
 #include "StartupFolders.h"
 #include "Supervisor.h"
 #include "UserPrompts.h"
@@ -41,6 +42,7 @@ const char* kUsage = R"(Usage: orvanel [options]
   REGSERVERPERUSER  install the D-Bus activation files of the automation interface
                     (UNREGSERVERPERUSER removes them; REGSERVER/UNREGSERVER for every user)
   --help            show this help
+  --version         show the version
 
 SIGINT, SIGTERM and SIGHUP close the program cleanly: the history is saved and the station
 clock is set.
@@ -51,6 +53,7 @@ Settings: ~/.config/Orvanel/registry.ini
 struct TCommandLine {
     bool Headless = false;
     bool Help = false;
+    bool Version = false;
     std::string Port;
     std::string Alpaca;
     std::string Error;
@@ -64,6 +67,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
             line.Headless = true;
         else if (arg == "--help" || arg == "-h")
             line.Help = true;
+        else if (arg == "--version")
+            line.Version = true;
         else if (arg == "--port") {
             if (i + 1 >= argc) {
                 line.Error = "--port needs a device path";
@@ -108,6 +113,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (line.Version) {
+        std::puts("orvanel " ORVANEL_VERSION);
+        return 0;
+    }
     if (!line.Error.empty()) {
         std::fprintf(stderr, "orvanel: %s\n\n%s", line.Error.c_str(), kUsage);
         return 2;
@@ -148,6 +157,7 @@ int main(int argc, char** argv) {
         window = std::make_unique<MainWindow>(supervisor, nullptr, TWindowPlace::OffScreen);
     }
     QObject::connect(&supervisor, &Supervisor::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    TServiceManagerNotifier serviceManager(supervisor);
     if (!supervisor.Start()) {
         std::fputs("orvanel: another instance is running; it was asked to show itself.\n", stderr);
         return 0;
@@ -156,6 +166,7 @@ int main(int argc, char** argv) {
     // and stopped in the reverse order before them at close. The network server is added once this
     // is the only instance (a second one would find the port taken).
     supervisor.AddService(MakeAlpacaService(supervisor, line.Alpaca));
+    serviceManager.AfterStart();
     supervisor.InstallSignalHandlers();
     std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
 

@@ -33,7 +33,7 @@ bool HasNaN(const TcapteursInfos& r) {
          {r.ValueSkyVolts, r.ValueSkyDeg, r.ValueCanVolts, r.ValueCanDeg, r.ValueTempDeg, r.ValueTempFceDeg,
           r.DeltaTempDeg, r.Humidity, r.DewPoint, r.WindSpeedMax_ms, r.DirSpeedMax_deg, r.PowerVolts})
         if (std::isnan(v)) return true;
-    return std::isnan(r.Lumex) || std::isnan(r.DateSysteme);
+    return std::isnan(r.Lumex);
 }
 
 std::string FaultText(const char* what, const TFault& fault) {
@@ -63,11 +63,12 @@ TMonthFileReport CheckContent(const std::string& path, int year, int month, THis
         report.Problems.push_back("the file does not exist");
         return report;
     }
-    if (content.WrongMagic || !content.Problem.empty()) {
-        report.Problems.push_back(content.WrongMagic ? "bad header: not a history file (wrong magic number)"
-                                                     : content.Problem);
+    if (!content.Problem.empty()) {
+        report.Problems.push_back(content.Problem);
         return report;
     }
+    if (content.WrongMagic)
+        report.Problems.push_back(fmt::format("bad header: wrong magic number {:08X}", content.Magic));
     const auto& records = content.Records;
     report.Count = records.size();
     if (!records.empty()) {
@@ -76,9 +77,11 @@ TMonthFileReport CheckContent(const std::string& path, int year, int month, THis
     }
     if (content.HeaderCut)
         report.Problems.push_back("bad header: the file ends inside its header");
-    else if (content.Announced < 0 || static_cast<size_t>(content.Announced) != records.size())
+    else if (content.Announced < 0 || static_cast<size_t>(content.Announced) != content.Complete)
         report.Problems.push_back(fmt::format("bad header: it announces {} records, the file holds {}",
-                                              content.Announced, records.size()));
+                                              content.Announced, content.Complete));
+    if (content.ZeroRecords)
+        report.Problems.push_back(fmt::format("{} record(s) whose every byte is zero", content.ZeroRecords));
     if (content.TrailingBytes)
         report.Problems.push_back(
             fmt::format("length is not a whole number of records: {} byte(s) after the last complete record",
@@ -101,7 +104,8 @@ TMonthFileReport CheckContent(const std::string& path, int year, int month, THis
     if (outsideMonth.Count)
         report.Problems.push_back(
             FaultText(fmt::format("dated outside {:04d}-{:02d}", year, month).c_str(), outsideMonth));
-    if (notNumber.Count) report.Problems.push_back(FaultText("with values that are not numbers", notNumber));
+    // Not a fault of the file: such a record is used as it is, by the monitor as here.
+    if (notNumber.Count) report.Remarks.push_back(FaultText("with values that are not numbers", notNumber));
     return report;
 }
 

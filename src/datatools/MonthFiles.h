@@ -16,11 +16,13 @@ struct TMonthFileReport {
     size_t Count = 0; // complete records
     TDateTime First = 0, Last = 0;
     std::vector<std::string> Problems; // empty when the file is sound
+    std::vector<std::string> Remarks;  // worth knowing, not faults (values that are not numbers)
     bool Sound() const { return Problems.empty(); }
 };
 
-// Checks one month file (YYYY_MM.bin of that year and month): its header, a length that is a whole
-// number of records, dates in order and inside its month, values that are numbers.
+// Checks one month file (YYYY_MM.bin of that year and month): a regular file, its header, a length
+// that is a whole number of records, no all-zero records, dates in order and inside its month. Values
+// that are not numbers are remarked on, not faults: the monitor keeps such records too.
 TMonthFileReport CheckMonthFile(const std::string& path, int year, int month);
 
 // Every month file (YYYY_MM.bin) of folder, in date order. Raises EOrvanelError when the folder

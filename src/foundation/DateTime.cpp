@@ -34,6 +34,9 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 // 1899-12-30 lies 25569 days before 1970-01-01.
 constexpr int64_t kUnixEpochOffsetDays = 25569;
 constexpr int64_t kMsPerDay = 86400000;
+// 0001-01-01 and 10000-01-01.
+constexpr double kFirstDecodable = -693593;
+constexpr double kPastLastDecodable = 2958466;
 
 std::mutex clockMutex;
 std::function<TDateTime()> testClock;
@@ -67,7 +70,9 @@ TDateTime EncodeDateTime(const TDateTimeParts& p) {
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
     TDateTimeParts p;
-    if (!std::isfinite(value)) return p;
+    // Beyond years 1 to 9999 the day count would not fit the integer arithmetic below (1e308 is a
+    // number, and a damaged record may carry it).
+    if (!(value >= kFirstDecodable && value < kPastLastDecodable)) return p;
     const double whole = std::trunc(value);
     const double fraction = std::fabs(value - whole);
     int64_t days = static_cast<int64_t>(whole);

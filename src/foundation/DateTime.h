@@ -16,7 +16,8 @@ struct TDateTimeParts {
 TDateTime EncodeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
                          int millisecond = 0);
 TDateTime EncodeDateTime(const TDateTimeParts& parts);
-// Splits a value into its civil fields, rounding to the nearest millisecond.
+// Splits a value into its civil fields, rounding to the nearest millisecond. A value outside years
+// 1 to 9999, infinite or not a number gives the fields of 0 (30/12/1899 00:00).
 TDateTimeParts DecodeDateTime(TDateTime value);
 
 // The local wall clock now (or the clock installed by SetClockForTests).

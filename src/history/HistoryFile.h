@@ -19,23 +19,35 @@ using THistoryProgress = std::function<void(const std::string& text)>;
 // record held) are kept here rather than thrown away.
 inline constexpr const char* RejectedFileName = "rejected.bin";
 
-// What one history file holds. Every complete record is read, whatever the header announces.
+// What one history file holds. Every complete record is read, whatever the header announces; the
+// records are read in blocks, so memory follows the records kept, never the size of the file.
 struct THistoryFileContent {
     bool Exists = false;
-    TTDataStation Records;
+    TTDataStation Records;    // the complete records, all-zero ones left out
     int32_t Announced = 0;    // the header's count
+    size_t Complete = 0;      // complete records in the file, all-zero ones included
+    size_t ZeroRecords = 0;   // complete records whose every byte is zero: counted, not kept
     size_t TrailingBytes = 0; // bytes after the last complete record
     bool HeaderCut = false;   // the file ends inside its header
-    bool WrongMagic = false;  // nothing was read: the file is not a history file
-    std::string Problem;      // the user's text when the file could not be read as it should
+    bool WrongMagic = false;  // the magic number is not the history's; the records are read all the same
+    uint32_t Magic = 0;
+    std::string MagicText;    // the user's text for a wrong magic number
+    std::string Problem;      // the user's text when nothing could be read (not a regular file, read error)
     bool CountMismatch() const {
-        return HeaderCut || Announced < 0 || static_cast<size_t>(Announced) != Records.size() ||
-               TrailingBytes != 0;
+        return HeaderCut || Announced < 0 || static_cast<size_t>(Announced) != Complete || TrailingBytes != 0;
     }
+    bool Damaged() const { return WrongMagic || ZeroRecords != 0 || CountMismatch(); }
 };
 
-// Reads one history file. A missing file is not a problem (Exists false). zeroMagicHasOwnText: a
-// month file whose magic is zero gets the text that says it should be erased.
+// Reads one history file block by block, handing each run of complete records that are not all
+// zero to take (spans into a buffer reused for the next block); content gets everything but the
+// records. Only a regular file (or a link to one) is read: anything else is refused in
+// content.Problem, without opening it for reading and so without waiting on it. A missing file is
+// not a problem (Exists false). zeroMagicHasOwnText: a month file whose magic is zero gets the text
+// that says it should be erased.
+void ReadHistoryFileBlocks(const std::string& name, bool zeroMagicHasOwnText, THistoryFileContent& content,
+                           const std::function<void(std::span<const TcapteursInfos>)>& take);
+// The same, gathering the records into content.Records.
 THistoryFileContent ReadHistoryFile(const std::string& name, bool zeroMagicHasOwnText);
 
 // Replaces the file whole (flushed, the previous content kept as name + ".back"). Raises
@@ -47,8 +59,9 @@ void WriteHistoryFile(const std::string& name, std::span<const TcapteursInfos> r
 void AppendRejectedRecords(const std::string& folder, std::span<const TcapteursInfos> records);
 
 // Copies a file that cannot be read whole to name + ".damaged" (or ".damaged.2", ... when an
-// earlier, different copy is there) before anything rewrites it. Returns the copy's path, empty
-// when the copy failed.
+// earlier, different copy is there) before anything rewrites it. Runs of zeros become holes, so a
+// sparse or zero-filled file costs no disk space again. Returns the copy's path, empty when the
+// copy failed.
 std::string KeepDamagedCopy(const std::string& name);
 
 // Removes records dated before their predecessor (moved to *discarded when given); returns how many

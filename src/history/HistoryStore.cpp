@@ -4,6 +4,8 @@
 #include <cmath>
 #include <fmt/format.h>
 #include <fmt/printf.h>
+#include <limits>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -32,9 +34,55 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-size_t FileSize(const std::string& path) {
+// The bytes a month file may bring, to reserve the history once: what the file has on disk (a sparse
+// file brings nothing for its holes), and never more than any month can hold.
+size_t ExpectedBytes(const std::string& path) {
+    constexpr size_t kMost = size_t{256} << 20;
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return std::min({static_cast<size_t>(st.st_size), static_cast<size_t>(st.st_blocks) * 512, kMost});
+}
+
+// Large pages for the history's memory: a million records fill 74 MB, whose first touch otherwise
+// costs one fault per 4 KB page.
+void AdviseLargePages(const void* data, size_t bytes) {
+    constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+    const auto begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
+    const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kLarge - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+// Keeps, of records[base..], the longest series in date order (not necessarily contiguous): the good
+// majority of a month whose order is broken. One record dated ahead is set aside alone, not the
+// sound records after it. The others go to aside.
+void KeepLongestOrderedSeries(TTDataStation& records, size_t base, TTDataStation& aside) {
+    constexpr size_t kNone = std::numeric_limits<size_t>::max();
+    const size_t n = records.size() - base;
+    const TcapteursInfos* r = records.data() + base;
+    std::vector<size_t> ends;         // ends[k]: the record ending the best series of k + 1 records
+    std::vector<size_t> before(n, kNone); // the record before each one in its series
+    for (size_t i = 0; i < n; ++i) {
+        const TDateTime d = r[i].DateSysteme;
+        // Equal dates extend a series.
+        const auto it = std::upper_bound(ends.begin(), ends.end(), d,
+                                         [r](TDateTime date, size_t j) { return date < r[j].DateSysteme; });
+        if (it != ends.begin()) before[i] = *(it - 1);
+        if (it == ends.end())
+            ends.push_back(i);
+        else
+            *it = i;
+    }
+    std::vector<bool> keep(n, false);
+    for (size_t i = ends.empty() ? kNone : ends.back(); i != kNone; i = before[i])
+        keep[i] = true;
+    size_t out = base;
+    for (size_t i = 0; i < n; ++i) {
+        if (keep[i])
+            records[out++] = records[base + i];
+        else
+            aside.push_back(records[base + i]);
+    }
+    records.resize(out);
 }
 
 // Deletes one legacy file with its log line; a file that is not there needs no deleting.
@@ -55,13 +103,19 @@ std::string DamagedCopyText(const std::string& copy, const std::string& name) {
 } // namespace
 
 int MonthKeyOf(TDateTime date) {
-    const auto parts = DecodeDateTime(date);
+    // The day the instant lies in, not rounded to the millisecond: the month's records are those from
+    // its first midnight to the next month's, as the saves cut them.
+    const auto parts = DecodeDateTime(std::floor(date));
     return MonthKey(parts.Year, parts.Month);
 }
 
 bool IsSoundRecordDate(TDateTime date, TDateTime now) {
+    return date >= FirstSoundDate() && date <= now + 1; // false for NaN
+}
+
+TDateTime FirstSoundDate() {
     static const TDateTime firstDay = EncodeDateTime(2000, 1, 1);
-    return std::isfinite(date) && date >= firstDay && date < std::floor(now) + 2;
+    return firstDay;
 }
 
 THistoryStore::THistoryStore(std::string folder) : folder_(std::move(folder)) {}
@@ -82,6 +136,7 @@ void THistoryStore::Clear() {
     records_.shrink_to_fit();
     read_.clear();
     changed_.clear();
+    held_.clear();
     if (removed) Notify([&](THistoryListener& l) { l.RecordsRemoved(0, removed); });
 }
 
@@ -101,7 +156,10 @@ size_t THistoryStore::RemoveAt(size_t first, size_t count) {
     for (size_t i = first; i < hi;) {
         const int key = MonthKeyOf(records_[i].DateSysteme);
         changed_.insert(key);
-        i = std::max(i + 1, LowerBound(MonthStart(key + 1)));
+        const size_t next = std::min(hi, std::max(i + 1, LowerBound(MonthStart(key + 1))));
+        // The user's own deletion: the month may now be written with fewer records than it held.
+        if (auto h = held_.find(key); h != held_.end()) h->second -= std::min(h->second, next - i);
+        i = next;
     }
     records_.erase(records_.begin() + static_cast<ptrdiff_t>(first),
                    records_.begin() + static_cast<ptrdiff_t>(hi));
@@ -231,8 +289,9 @@ void THistoryStore::Load(int monthsToLoad, const std::string& legacyFile, const 
         // One allocation for every month: growing month by month would copy the history again and again.
         size_t bytes = 0;
         for (int key = first; key <= current; ++key)
-            bytes += FileSize(MonthPath(key));
+            bytes += ExpectedBytes(MonthPath(key));
         records_.reserve(records_.size() + bytes / sizeof(TcapteursInfos));
+        AdviseLargePages(records_.data(), records_.capacity() * sizeof(TcapteursInfos));
         for (int key = first; key <= current; ++key)
             EnsureMonthRead(key);
         unreadable_.clear();
@@ -252,52 +311,79 @@ void THistoryStore::MergeMonthFile(int key) {
     const std::string name = MonthPath(key);
     LogToday(fmt::sprintf("Attempting to open -> %s", name));
     if (progress_) progress_(Tr("HistoryFile", "Charge le fichier : ") + name);
-    THistoryFileContent content = ReadHistoryFile(name, true);
+
+    // A record of this month has a sound date inside the month; checking it is two comparisons.
+    const TDateTime from = std::max(MonthStart(key), FirstSoundDate());
+    const TDateTime end = MonthStart(key + 1);
+    const TDateTime latest = Now() + 1;
+    // The load reads the months oldest first: each goes after every record held, straight into the
+    // history. Only a month that meets records already held is read apart and merged.
+    const bool direct = records_.empty() || records_.back().DateSysteme < MonthStart(key);
+    TTDataStation apart;
+    TTDataStation& into = direct ? records_ : apart;
+    const size_t base = into.size();
+    TTDataStation aside;
+    bool ordered = true;
+    TDateTime previous = -INFINITY;
+    THistoryFileContent content;
+    ReadHistoryFileBlocks(name, true, content, [&](std::span<const TcapteursInfos> block) {
+        size_t run = 0;
+        for (size_t i = 0; i < block.size(); ++i) {
+            const TDateTime d = block[i].DateSysteme;
+            if (d >= from && d < end && d <= latest) { // false for NaN
+                ordered = ordered && d >= previous;
+                previous = d;
+                continue;
+            }
+            into.insert(into.end(), block.begin() + static_cast<ptrdiff_t>(run), block.begin() + static_cast<ptrdiff_t>(i));
+            aside.push_back(block[i]);
+            run = i + 1;
+        }
+        into.insert(into.end(), block.begin() + static_cast<ptrdiff_t>(run), block.end());
+    });
     if (!content.Exists) {
         LogToday(fmt::sprintf("Does not exists -> %s", name));
         return;
     }
-    if (content.WrongMagic) {
-        // Nothing in it can be trusted; its bytes stay in the copy, and the month starts anew.
-        problems_.push_back(content.Problem + " " + DamagedCopyText(KeepDamagedCopy(name), name));
-        return;
-    }
     if (!content.Problem.empty()) {
-        // Unreadable (not damaged): the month must never be rewritten from what could not be read.
+        // Unreadable (not damaged), or not a file: the month must never be rewritten from what could
+        // not be read.
+        into.resize(base);
         read_.erase(key);
         unreadable_.insert(key);
         problems_.push_back(content.Problem);
         return;
     }
+    if (!ordered) KeepLongestOrderedSeries(into, base, aside);
+    const size_t loaded = into.size() - base;
 
-    const TDateTime now = Now();
-    TTDataStation sound, aside;
-    sound.reserve(content.Records.size());
-    TDateTime last = -INFINITY;
-    for (const auto& r : content.Records) {
-        const TDateTime d = r.DateSysteme;
-        if (!IsSoundRecordDate(d, now) || MonthKeyOf(d) != key || d < last) {
-            aside.push_back(r);
-            continue;
+    if (content.Damaged() || !aside.empty()) {
+        LogToday(fmt::sprintf("Damaged file -> %s : %d points announced, %d points loaded, %d set aside%s", name,
+                              content.Announced, static_cast<int>(loaded), static_cast<int>(aside.size()),
+                              content.ZeroRecords ? fmt::format(", {} all-zero", content.ZeroRecords) : ""));
+        std::string text;
+        if (content.WrongMagic && loaded == 0) {
+            // Nothing in it is a record of this month: not a history file. Its bytes stay in the copy
+            // only; what it holds is not records to set aside.
+            text = content.MagicText;
+            aside.clear();
+        } else {
+            if (content.WrongMagic) text = content.MagicText + " ";
+            text += fmt::sprintf(Tr("HistoryFile", "%s est endommagé : il annonce %d points et en contient %d "
+                                                   "complets ; %d points ont été chargés, %d mis de côté dans %s."),
+                                 name, content.Announced, static_cast<int>(content.Complete),
+                                 static_cast<int>(loaded), static_cast<int>(aside.size()), folder_ + RejectedFileName);
+            changed_.insert(key); // the next save writes the month whole and sound
         }
-        last = d;
-        sound.push_back(r);
-    }
-    if (content.CountMismatch() || !aside.empty()) {
-        LogToday(fmt::sprintf("Damaged file -> %s : %d points announced, %d points loaded, %d set aside",
-                              name, content.Announced, static_cast<int>(sound.size()),
-                              static_cast<int>(aside.size())));
-        std::string text = fmt::sprintf(
-            Tr("HistoryFile",
-               "%s est endommagé : il annonce %d points et en contient %d complets ; %d points ont été "
-               "chargés, %d mis de côté dans %s."),
-            name, content.Announced, static_cast<int>(content.Records.size()), static_cast<int>(sound.size()),
-            static_cast<int>(aside.size()), folder_ + RejectedFileName);
+        if (content.ZeroRecords)
+            text += " " + fmt::sprintf(Tr("HistoryFile", "%d points entièrement nuls n'ont été ni chargés ni "
+                                                         "mis de côté."),
+                                       static_cast<int>(std::min<size_t>(content.ZeroRecords, INT32_MAX)));
         problems_.push_back(text + " " + DamagedCopyText(KeepDamagedCopy(name), name));
         SetAside(aside, "damaged month file");
-        changed_.insert(key); // the next save writes the month whole and sound
     }
-    MergeIntoMonth(key, std::move(sound));
+    if (!direct) MergeIntoMonth(key, std::move(apart));
+    held_[key] = LowerBound(end) - LowerBound(MonthStart(key));
 }
 
 void THistoryStore::MergeIntoMonth(int key, TTDataStation incoming) {
@@ -337,11 +423,13 @@ void THistoryStore::MergeIntoMonth(int key, TTDataStation incoming) {
 void THistoryStore::MigrateLegacyFile(const std::string& legacy, const THistoryProgress&) {
     THistoryFileContent content = ReadHistoryFile(legacy, false);
     if (!content.Problem.empty()) throw EOrvanelError(content.Problem);
+    // The legacy file is deleted once migrated: one that is not surely a history file stays as it is.
+    if (content.WrongMagic) throw EOrvanelError(content.MagicText);
     if (content.CountMismatch()) {
         problems_.push_back(
             fmt::sprintf(Tr("HistoryFile", "%s est endommagé : il annonce %d points mais n'en "
                                            "contient que %d complets, qui ont été chargés."),
-                         legacy, content.Announced, static_cast<int>(content.Records.size())) +
+                         legacy, content.Announced, static_cast<int>(content.Complete)) +
             " " + DamagedCopyText(KeepDamagedCopy(legacy), legacy));
     }
     TTDataStation data = std::move(content.Records);
@@ -371,8 +459,9 @@ void THistoryStore::MigrateLegacyFile(const std::string& legacy, const THistoryP
 
 TAppendResult THistoryStore::Place(const TcapteursInfos& record, TTDataStation& aside, const char*& reason) {
     const TDateTime d = record.DateSysteme;
-    if (!IsSoundRecordDate(d, Now())) {
-        reason = "date outside 2000 .. tomorrow";
+    const TDateTime now = Now();
+    if (!IsSoundRecordDate(d, now)) {
+        reason = "date outside 2000 .. now + 1 day";
         aside.push_back(record);
         return TAppendResult::SetAside;
     }
@@ -386,9 +475,17 @@ TAppendResult THistoryStore::Place(const TcapteursInfos& record, TTDataStation& 
     const size_t at = LowerBound(d);
     if (at < records_.size()) {
         if (records_[at].DateSysteme == d) return TAppendResult::Copy;
-        reason = "older than the newest record held";
-        aside.push_back(record);
-        return TAppendResult::SetAside;
+        if (!(records_[at].DateSysteme > now)) {
+            reason = "older than the newest record held";
+            aside.push_back(record);
+            return TAppendResult::SetAside;
+        }
+        // Only records dated after now (a station clock set ahead) lie beyond it: they must not
+        // refuse the readings of today, which take their place before them.
+        records_.insert(records_.begin() + static_cast<ptrdiff_t>(at), record);
+        reshuffled_ = true;
+        changed_.insert(key);
+        return TAppendResult::Added;
     }
     records_.push_back(record);
     changed_.insert(key);
@@ -470,8 +567,20 @@ void THistoryStore::SaveChanged() {
             }
             const size_t lo = LowerBound(MonthStart(key));
             const size_t hi = LowerBound(MonthStart(key + 1));
+            if (const auto h = held_.find(key); h != held_.end() && hi - lo < h->second) {
+                // Records would vanish that nobody deleted: the file keeps them.
+                LogToday(fmt::sprintf("Save refused -> %s : %d points held, %d left", MonthPath(key),
+                                      static_cast<int>(h->second), static_cast<int>(hi - lo)));
+                errors.push_back(fmt::sprintf(
+                    Tr("HistoryFile", "Le fichier %s contenait %d points, il n'en resterait que %d : il n'est pas "
+                                      "réécrit."),
+                    MonthPath(key), static_cast<int>(h->second), static_cast<int>(hi - lo)));
+                ++it;
+                continue;
+            }
             try {
                 WriteHistoryFile(MonthPath(key), std::span(records_.data() + lo, hi - lo));
+                held_[key] = hi - lo;
                 it = changed_.erase(it);
             } catch (const std::exception& e) {
                 errors.push_back(e.what());

@@ -5,8 +5,12 @@
 // - a month file is rewritten only from a complete copy of that month: before a record of a month
 //   that was not read enters the history, that month's file is read and merged;
 // - the history stays in date order: a record with the date of one already held is a copy and is
-//   dropped; a record older than the newest one held, or whose date is not a sound date (finite,
-//   from 2000 to tomorrow), goes to "rejected.bin" instead;
+//   dropped; a record older than the newest one held, or whose date is not a sound date (from 2000
+//   to now + 1 day), goes to "rejected.bin" instead; records dated after now (a station clock set
+//   ahead) never refuse a reading: it takes its place before them;
+// - a month file whose records are out of order keeps its longest series in date order: one record
+//   dated ahead is set aside alone, never the sound records after it;
+// - a save never writes a month with fewer records than it held, unless the user deleted them;
 // - a save writes every month whose records changed, each record into the file of its own month.
 //
 // Views of the history (plots, table, statistics) register a THistoryListener to follow its changes.
@@ -14,6 +18,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <set>
 #include <span>
 #include <string>
@@ -132,6 +137,9 @@ class THistoryStore {
     std::set<int> read_;         // months whose file has been read (or found missing)
     std::set<int> changed_;      // months to write at the next save
     std::set<int> unreadable_;   // months whose file could not be read during this append
+    // Records each month held when its file was read or last written, less those the user deleted
+    // since: a save never writes a month with fewer.
+    std::map<int, size_t> held_;
     TTDataStation pendingAside_; // set aside, not yet written to rejected.bin
     std::vector<std::string> problems_;
     THistoryProgress progress_;
@@ -143,5 +151,6 @@ class THistoryStore {
 
 // Month keys: year × 12 + month − 1.
 int MonthKeyOf(TDateTime date);
-// A date a record may carry: finite, from 1 January 2000 to the end of tomorrow.
+// A date a record may carry: from 1 January 2000 to now + 1 day (so never NaN or infinite).
 bool IsSoundRecordDate(TDateTime date, TDateTime now);
+TDateTime FirstSoundDate();

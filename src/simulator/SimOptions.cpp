@@ -214,6 +214,7 @@ Line faults (RATE from 0 to 1):
   --split-gap MS         pause between the pieces (default 2)
   --line-timing          pace bytes as a 115200-baud line does (about 87 µs a byte)
   --help                 this text
+  --version              the version
 )";
 }
 

@@ -19,6 +19,19 @@ std::string DocumentsRoot() {
     return path;
 }
 
+#ifndef ORVANEL_SHARE_FROM_BIN
+#define ORVANEL_SHARE_FROM_BIN "../share/orvanel"
+#endif
+
+std::string ProgramFilesFolder(const std::string& exeFolder) {
+    std::error_code ec;
+    const std::filesystem::path installed =
+        (std::filesystem::path(exeFolder) / ORVANEL_SHARE_FROM_BIN).lexically_normal();
+    std::string folder = std::filesystem::is_directory(installed, ec) ? installed.string() : exeFolder;
+    IncludeBackslash(folder);
+    return folder;
+}
+
 void AssignFolders(const std::string& exeFolder, const std::string& documentsRoot) {
     PathExe = exeFolder;
     IncludeBackslash(PathExe);
@@ -44,7 +57,7 @@ void MoveFilesOfOlderVersions() {
 }
 
 void SetupFolders() {
-    AssignFolders(QCoreApplication::applicationDirPath().toStdString(), DocumentsRoot());
+    AssignFolders(ProgramFilesFolder(QCoreApplication::applicationDirPath().toStdString()), DocumentsRoot());
     EnsureFolder(PathDatas);
     EnsureFolder(PathLogs);
     EnsureFolder(PathJpeg);

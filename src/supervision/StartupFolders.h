@@ -11,5 +11,9 @@ void SetupFolders();
 
 // The pieces, for tests: the documents root (ends with '/').
 std::string DocumentsRoot();
+// The folder of the program's own files (sounds, translations, web files), ending with '/': the
+// installed share folder relative to the executable's folder (../share/orvanel) when it exists,
+// otherwise the executable's folder itself (a build tree).
+std::string ProgramFilesFolder(const std::string& exeFolder);
 void AssignFolders(const std::string& exeFolder, const std::string& documentsRoot);
 void MoveFilesOfOlderVersions();

@@ -114,10 +114,12 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
                               },
                               [this](const QString& text) {
                                   // A long drawing shows its progress at once; afterwards the panel shows the
-                                  // controller's text.
-                                  statusPanels_[2]->setText(
-                                      text.isEmpty() ? Q(supervisor_.StatusBarPanels()[2]) : text);
-                                  statusPanels_[2]->repaint();
+                                  // controller's text. A slow first drawing may report before the status bar
+                                  // exists (the pages are built after the graphs).
+                                  QLabel* panel = statusPanels_[2];
+                                  if (!panel) return;
+                                  panel->setText(text.isEmpty() ? Q(supervisor_.StatusBarPanels()[2]) : text);
+                                  panel->repaint();
                               }},
                              this);
     BuildMenus();

@@ -3,8 +3,12 @@
 // name what is wrong.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "CsvExport.h"
@@ -50,10 +54,11 @@ class OrvanelDataTest : public SandboxTest {
         store.SaveChanged();
     }
 
-    TRun Run(const std::string& arguments) {
+    // prefix: a command that runs orvanel-data (timeout 30 ...).
+    TRun Run(const std::string& arguments, const std::string& prefix = {}) {
         const std::string out = Root() + "out.txt", err = Root() + "err.txt";
         const std::string command =
-            std::string(ORVANEL_DATA_PATH) + " " + arguments + " >" + out + " 2>" + err;
+            prefix + std::string(ORVANEL_DATA_PATH) + " " + arguments + " >" + out + " 2>" + err;
         const int status = std::system(command.c_str());
         TRun run;
         run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -120,6 +125,73 @@ TEST_F(OrvanelDataTest, CheckFindsATruncatedFile) {
     EXPECT_NE(stats.Err.find(march), std::string::npos) << stats.Err;
     // A range that does not touch it is read.
     EXPECT_EQ(Run("--data-dir " + PathDatas + " stats --from 2014-02-21 --to 2014-02-22").Status, 0);
+}
+
+// A FIFO or a folder in place of a month file is refused by name at once (a FIFO used to block the
+// tool for ever); a 16 GB sparse month is checked with the memory of its records, not of its size.
+TEST_F(OrvanelDataTest, HostileMonthFilesAreRefusedByNameWithBoundedMemory) {
+    namespace fs = std::filesystem;
+    const std::string march = PathDatas + "2014_03.bin";
+    const std::string marchBytes = ReadWholeFile(march);
+    struct TCase {
+        const char* What;
+        std::function<void()> Make;
+        const char* Problem;
+    };
+    const TCase cases[] = {
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(march.c_str(), 0644), 0); },
+         "2014_03.bin n'est pas un fichier ordinaire (tube nommé) : il n'est pas lu."},
+        {"a folder", [&] { fs::create_directory(march); },
+         "2014_03.bin n'est pas un fichier ordinaire (dossier) : il n'est pas lu."},
+        {"a 16 GB sparse file",
+         [&] {
+             WriteWholeFile(march, marchBytes);
+             const uintmax_t records = (uintmax_t{16} << 30) / sizeof(TcapteursInfos);
+             fs::resize_file(march, 8 + records * sizeof(TcapteursInfos));
+         },
+         "record(s) whose every byte is zero"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        fs::remove_all(march);
+        c.Make();
+        const TRun check = Run("--data-dir " + PathDatas + " check", "timeout 60 ");
+        EXPECT_EQ(check.Status, 1) << "124: it waited\n" << check.Err;
+        EXPECT_NE(check.Out.find(c.Problem), std::string::npos) << check.Out;
+        EXPECT_NE(check.Out.find("2014_02.bin  648 records"), std::string::npos) << "the other months are checked";
+        const TRun stats =
+            Run("--data-dir " + PathDatas + " stats --from 2014-03-01 --to 2014-03-02 --json", "timeout 60 ");
+        EXPECT_EQ(stats.Status, 1) << stats.Err;
+        EXPECT_NE(stats.Err.find(march), std::string::npos) << stats.Err;
+    }
+    rusage children{};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    EXPECT_LT(children.ru_maxrss, 256 * 1024) << "kB at the peak of a run";
+}
+
+// A record whose values are not numbers is used as the monitor uses it: the statistics are the
+// library's over the same records (the window's), the export writes it, and check notes it without
+// calling the file damaged.
+TEST_F(OrvanelDataTest, RecordsWithValuesThatAreNotNumbersAreUsedAsTheMonitorUsesThem) {
+    std::filesystem::remove_all(PathDatas);
+    records_[100].Humidity = std::nanf("");
+    records_[200].ValueTempDeg = std::nanf("");
+    THistoryStore store(PathDatas);
+    ASSERT_EQ(store.Append(records_).Added, static_cast<int>(records_.size()));
+    store.SaveChanged();
+
+    const TRun stats = Run("--data-dir " + PathDatas + " stats --from 2014-02-21 --to 2014-02-26 --json");
+    ASSERT_EQ(stats.Status, 0) << stats.Err;
+    EXPECT_EQ(stats.Out, StatsJson(ComputeStatistics(records_, EncodeDateTime(2014, 2, 21),
+                                                     EncodeDateTime(2014, 2, 27) - 1.0 / 86400000, Cloudy,
+                                                     Dawn)) +
+                             "\n");
+    const TRun exported = Run("--data-dir " + PathDatas + " export --from 2014-02-21 --to 2014-02-26");
+    ASSERT_EQ(exported.Status, 0) << exported.Err;
+    EXPECT_NE(exported.Out.find(";nan;"), std::string::npos);
+    const TRun check = Run("--data-dir " + PathDatas + " check");
+    EXPECT_EQ(check.Status, 0) << check.Out;
+    EXPECT_NE(check.Out.find("note: 2 record(s) with values that are not numbers"), std::string::npos) << check.Out;
 }
 
 TEST_F(OrvanelDataTest, ErrorsSayWhatAndWhere) {

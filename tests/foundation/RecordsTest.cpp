@@ -1,6 +1,8 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
+#include <tuple>
 
 #include "Records.h"
 #include "TestSupport.h"
@@ -75,6 +77,22 @@ TEST(DateTime, EncodeDecodeAndText) {
     EXPECT_EQ(p.Second, 59);
     EXPECT_EQ(p.MilliSecond, 5);
     EXPECT_EQ(DateTimeText(EncodeDateTime(2013, 3, 7, 4, 5, 9)), "07/03/2013 04:05:09");
+}
+
+// A damaged record may carry any double as its date: beyond years 1 to 9999 the day count does not fit
+// an integer, and the value decodes as 0 does instead of overflowing.
+TEST(DateTime, DecodeOutsideTheCalendarGivesTheFieldsOfZero) {
+    const double values[] = {1e308, -1e308, 2958466, -693594, 1e19, -1e19,
+                             std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
+    for (const double value : values) {
+        SCOPED_TRACE(value);
+        const auto p = DecodeDateTime(value);
+        EXPECT_EQ(std::tie(p.Year, p.Month, p.Day, p.Hour, p.Minute, p.Second, p.MilliSecond),
+                  std::make_tuple(1899, 12, 30, 0, 0, 0, 0));
+    }
+    // The last and first instants of the calendar still decode.
+    EXPECT_EQ(DecodeDateTime(EncodeDateTime(9999, 12, 31, 23, 59, 59)).Year, 9999);
+    EXPECT_EQ(DecodeDateTime(EncodeDateTime(1, 1, 1)).Year, 1);
 }
 
 } // namespace

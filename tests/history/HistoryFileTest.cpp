@@ -178,7 +178,9 @@ TEST_F(HistoryFileTest, LoadsTheLastMonthsOldestFirstAcrossTheYear) {
     }
 }
 
-TEST_F(HistoryFileTest, WrongMagicNumberNamesTheFileAndTheOtherMonthsStillLoad) {
+// A damaged magic number names the file; the records behind it are still read, and the months
+// around it load as usual.
+TEST_F(HistoryFileTest, WrongMagicNumberNamesTheFileAndItsRecordsStillLoad) {
     struct Case {
         std::string magic;
         std::string suffix;
@@ -202,11 +204,14 @@ TEST_F(HistoryFileTest, WrongMagicNumberNamesTheFileAndTheOtherMonthsStillLoad) 
         WriteWholeFile(Month(2013, 3), FileBytes({Record(At(2013, 3, 5), 3)}));
 
         TTDataStation data;
-        EXPECT_EQ(LoadError(3, data), Month(2013, 2) + c.suffix + Copied(Month(2013, 2)));
-        ASSERT_EQ(data.size(), 2u);
+        EXPECT_EQ(LoadError(3, data), Month(2013, 2) + c.suffix + " " + Month(2013, 2) +
+                                          " est endommagé : il annonce 1 points et en contient 1 complets ; 1 "
+                                          "points ont été chargés, 0 mis de côté dans " +
+                                          PathDatas + "rejected.bin." + Copied(Month(2013, 2)));
+        ASSERT_EQ(data.size(), 3u);
         EXPECT_EQ(FieldValue(data[0].DateSysteme), At(2013, 1, 5));
-        // a month left out would be lost by the next save
-        EXPECT_EQ(FieldValue(data[1].DateSysteme), At(2013, 3, 5));
+        EXPECT_EQ(FieldValue(data[1].DateSysteme), At(2013, 2, 5));
+        EXPECT_EQ(FieldValue(data[2].DateSysteme), At(2013, 3, 5));
         EXPECT_EQ(ReadWholeFile(Month(2013, 2) + ".damaged"), bad);
     }
 }

@@ -140,8 +140,9 @@ TEST_F(HistoryStoreTest, CopiesAreDroppedAndOutOfOrderRecordsSetAside) {
         {"infinite", std::numeric_limits<double>::infinity(), TAppendResult::SetAside},
         {"far future", 1e300, TAppendResult::SetAside},
         {"the day after tomorrow", At(2026, 12, 12, 0, 1), TAppendResult::SetAside},
+        {"more than a day ahead", At(2026, 12, 11, 12, 1), TAppendResult::SetAside},
         {"before 2000", At(1999, 12, 31, 23, 59), TAppendResult::SetAside},
-        {"tomorrow", At(2026, 12, 11, 23, 0), TAppendResult::Added},
+        {"tomorrow, within a day", At(2026, 12, 11, 11, 0), TAppendResult::Added},
     };
     int setAside = 0;
     for (const auto& c : cases) {

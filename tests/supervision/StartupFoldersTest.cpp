@@ -39,4 +39,28 @@ TEST_F(StartupFolders, FilesOfOlderVersionsMoveAndOtherFilesStay) {
     EXPECT_FALSE(fs::exists(PathExe + "Datas")); // emptied, so removed
 }
 
+// Installed, the sounds and translations lie in ../share/orvanel beside bin; in a build tree, beside
+// the executable. Only a folder counts: a stray file of that name leaves the executable's folder.
+TEST_F(StartupFolders, ProgramFilesAreTheInstalledShareFolderWhenThereIsOne) {
+    struct Case {
+        const char* name;
+        const char* shareEntry; // what exists at <root>/share/orvanel: "", "folder" or "file"
+        const char* expected;   // relative to the root
+    };
+    const Case cases[] = {
+        {"build tree", "", "bin/"},
+        {"installed", "folder", "share/orvanel/"},
+        {"a file, not a folder", "file", "bin/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder root;
+        fs::create_directories(root.Path() + "bin");
+        fs::create_directories(root.Path() + "share");
+        if (std::string(c.shareEntry) == "folder") fs::create_directories(root.Path() + "share/orvanel");
+        if (std::string(c.shareEntry) == "file") WriteWholeFile(root.Path() + "share/orvanel", "x");
+        EXPECT_EQ(ProgramFilesFolder(root.Path() + "bin"), root.Path() + c.expected);
+    }
+}
+
 } // namespace
