@@ -12,13 +12,16 @@ LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAU
 
 # Debian packages the build, the tests and the program need.
 DEPS := cmake ninja-build g++ pkg-config ccache \
-        qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+        qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
         libfmt-dev libcurl4-openssl-dev libjpeg-dev libboost-stacktrace-dev \
         libgtest-dev libgmock-dev libbenchmark-dev \
-        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb \
-        libsystemd-dev systemd help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
+        espeak-ng sox python3-pyftpdlib dbus python3-dbus xvfb qt6-translations-l10n \
+        libmosquitto-dev mosquitto mosquitto-clients \
+        libsystemd-dev systemd help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian \
+        clang libclang-rt-14-dev libfuzzer-14-dev \
+        chromium chromium-driver python3-selenium python3-pil
 
-.PHONY: all deps build translations test test-asan test-tsan bench run screenshots install package clean format
+.PHONY: all deps build translations test test-asan test-tsan fuzz soak bench run screenshots install package clean format
 
 all: build
 
@@ -94,8 +97,44 @@ test-tsan: deps
 	$(TSAN_ENV) cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && $(TSAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
 
+# Each fuzz target (tests/fuzz) explored by libFuzzer for FUZZ_SECONDS, built by clang with
+# AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz. The corpus grows in
+# build-fuzz/corpus/<target> (seeded from tests/fuzz/corpus); a crash, a sanitizer report or a broken
+# check stops the run and leaves its input in build-fuzz/crashes/<target>. Copy that input into
+# tests/fuzz/regressions/<target> with the fix: `make test` replays it from then on.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_station_answers fuzz_month_file fuzz_settings_file fuzz_formula fuzz_condition_files
+FUZZ_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1 \
+            LSAN_OPTIONS=suppressions=$(SANITIZERS)/lsan.supp:print_suppressions=0 \
+            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" -DORVANEL_SANITIZER=fuzzer -DORVANEL_TESTS=OFF -DORVANEL_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	@failed=""; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t build-fuzz/crashes/$$t; \
+	  dict=""; [ -f tests/fuzz/$$t.dict ] && dict="-dict=tests/fuzz/$$t.dict"; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  if $(FUZZ_ENV) build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+	       $$dict -artifact_prefix=build-fuzz/crashes/$$t/ build-fuzz/corpus/$$t tests/fuzz/corpus/$$t \
+	       tests/fuzz/regressions/$$t > build-fuzz/$$t.log 2>&1; \
+	  then grep -E "^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)|cov: .*DONE" build-fuzz/$$t.log | sed "s/^/  /"; \
+	  else failed="$$failed $$t"; tail -n 60 build-fuzz/$$t.log; ls -l build-fuzz/crashes/$$t; fi; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzz: FAILED:$$failed (inputs in build-fuzz/crashes/)"; exit 1; fi; \
+	echo "fuzz: no fault found"
+
+# The headless monitor for SOAK_MINUTES against the simulated station under line faults, restarted
+# by SIGHUP and SIGTERM, its HTTP server polled; then every station record is looked up in the
+# history, and memory, descriptors, threads and the log are checked (tests/soak/soak.py).
+SOAK_MINUTES ?= 60
+soak: build
+	python3 tests/soak/soak.py $(BUILD_DIR) $(SOAK_MINUTES)
+
+# Then the dashboard's first plots in headless Chromium over a million-record history.
 bench: build
 	$(BUILD_DIR)/orvanel-bench
+	/usr/bin/python3 tests/web/million_first_plot.py $(BUILD_DIR)
 
 # The simulated station on a pseudo-terminal (link $(BUILD_DIR)/halvex.tty) and the program connected
 # to it, headless. The station's day lasts 20 minutes and a script brings a shower, wind and
@@ -112,13 +151,16 @@ run: build
 	kill -INT $$sim 2>/dev/null; wait $$sim; exit $$code
 
 # Pictures of the main window made on Qt's offscreen platform, the monitor polling the simulated
-# station under a weather script.
+# station under a weather script; then the web dashboard in headless Chromium (day, dark and night,
+# phone and desktop width).
 screenshots: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel-screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/orvanel-screenshots $(BUILD_DIR)/screenshots
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvanel halvex-sim
+	/usr/bin/python3 tests/web/page_screenshots.py $(BUILD_DIR) $(BUILD_DIR)/screenshots
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-package
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-package build-fuzz

@@ -406,6 +406,281 @@
     </message>
 </context>
 <context>
+    <name>Dashboard</name>
+    <message>
+        <source>seule la méthode GET est servie</source>
+        <translation>only GET is served</translation>
+    </message>
+    <message>
+        <source>fichier inconnu</source>
+        <translation>unknown file</translation>
+    </message>
+    <message>
+        <source>SÛR</source>
+        <translation>SAFE</translation>
+    </message>
+    <message>
+        <source>NON SÛR</source>
+        <translation>UNSAFE</translation>
+    </message>
+    <message>
+        <source>Température du ciel</source>
+        <translation>Sky temperature</translation>
+    </message>
+    <message>
+        <source>Ciel − ambiante</source>
+        <translation>Sky − ambient</translation>
+    </message>
+    <message>
+        <source>Température ambiante</source>
+        <translation>Ambient temperature</translation>
+    </message>
+    <message>
+        <source>Point de rosée</source>
+        <translation>Dew point</translation>
+    </message>
+    <message>
+        <source>Humidité</source>
+        <translation>Humidity</translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation>Rain</translation>
+    </message>
+    <message>
+        <source>Rafale</source>
+        <translation>Wind gust</translation>
+    </message>
+    <message>
+        <source>Direction de la rafale</source>
+        <translation>Gust direction</translation>
+    </message>
+    <message>
+        <source>Fond de ciel</source>
+        <translation>Sky brightness</translation>
+    </message>
+    <message>
+        <source>Niveau de lumière</source>
+        <translation>Light level</translation>
+    </message>
+    <message>
+        <source>Chauffage</source>
+        <translation>Heater</translation>
+    </message>
+    <message>
+        <source>Alimentation</source>
+        <translation>Supply</translation>
+    </message>
+    <message>
+        <source>Détecteur de pluie</source>
+        <translation>Rain sensor</translation>
+    </message>
+    <message>
+        <source>Détecteur IR</source>
+        <translation>IR detector</translation>
+    </message>
+    <message>
+        <source>Surveillance</source>
+        <translation>Watching</translation>
+    </message>
+    <message>
+        <source>Ciel-sol &lt;</source>
+        <translation>Sky-ground &lt;</translation>
+    </message>
+    <message>
+        <source>Humidité &lt;</source>
+        <translation>Humidity &lt;</translation>
+    </message>
+    <message>
+        <source>Vent &lt;</source>
+        <translation>Wind &lt;</translation>
+    </message>
+    <message>
+        <source>Lumière</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>Magnitude &gt;</source>
+        <translation>Magnitude &gt;</translation>
+    </message>
+    <message>
+        <source>Ciel</source>
+        <translation>Sky</translation>
+    </message>
+    <message>
+        <source>Atmosphère</source>
+        <translation>Air</translation>
+    </message>
+    <message>
+        <source>Pluie/neige</source>
+        <translation>Rain/snow</translation>
+    </message>
+    <message>
+        <source>Vent</source>
+        <translation>Wind</translation>
+    </message>
+    <message>
+        <source>aucune mesure météo reçue depuis le démarrage</source>
+        <translation>no weather reading since the start</translation>
+    </message>
+    <message>
+        <source>grandeur inconnue : &quot;%s&quot;</source>
+        <translation>unknown quantity: &quot;%s&quot;</translation>
+    </message>
+    <message>
+        <source>date &quot;%s&quot; de %s illisible : ISO 8601 avec fuseau attendu, par exemple 2026-12-09T21:00:00Z</source>
+        <translation>date &quot;%s&quot; of %s cannot be read: ISO 8601 with a time zone expected, for example 2026-12-09T21:00:00Z</translation>
+    </message>
+    <message>
+        <source>nombre de colonnes &quot;%s&quot; refusé : de 1 à %d</source>
+        <translation>number of columns &quot;%s&quot; refused: from 1 to %d</translation>
+    </message>
+    <message>
+        <source>paramètre inconnu : &quot;%s&quot;</source>
+        <translation>unknown parameter: &quot;%s&quot;</translation>
+    </message>
+    <message>
+        <source>paramètre &quot;quantity&quot; manquant</source>
+        <translation>parameter &quot;quantity&quot; missing</translation>
+    </message>
+    <message>
+        <source>la date &quot;from&quot; doit précéder la date &quot;to&quot;</source>
+        <translation>the &quot;from&quot; date must come before the &quot;to&quot; date</translation>
+    </message>
+    <message>
+        <source>fr</source>
+        <translation>en</translation>
+    </message>
+    <message>
+        <source>Orvanel : conditions à l&apos;observatoire</source>
+        <translation>Orvanel: conditions at the observatory</translation>
+    </message>
+    <message>
+        <source>toutes les conditions sont réunies</source>
+        <translation>all conditions are met</translation>
+    </message>
+    <message>
+        <source>depuis %1</source>
+        <translation>since %1</translation>
+    </message>
+    <message>
+        <source>mesure d&apos;il y a %1</source>
+        <translation>reading from %1 ago</translation>
+    </message>
+    <message>
+        <source>%1 : trop ancienne</source>
+        <translation>%1: too old</translation>
+    </message>
+    <message>
+        <source>liaison perdue</source>
+        <translation>link lost</translation>
+    </message>
+    <message>
+        <source>aucune mesure</source>
+        <translation>no reading</translation>
+    </message>
+    <message>
+        <source>en attente de la première mesure...</source>
+        <translation>waiting for the first reading...</translation>
+    </message>
+    <message>
+        <source>connexion au programme perdue, nouvel essai...</source>
+        <translation>connection to the program lost, trying again...</translation>
+    </message>
+    <message>
+        <source>Mesures</source>
+        <translation>Readings</translation>
+    </message>
+    <message>
+        <source>Etats</source>
+        <translation>States</translation>
+    </message>
+    <message>
+        <source>Relais</source>
+        <translation>Relay</translation>
+    </message>
+    <message>
+        <source>Historique</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Thème</source>
+        <translation>Theme</translation>
+    </message>
+    <message>
+        <source>Jour</source>
+        <translation>Day</translation>
+    </message>
+    <message>
+        <source>Sombre</source>
+        <translation>Dark</translation>
+    </message>
+    <message>
+        <source>Vision de nuit</source>
+        <translation>Night vision</translation>
+    </message>
+    <message>
+        <source>6 h</source>
+        <translation>6 h</translation>
+    </message>
+    <message>
+        <source>24 h</source>
+        <translation>24 h</translation>
+    </message>
+    <message>
+        <source>3 jours</source>
+        <translation>3 days</translation>
+    </message>
+    <message>
+        <source>7 jours</source>
+        <translation>7 days</translation>
+    </message>
+    <message>
+        <source>30 jours</source>
+        <translation>30 days</translation>
+    </message>
+    <message>
+        <source>1 an</source>
+        <translation>1 year</translation>
+    </message>
+    <message>
+        <source>tout</source>
+        <translation>all</translation>
+    </message>
+    <message>
+        <source>Glisser sur un graphique pour zoomer, double-clic pour revenir.</source>
+        <translation>Drag across a plot to zoom, double-click to go back.</translation>
+    </message>
+    <message>
+        <source>OUI</source>
+        <translation>YES</translation>
+    </message>
+    <message>
+        <source>NON</source>
+        <translation>NO</translation>
+    </message>
+    <message>
+        <source>Ciel et ciel − ambiante</source>
+        <translation>Sky and sky − ambient</translation>
+    </message>
+    <message>
+        <source>Température ambiante et point de rosée</source>
+        <translation>Ambient temperature and dew point</translation>
+    </message>
+    <message>
+        <source>bonnes conditions</source>
+        <translation>good conditions</translation>
+    </message>
+    <message>
+        <source>min</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>max</source>
+        <translation>max</translation>
+    </message>
+</context>
+<context>
     <name>DataTable</name>
     <message>
         <source>Index</source>
@@ -1010,6 +1285,177 @@
     <message>
         <source>TEST EXCEPTION</source>
         <translation>TEST EXCEPTION</translation>
+    </message>
+    <message>
+        <source>Vision de nuit</source>
+        <translation>Night vision</translation>
+    </message>
+    <message>
+        <source>Rouge sombre sur noir, pour garder les yeux adaptés à l&apos;obscurité</source>
+        <translation>Dim red on black, to keep eyes adapted to the dark</translation>
+    </message>
+    <message>
+        <source>%dx%d pixels</source>
+        <translation>%dx%d pixels</translation>
+    </message>
+</context>
+<context>
+    <name>Mqtt</name>
+    <message>
+        <source>Le préfixe de sujet &quot;%s&quot; (réglage &quot;%s&quot; sous [MQTT]) %s.</source>
+        <translation>The topic prefix &quot;%s&quot; (setting &quot;%s&quot; under [MQTT]) %s.</translation>
+    </message>
+    <message>
+        <source>est vide</source>
+        <translation>is empty</translation>
+    </message>
+    <message>
+        <source>contient un joker &quot;+&quot; ou &quot;#&quot;, réservé aux abonnements</source>
+        <translation>holds a wildcard &quot;+&quot; or &quot;#&quot;, which only subscriptions may use</translation>
+    </message>
+    <message>
+        <source>contient un caractère nul</source>
+        <translation>holds a NUL character</translation>
+    </message>
+    <message>
+        <source>contient un niveau vide (&quot;/&quot; au début, à la fin ou doublé)</source>
+        <translation>holds an empty level (&quot;/&quot; at the start, at the end or doubled)</translation>
+    </message>
+    <message>
+        <source>est trop long</source>
+        <translation>is too long</translation>
+    </message>
+    <message>
+        <source>Température du ciel</source>
+        <translation>Sky temperature</translation>
+    </message>
+    <message>
+        <source>Ciel moins ambiante</source>
+        <translation>Sky minus ambient</translation>
+    </message>
+    <message>
+        <source>Température ambiante</source>
+        <translation>Ambient temperature</translation>
+    </message>
+    <message>
+        <source>Point de rosée</source>
+        <translation>Dew point</translation>
+    </message>
+    <message>
+        <source>Humidité</source>
+        <translation>Humidity</translation>
+    </message>
+    <message>
+        <source>Rafale de vent</source>
+        <translation>Wind gust</translation>
+    </message>
+    <message>
+        <source>Direction du vent</source>
+        <translation>Wind direction</translation>
+    </message>
+    <message>
+        <source>Fond de ciel</source>
+        <translation>Sky brightness</translation>
+    </message>
+    <message>
+        <source>Niveau de lumière (log)</source>
+        <translation>Light level (log)</translation>
+    </message>
+    <message>
+        <source>Chauffage du capteur de pluie</source>
+        <translation>Rain sensor heater</translation>
+    </message>
+    <message>
+        <source>Tension d&apos;alimentation</source>
+        <translation>Supply voltage</translation>
+    </message>
+    <message>
+        <source>Pluie</source>
+        <translation>Rain</translation>
+    </message>
+    <message>
+        <source>Relais de fermeture du toit fermé</source>
+        <translation>Roof closing relay closed</translation>
+    </message>
+    <message>
+        <source>Liaison avec la station</source>
+        <translation>Station link</translation>
+    </message>
+    <message>
+        <source>Conditions dangereuses pour l&apos;observatoire</source>
+        <translation>Unsafe conditions for the observatory</translation>
+    </message>
+    <message>
+        <source>hôte inconnu</source>
+        <translation>unknown host</translation>
+    </message>
+    <message>
+        <source>connexion refusée : aucun courtier n&apos;écoute sur ce port</source>
+        <translation>connection refused: no broker listens on this port</translation>
+    </message>
+    <message>
+        <source>identifiant ou mot de passe refusé par le courtier</source>
+        <translation>user name or password refused by the broker</translation>
+    </message>
+    <message>
+        <source>connexion non autorisée par le courtier</source>
+        <translation>connection not authorised by the broker</translation>
+    </message>
+    <message>
+        <source>échec TLS (certificat non reconnu ou courtier sans TLS)</source>
+        <translation>TLS failure (certificate not recognised, or a broker without TLS)</translation>
+    </message>
+    <message>
+        <source>connexion fermée par le courtier</source>
+        <translation>connection closed by the broker</translation>
+    </message>
+    <message>
+        <source>le courtier ne répond plus</source>
+        <translation>the broker no longer answers</translation>
+    </message>
+    <message>
+        <source>erreur réseau</source>
+        <translation>network error</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion à %s...</source>
+        <translation>MQTT: connecting to %s...</translation>
+    </message>
+    <message>
+        <source>MQTT : connecté à %s</source>
+        <translation>MQTT: connected to %s</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion perdue (%s), nouvel essai dans %d s</source>
+        <translation>MQTT: connection lost (%s), next try in %d s</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion impossible à %s (%s), nouvel essai dans %d s</source>
+        <translation>MQTT: cannot connect to %s (%s), next try in %d s</translation>
+    </message>
+    <message>
+        <source>MQTT : connexion impossible à %s (%s). Corrigez les réglages sous [MQTT] ; pas de nouvel essai d&apos;ici là.</source>
+        <translation>MQTT: cannot connect to %s (%s). Correct the settings under [MQTT]; no new try until then.</translation>
+    </message>
+    <message>
+        <source>MQTT : arrêté</source>
+        <translation>MQTT: stopped</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : %s Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: %s The program runs on without it.</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : le fichier d&apos;autorités de certification &quot;%s&quot; (réglage &quot;CAFile&quot; sous [MQTT]) n&apos;est pas un fichier lisible. Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: the certificate authority file &quot;%s&quot; (setting &quot;CAFile&quot; under [MQTT]) is not a readable file. The program runs on without it.</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : la bibliothèque MQTT n&apos;a pas pu être initialisée. Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: the MQTT library could not be initialised. The program runs on without it.</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : TLS refusé (%s). Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: TLS refused (%s). The program runs on without it.</translation>
     </message>
 </context>
 <context>
@@ -1841,6 +2287,74 @@
         <source>Ceci va durer deux minutes, SVP réalisez cette calibration la nuit avec un cache qui empêche la moindre lumière d&apos;atteindre la photodiode ! Continuer ?</source>
         <translation>This takes two minutes. Please do this calibration at night, with a cover that keeps every bit of light away from the photodiode! Continue?</translation>
     </message>
+    <message>
+        <source>MQTT</source>
+        <translation>MQTT</translation>
+    </message>
+    <message>
+        <source>Publication vers un courtier MQTT (Home Assistant, Node-RED...)</source>
+        <translation>Publishing to an MQTT broker (Home Assistant, Node-RED...)</translation>
+    </message>
+    <message>
+        <source> Publier les mesures et le verdict de sécurité</source>
+        <translation> Publish the readings and the safety verdict</translation>
+    </message>
+    <message>
+        <source> Courtier (nom ou adresse)</source>
+        <translation> Broker (name or address)</translation>
+    </message>
+    <message>
+        <source> Port</source>
+        <translation> Port</translation>
+    </message>
+    <message>
+        <source> Connexion chiffrée (TLS)</source>
+        <translation> Encrypted connection (TLS)</translation>
+    </message>
+    <message>
+        <source> Fichier des autorités de certification (vide : celles du système)</source>
+        <translation> Certificate authority file (empty: the system&apos;s)</translation>
+    </message>
+    <message>
+        <source> Vérifier le certificat du courtier</source>
+        <translation> Verify the broker&apos;s certificate</translation>
+    </message>
+    <message>
+        <source> Utilisateur</source>
+        <translation> User</translation>
+    </message>
+    <message>
+        <source> Mot de passe</source>
+        <translation> Password</translation>
+    </message>
+    <message>
+        <source> Identifiant du client</source>
+        <translation> Client identifier</translation>
+    </message>
+    <message>
+        <source> Préfixe des sujets</source>
+        <translation> Topic prefix</translation>
+    </message>
+    <message>
+        <source> Découverte automatique par Home Assistant</source>
+        <translation> Home Assistant discovery</translation>
+    </message>
+    <message>
+        <source> Préfixe de découverte</source>
+        <translation> Discovery prefix</translation>
+    </message>
+    <message>
+        <source> Qualité de service (QoS)</source>
+        <translation> Quality of service (QoS)</translation>
+    </message>
+    <message>
+        <source> Intervalle de maintien de la connexion (s)</source>
+        <translation> Keep-alive interval (s)</translation>
+    </message>
+    <message>
+        <source>Les réglages MQTT prennent effet au prochain démarrage du programme.</source>
+        <translation>The MQTT settings take effect at the next start of the program.</translation>
+    </message>
 </context>
 <context>
     <name>TFormDlgDarkCompute</name>
@@ -2364,6 +2878,45 @@
     <message>
         <source>Jour</source>
         <translation>Day</translation>
+    </message>
+</context>
+<context>
+    <name>TVerdictBanner</name>
+    <message>
+        <source>%1 jours</source>
+        <translation>%1 days</translation>
+    </message>
+    <message>
+        <source>SÛR</source>
+        <translation>SAFE</translation>
+    </message>
+    <message>
+        <source>NON SÛR</source>
+        <translation>UNSAFE</translation>
+    </message>
+    <message>
+        <source>toutes les conditions sont réunies</source>
+        <translation>all conditions are met</translation>
+    </message>
+    <message>
+        <source>depuis %1</source>
+        <translation>since %1</translation>
+    </message>
+    <message>
+        <source>liaison perdue</source>
+        <translation>link lost</translation>
+    </message>
+    <message>
+        <source>aucune mesure</source>
+        <translation>no reading</translation>
+    </message>
+    <message>
+        <source>mesure d&apos;il y a %1</source>
+        <translation>reading from %1 ago</translation>
+    </message>
+    <message>
+        <source>%1 : trop ancienne</source>
+        <translation>%1: too old</translation>
     </message>
 </context>
 <context>

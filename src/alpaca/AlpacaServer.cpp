@@ -6,25 +6,22 @@
 #include <cstdio>
 #include <fmt/format.h>
 #include <netinet/in.h>
-#include <QAbstractHttpServer>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
 #include <QSysInfo>
-#include <QTcpServer>
 #include <QUdpSocket>
-#include <QUrlQuery>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "DatabaseRegistry.h"
+#include "HttpServer.h"
 #include "Log.h"
 #include "Supervisor.h"
+#include "Utilities.h"
 
 #ifndef ORVANEL_VERSION
 #define ORVANEL_VERSION "0"
@@ -108,10 +105,10 @@ struct TMemberResult {
 struct TAlpacaServer::TParams {
     QMap<QString, QString> Values; // lower-case name -> value
 
-    void Add(const QUrlQuery& query) {
-        for (const auto& [name, value] : query.queryItems(QUrl::FullyDecoded)) {
-            const QString key = name.toLower();
-            if (!Values.contains(key)) Values.insert(key, value);
+    void Add(const THttpFields& fields) {
+        for (const auto& [name, value] : fields) {
+            const QString key = QString::fromUtf8(name).toLower();
+            if (!Values.contains(key)) Values.insert(key, QString::fromUtf8(value));
         }
     }
     bool Has(const QString& name) const { return Values.contains(name.toLower()); }
@@ -143,30 +140,21 @@ struct TAlpacaServer::TParams {
     }
 };
 
-// The HTTP side: every request goes to the server's Answer.
-class THttpFront : public QAbstractHttpServer {
-  public:
-    explicit THttpFront(TAlpacaServer& owner) : owner_(owner) {}
-
-  protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
-        const TAlpacaAnswer answer = owner_.Answer(request);
-        QHttpServerResponder responder = makeResponder(request, socket);
-        responder.write(answer.Body, answer.ContentType,
-                        static_cast<QHttpServerResponder::StatusCode>(answer.Status));
-        return true;
-    }
-    void missingHandler(const QHttpServerRequest&, QTcpSocket*) override {}
-
-  private:
-    TAlpacaServer& owner_;
-};
-
 // ---- Life ------------------------------------------------------------------------------------------
 
 TAlpacaServer::TAlpacaServer(const TPublishedConditions& published, TAlpacaSettings settings, QObject* parent)
     : QObject(parent), published_(published), values_(published.Values()), settings_(std::move(settings)),
-      clock_([] { return Now(); }) {
+      clock_([] { return Now(); }),
+      http_(std::make_unique<THttpServer>()) {
+    // Asked last: other services of the same port (added first) answer their own paths.
+    http_->AddHandler([this](const THttpRequest& request) -> std::optional<THttpResponse> {
+        TAlpacaAnswer answer = Answer(request);
+        THttpResponse response;
+        response.Status = answer.Status;
+        response.ContentType = answer.ContentType.toStdString();
+        response.Body = answer.Body.toStdString();
+        return response;
+    });
     verdictTimer_.setInterval(5000);
     connect(&verdictTimer_, &QTimer::timeout, this, &TAlpacaServer::UpdateVerdict);
 }
@@ -187,10 +175,8 @@ bool TAlpacaServer::Start() {
         LogToday(fmt::format("Alpaca server not started: \"{}\" is not an IP address", settings_.Address));
         return false;
     }
-    http_ = std::make_unique<THttpFront>(*this);
-    tcp_ = new QTcpServer(http_.get());
-    if (!tcp_->listen(host, settings_.Port)) {
-        const QString reason = tcp_->errorString();
+    QString reason;
+    if (!http_->Listen(host, settings_.Port, reason)) {
         error_ = tr("Serveur Alpaca non démarré : impossible d'écouter sur %1:%2 (%3). Un autre programme "
                     "utilise peut-être ce port ; changez \"Port\" sous [Alpaca] ou lancez avec --alpaca "
                     "ADRESSE:PORT. Le programme continue sans lui.")
@@ -199,11 +185,8 @@ bool TAlpacaServer::Start() {
                      .arg(reason);
         LogToday(fmt::format("Alpaca server not started on {}:{} -> {}", settings_.Address, settings_.Port,
                              reason.toStdString()));
-        http_.reset();
-        tcp_ = nullptr;
         return false;
     }
-    http_->bind(tcp_);
     LogToday(fmt::format("Alpaca server listening on {}:{}", settings_.Address, Port()));
     if (settings_.DiscoveryPort != 0) OpenDiscovery();
     UpdateVerdict();
@@ -228,17 +211,16 @@ void TAlpacaServer::Stop() {
         delete discovery_;
         discovery_ = nullptr;
     }
-    if (http_) LogToday("Alpaca server stopped");
-    tcp_ = nullptr;
-    http_.reset();
+    if (http_->IsListening()) LogToday("Alpaca server stopped");
+    http_->Close();
 }
 
 bool TAlpacaServer::IsListening() const {
-    return tcp_ && tcp_->isListening();
+    return http_->IsListening();
 }
 
 quint16 TAlpacaServer::Port() const {
-    return IsListening() ? tcp_->serverPort() : 0;
+    return http_->Port();
 }
 
 quint16 TAlpacaServer::DiscoveryPort() const {
@@ -301,6 +283,7 @@ void TAlpacaServer::OnDiscoveryDatagram() {
 
 void TAlpacaServer::OnReading(const TcapteursInfos& reading, const TConditions& conditions) {
     hasReading_ = true;
+    refreshAskedAt_ = 0;
     reading_ = reading;
     conditions_ = conditions;
     if (reading.ValidWindGUST != 0) {
@@ -330,6 +313,17 @@ void TAlpacaServer::UpdateVerdict() {
     emit verdictChanged(safe);
 }
 
+// A refresh starts a reading unless one was asked for and has not come yet, or the latest is recent
+// (a clock set back counts as not recent).
+bool TAlpacaServer::RefreshDue() const {
+    const TDateTime now = clock_();
+    auto recent = [&](TDateTime when) {
+        const double age = (now - when) * 86400.0;
+        return when != 0 && age >= 0 && age < RefreshIntervalSec;
+    };
+    return !recent(refreshAskedAt_) && !(hasReading_ && recent(reading_.DateSysteme));
+}
+
 // ---- Requests ------------------------------------------------------------------------------------
 
 uint32_t TAlpacaServer::NextServerTransaction() {
@@ -337,18 +331,13 @@ uint32_t TAlpacaServer::NextServerTransaction() {
     return serverTransaction_;
 }
 
-TAlpacaAnswer TAlpacaServer::Answer(const QHttpServerRequest& request) {
-    const bool put = request.method() == QHttpServerRequest::Method::Put;
-    const bool get = request.method() == QHttpServerRequest::Method::Get;
+TAlpacaAnswer TAlpacaServer::Answer(const THttpRequest& request) {
+    const bool put = request.Method == "PUT";
+    const bool get = request.Method == "GET";
     TParams params;
-    if (put) {
-        // Form bodies encode a blank as '+'; QUrlQuery does not.
-        QByteArray body = request.body();
-        body.replace('+', "%20");
-        params.Add(QUrlQuery(QString::fromUtf8(body)));
-    }
-    params.Add(request.query());
-    const QString path = request.url().path();
+    if (put) params.Add(ParseQuery(request.Body));
+    params.Add(ParseQuery(request.Query));
+    const QString path = QString::fromUtf8(request.Path);
     QStringList parts = path.split('/', Qt::SkipEmptyParts);
     const QString method = put ? "PUT" : get ? "GET" : "other";
     UpdateVerdict();
@@ -519,7 +508,11 @@ TMemberResult TAlpacaServer::ObservingConditionsMember(const QString& member, bo
     }
     if (member == "refresh") {
         if (!put) throw TBadRequest{QStringLiteral("refresh takes PUT")};
-        emit refreshRequested();
+        // Answered at once either way: clients that call it in a loop must not drive the station.
+        if (RefreshDue()) {
+            refreshAskedAt_ = clock_();
+            emit refreshRequested();
+        }
         return TMemberResult::Done();
     }
     if (put) {
@@ -663,7 +656,7 @@ TAlpacaAnswer TAlpacaServer::SetupPage(const QString& title) {
             tr("Cette page est en lecture seule. Les réglages sont sous [Alpaca] dans %1 : Enabled, Address, "
                "Port, "
                "DiscoveryPort, SafeDelayMin, UnsafeInDaylight ; ils prennent effet au prochain démarrage.")
-                .arg(QString::fromStdString(DatabaseRegistry().FileName()))
+                .arg(QString::fromStdString(PathWithoutHome(DatabaseRegistry().FileName())))
                 .toHtmlEscaped() +
             "</p>\n<table>\n";
     html += row("Address", QString::fromStdString(settings_.Address));

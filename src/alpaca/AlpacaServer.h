@@ -22,11 +22,9 @@
 #include "Service.h"
 #include "SettingsTable.h"
 
-class QHttpServerRequest;
-class QHttpServerResponder;
-class QTcpServer;
 class QUdpSocket;
-class THttpFront;
+class THttpServer;
+struct THttpRequest;
 class Supervisor;
 
 // One answer of the server, before it goes on the wire.
@@ -77,11 +75,18 @@ class TAlpacaServer : public QObject, public TService {
     void UpdateVerdict();
     const TSafetyMonitor& Safety() const { return published_.LastVerdict(); }
 
-    // The answer to one request (what the HTTP side sends back). Public for the HTTP front only.
-    TAlpacaAnswer Answer(const QHttpServerRequest& request);
+    // The answer to one request, without a socket (the HTTP server's last handler).
+    TAlpacaAnswer Answer(const THttpRequest& request);
+    // The HTTP server of the port, for other services that serve their own paths on it (their
+    // handlers go first), and for its limits (set them before Start).
+    THttpServer& Http() { return *http_; }
+
+    // A client's refresh within this time of the latest reading (or of the previous refresh, while
+    // its reading has not come) is answered without a new reading.
+    static constexpr double RefreshIntervalSec = 10;
 
   signals:
-    // A client asked for a weather reading now.
+    // A client asked for a weather reading now (at most one per RefreshIntervalSec).
     void refreshRequested();
     void verdictChanged(bool safe);
 
@@ -105,6 +110,7 @@ class TAlpacaServer : public QObject, public TService {
     double CloudCover() const;
     uint32_t NextServerTransaction();
     void OnDiscoveryDatagram();
+    bool RefreshDue() const;
     bool OpenDiscovery();
 
     const TPublishedConditions& published_;
@@ -112,8 +118,7 @@ class TAlpacaServer : public QObject, public TService {
     TAlpacaSettings settings_;
     std::function<TDateTime()> clock_;
     QString error_;
-    std::unique_ptr<THttpFront> http_;
-    QTcpServer* tcp_ = nullptr;       // owned by http_ once bound
+    std::unique_ptr<THttpServer> http_;
     QUdpSocket* discovery_ = nullptr; // child
     QTimer verdictTimer_;
     uint32_t serverTransaction_ = 0;
@@ -129,6 +134,7 @@ class TAlpacaServer : public QObject, public TService {
     bool lightSeen_ = false;
     double magnitude_ = 0;
     TDateTime lightDate_ = 0, lightReadAt_ = 0;
+    TDateTime refreshAskedAt_ = 0; // a client's refresh asked for a reading that has not come yet
     bool announcedSafe_ = false;
     bool announced_ = false;
 };

@@ -9,6 +9,7 @@
 #include <optional>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QStatusBar>
 #include <QStringList>
 #include <string>
 #include <vector>
@@ -16,8 +17,10 @@
 #include "AlpacaServer.h"
 #include "AutomationSwitches.h"
 #include "CrashReport.h"
+#include "DashboardServer.h"
 #include "Language.h"
 #include "MainWindow.h"
+#include "MqttWiring.h"
 #include "OrvanelApplication.h"
 #include "QtHooks.h"
 #include "Records.h"
@@ -26,6 +29,7 @@
 #include "Supervisor.h"
 #include "UserPrompts.h"
 #include "UserText.h"
+#include "Utilities.h"
 
 namespace {
 
@@ -38,6 +42,8 @@ const char* kUsage = R"(Usage: orvanel [options]
                     serve ASCOM Alpaca and the INDI feeds on this address and port for this
                     run only (0.0.0.0 opens every network; default from the settings,
                     127.0.0.1:11111)
+  --mqtt HOST:PORT  publish to this MQTT broker for this run only (default from the
+                    settings, off)
   /Sim=1            run without a station (simulated values)
   REGSERVERPERUSER  install the D-Bus activation files of the automation interface
                     (UNREGSERVERPERUSER removes them; REGSERVER/UNREGSERVER for every user)
@@ -56,6 +62,7 @@ struct TCommandLine {
     bool Version = false;
     std::string Port;
     std::string Alpaca;
+    std::string Mqtt;
     std::string Error;
 };
 
@@ -85,6 +92,14 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
             line.Alpaca = argv[++i];
         } else if (arg.rfind("--alpaca=", 0) == 0)
             line.Alpaca = arg.substr(9);
+        else if (arg == "--mqtt") {
+            if (i + 1 >= argc) {
+                line.Error = "--mqtt needs HOST:PORT";
+                break;
+            }
+            line.Mqtt = argv[++i];
+        } else if (arg.rfind("--mqtt=", 0) == 0)
+            line.Mqtt = arg.substr(7);
         else if (arg.rfind("--", 0) == 0)
             line.Error = "unknown option " + arg;
         // Everything else ("/Sim=1", the automation switches) is read further on.
@@ -95,6 +110,10 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     if (!line.Alpaca.empty() && line.Error.empty()) {
         TAlpacaSettings check;
         ParseAlpacaEndpoint(line.Alpaca, check, line.Error);
+    }
+    if (!line.Mqtt.empty() && line.Error.empty()) {
+        TMqttSettings check;
+        ParseMqttEndpoint(line.Mqtt, check, line.Error);
     }
     return line;
 }
@@ -121,6 +140,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvanel: %s\n\n%s", line.Error.c_str(), kUsage);
         return 2;
     }
+    // Network clients must never take the descriptors the month files, logs and serial port need
+    // (the HTTP server also keeps its connections to a quarter of the limit).
+    RaiseOpenFileLimit();
     const bool headless = line.Headless || !DisplayAvailable();
     if (!line.Headless && headless)
         std::fputs("orvanel: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM); running headless.\n",
@@ -165,12 +187,40 @@ int main(int argc, char** argv) {
     // The services beyond the built-in ones, each started at once after the start-up, in this order,
     // and stopped in the reverse order before them at close. The network server is added once this
     // is the only instance (a second one would find the port taken).
-    supervisor.AddService(MakeAlpacaService(supervisor, line.Alpaca));
+    std::unique_ptr<TAlpacaServer> alpacaService = MakeAlpacaService(supervisor, line.Alpaca);
+    TAlpacaServer* alpaca = alpacaService.get(); // kept by the controller until it is destroyed
+    supervisor.AddService(std::move(alpacaService));
     serviceManager.AfterStart();
     supervisor.InstallSignalHandlers();
     std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
 
+    // The web dashboard on the port of the network server, with the verdict rules of the safety
+    // monitor; only when that server listens.
+    TAlpacaSettings alpacaSettings = ReadAlpacaSettings();
+    std::string unused;
+    if (!line.Alpaca.empty()) ParseAlpacaEndpoint(line.Alpaca, alpacaSettings, unused);
+    std::unique_ptr<TDashboardServer> dashboard;
+    if (alpaca && alpaca->IsListening()) {
+        dashboard = std::make_unique<TDashboardServer>(
+            *alpaca, supervisor.History(),
+            TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
+            [&supervisor] { return supervisor.RelayDisplay(); },
+            [&supervisor] { return supervisor.Published().Values().RoofCloseRequested; });
+        FollowSupervisor(*dashboard, supervisor);
+        dashboard->Start();
+        std::fprintf(stderr, "Web dashboard on http://%s:%u/\n", alpacaSettings.Address.c_str(),
+                     static_cast<unsigned>(alpaca->Port()));
+    }
+    // The MQTT publisher, with the verdict rules of the network server.
+    TMqttSettings mqttSettings = ReadMqttSettings();
+    if (!line.Mqtt.empty()) ParseMqttEndpoint(line.Mqtt, mqttSettings, unused);
+    std::unique_ptr<TMqttRun> mqtt;
+    if (mqttSettings.Enabled)
+        mqtt = StartMqttPublishing(supervisor, mqttSettings,
+                                   TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
+                                   headless ? nullptr : window->statusBar());
     const int code = app.exec();
     supervisor.FormClose();
+    mqtt.reset(); // "offline" to the broker, after the history is saved
     return code;
 }

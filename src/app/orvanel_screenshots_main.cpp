@@ -500,6 +500,27 @@ void ShootExceptionDialog(const QString& folder) {
     }
 }
 
+// Night vision over three days of history: the information tab with the verdict, and the sky plot.
+void ShootNightVision(const QString& folder) {
+    TSceneRun run({"", EncodeDateTime(2026, 10, 14, 22, 30, 0),
+                   "sky=-24@0-1000,rh=72@0-1000,wind=4@0-1000,dir=250@0-1000,temp=7@0-1000,mag=18.5@0-1000,"
+                   "dry@0-1000",
+                   0, 3});
+    if (!run.Start() || !run.RunSomeMinutes()) {
+        std::fprintf(stderr, "night vision: the controller did not run\n");
+        return;
+    }
+    MainWindow& window = run.Window();
+    window.resize(1000, 680);
+    window.SetNightVision(true, false);
+    window.Pages()->setCurrentIndex(0);
+    Save(window, folder + "/" + Prefixed("night-information.png"));
+    window.Graphs()->ShowLastPeriod(3);
+    window.Pages()->setCurrentWidget(window.Graphs()->PageOf(TGraphPage::Sky));
+    Save(window, folder + "/" + Prefixed("night-graph-sky.png"));
+    window.SetNightVision(false, false);
+}
+
 void ShootAll(const QString& folder) {
     ShootWeather({"clear-dark-night.png", EncodeDateTime(2026, 12, 9, 23, 41, 12),
                   "sky=-27@0-1000,rh=46@0-1000,wind=3@0-1000,dir=22@0-1000,temp=4@0-1000,mag=19.6@0-1000,"
@@ -512,6 +533,7 @@ void ShootAll(const QString& folder) {
     ShootStart(folder);
     ShootGraphs(folder, false);
     ShootGraphs(folder, true);
+    ShootNightVision(folder);
     ShootMillionRecords(folder);
     ShootSettings(folder);
     ShootDataTools(folder);

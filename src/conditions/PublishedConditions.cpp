@@ -57,7 +57,7 @@ const TSafetyMonitor& TPublishedConditions::Verdict(TDateTime now) const {
     announced_ = true;
     std::string reasons;
     for (const TUnsafeReason r : verdict_.Reasons())
-        reasons += (reasons.empty() ? "" : ", ") + std::string(UnsafeReasonKey(r));
+        reasons += (reasons.empty() ? "" : ", ") + std::string(UnsafeReasonLogName(r));
     LogToday(safe ? std::string("Safety verdict: safe") : "Safety verdict: unsafe (" + reasons + ")");
     return verdict_;
 }

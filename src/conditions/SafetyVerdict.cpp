@@ -56,6 +56,29 @@ void TSafetyMonitor::Evaluate(const TSafetyInputs& inputs, TDateTime now) {
     }
 }
 
+void TSafetyFollower::OnReading(const TcapteursInfos& reading, const TConditions& conditions) {
+    inputs_.HasReading = true;
+    inputs_.LastReading = reading.DateSysteme;
+    inputs_.Raining = reading.RainStatus != 0;
+    inputs_.VeryWindy = conditions.Wind == TWindState::VeryWindy;
+    inputs_.CloudCode = conditions.CloudCode();
+    inputs_.DayCode = conditions.DayCode();
+}
+
+bool TSafetyFollower::Update(TDateTime now) {
+    const bool wasSafe = monitor_.IsSafe();
+    const bool safe = monitor_.Update(inputs_, now);
+    if (evaluated_ && safe == wasSafe) return false;
+    evaluated_ = true;
+    since_ = now;
+    return true;
+}
+
+std::optional<double> TSafetyFollower::ReadingAgeSeconds(TDateTime now) const {
+    if (!inputs_.HasReading) return std::nullopt;
+    return (now - inputs_.LastReading) * 86400.0;
+}
+
 std::string UnsafeReasonText(TUnsafeReason reason, const TSafetyMonitor& monitor) {
     switch (reason) {
     case TUnsafeReason::NoReading:
@@ -89,7 +112,7 @@ std::string UnsafeReasonsText(const TSafetyMonitor& monitor) {
     return text;
 }
 
-const char* UnsafeReasonKey(TUnsafeReason reason) {
+const char* UnsafeReasonLogName(TUnsafeReason reason) {
     switch (reason) {
     case TUnsafeReason::NoReading:
         return "no reading";

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Conditions.h"
 #include "DateTime.h"
+#include "Records.h"
 
 // A weather reading older than this is no longer trusted.
 inline constexpr double StaleReadingSeconds = 120;
@@ -72,8 +75,38 @@ class TSafetyMonitor {
     std::vector<TUnsafeReason> reasons_{TUnsafeReason::NoReading};
 };
 
+// The verdict as one view follows it: the inputs gathered from the readings, the station link and the
+// roof relay, the monitor, and since when the verdict holds. The window, the web dashboard and the
+// Alpaca safety monitor each follow the same events with the same clock, so they agree.
+class TSafetyFollower {
+  public:
+    explicit TSafetyFollower(TSafetyRules rules = {}) : monitor_(rules) {}
+
+    void OnReading(const TcapteursInfos& reading, const TConditions& conditions);
+    void OnLinkState(bool lost) { inputs_.LinkLost = lost; }
+    void OnRoofClosed(bool closed) { inputs_.RoofClosed = closed; }
+
+    // Evaluates the verdict at `now`; true when it changed from safe to unsafe or back (and at the
+    // first evaluation).
+    bool Update(TDateTime now);
+
+    const TSafetyMonitor& Monitor() const { return monitor_; }
+    const TSafetyInputs& Inputs() const { return inputs_; }
+    bool IsSafe() const { return monitor_.IsSafe(); }
+    // When the verdict of the moment began (the first evaluation for the first verdict); 0 before.
+    TDateTime Since() const { return since_; }
+    // Seconds from the latest weather reading to `now`, none before the first reading.
+    std::optional<double> ReadingAgeSeconds(TDateTime now) const;
+
+  private:
+    TSafetyMonitor monitor_;
+    TSafetyInputs inputs_;
+    bool evaluated_ = false;
+    TDateTime since_ = 0;
+};
+
 // The reasons in plain words, in the language of the moment: "pluie, vent très fort".
 std::string UnsafeReasonText(TUnsafeReason reason, const TSafetyMonitor& monitor);
 std::string UnsafeReasonsText(const TSafetyMonitor& monitor);
 // The reason as the log names it ("stale reading"), in English whatever the language.
-const char* UnsafeReasonKey(TUnsafeReason reason);
+const char* UnsafeReasonLogName(TUnsafeReason reason);

@@ -92,8 +92,14 @@ TSettingWrite OnDialogOk(int step) {
 TSettingWrite OnWebDialogOk(int step) {
     return {TWriteAt::WebDialogOk, step};
 }
+TSettingWrite OnMqttTabOk(int step) {
+    return {TWriteAt::MqttTabOk, step};
+}
 TSettingWrite OnLanguageMenu() {
     return {TWriteAt::LanguageMenu, 1};
+}
+TSettingWrite OnNightVisionMenu() {
+    return {TWriteAt::NightVisionMenu, 1};
 }
 TSettingWrite OnStatistics(int step) {
     return {TWriteAt::Statistics, step};
@@ -243,6 +249,10 @@ const std::vector<TSettingRow>& SettingsRows() {
         {KeyConfig, "FileData", varString, FIELD(Setup.FileDataStored), &DataFolderDefault, AnyValue, NotRead,
          OnDialogOk(8), StartUp},
 
+        // Read by the window when it is built.
+        {KeyConfig, "NightVision", varBoolean, FIELD(Startup.NightVision), false, AnyValue, NotRead,
+         OnNightVisionMenu()},
+
         // The network server, read when it starts (ReadAlpacaSettings); edited in the settings file.
         {KeyAlpaca, "Enabled", varBoolean, FIELD(Startup.Alpaca.Enabled), true, AnyValue, NotRead},
         {KeyAlpaca, "Address", varString, FIELD(Startup.Alpaca.Address), "127.0.0.1", AnyValue, NotRead},
@@ -258,6 +268,30 @@ const std::vector<TSettingRow>& SettingsRows() {
          NotRead},
         {KeyAlpaca, "UnsafeInDaylight", varBoolean, FIELD(Startup.Alpaca.UnsafeInDaylight), false, AnyValue,
          NotRead},
+
+        // The MQTT publisher, read when it starts (ReadMqttSettings); its own tab of the settings dialog.
+        {KeyMqtt, "Enabled", varBoolean, FIELD(Startup.Mqtt.Enabled), false, AnyValue, NotRead,
+         OnMqttTabOk(1)},
+        {KeyMqtt, "Host", varString, FIELD(Startup.Mqtt.Host), "127.0.0.1", AnyValue, NotRead,
+         OnMqttTabOk(2)},
+        {KeyMqtt, "Port", varWord, FIELD(Startup.Mqtt.Port), 1883, Between(1, 65535), NotRead,
+         OnMqttTabOk(3)},
+        {KeyMqtt, "TLS", varBoolean, FIELD(Startup.Mqtt.Tls), false, AnyValue, NotRead, OnMqttTabOk(4)},
+        {KeyMqtt, "CAFile", varString, FIELD(Startup.Mqtt.CaFile), "", AnyValue, NotRead, OnMqttTabOk(5)},
+        {KeyMqtt, "VerifyPeer", varBoolean, FIELD(Startup.Mqtt.VerifyPeer), true, AnyValue, NotRead,
+         OnMqttTabOk(6)},
+        {KeyMqtt, "User", varString, FIELD(Startup.Mqtt.User), "", AnyValue, NotRead, OnMqttTabOk(7)},
+        {KeyMqtt, "Password", varString, FIELD(Startup.Mqtt.Password), "", AnyValue, NotRead, OnMqttTabOk(8)},
+        {KeyMqtt, "ClientId", varString, FIELD(Startup.Mqtt.ClientId), "", AnyValue, NotRead, OnMqttTabOk(9)},
+        {KeyMqtt, "TopicPrefix", varString, FIELD(Startup.Mqtt.TopicPrefix), "orvanel", AnyValue, NotRead,
+         OnMqttTabOk(10)},
+        {KeyMqtt, "DiscoveryPrefix", varString, FIELD(Startup.Mqtt.DiscoveryPrefix), "homeassistant",
+         AnyValue, NotRead, OnMqttTabOk(11)},
+        {KeyMqtt, "Discovery", varBoolean, FIELD(Startup.Mqtt.Discovery), true, AnyValue, NotRead,
+         OnMqttTabOk(12)},
+        {KeyMqtt, "QoS", varByte, FIELD(Startup.Mqtt.QoS), 1, OneOf({0, 1, 2}), NotRead, OnMqttTabOk(13)},
+        {KeyMqtt, "KeepAliveSec", varWord, FIELD(Startup.Mqtt.KeepAliveSec), 60, Between(5, 3600), NotRead,
+         OnMqttTabOk(14)},
     };
     return rows;
 }
@@ -274,7 +308,7 @@ TVariant SettingValue(const TSettingRow& row, TSettingsPlace& place) {
     return row.Field(place).Value();
 }
 
-bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value) {
+bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value, bool checkRange) {
     const TRegTarget field = row.Field(place);
     const auto converted = value.ConvertedTo(field.NaturalKind());
     if (!converted) return false;
@@ -282,7 +316,7 @@ bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVaria
     if (number) {
         // 70000 must not pass for 4464 in 16 bits, nor 2.5 for 2.
         if (!converted->SameValue(value) || !std::isfinite(converted->AsDouble())) return false;
-        if (!row.Range.Contains(converted->AsDouble())) return false;
+        if (checkRange && !row.Range.Contains(converted->AsDouble())) return false;
     }
     field.Assign(*converted);
     return true;
@@ -435,6 +469,20 @@ void WriteCurrentLang(int32_t language, TDatabaseRegistry& registry) {
     WriteSettings(TWriteAt::LanguageMenu, place, registry);
 }
 
+bool ReadNightVision(TDatabaseRegistry& registry) {
+    TStartupSettings read;
+    TSettingsPlace place{SetupInfos, read};
+    ReadSetting(*FindSetting(KeyConfig, "NightVision"), place, registry);
+    return read.NightVision;
+}
+
+void WriteNightVision(bool on, TDatabaseRegistry& registry) {
+    TStartupSettings values;
+    values.NightVision = on;
+    TSettingsPlace place{SetupInfos, values};
+    WriteSettings(TWriteAt::NightVisionMenu, place, registry);
+}
+
 void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& registry) {
     TStartupSettings values;
     values.DateDeb = dateDeb;
@@ -451,6 +499,28 @@ TAlpacaSettings ReadSafetyRuleSettings(TDatabaseRegistry& registry) {
             (std::string(row.Key) == "SafeDelayMin" || std::string(row.Key) == "UnsafeInDaylight"))
             ReadSetting(row, place, registry);
     return read.Alpaca;
+}
+
+std::string DefaultMqttClientId() {
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == 0) return "orvanel";
+    return std::string("orvanel-") + host;
+}
+
+TMqttSettings ReadMqttSettings(TDatabaseRegistry& registry) {
+    TStartupSettings read;
+    TSettingsPlace place{SetupInfos, read};
+    for (const TSettingRow& row : SettingsRows())
+        if (std::string(row.Group) == KeyMqtt) ReadSetting(row, place, registry);
+    if (read.Mqtt.ClientId.empty()) read.Mqtt.ClientId = DefaultMqttClientId();
+    return read.Mqtt;
+}
+
+void WriteMqttSettings(const TMqttSettings& settings, TDatabaseRegistry& registry) {
+    TStartupSettings values;
+    values.Mqtt = settings;
+    TSettingsPlace place{SetupInfos, values};
+    WriteSettings(TWriteAt::MqttTabOk, place, registry);
 }
 
 TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry) {

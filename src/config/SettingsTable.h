@@ -18,6 +18,7 @@ inline constexpr const char* KeyCloseCriteria = "\\CloseCriteria";
 inline constexpr const char* KeyWebpublish = "\\Webpublish";
 inline constexpr const char* KeyStats = "\\Stats\\";
 inline constexpr const char* KeyAlpaca = "\\Alpaca";
+inline constexpr const char* KeyMqtt = "\\MQTT";
 
 inline constexpr int32_t LangEnglish = 1033;
 inline constexpr int32_t LangFrench = 1036;
@@ -34,12 +35,32 @@ struct TAlpacaSettings {
     bool UnsafeInDaylight = false;
 };
 
+// Publishing to an MQTT broker, with Home Assistant discovery.
+struct TMqttSettings {
+    bool Enabled = false;
+    std::string Host = "127.0.0.1";
+    uint16_t Port = 1883;
+    bool Tls = false;
+    std::string CaFile; // empty: the system's certificate authorities
+    bool VerifyPeer = true;
+    std::string User;
+    std::string Password; // never logged
+    std::string ClientId; // "orvanel-<host name>" when empty
+    std::string TopicPrefix = "orvanel";
+    std::string DiscoveryPrefix = "homeassistant";
+    bool Discovery = true;
+    uint8_t QoS = 1;
+    uint16_t KeepAliveSec = 60;
+};
+
 // What the start-up reads besides SetupInfos.
 struct TStartupSettings {
     int32_t CurrentLang = LangEnglish;
     TDateTime DateDeb = 0; // statistics range
     TDateTime DateFin = 0;
-    TAlpacaSettings Alpaca; // read by ReadAlpacaSettings, not by the start-up
+    TAlpacaSettings Alpaca;   // read by ReadAlpacaSettings, not by the start-up
+    TMqttSettings Mqtt;       // read by ReadMqttSettings, not by the start-up
+    bool NightVision = false; // the window's night-vision display, read by ReadNightVision
 };
 
 struct TSetupInfos;
@@ -67,7 +88,15 @@ enum class TDefaultAt : uint8_t {
 };
 
 // What stores a setting.
-enum class TWriteAt : uint8_t { NotWritten, DialogOk, WebDialogOk, LanguageMenu, Statistics };
+enum class TWriteAt : uint8_t {
+    NotWritten,
+    DialogOk,
+    WebDialogOk,
+    LanguageMenu,
+    Statistics,
+    MqttTabOk,
+    NightVisionMenu
+};
 
 // The values a setting may take: an interval, a list, or any value.
 struct TSettingRange {
@@ -142,8 +171,10 @@ const TSettingRow* FindSetting(const std::string& group, const std::string& key)
 // field, a boolean, a text) ...
 TVariant SettingValue(const TSettingRow& row, TSettingsPlace& place);
 // ... and the field set from a value. False, the field untouched, when the value does not fit the
-// field exactly or lies outside the row's range.
-bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value);
+// field exactly or lies outside the row's range (checkRange false: a value the program itself
+// produced, such as a station's report or a measurement, which only has to fit the field).
+bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value,
+                     bool checkRange = true);
 
 // The start-up read of one row. False when the field did not take the stored value: missing or
 // unreadable (the field keeps what it held), or refused (the field takes the row's default and
@@ -161,6 +192,13 @@ TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry = DatabaseRegistr
 // Only the rows of the safety verdict ("SafeDelayMin", "UnsafeInDaylight"), which every service
 // shows: read at start whether the network server runs or not, without making identifiers.
 TAlpacaSettings ReadSafetyRuleSettings(TDatabaseRegistry& registry = DatabaseRegistry());
+
+// The rows under "\\MQTT"; the client identifier defaults to "orvanel-" and the host name.
+TMqttSettings ReadMqttSettings(TDatabaseRegistry& registry = DatabaseRegistry());
+// The rows under "\\MQTT", as the settings dialog's MQTT tab confirms them.
+void WriteMqttSettings(const TMqttSettings& settings, TDatabaseRegistry& registry = DatabaseRegistry());
+// "orvanel-" and the host name.
+std::string DefaultMqttClientId();
 
 // The start-up reads, in their order (the rows of TStartRead::First, Language and Later).
 // LoadStartupSettings runs the four steps below one after the other; the controller may run them
@@ -189,5 +227,8 @@ void WriteConfigDialogSettings(TDatabaseRegistry& registry = DatabaseRegistry())
 void WriteWebPublishSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 // The language menu.
 void WriteCurrentLang(int32_t language, TDatabaseRegistry& registry = DatabaseRegistry());
+// The window's night-vision display ("NightVision" under \\Config), and its menu item's write.
+bool ReadNightVision(TDatabaseRegistry& registry = DatabaseRegistry());
+void WriteNightVision(bool on, TDatabaseRegistry& registry = DatabaseRegistry());
 // Each statistics computation stores its range.
 void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& registry = DatabaseRegistry());

@@ -1,6 +1,8 @@
 #include "Utilities.h"
 
 #include <algorithm>
+#include <climits>
+#include <sys/resource.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fmt/printf.h>
@@ -193,4 +195,34 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
     std::error_code ec;
     return fs::is_directory(path, ec);
+}
+
+long RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > static_cast<rlim_t>(LONG_MAX)) return LONG_MAX;
+    return static_cast<long>(limit.rlim_cur);
+}
+
+int ServerConnectionCap(long openFileLimit, int wanted) {
+    return static_cast<int>(std::max(1L, std::min<long>(wanted, openFileLimit / 4)));
+}
+
+std::string PathWithoutHome(const std::string& path) {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) return path;
+    std::string prefix = home;
+    while (prefix.size() > 1 && prefix.back() == '/')
+        prefix.pop_back();
+    if (prefix == "/") return path;
+    if (path == prefix) return "~";
+    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+        path[prefix.size()] == '/')
+        return "~" + path.substr(prefix.size());
+    return path;
 }

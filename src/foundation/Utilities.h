@@ -15,6 +15,15 @@ std::string TryEnsureFolder(const std::string& path);
 // a file already at the destination is not overwritten (the source copy is dropped).
 // Problems are shown to the user; nothing is raised.
 void MoveFilesTo(const std::string& sourceFolder, const std::string& mask, const std::string& destFolder);
+// Raises the soft limit of open files to the hard limit, so that month files, logs and the serial
+// port find a descriptor beside the network clients. Returns the soft limit in force afterwards.
+long RaiseOpenFileLimit();
+// How many connections a server may hold when the process may open `openFileLimit` files: `wanted`,
+// but never more than a quarter of the limit.
+int ServerConnectionCap(long openFileLimit, int wanted);
+// A path as it may be shown to anyone who reaches a served page: the user's home folder as "~".
+std::string PathWithoutHome(const std::string& path);
+
 // At most maxLength characters: the head, "..." and the tail.
 std::string ShortenForDisplay(const std::string& text, int maxLength);
 

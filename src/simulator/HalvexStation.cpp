@@ -411,6 +411,13 @@ void HalvexStation::WriteRecordLocked(double at) {
     const TArrayByte record = EncodeRecordLocked(at, w, recordLightCounts_, lightRange_);
     std::copy(record.begin(), record.end(),
               memory_.begin() + static_cast<std::ptrdiff_t>(nextIndex_ * RecordSize));
+    if (!options_.RecordLog.empty()) {
+        if (std::FILE* log = std::fopen(options_.RecordLog.c_str(), "a")) {
+            const TDateTimeParts c = DecodeDateTime(ClockAtLocked(at) + 1e-9);
+            std::fprintf(log, "%04d-%02d-%02d %02d:%02d:%02d\n", c.Year, c.Month, c.Day, c.Hour, c.Minute, c.Second);
+            std::fclose(log);
+        }
+    }
     if (++nextIndex_ == RingRecords) {
         nextIndex_ = 0;
         wraps_ = std::min<uint32_t>(255, wraps_ + 1);

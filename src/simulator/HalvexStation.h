@@ -90,6 +90,9 @@ struct StationOptions {
     LineFaults Faults;
     std::vector<ScenarioItem> Scenario;
     bool Verbose = false; // one line per order on standard error
+    // Every record written to the memory, appended here as its clock text (long runs count them
+    // against the history); empty: none.
+    std::string RecordLog;
 };
 
 // "2.65" -> {2, 65}; throws std::invalid_argument unless MAJOR.MINOR, each 0 to 255.

@@ -164,6 +164,8 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& arguments) {
             f.LineTiming = true;
         } else if (option == "--scenario")
             o.Scenario = ParseScenario(next());
+        else if (option == "--record-log")
+            o.RecordLog = next();
         else if (option == "--verbose" || option == "-v") {
             flag();
             o.Verbose = true;
@@ -199,6 +201,7 @@ Station:
                          "rain@3-5,wind=40@10-12". Names: rain, dry, wind (km/h), dir (degrees),
                          sky (sky minus air, °C), rh (%), temp (°C), mag (mag/arcsec²),
                          silent (no answers)
+  --record-log PATH      append the clock of every record written to the memory to PATH
   --verbose              print every order and answer on standard error
 
 Line faults (RATE from 0 to 1):

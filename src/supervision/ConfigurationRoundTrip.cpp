@@ -1,5 +1,7 @@
 #include "ConfigurationRoundTrip.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <fmt/format.h>
 #include <fmt/printf.h>
@@ -117,7 +119,8 @@ void TConfigurationRoundTrip::Cancel() {
     trip_ = {};
 }
 
-void TConfigurationRoundTrip::Apply(const TSetupInfos& chosen, uint16_t gain) {
+void TConfigurationRoundTrip::Apply(const TSetupInfos& chosen, uint16_t gain,
+                                    const std::vector<const TSettingRow*>& writtenByProgram) {
     if (!trip_.Active || !host_.Running()) return;
     const TConfigRoundTrip trip = trip_;
     trip_ = {};
@@ -130,7 +133,7 @@ void TConfigurationRoundTrip::Apply(const TSetupInfos& chosen, uint16_t gain) {
             irCode = IrStage2CodeFor(gain, error);
             if (!irCode) throw EOrvanelError(error);
         }
-        const bool portChanged = StoreChosen(chosen, trip);
+        const bool portChanged = StoreChosen(chosen, trip, writtenByProgram);
         paused_ = host_.PauseCycle();
         paused = true;
         if (portChanged) ReopenConfiguredPort();
@@ -143,12 +146,17 @@ void TConfigurationRoundTrip::Apply(const TSetupInfos& chosen, uint16_t gain) {
 }
 
 // Checks every stored row of the dialog, then stores them all; true when the port changed.
-bool TConfigurationRoundTrip::StoreChosen(const TSetupInfos& chosen, const TConfigRoundTrip& trip) {
+// The rows of writtenByProgram hold values the program produced itself: taken whatever their range.
+bool TConfigurationRoundTrip::StoreChosen(const TSetupInfos& chosen, const TConfigRoundTrip& trip,
+                                          const std::vector<const TSettingRow*>& writtenByProgram) {
     TSetupInfos source = chosen, checked = SetupInfos;
     TStartupSettings unusedFrom, unusedTo;
     TSettingsPlace from{source, unusedFrom}, to{checked, unusedTo};
+    const auto ranged = [&writtenByProgram](const TSettingRow& row) {
+        return std::find(writtenByProgram.begin(), writtenByProgram.end(), &row) == writtenByProgram.end();
+    };
     for (const TSettingRow& row : SettingsRows())
-        if (row.Written.At == TWriteAt::DialogOk && !SetSettingValue(row, to, SettingValue(row, from)))
+        if (row.Written.At == TWriteAt::DialogOk && !SetSettingValue(row, to, SettingValue(row, from), ranged(row)))
             throw EOrvanelError(
                 fmt::format("{} = {} {}", row.Key, SettingValue(row, from).AsString(), row.Range.Refusal()));
 
@@ -158,7 +166,7 @@ bool TConfigurationRoundTrip::StoreChosen(const TSetupInfos& chosen, const TConf
     const bool monthsChanged = chosen.NbMonthtoLoad != SetupInfos.NbMonthtoLoad;
     TSettingsPlace live{SetupInfos, unusedTo};
     for (const TSettingRow& row : SettingsRows())
-        if (row.Written.At == TWriteAt::DialogOk) SetSettingValue(row, live, SettingValue(row, to));
+        if (row.Written.At == TWriteAt::DialogOk) SetSettingValue(row, live, SettingValue(row, to), ranged(row));
     storedPortDevice_ = hw.PortDevice;
     WriteConfigDialogSettings(); // one group: a crash never leaves half a configuration
     if (monthsChanged)

@@ -10,9 +10,12 @@
 #include <optional>
 #include <QObject>
 #include <string>
+#include <vector>
 
 #include "CycleHost.h"
 #include "Records.h"
+
+struct TSettingRow;
 
 class TStationLinkHolder;
 
@@ -50,8 +53,10 @@ class TConfigurationRoundTrip : public QObject {
     // The dialog was cancelled: nothing changes.
     void Cancel();
     // Confirmation: `chosen` holds every setting of the dialog, already checked; gain is the overall
-    // IR gain typed. configurationWritten follows.
-    void Apply(const TSetupInfos& chosen, uint16_t gain);
+    // IR gain typed. configurationWritten follows. The settings of writtenByProgram hold values the
+    // program itself produced (a station's report, a measurement): taken whatever their range.
+    void Apply(const TSetupInfos& chosen, uint16_t gain,
+               const std::vector<const TSettingRow*>& writtenByProgram = {});
 
   signals:
     // The station's set-up has been read (or could not be): the settings dialog may be shown.
@@ -61,7 +66,8 @@ class TConfigurationRoundTrip : public QObject {
 
   private:
     void OnStationRead();
-    bool StoreChosen(const TSetupInfos& chosen, const TConfigRoundTrip& trip);
+    bool StoreChosen(const TSetupInfos& chosen, const TConfigRoundTrip& trip,
+                     const std::vector<const TSettingRow*>& writtenByProgram);
     void SendSetup(std::optional<uint8_t> irCode);
     void ReopenConfiguredPort();
     void OnWritten(TThread_Communicate& thread);

@@ -24,6 +24,7 @@ void TLanguageSwitch::ApplyStored(int32_t stored) {
 }
 
 bool TLanguageSwitch::Switch(int32_t language) {
+    const int32_t before = Languages::Loaded();
     if (language == current_ || !Languages::Load(language)) return false;
     current_ = language;
     try {
@@ -32,7 +33,7 @@ bool TLanguageSwitch::Switch(int32_t language) {
         LogToday(std::string("CurrentLang not stored: ") + e.what());
     }
     MakeCaption();
-    emit switched();
+    emit switched(before);
     return true;
 }
 

@@ -23,11 +23,12 @@ class TLanguageSwitch : public QObject {
     // the log says which language runs.
     void ApplyStored(int32_t stored);
     // Loads this language's texts; nothing happens when it is already the one shown or its module
-    // cannot be loaded (false). Otherwise stores "CurrentLang", makes the caption and emits switched.
+    // cannot be loaded (false). Otherwise stores "CurrentLang", makes the caption and emits switched
+    // with the language the texts were shown in until now.
     bool Switch(int32_t language);
 
   signals:
-    void switched();
+    void switched(int32_t from);
 
   private:
     void MakeCaption();

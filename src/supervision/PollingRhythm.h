@@ -22,6 +22,8 @@ class TReadingCountdown {
     void Restart(uint32_t intervalSec);
     // Counts from zero again, the interval shown unchanged.
     void ResetCount() { seconds_ = 0; }
+    // The time to the next reading and the last reading are not known any more ("???").
+    void ForgetDates() { labels_.Remaining = labels_.LastReading = "???"; }
     // One second has passed. intervalSec is read at each tick, as the settings may change it;
     // lastReading is the date of the latest reading (0: none yet). True when a reading is due (the
     // count reached or passed the interval), and the count starts again.
@@ -43,6 +45,13 @@ class TPollingRhythm {
     void Restart(uint32_t weatherSec, uint32_t lightSec) {
         weather_.Restart(weatherSec);
         light_.Restart(lightSec);
+    }
+    // New settings were sent: both counts from zero, both intervals shown anew, and the dates
+    // unknown until the next tick.
+    void RestartWithNewSettings(uint32_t weatherSec, uint32_t lightSec) {
+        Restart(weatherSec, lightSec);
+        weather_.ForgetDates();
+        light_.ForgetDates();
     }
     // The cycle goes on after a pause (the station link came back): both counts from zero.
     void ResetCounts() {

@@ -102,6 +102,14 @@ void TRelayController::RearmRelay(bool quiet) {
     Changed();
 }
 
+void TRelayController::RetranslateDisplay(
+    const std::function<std::string(const std::string&)>& inLanguageNow) {
+    for (std::string* text : {&display_.WatchText, &display_.LightText, &display_.Panel.Text,
+                              &display_.Panel.Hint, &display_.ButtonCaption, &display_.ButtonHint})
+        *text = inLanguageNow(*text);
+    Changed();
+}
+
 void TRelayController::RearmFailed() {
     display_.WatchText = "???";
     display_.Panel = {Tr("MainForm", "Pas disponible"), std::nullopt, "", 0};

@@ -76,6 +76,10 @@ class TRelayController {
     // Every criterion the station reported is met again by the reading; all comparisons strict.
     static bool RearmConditionsMet(const TRoofCloserCriterias& criteria, const TcapteursInfos& reading);
 
+    // The language changed: each text of the display, made in the language before, goes through
+    // `inLanguageNow` once (composed texts, such as a countdown, wait for the next update).
+    void RetranslateDisplay(const std::function<std::string(const std::string&)>& inLanguageNow);
+
     const TRelayDisplay& Display() const { return display_; }
     int32_t PassRelay() const { return Pass_relay; }
 

@@ -3,6 +3,7 @@
 #include <fmt/printf.h>
 
 #include "Log.h"
+#include "Records.h"
 #include "StationLink.h"
 #include "StatusModel.h"
 
@@ -14,9 +15,20 @@ void TStationMemory::StartDownload(std::vector<Tcommand> commands) {
 }
 
 void TStationMemory::Store(const std::vector<TcapteursInfos>& records) {
+    if (!records.empty()) TakeLightOfLastRecord(records.back());
     tally_ += history_.Append(records);
     for (const std::string& problem : history_.TakeProblems())
         host_.ShowMessage(problem);
+}
+
+// The downloaded records were decoded in the current reading, one after the other: until the light
+// readings give their own, the current reading keeps the light of the last record (the light level
+// of the information file and of the one-line files after a start-up).
+void TStationMemory::TakeLightOfLastRecord(const TcapteursInfos& last) {
+    CurrentCapteursInfos.ValidLight = last.ValidLight;
+    CurrentCapteursInfos.Lumex = last.Lumex;
+    CurrentCapteursInfos.GainLight = last.GainLight;
+    CurrentCapteursInfos.DividLight = last.DividLight;
 }
 
 void TStationMemory::OnDownloaded(TThread_Communicate& thread) {

@@ -34,6 +34,7 @@ class TStationMemory {
 
   private:
     void OnDownloaded(TThread_Communicate& thread);
+    void TakeLightOfLastRecord(const TcapteursInfos& last);
 
     TCycleHost& host_;
     THistoryStore& history_;

@@ -1,5 +1,6 @@
 #include "Supervisor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fmt/format.h>
@@ -17,6 +18,7 @@
 #include "DatabaseRegistry.h"
 #include "FtpPublishing.h"
 #include "HistoryStore.h"
+#include "Language.h"
 #include "Log.h"
 #include "MedianObject.h"
 #include "PlatformServices.h"
@@ -218,7 +220,10 @@ void Supervisor::TellAboutCrash() {
                      DateTimeText(crash->When), crash->Signal, crash->ReportPath));
 }
 
-void Supervisor::OnLanguageSwitched() {
+// The texts kept from the last reading, made in the language before the switch, go once into the new
+// one (a text translated twice can change meaning: "NON" gives "NO", which would give "NW").
+void Supervisor::OnLanguageSwitched(int32_t from) {
+    relay_.RetranslateDisplay([from](const std::string& text) { return Languages::Retranslated(text, from); });
     if (!legend_.empty()) legend_ = GoodConditionsLegend(SetupInfos);
     status_->Retranslate();
     status_->ClearStatus();
@@ -366,7 +371,7 @@ void Supervisor::SettingsApplied() {
     published_.PublishThresholds(SetupInfos);
     legend_ = GoodConditionsLegend(SetupInfos);
     emit legendChanged();
-    rhythm_.Restart(SetupInfos.InterValQuickPoolSec, SetupInfos.InterValLightPoolSec);
+    rhythm_.RestartWithNewSettings(SetupInfos.InterValQuickPoolSec, SetupInfos.InterValLightPoolSec);
     emit readingLabelsChanged();
     emit redrawRequested();
 }

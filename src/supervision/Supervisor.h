@@ -41,6 +41,7 @@ class THistoryStore;
 class TFtpPublishing;
 class TSystemEvents;
 class TQtComBridge;
+struct TSettingRow;
 
 struct TSupervisorOptions {
     // No window: messages and status lines also go to standard error, questions are answered No.
@@ -124,7 +125,10 @@ class Supervisor : public QObject, private TCycleHost {
         return config_->IrStage2CodeFor(gain, error);
     }
     void CancelConfiguration() { config_->Cancel(); }
-    void ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain) { config_->Apply(chosen, gain); }
+    void ApplyConfiguration(const TSetupInfos& chosen, uint16_t gain,
+                            const std::vector<const TSettingRow*>& writtenByProgram = {}) {
+        config_->Apply(chosen, gain, writtenByProgram);
+    }
 
     // ---- Calibration ----
     // One photodiode sample for the dark-current calibration; `done` runs on the main thread with
@@ -255,7 +259,7 @@ class Supervisor : public QObject, private TCycleHost {
     void ReadSettings();
     void TellAboutCrash();
     void LoadHistoryData();
-    void OnLanguageSwitched();
+    void OnLanguageSwitched(int32_t from);
     void StartupFailed(const std::string& error);
     void OnAfterStartUp_threadOver(TThread_Communicate& thread);
     void AffData_threadOver(TThread_Communicate& thread);

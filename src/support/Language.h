@@ -1,7 +1,8 @@
 // The language of the texts shown. French is the language of the source texts; English comes from
-// the module orvanel_en.qm beside the program, loaded at run time. Every text translated while the
-// program runs is remembered with its source, so that the texts already on screen can be put into
-// the new language when it changes (the windows need not rebuild themselves).
+// the module orvanel_en.qm beside the program, loaded at run time, with Qt's own module of the same
+// language (qtbase_fr.qm, qtbase_en.qm) for the texts of Qt's widgets. Every text translated while
+// the program runs is remembered with its source and its language, so that the texts already on
+// screen can be put into the new language when it changes (the windows need not rebuild themselves).
 #pragma once
 
 #include <cstdint>
@@ -46,9 +47,18 @@ bool Load(int32_t language);
 int32_t LoadSystemLanguage();
 // The language of the texts translated now: LangFrench, LangEnglish.
 int32_t Loaded();
+// The language loaded before the last change (French at start).
+int32_t Previous();
 
-// The sources of a text shown in any language since the start (several when different sources give
-// the same text). Empty for a text never translated (a value, a composed text).
-QList<TSourceText> SourcesOf(const QString& shown);
+// The sources of a text shown in that language since the start (several when different sources
+// give the same text). Empty for a text never translated (a value, a composed text).
+QList<TSourceText> SourcesOf(const QString& shown, int32_t language);
+
+// A text shown in the language `from`, put once into the language loaded now: the same source
+// translated again (the first source whose context is in contexts, else the first one). Unchanged
+// when it is no translated text of that language. Never apply it to a text already in the loaded
+// language: "NO" means "no" in English and the north-west in French.
+QString Retranslated(const QString& shown, int32_t from, const QList<QByteArray>& contexts = {});
+std::string Retranslated(const std::string& shown, int32_t from);
 
 } // namespace Languages

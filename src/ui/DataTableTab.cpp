@@ -7,7 +7,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +17,7 @@
 
 #include "CsvExport.h"
 #include "HistoryEdits.h"
+#include "NumberEdit.h"
 #include "Records.h"
 
 namespace {
@@ -119,12 +119,15 @@ TDataTableTab::TDataTableTab(THistoryStore& history, std::function<void(const QS
     auto* bottom = new QGridLayout;
     startCaption_ = new QLabel;
     endCaption_ = new QLabel;
-    indexStart_ = new QLineEdit(QStringLiteral("1"));
+    indexStart_ = new TNumberEdit;
+    indexStart_->setText(QStringLiteral("1"));
     indexStart_->setObjectName("NumberEditIndexDp");
-    indexEnd_ = new QLineEdit(QStringLiteral("100"));
+    indexEnd_ = new TNumberEdit;
+    indexEnd_->setText(QStringLiteral("100"));
     indexEnd_->setObjectName("NumberEditIndexArr");
-    for (QLineEdit* e : {indexStart_, indexEnd_}) {
-        e->setValidator(new QIntValidator(1, 1000000000, e));
+    for (TNumberEdit* e : {indexStart_, indexEnd_}) {
+        e->SetTypeValue(TTypeValue::Int);
+        e->SetRange(1, 1000000000);
         e->setMaximumWidth(110);
     }
     startButton_ = new QToolButton;
@@ -214,13 +217,15 @@ void TDataTableTab::CopySelectedIndex(QLineEdit* field) {
 }
 
 void TDataTableTab::DeleteRange() {
-    bool okStart = false, okEnd = false;
-    const qlonglong start = indexStart_->text().toLongLong(&okStart);
-    const qlonglong end = indexEnd_->text().toLongLong(&okEnd);
-    if (!okStart || !okEnd) {
-        message_(tr("Les index de départ et d'arrivée doivent être des nombres entiers."));
-        return;
-    }
+    // Checked again here: the button may be pressed without leaving the field.
+    const TNumberEntry first = indexStart_->Check(), last = indexEnd_->Check();
+    for (const TNumberEntry* entry : {&first, &last})
+        if (!entry->Ok || entry->Empty) {
+            message_(entry->Ok ? tr("Les index de départ et d'arrivée doivent être des nombres entiers.")
+                               : Q(entry->Message));
+            return;
+        }
+    const auto start = static_cast<qlonglong>(first.Value), end = static_cast<qlonglong>(last.Value);
     const TIndexRangeCheck check = CheckIndexRange(history_, start, end);
     if (!check.Allowed()) {
         message_(Q(check.Refusal));

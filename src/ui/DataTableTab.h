@@ -15,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QToolButton;
+class TNumberEdit;
 
 // The rows of the table over the history; rebuilt whole by Rebuild().
 class TDataTableModel : public QAbstractTableModel {
@@ -92,7 +93,7 @@ class TDataTableTab : public QWidget, private THistoryListener {
     QTableView* view_ = nullptr;
     QLabel *countLabel_ = nullptr, *limitLabel_ = nullptr, *firstCaption_ = nullptr, *firstData_ = nullptr;
     QLabel *startCaption_ = nullptr, *endCaption_ = nullptr;
-    QLineEdit *indexStart_ = nullptr, *indexEnd_ = nullptr;
+    TNumberEdit *indexStart_ = nullptr, *indexEnd_ = nullptr;
     QToolButton *startButton_ = nullptr, *endButton_ = nullptr;
     QPushButton *deleteButton_ = nullptr, *cleanButton_ = nullptr;
 };

@@ -25,6 +25,7 @@
 #include "ConditionTexts.h"
 #include "DateTime.h"
 #include "FormDlgDarkCompute.h"
+#include "MqttPayloads.h"
 #include "NumberEdit.h"
 #include "SettingBindings.h"
 #include "SettingsTable.h"
@@ -104,6 +105,7 @@ TFormConfigTavrel::TFormConfigTavrel(Supervisor& supervisor, QWidget* parent)
         {BuildLogs(), QT_TR_NOOP("Logs/Journaux")},
         {BuildCriteria(), QT_TR_NOOP("Critères fermeture urgence")},
         {BuildThresholds(), QT_TR_NOOP("Seuils")},
+        {BuildMqtt(), QT_TR_NOOP("MQTT")},
     };
     for (const auto& [page, caption] : pages)
         texts_.Tab(tabs_, tabs_->addTab(page, QString()), caption);
@@ -583,10 +585,68 @@ QWidget* TFormConfigTavrel::BuildThresholds() {
     return page;
 }
 
+QWidget* TFormConfigTavrel::BuildMqtt() {
+    mqttShown_.Mqtt = ReadMqttSettings();
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* box = texts_.Text(new QGroupBox,
+                            QT_TR_NOOP("Publication vers un courtier MQTT (Home Assistant, Node-RED...)"));
+    QGridLayout* grid = Grid(box);
+    int r = 0;
+    const auto check = [&](const char* name, const char* key, const char* caption) {
+        auto* field = texts_.Text(new QCheckBox, caption);
+        field->setObjectName(name);
+        mqttBindings_.Bind(FindSetting(KeyMqtt, key), field, Bound::Check);
+        grid->addWidget(field, r++, 0, 1, 2);
+    };
+    const auto text = [&](const char* name, const char* key, const char* caption, bool secret = false) {
+        auto* field = new QLineEdit;
+        field->setObjectName(name);
+        if (secret) field->setEchoMode(QLineEdit::Password);
+        mqttBindings_.Bind(FindSetting(KeyMqtt, key), field, Bound::Text);
+        grid->addWidget(Caption(caption), r, 0);
+        grid->addWidget(field, r++, 1);
+    };
+    const auto number = [&](const char* name, const char* key, const char* caption) {
+        TNumberEdit* field = mqttBindings_.Number(name, KeyMqtt, key, "%d");
+        grid->addWidget(Caption(caption), r, 0);
+        grid->addWidget(field, r++, 1, Qt::AlignLeft);
+    };
+    check("CheckBoxMqttEnabled", "Enabled", QT_TR_NOOP(" Publier les mesures et le verdict de sécurité"));
+    text("EditMqttHost", "Host", QT_TR_NOOP(" Courtier (nom ou adresse)"));
+    number("NumberEditMqttPort", "Port", QT_TR_NOOP(" Port"));
+    check("CheckBoxMqttTls", "TLS", QT_TR_NOOP(" Connexion chiffrée (TLS)"));
+    text("EditMqttCaFile", "CAFile",
+         QT_TR_NOOP(" Fichier des autorités de certification (vide : celles du système)"));
+    check("CheckBoxMqttVerifyPeer", "VerifyPeer", QT_TR_NOOP(" Vérifier le certificat du courtier"));
+    text("EditMqttUser", "User", QT_TR_NOOP(" Utilisateur"));
+    text("EditMqttPassword", "Password", QT_TR_NOOP(" Mot de passe"), true);
+    text("EditMqttClientId", "ClientId", QT_TR_NOOP(" Identifiant du client"));
+    text("EditMqttTopicPrefix", "TopicPrefix", QT_TR_NOOP(" Préfixe des sujets"));
+    check("CheckBoxMqttDiscovery", "Discovery", QT_TR_NOOP(" Découverte automatique par Home Assistant"));
+    text("EditMqttDiscoveryPrefix", "DiscoveryPrefix", QT_TR_NOOP(" Préfixe de découverte"));
+    auto* qos = new QComboBox;
+    qos->setObjectName("ComboBoxMqttQoS");
+    qos->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")});
+    mqttBindings_.Bind(FindSetting(KeyMqtt, "QoS"), qos, Bound::Combo, nullptr, {0, 1, 2}, 1);
+    grid->addWidget(Caption(QT_TR_NOOP(" Qualité de service (QoS)")), r, 0);
+    grid->addWidget(qos, r++, 1, Qt::AlignLeft);
+    number("NumberEditMqttKeepAlive", "KeepAliveSec",
+           QT_TR_NOOP(" Intervalle de maintien de la connexion (s)"));
+    grid->setColumnStretch(1, 1);
+    layout->addWidget(box);
+    layout->addWidget(
+        Note(Caption(QT_TR_NOOP("Les réglages MQTT prennent effet au prochain démarrage du programme."))));
+    layout->addStretch(1);
+    return page;
+}
+
 // ---- Filling and collecting -----------------------------------------------------------------
 
 void TFormConfigTavrel::Fill() {
     bindings_.Fill(shown_);
+    TSettingsPlace mqtt{shown_, mqttShown_};
+    mqttBindings_.Fill(mqtt);
     gain_ = supervisor_.ConfigRoundTrip().ValeurGainPrevious;
     NumberEditGain_IR->setText(QString::number(gain_));
     LabelPath->setText(Q(ShortenForDisplay(PathDatas, 53)));
@@ -624,7 +684,22 @@ void TFormConfigTavrel::UpdateCriteriaState() {
 bool TFormConfigTavrel::CollectFields(QString& message, QWidget*& field) {
     TSetupInfos chosen = shown_;
     const QString incorrect = QCoreApplication::translate("NumberEdit", "Entrée incorrecte !");
-    if (!bindings_.Collect(chosen, message, field)) return false;
+    std::vector<const TSettingRow*> written;
+    if (!bindings_.Collect(chosen, message, field, &written)) return false;
+    TStartupSettings mqttChosen = mqttShown_;
+    TSettingsPlace mqtt{chosen, mqttChosen};
+    if (!mqttBindings_.Collect(mqtt, message, field)) return false;
+    // A prefix no broker accepts is refused here rather than at the next start.
+    for (const auto& [prefix, edit] :
+         {std::pair{mqttChosen.Mqtt.TopicPrefix, "EditMqttTopicPrefix"},
+          std::pair{mqttChosen.Mqtt.DiscoveryPrefix, "EditMqttDiscoveryPrefix"}}) {
+        const std::string error = TopicPrefixError(
+            prefix, edit == std::string("EditMqttTopicPrefix") ? "TopicPrefix" : "DiscoveryPrefix");
+        if (error.empty()) continue;
+        message = Q(error);
+        field = findChild<QLineEdit*>(edit);
+        return false;
+    }
     // The sounds and the program take effect when they are chosen.
     for (auto setting : {&TSetupInfos::Sound_at_RelayClose, &TSetupInfos::Soft_OnRelayClose,
                          &TSetupInfos::Sound_on_goodCond, &TSetupInfos::Sound_on_BadCond})
@@ -648,6 +723,8 @@ bool TFormConfigTavrel::CollectFields(QString& message, QWidget*& field) {
         }
     }
     chosen_ = chosen;
+    mqttChosen_ = mqttChosen;
+    writtenByProgram_ = written;
     gain_ = static_cast<uint16_t>(gain.Value);
     return true;
 }
@@ -709,7 +786,10 @@ void TFormConfigTavrel::ComputeDarkCurrent() {
     auto* dialog = new TFormDlgDarkCompute(supervisor_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog] {
-        if (dialog->Completed()) NumberEditDCphoto->setText(Q(fmt::sprintf("%1.5f", dialog->ValueFinale())));
+        // The measurement is accepted as the calibration accepted it, even outside the field's range.
+        if (dialog->Completed())
+            NumberEditDCphoto->ShowValue(dialog->ValueFinale(),
+                                         Q(fmt::sprintf("%1.5f", dialog->ValueFinale())));
     });
     dialog->open();
 }
@@ -737,7 +817,8 @@ void StartConfigurationDialog(Supervisor& supervisor, QWidget* parent) {
             auto* dialog = new TFormConfigTavrel(supervisor, parent);
             dialog->setAttribute(Qt::WA_DeleteOnClose);
             QObject::connect(dialog, &QDialog::accepted, &supervisor, [&supervisor, dialog] {
-                supervisor.ApplyConfiguration(dialog->Chosen(), dialog->Gain());
+                WriteMqttSettings(dialog->ChosenMqtt());
+                supervisor.ApplyConfiguration(dialog->Chosen(), dialog->Gain(), dialog->WrittenByProgram());
             });
             QObject::connect(dialog, &QDialog::rejected, &supervisor,
                              [&supervisor] { supervisor.CancelConfiguration(); });

@@ -12,6 +12,7 @@
 #include "DialogTexts.h"
 #include "Records.h"
 #include "SettingBindings.h"
+#include "SettingsTable.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -34,7 +35,11 @@ class TFormConfigTavrel : public QDialog {
 
     // After "Ok": every setting of the dialog, and the overall IR gain typed.
     const TSetupInfos& Chosen() const { return chosen_; }
+    // After "Ok": the MQTT tab's settings (stored by the caller, in force at the next start).
+    const TMqttSettings& ChosenMqtt() const { return mqttChosen_.Mqtt; }
     uint16_t Gain() const { return gain_; }
+    // The settings whose value the program wrote into its field and the user left as it was.
+    const std::vector<const TSettingRow*>& WrittenByProgram() const { return writtenByProgram_; }
     // Checks every field into a copy of the settings; false with the message and the field at fault
     // (the dialog shows both when "Ok" is pressed).
     bool CollectFields(QString& message, QWidget*& field);
@@ -66,6 +71,7 @@ class TFormConfigTavrel : public QDialog {
     QWidget* BuildLogs();
     QWidget* BuildCriteria();
     QWidget* BuildThresholds();
+    QWidget* BuildMqtt();
     QLabel* Caption(const char* source);
     TNumberEdit* Number(const char* name, const char* group, const char* key, const char* format,
                         bool real = false);
@@ -86,6 +92,8 @@ class TFormConfigTavrel : public QDialog {
     TSetupInfos chosen_; // what "Ok" accepted
     uint16_t gain_ = 0;
     TSettingBindings bindings_;
+    TSettingBindings mqttBindings_; // the MQTT tab: rows of the start-up values
+    TStartupSettings mqttShown_, mqttChosen_;
 
     QTabWidget* tabs_ = nullptr;
     QComboBox *ComboBoxInterval = nullptr, *ComboBoxDataREC = nullptr, *ComboBoxPortDevice = nullptr;
@@ -96,6 +104,7 @@ class TFormConfigTavrel : public QDialog {
     QCheckBox *CheckBoxActiveAlarm = nullptr, *CheckBoxAlarm_dayNight = nullptr,
               *CheckBoxRearmRelay = nullptr;
     std::vector<QWidget*> criteriaWidgets_, magnitudeWidgets_;
+    std::vector<const TSettingRow*> writtenByProgram_;
 };
 
 // The menu "Configuration": starts the round trip with the station; the dialog opens (window-modal,

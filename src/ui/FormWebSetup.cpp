@@ -88,8 +88,8 @@ TFormWebSetup::TFormWebSetup(Supervisor& supervisor, std::function<TPlotSizes()>
     auto* row = new QHBoxLayout(updates);
     row->addWidget(texts_.Text(new QLabel, QT_TR_NOOP(" Intervalle de Mise à Jour (sec)")));
     TNumberEdit* interval = bindings_.Number("NumberEditIntervallsec", KeyWebpublish, "intervallSec", "%d");
-    // At least one second between two uploads, and no more than the timer can count in milliseconds.
-    interval->SetRange(1, 2147483);
+    // 0 stops the upload; otherwise no more than the timer can count in milliseconds.
+    interval->SetRange(0, 2147483);
     row->addWidget(interval);
     row->addWidget(texts_.Text(new QLabel, QT_TR_NOOP("Secondes")));
     row->addStretch(1);
@@ -144,19 +144,19 @@ TFormWebSetup::TFormWebSetup(Supervisor& supervisor, std::function<TPlotSizes()>
         QT_TR_NOOP("Tous graphiques"),
         {{QT_TR_NOOP(" Largueur (pixels)"), xAll}, {QT_TR_NOOP(" Hauteur (pixels)"), yAll}},
         "ButtonCurrentSizeGraph", QT_TR_NOOP("Récuperer la taille actuelle des graphiques"), [=, this] {
-            xAll->setText(QString::number(LX_AllGraphs));
-            yAll->setText(QString::number(LY_AllGraphs));
+            xAll->ShowValue(LX_AllGraphs, QString::number(LX_AllGraphs));
+            yAll->ShowValue(LY_AllGraphs, QString::number(LY_AllGraphs));
         }));
     groups->addWidget(sizeGroup(
         QT_TR_NOOP("Graphiques de vent (Rose des vents)"), {{QT_TR_NOOP(" Largueur/Hauteur (pixels)"), side}},
         "ButtonCurrentWindDirSize", QT_TR_NOOP("Récuperer la taille actuelle du graphique"),
-        [=, this] { side->setText(QString::number(L_GraphWindDir)); }));
+        [=, this] { side->ShowValue(L_GraphWindDir, QString::number(L_GraphWindDir)); }));
     groups->addWidget(
         sizeGroup(QT_TR_NOOP("Graphique vitesse du vent"),
                   {{QT_TR_NOOP(" Largueur (pixels)"), xSpeed}, {QT_TR_NOOP(" Hauteur (pixels)"), ySpeed}},
                   "ButtonWindSpeedSize", QT_TR_NOOP("Récuperer la taille actuelle du graphique"), [=, this] {
-                      xSpeed->setText(QString::number(LX_GraphWindSpeed));
-                      ySpeed->setText(QString::number(LY_GraphWindSpeed));
+                      xSpeed->ShowValue(LX_GraphWindSpeed, QString::number(LX_GraphWindSpeed));
+                      ySpeed->ShowValue(LY_GraphWindSpeed, QString::number(LY_GraphWindSpeed));
                   }));
     imagesLayout->addLayout(groups);
     layout->addWidget(images);

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -21,6 +22,8 @@
 #include "DatabaseRegistry.h"
 #include "GraphicSpecial.h"
 #include "JpegFile.h"
+#include "NightMode.h"
+#include "NightVision.h"
 #include "PlotWidget.h"
 #include "Supervisor.h"
 
@@ -228,6 +231,8 @@ QWidget* TGraphTabs::AddPage(QTabWidget* pages, TGraphPage page) {
     // Any mouse zoom or pan ends the automatic translation, and its box says so.
     TTab* raw = tab.get();
     connect(tab->Plot, &TPlotWidget::endZoomPan, this, [raw] { raw->Translate->setChecked(false); });
+    connect(tab->Plot, &TPlotWidget::translateChanged, this,
+            [raw](bool on) { raw->Translate->setChecked(on); });
     tabs_.push_back(std::move(tab));
     return raw->Page;
 }
@@ -289,9 +294,10 @@ QWidget* TGraphTabs::BuildStrip(TTab& tab, bool withGrid) {
         skyMinusGround_->setChecked(true);
         // Outside debug mode the sky plot always shows the difference.
         skyMinusGround_->setVisible(DebugMode);
-        connect(skyMinusGround_, &QCheckBox::toggled, this, [w](bool on) {
+        connect(skyMinusGround_, &QCheckBox::toggled, this, [this, w](bool on) {
             w->Plot().TypeData = on ? IRData_Minus_Sol : IRData;
             w->Redraw();
+            emit skyMinusGroundChanged(on);
         });
         row->addWidget(skyMinusGround_);
         legendButton_ = new QPushButton;
@@ -316,26 +322,96 @@ QWidget* TGraphTabs::BuildPlotPage(TTab& tab) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(tab.Plot, 1);
-    column->addWidget(BuildStrip(tab, true));
+    QWidget* strip = BuildStrip(tab, true);
+    column->addWidget(strip);
+    if (tab.Spec->Page == TGraphPage::Sky) {
+        // The strip under the sky plot carries the good-conditions hint, not the plot (whose cursor
+        // readout the hint would hide).
+        strip->setObjectName("PanelCLOUDs");
+        panelClouds_ = strip;
+    }
     return page;
 }
 
+namespace {
+
+// The top of the wind tab: the dial's panel a square as tall as the room (narrower only when the
+// time plot would lose its least width), the time plot's panel beside it, one pixel apart, with the
+// rest of the width and the same height.
+class TDialRowLayout : public QLayout {
+  public:
+    static constexpr int kGap = 1;
+
+    ~TDialRowLayout() override {
+        while (QLayoutItem* item = takeAt(0))
+            delete item;
+    }
+    void addItem(QLayoutItem* item) override { items_.append(item); }
+    int count() const override { return int(items_.size()); }
+    QLayoutItem* itemAt(int index) const override { return items_.value(index); }
+    QLayoutItem* takeAt(int index) override {
+        return index >= 0 && index < items_.size() ? items_.takeAt(index) : nullptr;
+    }
+    QSize sizeHint() const override { return {600, 300}; }
+    QSize minimumSize() const override {
+        const int time = items_.size() > 1 ? items_[1]->minimumSize().width() : 0;
+        return {100 + kGap + time, 100};
+    }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        if (items_.size() < 2) return;
+        const int timeMin = items_[1]->minimumSize().width();
+        const int side = std::max(1, std::min(rect.height(), rect.width() - kGap - timeMin));
+        items_[0]->setGeometry(QRect(rect.left(), rect.top(), side, side));
+        items_[1]->setGeometry(
+            QRect(rect.left() + side + kGap, rect.top(), std::max(1, rect.width() - side - kGap), side));
+    }
+
+  private:
+    QList<QLayoutItem*> items_;
+};
+
+// A panel whose only content fills it.
+QWidget* FilledPanel(const char* name, QWidget* content) {
+    auto* panel = new QWidget;
+    panel->setObjectName(name);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(content);
+    return panel;
+}
+
+} // namespace
+
 QWidget* TGraphTabs::BuildWindPage(TTab& tab) {
     auto* page = new QWidget;
-    auto* row = new QHBoxLayout(page);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(1);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
 
-    dialGroup_ = new QGroupBox;
-    dialGroup_->setObjectName("PanelWnd");
-    auto* dialColumn = new QVBoxLayout(dialGroup_);
-    dialColumn->setContentsMargins(2, 2, 2, 2);
     dial_ = new TWindWidget(supervisor_.History());
     dial_->setObjectName("WindDisplay");
     connect(dial_, &TWindWidget::drawError, this, [this](const QString& text) {
         if (hooks_.ShowMessage) hooks_.ShowMessage(text);
     });
-    dialColumn->addWidget(dial_, 1);
+    auto* top = new QWidget;
+    auto* row = new TDialRowLayout;
+    top->setLayout(row);
+    row->addWidget(FilledPanel("PanelWnd", dial_));
+    row->addWidget(FilledPanel("PanelWindTime", tab.Plot));
+    column->addWidget(top, 1);
+
+    // Under both: the dial's controls and the time plot's.
+    auto* bottom = new QWidget;
+    bottom->setObjectName("PanelBottomWind");
+    auto* groups = new QHBoxLayout(bottom);
+    groups->setContentsMargins(2, 2, 2, 2);
+    groups->setSpacing(4);
+
+    dialGroup_ = new QGroupBox;
+    auto* dialColumn = new QVBoxLayout(dialGroup_);
+    dialColumn->setContentsMargins(4, 2, 4, 2);
+    dialColumn->setSpacing(2);
     auto* controls = new QHBoxLayout;
     autoscaleWind_ = new QCheckBox;
     autoscaleWind_->setObjectName("CheckBoxAutoscaleWind");
@@ -372,11 +448,9 @@ QWidget* TGraphTabs::BuildWindPage(TTab& tab) {
     ApplyDialControls();
 
     windPlotGroup_ = new QGroupBox;
-    windPlotGroup_->setObjectName("PanelWindTime");
     auto* plotColumn = new QVBoxLayout(windPlotGroup_);
-    plotColumn->setContentsMargins(2, 2, 2, 2);
+    plotColumn->setContentsMargins(4, 2, 4, 2);
     plotColumn->setSpacing(0);
-    plotColumn->addWidget(tab.Plot, 1);
     QWidget* strip = BuildStrip(tab, false);
     windMedian_ = new QCheckBox;
     windMedian_->setObjectName("CheckBoxWindlast31Points");
@@ -388,8 +462,9 @@ QWidget* TGraphTabs::BuildWindPage(TTab& tab) {
     plotColumn->addWidget(strip);
     plotColumn->addWidget(windMedian_);
 
-    row->addWidget(dialGroup_, 1);
-    row->addWidget(windPlotGroup_, 1);
+    groups->addWidget(dialGroup_);
+    groups->addWidget(windPlotGroup_, 1);
+    column->addWidget(bottom);
     return page;
 }
 
@@ -472,8 +547,29 @@ TPublishGraphSources TGraphTabs::PublishSources() const {
     return sources;
 }
 
-void TGraphTabs::SaveScreenGraphs(const std::string& folder, int quality) const {
+void TGraphTabs::LayOutHiddenPages() {
+    for (const auto& tab : tabs_) {
+        QWidget* shown = tab->Pages->currentWidget();
+        if (!shown || shown == tab->Page) continue;
+        // A hidden widget's layout waits for its show; each layout is asked here, from the page down.
+        tab->Page->setGeometry(shown->geometry());
+        QList<QWidget*> widgets = tab->Page->findChildren<QWidget*>();
+        widgets.prepend(tab->Page);
+        for (QWidget* w : widgets) {
+            w->ensurePolished();
+            if (QLayout* layout = w->layout(); layout && !w->isWindow())
+                layout->setGeometry(w->testAttribute(Qt::WA_LayoutOnEntireRect) ? w->rect()
+                                                                                : w->contentsRect());
+        }
+    }
+    for (const auto& tab : tabs_)
+        tab->Plot->FitPicture();
+    if (dial_) dial_->FitPicture();
+}
+
+void TGraphTabs::SaveScreenGraphs(const std::string& folder, int quality) {
     CheckJpegQuality(quality);
+    LayOutHiddenPages();
     const std::pair<TGraphPage, const char*> plots[] = {{TGraphPage::Wind, SnapshotFile::WindSpeed},
                                                         {TGraphPage::Sky, SnapshotFile::SkyCloud},
                                                         {TGraphPage::Light, SnapshotFile::SkyLight},
@@ -592,7 +688,8 @@ QPixmap LegendPicture() {
          QCoreApplication::translate("TFormLegend",
                                      "Le détail des seuils figure dans la bulle d'aide du bas de l'onglet."),
          QColor(190, 190, 190));
-    return pixmap;
+    p.end();
+    return NightMode::Active() ? QPixmap::fromImage(NightVision::Image(pixmap.toImage())) : pixmap;
 }
 
 } // namespace

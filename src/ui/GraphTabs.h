@@ -72,13 +72,23 @@ class TGraphTabs : public QObject {
     // What the publishing snapshots copy from the plots and the dial on the screen.
     TPublishGraphSources PublishSources() const;
     // The plots and the dial as they are on the screen (no redraw), at their on-screen sizes, into
-    // folder: wind gust, sky, brightness, humidity, temperature, dial. Never the debug plots.
-    void SaveScreenGraphs(const std::string& folder, int quality) const;
+    // folder: wind gust, sky, brightness, humidity, temperature, dial. Never the debug plots. A tab
+    // not shown at the present window size is laid out first, as it would be shown.
+    void SaveScreenGraphs(const std::string& folder, int quality);
+    // Lays out the pages not shown at the size of the page shown, and gives every plot and the dial
+    // a picture of its size: the sizes they have when their tab is shown.
+    void LayOutHiddenPages();
 
     // For tests and the screenshots.
     TPlotWidget* PlotOf(TGraphPage page) const;
     TWindWidget* Dial() const { return dial_; }
     QWidget* PageOf(TGraphPage page) const;
+    // The strip under the sky plot (null until its page is added).
+    QWidget* PanelClouds() const { return panelClouds_; }
+
+  signals:
+    // "Voir différence Ciel - Sol" changed: the sky values shown elsewhere follow.
+    void skyMinusGroundChanged(bool skyMinusGround);
 
   private:
     struct TTab;
@@ -101,6 +111,7 @@ class TGraphTabs : public QObject {
     QLabel *windUnit_ = nullptr, *dialNote1_ = nullptr, *dialNote2_ = nullptr, *heaterLegend_ = nullptr;
     QPushButton* legendButton_ = nullptr;
     bool lightCaptionFromSettings_ = false;
+    QWidget* panelClouds_ = nullptr;
 };
 
 // The legend window of the sky plot's strips ("Légende", 383 x 413, "OK").

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,6 +18,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
@@ -29,10 +32,13 @@
 #include "FormWebSetup.h"
 #include "GraphTabs.h"
 #include "Language.h"
+#include "NightMode.h"
+#include "NightVision.h"
 #include "PlatformServices.h"
 #include "PlotWidget.h"
 #include "Records.h"
 #include "Retranslate.h"
+#include "SettingsTable.h"
 #include "SheetSnapshot.h"
 #include "Snapshots.h"
 #include "StatePanel.h"
@@ -41,6 +47,7 @@
 #include "FtpPublishing.h"
 #include "Supervisor.h"
 #include "UserText.h"
+#include "VerdictBanner.h"
 
 namespace {
 
@@ -48,10 +55,10 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// A text the controller made and keeps, in the language of the moment (it may have been made before
-// a language switch).
+// A text the controller made and keeps: already in the language of the moment (the controller puts
+// what it keeps into the new language when the language changes). Never translated again here.
 QString Shown(const std::string& s) {
-    return InLoadedLanguage(QString::fromStdString(s));
+    return QString::fromStdString(s);
 }
 
 // A cloud on a night-blue disc: the window's and the tray's icon.
@@ -95,6 +102,48 @@ QLabel* ValueLabel(const char* name, double scale = 1.35) {
     throw EOrvanelError(QCoreApplication::translate("MainWindow", "Exception de test").toStdString());
 }
 
+// The rules of the verdict, as the Alpaca safety monitor reads them, so that both say the same.
+TSafetyRules StoredSafetyRules() {
+    TStartupSettings read;
+    TSettingsPlace place{SetupInfos, read};
+    for (const char* key : {"SafeDelayMin", "UnsafeInDaylight"})
+        ReadSetting(*FindSetting(KeyAlpaca, key), place);
+    return {read.Alpaca.SafeDelayMin, read.Alpaca.UnsafeInDaylight};
+}
+
+// Tighter tabs: the ten captions fit the first window width without scroll arrows. At night they are
+// dim red on black like the rest.
+QString TabBarStyle() {
+    if (!NightMode::Active()) return "QTabBar::tab { padding: 5px 6px; }";
+    return "QTabBar::tab { padding: 5px 6px; color: #a00000; background: #000000; border: 1px solid #300000; "
+           "}"
+           "QTabBar::tab:selected { color: #d00000; background: #200000; }";
+}
+
+// Button icons (the plot glyphs, the calendar arrows) in red at night, their day icons kept aside.
+void ShowNightIcons(QWidget* root, bool night) {
+    const char* dayIcon = "orvanelDayIcon";
+    for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+        if (!night) {
+            if (b->property(dayIcon).isValid()) b->setIcon(b->property(dayIcon).value<QIcon>());
+            b->setProperty(dayIcon, QVariant());
+            continue;
+        }
+        if (b->icon().isNull() || b->property(dayIcon).isValid()) continue;
+        b->setProperty(dayIcon, QVariant::fromValue(b->icon()));
+        const QImage red = NightVision::Image(b->icon().pixmap(b->iconSize()).toImage());
+        QImage dim = red;
+        for (int y = 0; y < dim.height(); ++y)
+            for (int x = 0; x < dim.width(); ++x) {
+                const QRgb c = dim.pixel(x, y);
+                dim.setPixel(x, y, qRgba(qRed(c) / 2, 0, 0, qAlpha(c)));
+            }
+        QIcon icon(QPixmap::fromImage(red));
+        icon.addPixmap(QPixmap::fromImage(dim), QIcon::Disabled);
+        b->setIcon(icon);
+    }
+}
+
 void SetValue(QLabel* label, const std::string& text) {
     label->setText(Shown(text));
 }
@@ -126,6 +175,7 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
     BuildPages();
     // The web dialog's "current size" buttons: the light plot, the wind-speed plot, the dial's height.
     plotSizes_ = [this] {
+        graphs_->LayOutHiddenPages();
         TPlotSizes sizes;
         if (TPlotWidget* light = graphs_->PlotOf(TGraphPage::Light)) sizes.AllGraphs = light->size();
         if (TPlotWidget* wind = graphs_->PlotOf(TGraphPage::Wind)) sizes.WindSpeed = wind->size();
@@ -138,6 +188,7 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     FollowSupervisor();
+    if (ReadNightVision()) SetNightVision(true, false);
     supervisor_.FtpPublishing().SetPublishSnapshots([this](int quality) { SavePublishSnapshots(quality); });
     if (place_ == TWindowPlace::OffScreen) {
         // Laid out and painted as on a screen, so the pictures are the same, but never mapped.
@@ -148,6 +199,39 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
 
 MainWindow::~MainWindow() {
     supervisor_.FtpPublishing().SetPublishSnapshots({});
+    if (NightMode::Active()) SetNightVision(false, false); // the next window starts by day
+}
+
+void MainWindow::SetNightVision(bool on, bool store) {
+    // The application's palette, not the window's: menus, dialogs and message boxes follow too. At
+    // night the plain "Windows" style draws every bevel from the palette alone, where the usual style
+    // adds white highlights of its own.
+    static QPalette day = QApplication::palette();
+    static QString dayStyle = QApplication::style()->name();
+    if (on == NightMode::Active() && on == nightMenu_->isChecked()) return;
+    if (!NightMode::Active()) {
+        day = QApplication::palette();
+        dayStyle = QApplication::style()->name();
+    }
+    NightMode::SetActive(on);
+    if (QStyle* style = QStyleFactory::create(on ? QStringLiteral("Windows") : dayStyle))
+        QApplication::setStyle(style);
+    QApplication::setPalette(on ? NightMode::Palette() : day);
+    // Below the tab bar's style sheet the application's palette does not reach the pages: they take it
+    // here, and the tabs are styled with it.
+    pages_->setPalette(on ? NightMode::Palette() : day);
+    pages_->tabBar()->setStyleSheet(TabBarStyle());
+    ShowNightIcons(this, on);
+    nightMenu_->setChecked(on);
+    if (store) WriteNightVision(on);
+    // Widgets that chose their own colours take them again.
+    ShowStatus();
+    ShowRelay();
+    if (supervisor_.HasConditions()) ShowConditions();
+    ShowDefrostColour();
+    banner_->Repaint();
+    for (QWidget* w : findChildren<QWidget*>())
+        w->update();
 }
 
 // ---- Snapshots ------------------------------------------------------------------------------
@@ -222,6 +306,11 @@ void MainWindow::BuildMenus() {
     QAction* web = options->addAction(tr("Publication Web"));
     web->setObjectName("PublicationWeb1");
     connect(web, &QAction::triggered, this, [this] { OpenWebSetupDialog(supervisor_, plotSizes_, this); });
+    nightMenu_ = options->addAction(tr("Vision de nuit"));
+    nightMenu_->setObjectName("VisionNuitMenu");
+    nightMenu_->setCheckable(true);
+    nightMenu_->setToolTip(tr("Rouge sombre sur noir, pour garder les yeux adaptés à l'obscurité"));
+    connect(nightMenu_, &QAction::triggered, this, [this](bool on) { SetNightVision(on); });
     QMenu* languages = options->addMenu(tr("Langues"));
     frenchMenu_ = languages->addAction(tr("Francais"));
     frenchMenu_->setObjectName("FrancaisMenu");
@@ -301,8 +390,18 @@ void MainWindow::changeEvent(QEvent* event) {
     // their axis texts.
     if (event->type() == QEvent::LanguageChange) {
         ShowAll();
+        ShowWindowSize();
         if (graphs_) graphs_->RetranslateUi();
     }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ShowWindowSize();
+}
+
+void MainWindow::ShowWindowSize() {
+    if (labelSize_) labelSize_->setText(QString::asprintf(qPrintable(tr("%dx%d pixels")), width(), height()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -349,7 +448,7 @@ void MainWindow::ShowStatus() {
     rs232Stat_->setText(Shown(status.Text));
     rs232Stat_->setToolTip(Shown(status.Hint));
     QPalette p = QPalette();
-    if (status.IsError) p.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    if (status.IsError) p.setColor(QPalette::WindowText, NightMode::Shown(QColor(255, 0, 0)));
     rs232Stat_->setPalette(p);
     rs232Stat_->repaint();
 }
@@ -406,12 +505,12 @@ void MainWindow::BuildPages() {
     pages_ = new QTabWidget(this);
     pages_->setObjectName("PageControl");
     pages_->setDocumentMode(true);
-    // Tighter tabs: the ten captions fit the first window width without scroll arrows.
-    pages_->tabBar()->setStyleSheet("QTabBar::tab { padding: 5px 6px; }");
+    pages_->tabBar()->setStyleSheet(TabBarStyle());
     pages_->addTab(BuildInformationTab(), tr("Informations"));
     if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Volts);
     graphs_->AddPage(pages_, TGraphPage::Temperature);
-    panelClouds_ = graphs_->AddPage(pages_, TGraphPage::Sky);
+    graphs_->AddPage(pages_, TGraphPage::Sky);
+    panelClouds_ = graphs_->PanelClouds();
     graphs_->AddPage(pages_, TGraphPage::Light);
     graphs_->AddPage(pages_, TGraphPage::Wind);
     graphs_->AddPage(pages_, TGraphPage::Humidity);
@@ -419,6 +518,7 @@ void MainWindow::BuildPages() {
         supervisor_.EditableHistory(), [this](const QString& text) { ShowMessage(text); },
         [this](const QString& question) { return AskQuestion(question); });
     pages_->addTab(dataTableTab_, tr("Table"));
+    connect(graphs_, &TGraphTabs::skyMinusGroundChanged, dataTableTab_, &TDataTableTab::SetSkyMinusGround);
     if (DebugMode) graphs_->AddPage(pages_, TGraphPage::Heater);
     pages_->addTab(new TStatsTab(supervisor_.History()), tr("Statistiques"));
     graphs_->RetranslateUi();
@@ -434,15 +534,18 @@ QWidget* MainWindow::BuildInformationTab() {
     grid->setContentsMargins(8, 8, 8, 8);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(8);
-    grid->addWidget(BuildValuesGroup(), 0, 0, 2, 1);
-    grid->addWidget(BuildStatesGroup(), 0, 1);
-    grid->addWidget(BuildRelayGroup(), 1, 1);
-    grid->addWidget(BuildTimersGroup(), 2, 0, 1, 2);
+    banner_ = new TVerdictBanner(supervisor_, StoredSafetyRules());
+    grid->addWidget(banner_, 0, 0, 1, 2);
+    grid->addWidget(BuildValuesGroup(), 1, 0, 2, 1);
+    grid->addWidget(BuildStatesGroup(), 1, 1);
+    grid->addWidget(BuildRelayGroup(), 2, 1);
+    grid->addWidget(BuildTimersGroup(), 3, 0, 1, 2);
     grid->setColumnStretch(0, 5);
     grid->setColumnStretch(1, 6);
-    // Extra height goes to the states; the relay group keeps its natural height.
-    grid->setRowStretch(0, 1);
-    grid->setRowStretch(1, 0);
+    // Extra height goes to the states; the banner and the relay group keep their natural height.
+    grid->setRowStretch(0, 0);
+    grid->setRowStretch(1, 1);
+    grid->setRowStretch(2, 0);
     return page;
 }
 
@@ -465,9 +568,7 @@ QWidget* MainWindow::BuildValuesGroup() {
     skyTemp_ = AddValueRow(grid, row++, tr("  Température CIEL"), "StaticTextSkyTempSF");
     defrost_ = new QLabel;
     defrost_->setObjectName("LabelDefrost");
-    QPalette warm = defrost_->palette();
-    warm.setColor(QPalette::WindowText, QColor(190, 80, 0));
-    defrost_->setPalette(warm);
+    ShowDefrostColour();
     defrost_->hide(); // shown only while the station defrosts or dries its sensor
     const int defrostRow = row;
     grid->addWidget(defrost_, row++, 0, 1, 2);
@@ -592,6 +693,10 @@ QWidget* MainWindow::BuildTimersGroup() {
     row(2, tr("Lumière"), "LabelInterValMesLight", "LabelDateRemainingLight", "LabelLastDateMeasurmentslight",
         intervalLight_, remainingLight_, lastReadingLight_);
     grid->setColumnStretch(3, 1);
+    labelSize_ = new QLabel;
+    labelSize_->setObjectName("Labelsize");
+    ShowDefrostColour();
+    grid->addWidget(labelSize_, 0, 4, Qt::AlignRight | Qt::AlignTop);
     if (DebugMode) {
         // Checks the exception dialog: an error escaping a button handler.
         auto* test = new QPushButton(tr("TEST EXCEPTION"));
@@ -627,6 +732,16 @@ void MainWindow::FollowSupervisor() {
 void MainWindow::ShowCaptionAndLegend() {
     setWindowTitle(Shown(supervisor_.Caption()));
     panelClouds_->setToolTip(Shown(supervisor_.GoodConditionsLegendText()));
+}
+
+void MainWindow::ShowDefrostColour() {
+    QPalette warm = QPalette();
+    warm.setColor(QPalette::WindowText, NightMode::Shown(QColor(190, 80, 0)));
+    defrost_->setPalette(warm);
+    if (!labelSize_) return;
+    QPalette quiet = QPalette();
+    quiet.setColor(QPalette::WindowText, NightMode::Shown(QColor(110, 110, 110)));
+    labelSize_->setPalette(quiet);
 }
 
 void MainWindow::ShowConditions() {

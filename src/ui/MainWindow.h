@@ -50,6 +50,14 @@ class MainWindow : public QMainWindow {
     TStatusLoadDatas* HistorySplash() const { return historySplash_.get(); }
     // The graph tabs (plots, dial, their controls and stored scales).
     TGraphTabs* Graphs() const { return graphs_; }
+    // The safety verdict at the top of the information tab.
+    class TVerdictBanner* VerdictBanner() const {
+        return banner_;
+    }
+    // The night-vision display (menu "Vision de nuit", stored as "NightVision"): dim red on black for
+    // the window and every plot. store: remember the choice for the next start.
+    void SetNightVision(bool on, bool store = true);
+    QAction* NightVisionMenu() const { return nightMenu_; }
 
     // The on-screen sizes of the plots, offered by the web-publishing dialog; until the graphs
     // give them the dialog offers the stored snapshot sizes.
@@ -69,6 +77,7 @@ class MainWindow : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void BuildMenus();
@@ -100,6 +109,7 @@ class MainWindow : public QMainWindow {
     void ShowDownloadProgress();
     void ShowHistoryLoading(const QString& step);
     void ShowCaptionAndLegend();
+    void ShowDefrostColour();
     void ShowMessage(const QString& text);
     bool AskQuestion(const QString& question);
 
@@ -108,7 +118,8 @@ class MainWindow : public QMainWindow {
     QWidget* infoSheet_ = nullptr;
     QTabWidget* pages_ = nullptr;
     QMenu* trayMenu_ = nullptr;
-    QAction *frenchMenu_ = nullptr, *englishMenu_ = nullptr;
+    QAction *frenchMenu_ = nullptr, *englishMenu_ = nullptr, *nightMenu_ = nullptr;
+    class TVerdictBanner* banner_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QLabel* statusPanels_[3] = {};
     QWidget* panelClouds_ = nullptr;
@@ -130,6 +141,8 @@ class MainWindow : public QMainWindow {
     // Timers
     QLabel *interval_ = nullptr, *remaining_ = nullptr, *lastReading_ = nullptr;
     QLabel *intervalLight_ = nullptr, *remainingLight_ = nullptr, *lastReadingLight_ = nullptr;
+    QLabel* labelSize_ = nullptr; // the window's size, on the information tab
+    void ShowWindowSize();
 
     std::unique_ptr<TStatusLoadDatas> downloadWindow_;
     std::unique_ptr<TStatusLoadDatas> historySplash_;

@@ -6,7 +6,20 @@
 
 TNumberEdit::TNumberEdit(QWidget* parent) : QLineEdit(parent) {}
 
+void TNumberEdit::ShowValue(double value, const QString& text) {
+    setText(text);
+    programValue_ = value;
+    programText_ = text;
+}
+
+std::optional<double> TNumberEdit::ProgramValue() const {
+    if (programValue_ && text() == programText_) return programValue_;
+    return std::nullopt;
+}
+
 TNumberEntry TNumberEdit::Check() const {
+    if (const std::optional<double> value = ProgramValue())
+        return {true, false, *value, text().toStdString(), {}};
     return CheckNumberEntry(text().toStdString(), type_, range_);
 }
 

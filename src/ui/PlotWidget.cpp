@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "NightMode.h"
+#include "NightVision.h"
 #include "PlotDrawing.h"
 
 namespace {
@@ -40,20 +42,27 @@ void TPlotWidget::resizeEvent(QResizeEvent* event) {
     Redraw();
 }
 
+void TPlotWidget::FitPicture() {
+    if (plot_.Picture().size() == size()) return;
+    plot_.SetSize(width(), height());
+    Redraw();
+}
+
 void TPlotWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(0, 0, plot_.Picture());
+    p.drawImage(0, 0, NightMode::Active() ? NightVision::Image(plot_.Picture()) : plot_.Picture());
+    const QColor white = NightMode::Shown(Qt::white);
     if (!cursorText_.isEmpty()) {
         p.setFont(PlotFont());
         const QFontMetrics fm = p.fontMetrics();
         const int top = plot_.BorderY_top - fm.height();
         p.fillRect(QRect(plot_.BorderX_left, top, fm.horizontalAdvance(cursorText_) + 20, fm.height()),
                    Qt::black);
-        p.setPen(Qt::white);
+        p.setPen(white);
         p.drawText(plot_.BorderX_left, top + fm.ascent(), cursorText_);
     }
     if (plot_.PrevX1 == -1 || plot_.PrevY1 == -1) return;
-    p.setPen(QPen(Qt::white, 2));
+    p.setPen(QPen(white, 2));
     p.setBrush(Qt::NoBrush);
     if (plot_.ActiveSelZoom) {
         p.drawRect(QRect(QPoint(plot_.XoSky, plot_.YoSky), QPoint(plot_.PrevX1, plot_.PrevY1)).normalized());
@@ -77,7 +86,9 @@ void TPlotWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TPlotWidget::mouseReleaseEvent(QMouseEvent*) {
-    if (!plot_.ActiveSelZoom && !plot_.ActiveSelPan) return; // a button the plot does not follow
+    // Every button ends the automatic translation, the middle one too; only the left and right
+    // buttons zoom or pan.
+    const bool translating = plot_.Translate;
     bool ended = false;
     plot_.OnEndZoomPan = [&ended](TGraphicSpecial&) { ended = true; };
     try {
@@ -90,6 +101,8 @@ void TPlotWidget::mouseReleaseEvent(QMouseEvent*) {
     cursorText_.clear();
     update();
     if (ended) emit endZoomPan();
+    // Also when the mouse-up was cut short (a zoom box thinner than 5 pixels): the box says so.
+    if (plot_.Translate != translating) emit translateChanged(plot_.Translate);
 }
 
 TWindWidget::TWindWidget(const THistoryStore& history, QWidget* parent) : QWidget(parent), dial_(history) {
@@ -114,8 +127,15 @@ void TWindWidget::resizeEvent(QResizeEvent* event) {
     Redraw();
 }
 
+void TWindWidget::FitPicture() {
+    const int side = std::max(1, std::min(width(), height()));
+    if (dial_.Picture().size() == QSize(side, side)) return;
+    dial_.SetSize(side, side);
+    Redraw();
+}
+
 void TWindWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    p.drawImage(0, 0, dial_.Picture());
+    p.drawImage(0, 0, NightMode::Active() ? NightVision::Image(dial_.Picture()) : dial_.Picture());
 }

@@ -19,10 +19,15 @@ class TPlotWidget : public QWidget {
     const TGraphicSpecial& Plot() const { return plot_; }
     // Draws the plot anew. A failure that leaves the drawing ("Plot Error -> ...") goes to drawError.
     void Redraw();
+    // A picture of the widget's size, drawn anew when it had another size (a widget laid out while
+    // hidden gets its resize event only when shown).
+    void FitPicture();
 
   signals:
     // A mouse zoom or pan has ended (OnEndZoomPan).
     void endZoomPan();
+    // The mouse changed the plot's automatic translation.
+    void translateChanged(bool on);
     void drawError(const QString& text);
 
   protected:
@@ -45,6 +50,7 @@ class TWindWidget : public QWidget {
 
     TWindDisplay& Dial() { return dial_; }
     void Redraw();
+    void FitPicture();
     QSize sizeHint() const override { return {300, 300}; }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override { return width; }

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMetaObject>
 #include <QSystemTrayIcon>
 #include <QTabBar>
@@ -27,20 +28,10 @@ QList<QByteArray> ContextsOf(const QObject* object) {
     return contexts;
 }
 
-// The text in the language loaded now; the same text when it was never translated.
+// The text, shown in the language loaded before the switch, in the language loaded now; the same
+// text when it was never translated.
 QString Retranslated(const QString& shown, const QList<QByteArray>& contexts) {
-    if (shown.isEmpty()) return shown;
-    const QList<TSourceText> sources = Languages::SourcesOf(shown);
-    if (sources.isEmpty()) return shown;
-    const TSourceText* chosen = &sources.front();
-    for (const TSourceText& source : sources)
-        if (contexts.contains(source.Context)) {
-            chosen = &source;
-            break;
-        }
-    return QCoreApplication::translate(chosen->Context.constData(), chosen->Source.constData(),
-                                       chosen->Disambiguation.isEmpty() ? nullptr
-                                                                        : chosen->Disambiguation.constData());
+    return Languages::Retranslated(shown, Languages::Previous(), contexts);
 }
 
 template <typename Get, typename Set> void Apply(const QList<QByteArray>& contexts, Get get, Set set) {
@@ -120,14 +111,15 @@ void RetranslateWindow(QWidget* window) {
 void RetranslateOpenWindows() {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows)
-        if (window->windowType() != Qt::Desktop) RetranslateWindow(window);
+        if (window->windowType() != Qt::Desktop) {
+            // Month and day names of the calendars follow the language (windows opened later take
+            // the new default locale).
+            window->setLocale(QLocale());
+            RetranslateWindow(window);
+        }
     // Each window then writes again what it composes: the application forwards the event to every
     // top-level window (posted), delivered here before returning.
     QEvent change(QEvent::LanguageChange);
     QCoreApplication::sendEvent(qApp, &change);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-}
-
-QString InLoadedLanguage(const QString& text) {
-    return Retranslated(text, {});
 }

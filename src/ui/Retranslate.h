@@ -12,7 +12,3 @@ class QWidget;
 void RetranslateOpenWindows();
 // One window and everything in it (menus, actions, tabs, tray icon).
 void RetranslateWindow(QWidget* window);
-
-// A text made earlier in another language (a label the controller keeps), in the language loaded
-// now when it is a known text; unchanged otherwise.
-QString InLoadedLanguage(const QString& text);

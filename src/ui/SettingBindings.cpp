@@ -44,6 +44,10 @@ TNumberEdit* TSettingBindings::Number(const char* name, const char* group, const
 void TSettingBindings::Fill(TSetupInfos& from) const {
     TStartupSettings unused;
     TSettingsPlace place{from, unused};
+    Fill(place);
+}
+
+void TSettingBindings::Fill(TSettingsPlace& place) const {
     for (const TBinding& b : bindings_) {
         const TVariant value = SettingValue(*b.Row, place);
         switch (b.Kind) {
@@ -51,7 +55,8 @@ void TSettingBindings::Fill(TSetupInfos& from) const {
             const bool integer = b.Format && std::string(b.Format) == "%d";
             const std::string text = integer ? fmt::sprintf("%d", static_cast<long long>(value.AsInteger()))
                                              : fmt::sprintf(b.Format, value.AsDouble());
-            static_cast<TNumberEdit*>(b.Widget)->setText(Q(text));
+            static_cast<TNumberEdit*>(b.Widget)->ShowValue(
+                integer ? static_cast<double>(value.AsInteger()) : value.AsDouble(), Q(text));
             break;
         }
         case Bound::Spin:
@@ -88,15 +93,29 @@ void TSettingBindings::Fill(TSetupInfos& from) const {
     }
 }
 
-bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& field) const {
+bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& field,
+                               std::vector<const TSettingRow*>* asWritten) const {
     TStartupSettings unused;
     TSettingsPlace place{into, unused};
+    return Collect(place, message, field, asWritten);
+}
+
+bool TSettingBindings::Collect(TSettingsPlace& place, QString& message, QWidget*& field,
+                               std::vector<const TSettingRow*>* asWritten) const {
     const QString incorrect = QCoreApplication::translate("NumberEdit", "Entrée incorrecte !");
     for (const TBinding& b : bindings_) {
         TVariant value;
+        bool checkRange = true;
         switch (b.Kind) {
         case Bound::Number: {
-            const TNumberEntry entry = static_cast<TNumberEdit*>(b.Widget)->Check();
+            const auto* edit = static_cast<TNumberEdit*>(b.Widget);
+            if (const std::optional<double> written = edit->ProgramValue()) {
+                value = TVariant(*written);
+                checkRange = false;
+                if (asWritten) asWritten->push_back(b.Row);
+                break;
+            }
+            const TNumberEntry entry = edit->Check();
             if (!entry.Ok || entry.Empty) {
                 message = entry.Ok ? incorrect : Q(entry.Message);
                 field = b.Widget;
@@ -129,7 +148,7 @@ bool TSettingBindings::Collect(TSetupInfos& into, QString& message, QWidget*& fi
             value = TVariant(static_cast<int32_t>(static_cast<QSlider*>(b.Widget)->value()));
             break;
         }
-        if (!SetSettingValue(*b.Row, place, value)) {
+        if (!SetSettingValue(*b.Row, place, value, checkRange)) {
             message = incorrect;
             field = b.Widget;
             return false;

@@ -11,6 +11,7 @@
 class QWidget;
 class TNumberEdit;
 struct TSettingRow;
+struct TSettingsPlace;
 
 class TSettingBindings {
   public:
@@ -26,7 +27,15 @@ class TSettingBindings {
 
     void Fill(TSetupInfos& from) const;
     // Every field into `into`; false with the message and the field at fault on the first that fails.
-    bool Collect(TSetupInfos& into, QString& message, QWidget*& field) const;
+    // A numeric field still showing the value the program wrote into it gives that value, whatever
+    // the range; its row is added to asWritten when given.
+    bool Collect(TSetupInfos& into, QString& message, QWidget*& field,
+                 std::vector<const TSettingRow*>* asWritten = nullptr) const;
+    // The same for fields of the start-up values too (settings the start-up does not keep in
+    // SetupInfos).
+    void Fill(TSettingsPlace& from) const;
+    bool Collect(TSettingsPlace& into, QString& message, QWidget*& field,
+                 std::vector<const TSettingRow*>* asWritten = nullptr) const;
 
   private:
     struct TBinding {

@@ -7,6 +7,8 @@
 #include <QFontMetrics>
 #include <QPalette>
 
+#include "NightMode.h"
+
 namespace {
 // The text may shrink to this share of its usual size in a small window.
 constexpr double kSmallestScale = 0.6;
@@ -70,12 +72,12 @@ void TStatePanelLabel::SetPanel(const TStatePanel& panel) {
     colour_ = panel.Colour;
     QPalette p = QPalette();
     if (colour_) {
-        p.setColor(QPalette::Window, QColor(colour_->R, colour_->G, colour_->B));
+        p.setColor(QPalette::Window, NightMode::Shown(QColor(colour_->R, colour_->G, colour_->B)));
         // Every state colour is light: black text stays readable on all of them.
         p.setColor(QPalette::WindowText, Qt::black);
     } else {
         // An unknown state is quieter than a known one, so the coloured states catch the eye.
-        p.setColor(QPalette::WindowText, QColor(100, 100, 100));
+        p.setColor(QPalette::WindowText, NightMode::Shown(QColor(100, 100, 100)));
     }
     setPalette(p);
     FitText();

@@ -30,6 +30,11 @@ TDateTime DayStart(const QDate& date) {
     return EncodeDateTime(date.year(), date.month(), date.day());
 }
 
+// The time of day of a date-time, as a share of a day.
+double TimeOfDay(TDateTime value) {
+    return value - std::floor(value);
+}
+
 QLabel* ValueField(const char* name) {
     auto* label = new QLabel(QStringLiteral("?"));
     label->setObjectName(name);
@@ -142,17 +147,21 @@ TStatsTab::~TStatsTab() {
 }
 
 TDateTime TStatsTab::RangeStart() const {
-    return DayStart(calendarDeb_->selectedDate());
+    return DayStart(calendarDeb_->selectedDate()) + timeDeb_;
 }
 
 TDateTime TStatsTab::RangeEnd() const {
-    // The last millisecond of the day: a record of that day at any time is in the range.
-    return DayStart(calendarFin_->selectedDate()) + 1 - 1.0 / 86400000;
+    // Today ends now: the rest of the day has no data yet and would count as time without clear sky.
+    const QDate last = calendarFin_->selectedDate();
+    if (last == ToQDate(Now())) return Now();
+    return DayStart(last) + timeFin_;
 }
 
 void TStatsTab::SetRange(TDateTime first, TDateTime last) {
     calendarDeb_->setSelectedDate(ToQDate(first));
     calendarFin_->setSelectedDate(ToQDate(last));
+    timeDeb_ = TimeOfDay(first);
+    timeFin_ = TimeOfDay(last);
 }
 
 void TStatsTab::Compute() {

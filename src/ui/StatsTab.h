@@ -20,8 +20,9 @@ class TStatsTab : public QWidget, private THistoryListener {
     explicit TStatsTab(const THistoryStore& history, QWidget* parent = nullptr);
     ~TStatsTab() override;
 
-    // The range of the calendars, as the computation uses it: from the start of the first day to
-    // the end of the last.
+    // The range of the calendars, as the computation uses it: date-times, each day chosen on its
+    // calendar at the time of day of the range set (the stored range, by default now − 5 days to
+    // now); a range ending today ends now.
     TDateTime RangeStart() const;
     TDateTime RangeEnd() const;
     void SetRange(TDateTime first, TDateTime last);
@@ -45,6 +46,7 @@ class TStatsTab : public QWidget, private THistoryListener {
     StatsResult result_; // the last computed
     StatsResult shown_;  // the last with more than five intervals, in the grid
     bool computed_ = false;
+    double timeDeb_ = 0, timeFin_ = 0; // the times of day of the calendars' date-times
     QCalendarWidget *calendarDeb_ = nullptr, *calendarFin_ = nullptr;
     QPushButton* computeButton_ = nullptr;
     QGroupBox *rangeBox_ = nullptr, *resultBox_ = nullptr, *historyBox_ = nullptr;

@@ -18,6 +18,8 @@
 #include <QTcpSocket>
 #include <QUdpSocket>
 #include <set>
+#include <sstream>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -279,7 +281,10 @@ TEST_F(AlpacaTest, EchoesTransactionsAndServesManagementSetupAndFeeds) {
         const QString page = a.at(i).toObject()["body"].toString();
         EXPECT_TRUE(page.contains("Non sûr")) << page.toStdString();
         EXPECT_TRUE(page.contains("aucune mesure météo reçue"));
-        EXPECT_TRUE(page.contains("registry.ini"));
+        // The settings file is named, but not where the user's home is.
+        EXPECT_TRUE(page.contains("~/.config/Orvanel/registry.ini")) << page.toStdString();
+        EXPECT_FALSE(page.contains(QString::fromStdString(Root()))) << page.toStdString();
+        EXPECT_EQ(a.at(i).toObject()["nosniff"].toString(), "nosniff");
     }
     EXPECT_EQ(a.at(11).toObject()["body"].toString(),
               R"({"roof_status":{"open_ok":0,"reasons":"aucune mesure météo reçue"}})");
@@ -382,12 +387,6 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
                   .arg(info.at("Humidity (%RH)"), 0, 'f', 1)
                   .toStdString());
 
-    // A client's refresh takes a reading without the timer.
-    const int before = readings_;
-    Advance(2);
-    EXPECT_EQ(AskOne(port_, Put(Oc("refresh")))["json"].toObject()["ErrorNumber"].toInt(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
-
     // The shower: unsafe at once, and the relay the station closes keeps it so after the rain.
     Advance(60 - modelSeconds_ + 5);
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
@@ -422,6 +421,25 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), false);
     EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::StaleReading})
         << UnsafeReasonsText(server->Safety());
+
+    // A client's refresh takes a reading without the timer; a burst of refreshes while it runs, and
+    // those within 10 s of the latest reading, are answered at once without driving the station.
+    const int before = readings_;
+    auto refreshes = [&](int count) {
+        const QJsonArray answers = Ask(port_, std::vector<Request>(size_t(count), Put(Oc("refresh"))));
+        ASSERT_EQ(answers.size(), count);
+        for (const auto& a : answers)
+            EXPECT_EQ(a.toObject()["json"].toObject()["ErrorNumber"].toInt(), 0);
+    };
+    ASSERT_NO_FATAL_FAILURE(refreshes(20));
+    ASSERT_TRUE(WaitUntil([&] { return readings_ > before; }));
+    Advance(TAlpacaServer::RefreshIntervalSec - 1);
+    ASSERT_NO_FATAL_FAILURE(refreshes(20));
+    EXPECT_FALSE(WaitUntil([&] { return readings_ > before + 1; }, 1000));
+    EXPECT_EQ(readings_, before + 1);
+    Advance(1);
+    ASSERT_NO_FATAL_FAILURE(refreshes(1));
+    ASSERT_TRUE(WaitUntil([&] { return readings_ > before + 1; }));
 }
 
 // Closing with clients still connected, one in the middle of a request and one idle after its
@@ -522,11 +540,19 @@ TEST_F(AlpacaTest, APortInUseIsAClearMessageAndOneLogLine) {
 
 class ProgramRun {
   public:
-    ProgramRun(const std::string& root, const std::string& device, const QString& alpaca) {
+    // openFiles: the soft limit of open files the program starts with (0: inherited).
+    ProgramRun(const std::string& root, const std::string& device, const QString& alpaca, rlim_t openFiles = 0) {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString("unix:path=" + root + "no-bus"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         process.setProcessEnvironment(env);
+        if (openFiles != 0)
+            process.setChildProcessModifier([openFiles] {
+                rlimit limit{};
+                ::getrlimit(RLIMIT_NOFILE, &limit);
+                limit.rlim_cur = openFiles;
+                ::setrlimit(RLIMIT_NOFILE, &limit);
+            });
         process.start(QCoreApplication::applicationDirPath() + "/orvanel",
                       {"--headless", "--port", QString::fromStdString(device), "--alpaca", alpaca});
     }
@@ -576,6 +602,36 @@ TEST_F(AlpacaTest, TheProgramServesOnItsCommandLineAddressAndRunsOnWhenThePortIs
     EXPECT_EQ(a.at(1).toObject()["json"].toObject()["Value"], false);
     EXPECT_EQ(a.at(2).toObject()["json"].toObject()["Value"], "Orvanel Halvex ObservingConditions");
     EXPECT_TRUE(LogHasLine("Alpaca server listening on 127.0.0.1:" + std::to_string(port)));
+}
+
+// Started with a low soft limit of open files, the program raises it to the hard limit, so that the
+// month files, logs and serial port keep their descriptors beside the network clients.
+TEST_F(AlpacaTest, TheProgramRaisesItsOpenFileLimit) {
+    rlimit own{};
+    ::getrlimit(RLIMIT_NOFILE, &own);
+    if (own.rlim_max == RLIM_INFINITY || own.rlim_max <= 256) GTEST_SKIP() << "hard limit too low to lower";
+    StartStation({});
+    SetClockForTests({});
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+    const quint16 port = [] {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }();
+    ProgramRun run(Root(), station_->DevicePath(), "127.0.0.1:" + QString::number(port), 256);
+    ASSERT_TRUE(run.process.waitForStarted(10000));
+    ASSERT_TRUE(WaitUntil([&] { return run.StderrHas("ASCOM Alpaca"); }, 20000)) << run.errors.toStdString();
+    const std::string limits = ReadWholeFile("/proc/" + std::to_string(run.process.processId()) + "/limits");
+    const auto line = limits.find("Max open files");
+    ASSERT_NE(line, std::string::npos);
+    std::istringstream fields(limits.substr(line + 14));
+    unsigned long long soft = 0, hard = 0;
+    fields >> soft >> hard;
+    EXPECT_EQ(soft, static_cast<unsigned long long>(own.rlim_max));
+    EXPECT_EQ(soft, hard);
+    EXPECT_EQ(AskOne(port, Get(Sm("issafe")))["status"].toInt(), 200);
 }
 
 } // namespace

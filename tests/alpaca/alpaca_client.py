@@ -29,6 +29,7 @@ def answer_of(response):
     return {
         "status": response.status,
         "content_type": response.getheader("Content-Type"),
+        "nosniff": response.getheader("X-Content-Type-Options"),
         "body": body,
         "json": parsed,
     }

@@ -126,4 +126,40 @@ TEST(SafetyVerdictTest, ThePublishedVerdictIsOneForEveryReader) {
     EXPECT_EQ(published.LastVerdict().Rules().SafeDelayMin, 1);
 }
 
+// The follower gathers its inputs from the readings and the link, and dates each change of verdict.
+TEST(SafetyVerdictTest, FollowerDatesEachChangeOfVerdict) {
+    TSafetyFollower follower({1, false});
+    EXPECT_FALSE(follower.ReadingAgeSeconds(At(0)).has_value());
+    EXPECT_TRUE(follower.Update(At(0))); // the first verdict is a change: unsafe since now
+    EXPECT_EQ(follower.Since(), At(0));
+    EXPECT_EQ(follower.Monitor().Reasons(), std::vector{TUnsafeReason::NoReading});
+
+    TcapteursInfos reading{};
+    reading.DateSysteme = At(10);
+    TConditions clear;
+    clear.Sky = TSkyState::Clear;
+    clear.SkyBackground = TSkyBackgroundState::DarkNight;
+    follower.OnReading(reading, clear);
+    EXPECT_FALSE(follower.Update(At(10))); // still unsafe: waiting for the delay
+    EXPECT_EQ(follower.Since(), At(0));
+    EXPECT_TRUE(follower.Update(At(70)));
+    EXPECT_TRUE(follower.IsSafe());
+    EXPECT_EQ(follower.Since(), At(70));
+    EXPECT_NEAR(*follower.ReadingAgeSeconds(At(70)), 60.0, 1e-3);
+
+    follower.OnLinkState(true);
+    EXPECT_TRUE(follower.Update(At(80)));
+    EXPECT_EQ(follower.Monitor().Reasons(), std::vector{TUnsafeReason::LinkLost});
+    EXPECT_EQ(follower.Since(), At(80));
+
+    // Rain from a reading, with the link back.
+    follower.OnLinkState(false);
+    reading.DateSysteme = At(90);
+    reading.RainStatus = 1;
+    follower.OnReading(reading, clear);
+    EXPECT_FALSE(follower.Update(At(90))); // unsafe before, unsafe now: no change
+    EXPECT_EQ(follower.Monitor().Reasons(), std::vector{TUnsafeReason::Rain});
+    EXPECT_EQ(follower.Since(), At(80));
+}
+
 } // namespace

@@ -448,6 +448,8 @@ TEST_F(SettingsRowsTest, EachEventHasOneRowPerStepAndEachSettingOneRow) {
     expectOneToN(writes[TWriteAt::WebDialogOk], "web dialog OK");
     expectOneToN(writes[TWriteAt::LanguageMenu], "language menu");
     expectOneToN(writes[TWriteAt::Statistics], "statistics");
+    expectOneToN(writes[TWriteAt::MqttTabOk], "MQTT tab OK");
+    expectOneToN(writes[TWriteAt::NightVisionMenu], "night-vision menu");
     expectOneToN(opened, "dialog open");
 }
 
@@ -569,6 +571,33 @@ TEST_F(SettingsRowsTest, ADialogValueThatDoesNotFitLeavesTheField) {
             EXPECT_TRUE(SettingValue(*row, place).SameValue(before)) << c.key << " " << c.value.AsString();
         }
     }
+}
+
+// The MQTT rows: the defaults on a fresh profile (the client named after the computer), and a stored
+// value no broker setting can take falls back to its default.
+TEST_F(SettingsRowsTest, MqttSettingsHaveTheirDefaultsAndRefuseImpossibleValues) {
+    const TMqttSettings fresh = ReadMqttSettings();
+    EXPECT_FALSE(fresh.Enabled);
+    EXPECT_EQ(fresh.Host, "127.0.0.1");
+    EXPECT_EQ(fresh.Port, 1883);
+    EXPECT_EQ(fresh.TopicPrefix, "orvanel");
+    EXPECT_EQ(fresh.DiscoveryPrefix, "homeassistant");
+    EXPECT_TRUE(fresh.Discovery);
+    EXPECT_TRUE(fresh.VerifyPeer);
+    EXPECT_EQ(fresh.QoS, 1);
+    EXPECT_EQ(fresh.KeepAliveSec, 60);
+    EXPECT_EQ(fresh.ClientId, DefaultMqttClientId());
+    EXPECT_EQ(fresh.ClientId.rfind("orvanel-", 0), 0u) << fresh.ClientId;
+
+    reg.WriteCFGtoRegister(KeyMqtt, TVariant(int32_t{3}), "QoS");
+    reg.WriteCFGtoRegister(KeyMqtt, TVariant(int32_t{0}), "Port");
+    reg.WriteCFGtoRegister(KeyMqtt, TVariant(int32_t{2}), "KeepAliveSec");
+    reg.WriteCFGtoRegister(KeyMqtt, TVariant(std::string("dome-7")), "ClientId");
+    const TMqttSettings read = ReadMqttSettings();
+    EXPECT_EQ(read.QoS, 1);
+    EXPECT_EQ(read.Port, 1883);
+    EXPECT_EQ(read.KeepAliveSec, 60);
+    EXPECT_EQ(read.ClientId, "dome-7");
 }
 
 } // namespace

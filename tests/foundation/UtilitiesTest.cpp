@@ -1,6 +1,10 @@
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/resource.h>
+#include <tuple>
 #include <vector>
 
 #include "Records.h"
@@ -128,3 +132,39 @@ TEST_F(MoveFiles, EnsureFolderReportsAnImpossiblePath) {
 }
 
 } // namespace
+
+// The soft limit of open files goes up to the hard limit, and a server's share stays a quarter of it.
+TEST(OpenFiles, TheSoftLimitIsRaisedAndTheServerKeepsWellBelowIt) {
+    rlimit original{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &original), 0);
+    if (original.rlim_max != RLIM_INFINITY && original.rlim_max > 256) {
+        rlimit low = original;
+        low.rlim_cur = 256;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        EXPECT_EQ(RaiseOpenFileLimit(), static_cast<long>(original.rlim_max));
+        rlimit now{};
+        ::getrlimit(RLIMIT_NOFILE, &now);
+        EXPECT_EQ(now.rlim_cur, original.rlim_max);
+    }
+    ::setrlimit(RLIMIT_NOFILE, &original);
+    const std::vector<std::tuple<long, int, int>> caps = {
+        {1024, 128, 128}, {524288, 128, 128}, {256, 128, 64},
+        {100, 128, 25},   {2, 128, 1},        {LONG_MAX, 128, 128}};
+    for (const auto& [files, wanted, cap] : caps)
+        EXPECT_EQ(ServerConnectionCap(files, wanted), cap) << files;
+}
+
+TEST(PathWithoutHome, TheHomeFolderBecomesATilde) {
+    const char* saved = std::getenv("HOME");
+    const std::string keep = saved ? saved : "";
+    ::setenv("HOME", "/home/observer/", 1);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/home/observer/.config/Orvanel/registry.ini", "~/.config/Orvanel/registry.ini"},
+        {"/home/observer", "~"},
+        {"/home/observers/x.ini", "/home/observers/x.ini"},
+        {"/etc/orvanel/registry.ini", "/etc/orvanel/registry.ini"},
+    };
+    for (const auto& [path, shown] : cases)
+        EXPECT_EQ(PathWithoutHome(path), shown);
+    if (saved) ::setenv("HOME", keep.c_str(), 1);
+}

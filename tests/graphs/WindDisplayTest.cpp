@@ -74,22 +74,42 @@ TEST_F(WindDialTest, AutoscaleTakesTheStrongestGustOfTheDay) {
     EXPECT_EQ(dial.NewestText(), "10 km/h  E");
 }
 
+// Pixels of a colour in the square of side 2 × half + 1 around a point.
+int CountAround(const QImage& image, QPoint at, int half, QRgb colour) {
+    int n = 0;
+    for (int y = at.y() - half; y <= at.y() + half; ++y)
+        for (int x = at.x() - half; x <= at.x() + half; ++x)
+            n += image.valid(x, y) && Pixel(image, x, y) == colour;
+    return n;
+}
+
 TEST_F(WindDialTest, AFasterNewestGustThanTheFixedScaleHasNoPointButItsArrow) {
-    Add({Gust(kNow - 0.05, 10, 0), Gust(kNow - 0.01, 30, 90)});
-    TWindDisplay& dial = Dial(200, false, 20);
-    // The arrow runs to 150 % of the radius, beyond the circle; no point is drawn there.
-    const QPoint tip = dial.Polar(90, 30);
-    EXPECT_EQ(tip, QPoint(100 + 138, 100));
-    EXPECT_TRUE(Pixel(dial.Picture(), 150, 100) == DialColours::White ||
-                Pixel(dial.Picture(), 150, 99) == DialColours::White);
-    EXPECT_EQ(Pixel(dial.Picture(), dial.Polar(0, 10).x(), dial.Polar(0, 10).y()), DialColours::Young);
+    Add({Gust(kNow - 0.05, 10, 0), Gust(kNow - 0.01, 28, 45)});
+    TWindDisplay& dial = Dial(300, false, 20);
+    ASSERT_EQ(dial.Rayon, 142);
+    // 28 km/h on a 20 km/h scale: 1.4 radii out, towards the free upper right corner.
+    const QPoint tip = dial.Polar(45, 28);
+    ASSERT_EQ(tip, QPoint(291, 9));
+    // The shaft runs on beyond the circle (radius 1.2 here), nearly to the tip.
+    EXPECT_GT(CountAround(dial.Picture(), dial.Polar(45, 24), 1, DialColours::White), 0);
+    EXPECT_GT(CountAround(dial.Picture(), dial.Polar(45, 27), 1, DialColours::White), 0);
+    // No point at the tip: the arrow covers it only partly, and nothing lies beyond it.
+    EXPECT_EQ(CountAround(dial.Picture(), tip, 3, DialColours::Young), 0);
+    // The older gust inside the scale has its point.
+    EXPECT_GT(CountAround(dial.Picture(), dial.Polar(0, 10), 1, DialColours::Young), 0);
 }
 
 TEST_F(WindDialTest, ACalmNewestGustHasItsTextButNoArrow) {
-    Add({Gust(kNow - 0.01, 0, 45)});
+    // An hour before, a gust to the south-west; the newest reading is calm towards the north-east.
+    Add({Gust(kNow - 1.0 / 24, 15, 225), Gust(kNow - 0.01, 0, 45)});
     TWindDisplay& dial = Dial(200, false, 20);
     EXPECT_EQ(dial.NewestText(), "0 km/h  NE");
-    EXPECT_NE(Pixel(dial.Picture(), 110, 90), DialColours::White); // no shaft towards the north-east
+    // No shaft towards either gust: not to the calm one's direction, not to the one before.
+    for (const QPoint& along :
+         {dial.Polar(45, 8), dial.Polar(45, 12), dial.Polar(225, 6), dial.Polar(225, 10)})
+        EXPECT_EQ(CountAround(dial.Picture(), along, 1, DialColours::White), 0)
+            << along.x() << "," << along.y();
+    EXPECT_GT(CountAround(dial.Picture(), dial.Polar(225, 15), 1, DialColours::Young), 0);
 }
 
 TEST_F(WindDialTest, MilesPerHour) {

@@ -2,6 +2,7 @@
 // any widget, and the cycle driven by calling its timer events (no waiting for real periods).
 #include <csignal>
 #include <filesystem>
+#include <fmt/printf.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -12,9 +13,11 @@
 #include <unistd.h>
 
 #include "ConditionFiles.h"
+#include "Conditions.h"
 #include "DatabaseRegistry.h"
 #include "HalvexStation.h"
 #include "HistoryFile.h"
+#include "NumberText.h"
 #include "Protocol.h"
 #include "QtHooks.h"
 #include "StationTestSupport.h"
@@ -167,6 +170,34 @@ TEST_F(SupervisorTest, RunsTheWholeCycleAgainstTheSimulatedStation) {
     EXPECT_TRUE(supervisor_->History().Empty());
     EXPECT_EQ(SavedRecords(2), records);
     EXPECT_TRUE(LogHasLine("Data saved"));
+}
+
+// After a start-up the current reading has the light of the last record downloaded from the station
+// memory, until the light readings give their own: the first weather reading's files show it.
+TEST_F(SupervisorTest, TheLastDownloadedRecordGivesTheLightUntilALightReading) {
+    StartStation(WeatherScript());
+    CreateSupervisor(station_->DevicePath());
+    StartAndWait();
+    ASSERT_EQ(startup_, 1);
+    ASSERT_EQ(HistorySize(), 40u);
+    const TcapteursInfos last = supervisor_->History().Records().back();
+    ASSERT_TRUE(last.ValidLight) << "the station's records carry a light level";
+    const double lumex = last.Lumex; // not bound by reference: the record is packed
+    ASSERT_NE(lumex, 0.0);
+
+    SetupInfos.FileCLoudSensorVersion = CloudSensorII_File;
+    SetupInfos.BoltWoodFileName = Root() + "recfile.txt";
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    const std::string info = ReadWholeFile(PathDatas + "infodata.txt");
+    EXPECT_NE(info.find("LighLevel (Log a.u)  = " + AdaptiveFloatText(lumex) + "\r\n"), std::string::npos)
+        << info;
+    EXPECT_NE(info.find("LighLevel (Mag/sec²) = " + AdaptiveFloatText(SkyMagnitude(lumex)) + "\r\n"),
+              std::string::npos)
+        << info;
+    const std::string line = ReadWholeFile(Root() + "recfile.txt");
+    const std::string magnitude = fmt::sprintf("%1.1f", SkyMagnitude(lumex));
+    ASSERT_GT(line.size(), 102 + magnitude.size());
+    EXPECT_EQ(line.substr(102, magnitude.size()), magnitude) << line; // column 103
 }
 
 // Suspend saves the history and sets the station clock; resume downloads the memory again, and

@@ -13,6 +13,7 @@
 #include "DatabaseRegistry.h"
 #include "DataTableTab.h"
 #include "HistoryStore.h"
+#include "NumberEdit.h"
 #include "SettingsTable.h"
 #include "StatsTab.h"
 #include "TestSupport.h"
@@ -51,7 +52,7 @@ TEST_F(DataToolsTabsTest, StatisticsGridKeptAtFiveIntervalsOrFewer) {
     Add(day + 0.5, 7, -25);
     TStatsTab tab(*store_);
     EXPECT_EQ(tab.findChild<QLabel*>("StaticTextNbPoints")->text(), "7");
-    tab.SetRange(day, day);
+    tab.SetRange(day, day + 1);
     tab.Compute();
     auto* grid = tab.findChild<QTableWidget*>("StringGridResultsSTAT");
     EXPECT_EQ(grid->item(1, 0)->text(), "0.4 %");   // six clear minutes of a whole day
@@ -60,7 +61,7 @@ TEST_F(DataToolsTabsTest, StatisticsGridKeptAtFiveIntervalsOrFewer) {
 
     // Another day with six records: the count shows, the grid and the durations stay.
     Add(day + 1.5, 6, -5);
-    tab.SetRange(day + 1, day + 1);
+    tab.SetRange(day + 1, day + 2);
     tab.Compute();
     EXPECT_EQ(tab.findChild<QLabel*>("StaticTextNbEch")->text(), "5");
     EXPECT_EQ(grid->item(1, 1)->text(), "100.0 %");
@@ -70,6 +71,35 @@ TEST_F(DataToolsTabsTest, StatisticsGridKeptAtFiveIntervalsOrFewer) {
     TStatsTab again(*store_);
     EXPECT_EQ(again.findChild<QCalendarWidget*>("MonthCalendardeb")->selectedDate(), QDate(2014, 3, 11));
     EXPECT_DOUBLE_EQ(again.RangeStart(), day + 1);
+}
+
+// The calendars hold date-times: by default now − 5 days to now, and a range ending today ends now.
+// Six days of a sky clear all the time, looked at at noon.
+TEST_F(DataToolsTabsTest, StatisticsRangeEndsNow) {
+    const TDateTime noon = EncodeDateTime(2026, 12, 9, 12);
+    SetClockForTests([noon] { return noon; });
+    for (int i = 6 * 144; i >= 0; --i)
+        store_->Append(Rec(noon - i / 144.0, -25));
+    TStatsTab tab(*store_);
+    EXPECT_NEAR(tab.RangeStart(), noon - 5, 1e-9);
+    EXPECT_NEAR(tab.RangeEnd(), noon, 1e-9);
+    const struct {
+        TDateTime First, Last;
+        const char* Period;
+    } cases[] = {
+        {noon - 5, noon, "5.00 Jrs"},
+        {noon - 6, noon, "6.00 Jrs"},
+        {noon - 6, noon - 1, "5.00 Jrs"},    // another day keeps its time of day
+        {noon - 6, noon - 0.25, "6.00 Jrs"}, // today, earlier in the day: still now
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Period);
+        tab.SetRange(c.First, c.Last);
+        tab.Compute();
+        EXPECT_EQ(tab.findChild<QLabel*>("StaticTextMes")->text(), c.Period);
+        EXPECT_EQ(tab.findChild<QTableWidget*>("StringGridResultsSTAT")->item(1, 0)->text(), "100.0 %");
+    }
+    SetClockForTests({});
 }
 
 TEST_F(DataToolsTabsTest, TableDeletionAndExport) {
@@ -118,9 +148,33 @@ TEST_F(DataToolsTabsTest, TableDeletionAndExport) {
     EXPECT_EQ(messages[0], "Index d'arrivée supérieur au nombre de points !!");
     EXPECT_EQ(questions.size(), 2);
 
+    // The index fields are numeric fields: a formula is a number, a text or a zero is refused.
+    for (const char* name : {"NumberEditIndexDp", "NumberEditIndexArr"})
+        ASSERT_NE(tab.findChild<TNumberEdit*>(name), nullptr) << name;
+    const struct {
+        const char *Start, *End, *Message;
+    } refused[] = {
+        {"un", "7", nullptr}, // the formula's own message
+        {"0", "7", "Nombre trop petit par rapport à  :1"},
+        {"1", "2000000000", "Nombre trop grand par rapport à :1000000000"},
+    };
+    for (const auto& c : refused) {
+        tab.findChild<QLineEdit*>("NumberEditIndexDp")->setText(c.Start);
+        tab.findChild<QLineEdit*>("NumberEditIndexArr")->setText(c.End);
+        const auto before = messages.size();
+        tab.DeleteRange();
+        ASSERT_EQ(messages.size(), before + 1) << c.Start << " " << c.End;
+        if (c.Message) EXPECT_EQ(messages.back(), c.Message) << c.Start << " " << c.End;
+    }
+    EXPECT_EQ(questions.size(), 2);
+    tab.findChild<QLineEdit*>("NumberEditIndexDp")->setText("2*3");
+    tab.findChild<QLineEdit*>("NumberEditIndexArr")->setText("7");
+    tab.DeleteRange();
+    EXPECT_EQ(store_->Size(), 5u); // records 6 and 7
+
     const QString written = tab.ExportCsvTo(QString::fromStdString(Root() + "data.txt"));
     EXPECT_EQ(written.toStdString(), Root() + "data.txt.csv");
-    EXPECT_EQ(SplitLines(ReadWholeFile(written.toStdString())).size(), 1u + 7u); // the header, 7 records
+    EXPECT_EQ(SplitLines(ReadWholeFile(written.toStdString())).size(), 1u + 5u); // the header, 5 records
 }
 
 } // namespace

@@ -76,7 +76,7 @@ TEST_F(GraphTabsTest, TheMouseZoomsAndPansAndEndsTheTranslation) {
     EXPECT_NEAR(model.Tg.MinX, before.MinX + (200 - 51) / before.DX * (before.MaxX - before.MinX), 1e-9);
     EXPECT_NEAR(model.Tg.MaxY, model.PixelYToValue(model.BorderY_top + 1), 1e-9);
 
-    // A box thinner than 5 pixels changes nothing and leaves the box as it is.
+    // A box thinner than 5 pixels zooms nothing, yet ends the translation, and its box says so.
     translate->setChecked(true);
     const TgraphicSetupSky zoomed = model.Tg;
     QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(200, 100));
@@ -84,7 +84,15 @@ TEST_F(GraphTabsTest, TheMouseZoomsAndPansAndEndsTheTranslation) {
     QTest::mouseRelease(plot, Qt::LeftButton, {}, QPoint(203, 300));
     EXPECT_EQ(model.Tg.MinX, zoomed.MinX);
     EXPECT_EQ(model.Tg.MinY, zoomed.MinY);
-    EXPECT_TRUE(translate->isChecked());
+    EXPECT_FALSE(translate->isChecked());
+    EXPECT_FALSE(model.Translate);
+
+    // The middle button neither zooms nor pans, but ends the translation like any click.
+    translate->setChecked(true);
+    QTest::mouseClick(plot, Qt::MiddleButton, {}, QPoint(250, 150));
+    EXPECT_EQ(model.Tg.MinX, zoomed.MinX);
+    EXPECT_EQ(model.Tg.MinY, zoomed.MinY);
+    EXPECT_FALSE(translate->isChecked());
     EXPECT_FALSE(model.Translate);
 
     // A pan moves the window with the pointer.

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <stdexcept>
 
 #include "ConditionTexts.h"
@@ -33,8 +36,9 @@ QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
+// The wind from the north-west: "NO" in French, which is also the English "NO" of a yes/no text.
 constexpr const char* kQuietNight =
-    "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
+    "sky=-25@0-1000,rh=40@0-1000,wind=3@0-1000,dir=315@0-1000,mag=19@0-1000,temp=4@0-1000,dry@0-1000";
 
 class LanguageTest : public SupervisedStationTest {
   protected:
@@ -86,9 +90,12 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
     dialog_->show();
     window_->Pages()->setCurrentIndex(2);
     ASSERT_EQ(Label("Panel_WeatherSF"), Q("DEGAGE"));
+    ASSERT_EQ(Label("StaticTextDirWindSFG"), Q("NO"));
+    ASSERT_EQ(Label("LabelLumiereSeuil"), Q("NON"));
     ASSERT_FALSE(Label("PanelRS232Stat").isEmpty());
-    const QString totalFr = window_->StatusBarText(2);
-    ASSERT_TRUE(totalFr.endsWith(Q("données totales"))) << totalFr.toStdString();
+    // The total as the French panel writes it, for the number of records at any moment.
+    auto totalFr = [this] { return QString("%1 données totales").arg(HistorySize()); };
+    ASSERT_EQ(window_->StatusBarText(2), totalFr());
     EXPECT_EQ(Checks(), std::make_pair(true, false));
 
     Menu("AnglaisMenu")->trigger();
@@ -100,6 +107,12 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
     EXPECT_EQ(MenuTitle(2), Q("Options"));
     EXPECT_EQ(Menu("Quitter1")->text(), Q("Quit"));
     EXPECT_EQ(Label("Panel_WeatherSF"), Q("CLEAR"));
+    // The verdict waits for the safe delay: unsafe, with its reason in English.
+    EXPECT_EQ(Label("VerdictText"), Q("UNSAFE"));
+    EXPECT_TRUE(Label("VerdictReasons").startsWith(Q("safe conditions for less than 10 min")))
+        << Label("VerdictReasons").toStdString();
+    EXPECT_EQ(Label("VerdictAge"), Q("reading from 0 s ago"));
+    EXPECT_EQ(Menu("VisionNuitMenu")->text(), Q("Night vision"));
     EXPECT_EQ(Label("PanelHumidity"), Q("DRY"));
     EXPECT_EQ(Label("PanelRS232Stat"), QString());
     EXPECT_TRUE(window_->StatusBarText(2).endsWith(Q("records in all")))
@@ -109,6 +122,15 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
     EXPECT_EQ(dialog_->findChild<QPushButton*>("ButtonCopy")->text(), Q("Copy the content"));
     EXPECT_EQ(ReadCurrentLang(), LangEnglish);
     EXPECT_EQ(supervisor_->Language(), LangEnglish);
+    // The relay's criteria: translated once ("NON" is "NO", never the compass point "NW"), both as
+    // kept from the last reading and as the next reading makes them.
+    for (int reading = 0; reading < 2; ++reading) {
+        EXPECT_EQ(Label("LabelLumiereSeuil"), Q("NO")) << reading;
+        EXPECT_EQ(Label("LabelActivatedRelay"), Q("YES")) << reading;
+        EXPECT_EQ(Label("StaticTextDirWindSFG"), Q("NW")) << reading;
+        Advance(SetupInfos.InterValQuickPoolSec);
+        ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    }
 
     // Back to French; choosing French again changes nothing, and the marks stay right.
     for (int i = 0; i < 2; ++i) {
@@ -117,11 +139,38 @@ TEST_F(LanguageTest, SwitchToEnglishAndBackWithTheWindowAndADialogOpen) {
         EXPECT_EQ(window_->Pages()->tabText(0), Q("Informations"));
         EXPECT_EQ(MenuTitle(0), Q("Fichiers"));
         EXPECT_EQ(Label("Panel_WeatherSF"), Q("DEGAGE"));
-        EXPECT_EQ(window_->StatusBarText(2), totalFr);
+        EXPECT_EQ(window_->StatusBarText(2), totalFr());
         EXPECT_EQ(window_->windowTitle(), Q("Moniteur de nuages HALVEX -> Version v1.49 27/03/13"));
         EXPECT_EQ(dialog_->windowTitle(), Q("Une erreur non gérée s'est produite...."));
+        EXPECT_EQ(Label("LabelLumiereSeuil"), Q("NON"));
         EXPECT_EQ(ReadCurrentLang(), LangFrench);
     }
+}
+
+// Qt's own texts follow the program's language: the statistics calendars' month and day names, the
+// standard buttons of the dialogs.
+TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
+    InstallEnglishModule();
+    WriteCurrentLang(LangFrench);
+    OpenWindow();
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    auto* calendar = window_->findChild<QCalendarWidget*>("MonthCalendardeb");
+    ASSERT_NE(calendar, nullptr);
+    calendar->setCurrentPage(2026, 12);
+    auto month = [calendar] { return calendar->findChild<QToolButton*>("qt_calendar_monthbutton")->text(); };
+    auto cancel = [] { return QDialogButtonBox(QDialogButtonBox::Cancel).buttons().front()->text(); };
+    EXPECT_EQ(month(), Q("décembre"));
+    EXPECT_EQ(calendar->locale().dayName(1, QLocale::ShortFormat), Q("lun."));
+    EXPECT_EQ(cancel(), Q("Annuler"));
+
+    Menu("AnglaisMenu")->trigger();
+    EXPECT_EQ(month(), Q("December"));
+    EXPECT_EQ(calendar->locale().dayName(1, QLocale::ShortFormat), Q("Mon"));
+    EXPECT_EQ(cancel(), Q("Cancel"));
+
+    Menu("FrancaisMenu")->trigger();
+    EXPECT_EQ(month(), Q("décembre"));
+    EXPECT_EQ(cancel(), Q("Annuler"));
 }
 
 struct StartCase {
@@ -148,6 +197,11 @@ TEST_P(StartLanguage, TheStoredChoiceWinsAndTheMarksMatchTheTexts) {
     EXPECT_EQ(Checks(), std::make_pair(!english, english));
     EXPECT_EQ(window_->Pages()->tabText(0), english ? Q("Information") : Q("Informations"));
     EXPECT_EQ(MenuTitle(0), english ? Q("Files") : Q("Fichiers"));
+    // Qt's own texts too: the statistics calendars show this month.
+    auto* calendar = window_->findChild<QCalendarWidget*>("MonthCalendarFin");
+    ASSERT_NE(calendar, nullptr);
+    EXPECT_EQ(calendar->findChild<QToolButton*>("qt_calendar_monthbutton")->text(),
+              english ? Q("December") : Q("décembre"));
     const std::string log = ReadWholeFile(PathLogs + LogFileNameToday());
     EXPECT_NE(log.find(english ? "Application language : English  (1033)"
                                : "Application language : French  (1036)"),

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -21,13 +22,16 @@
 
 #include "Conditions.h"
 #include "ConditionTexts.h"
+#include "DataTableTab.h"
 #include "DateTime.h"
 #include "GraphTabs.h"
 #include "HistoryFile.h"
 #include "MainWindow.h"
+#include "NightMode.h"
 #include "PlatformServices.h"
 #include "PlotWidget.h"
 #include "Protocol.h"
+#include "SettingsTable.h"
 #include "StatePanel.h"
 #include "StatusLoadDatas.h"
 #include "SupervisedStation.h"
@@ -35,6 +39,7 @@
 #include "UserPrompts.h"
 #include "UserText.h"
 #include "Utilities.h"
+#include "VerdictBanner.h"
 #include "WeatherModel.h"
 
 namespace {
@@ -400,11 +405,11 @@ TEST_F(MainWindowTest, StatusBarAndTimersFollowTheCycle) {
     EXPECT_EQ(Text("PanelRS232Stat"), Q("Version -> 2.65"));
     EXPECT_EQ(Text("LabelInterValMes"), "20 sec");
     EXPECT_EQ(Text("LabelInterValMesLight"), "1.0 min");
-    // The good-conditions legend, written once the thresholds are read.
-    EXPECT_TRUE(Child<QWidget>("TabSheetSKY")
+    // The good-conditions legend, written once the thresholds are read, on the strip under the sky plot.
+    EXPECT_TRUE(Child<QWidget>("PanelCLOUDs")
                     ->toolTip()
                     .startsWith(Q("En vert clair, SI le vent est inférieur à 15")))
-        << Child<QWidget>("TabSheetSKY")->toolTip().toStdString();
+        << Child<QWidget>("PanelCLOUDs")->toolTip().toStdString();
 
     ASSERT_NO_FATAL_FAILURE(Readings(1));
     EXPECT_EQ(window_->StatusBarText(1), Q("Affichage des données des 1 dernier(s) jour(s)"));
@@ -500,6 +505,52 @@ TEST_F(MainWindowTest, TabsInOrder) {
     EXPECT_EQ(window_->Pages()->currentIndex(), 0);
 }
 
+// How the graph pages are laid out and what their strips carry: the wind tab's dial a square as tall
+// as the tab above its bottom panel with the time plot beside it, the good-conditions hint on the
+// strip under the sky plot (not over the plot and its cursor readout), the table's sky column
+// following "Voir différence Ciel - Sol", and the window's size on the information tab.
+TEST_F(MainWindowTest, GraphPagesAsLaidOut) {
+    OpenWindow(Script());
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    for (QSize size : {QSize(1000, 700), QSize(853, 630)}) {
+        window_->resize(size);
+        QApplication::processEvents();
+        EXPECT_EQ(Text("Labelsize"), QString("%1x%2 pixels").arg(size.width()).arg(size.height()));
+    }
+
+    TGraphTabs* graphs = window_->Graphs();
+    QWidget* windPage = graphs->PageOf(TGraphPage::Wind);
+    window_->Pages()->setCurrentWidget(windPage);
+    QApplication::processEvents();
+    const QRect dialPanel = Child<QWidget>("PanelWnd")->geometry();
+    const QRect timePanel = Child<QWidget>("PanelWindTime")->geometry();
+    const int bottom = Child<QWidget>("PanelBottomWind")->height();
+    EXPECT_EQ(dialPanel.topLeft(), QPoint(0, 0));
+    EXPECT_EQ(dialPanel.height(), windPage->height() - bottom);
+    EXPECT_EQ(dialPanel.width(), dialPanel.height());
+    EXPECT_EQ(graphs->Dial()->size(), dialPanel.size());
+    EXPECT_EQ(timePanel,
+              QRect(dialPanel.width() + 1, 0, windPage->width() - dialPanel.width() - 1, dialPanel.height()));
+    EXPECT_EQ(graphs->PlotOf(TGraphPage::Wind)->size(), timePanel.size());
+
+    const QString legend = QString::fromStdString(supervisor_->GoodConditionsLegendText());
+    ASSERT_FALSE(legend.isEmpty());
+    EXPECT_EQ(Child<QWidget>("PanelCLOUDs")->toolTip(), legend);
+    for (QWidget* w = graphs->PlotOf(TGraphPage::Sky); w && w != window_.get(); w = w->parentWidget())
+        EXPECT_TRUE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+
+    auto* table = window_->findChild<TDataTableTab*>();
+    ASSERT_NE(table, nullptr);
+    auto* skyMinusGround = Child<QCheckBox>("CheckBoxDisplaySkyMinusGround");
+    for (bool on : {false, true}) {
+        skyMinusGround->setChecked(on);
+        window_->Pages()->setCurrentWidget(table);
+        QApplication::processEvents();
+        EXPECT_EQ(table->Model().Options().SkyMinusGround, on);
+        window_->Pages()->setCurrentIndex(0);
+    }
+}
+
 TEST_F(MainWindowTest, DebugTabsWithDebugFile) {
     WriteWholeFile(PathLogs + "debug.txt", "");
     OpenWindow(Script());
@@ -533,7 +584,7 @@ TEST_F(MainWindowTest, MenusWithOnlyTheWorkingItemsEnabled) {
                            Q("Voir le répertoire des images sauvées"), Q("Quitter")}));
     EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList({Q("Copier image"), Q("Montrer dernier(es) >")}));
     EXPECT_EQ(MenuItems(menus[2]->menu()),
-              QStringList({Q("Configuration"), Q("Publication Web"), Q("Langues >")}));
+              QStringList({Q("Configuration"), Q("Publication Web"), Q("Vision de nuit"), Q("Langues >")}));
     EXPECT_EQ(MenuItems(window_->TrayMenu()), QStringList({Q("Restaurer"), Q("Fermer")}));
 }
 
@@ -606,6 +657,104 @@ TEST_F(MainWindowTest, QuestionsAndMessagesUseMessageBoxes) {
     EXPECT_EQ(boxes_,
               std::vector<std::string>({"Le programme Orvanel fonctionne déjà, ouvrir une autre session ?",
                                         "Erreur lors de la fermeture de l'application : disque plein"}));
+}
+
+} // namespace
+
+namespace {
+
+// ---- Safety verdict and night vision -------------------------------------------------------------
+
+// The banner from the start to a safe sky, then rain, a silent station and a lost link.
+TEST_F(MainWindowTest, VerdictBannerSaysWhyAndSinceWhen) {
+    DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.0), "SafeDelayMin");
+    OpenWindow(Script("rain@3-1000")); // minutes of the station's model time
+    TVerdictBanner* banner = window_->VerdictBanner();
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(Text("VerdictText"), Q("NON SÛR"));
+    EXPECT_EQ(Text("VerdictReasons"), Q("aucune mesure météo reçue"));
+    EXPECT_EQ(Text("VerdictAge"), Q("aucune mesure"));
+    EXPECT_TRUE(banner->AgeWarning());
+
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_NO_FATAL_FAILURE(Readings(MedianSkySamples)); // the sky median is ready: clear
+    EXPECT_EQ(Text("VerdictText"), Q("SÛR"));
+    EXPECT_EQ(Text("VerdictReasons"), Q("toutes les conditions sont réunies"));
+    EXPECT_EQ(Text("VerdictSince"), Q("depuis ") + QString::fromStdString(DateTimeText(Now())));
+    EXPECT_EQ(Text("VerdictAge"), Q("mesure d'il y a 0 s"));
+    EXPECT_FALSE(banner->AgeWarning());
+    const QString safeSince = Text("VerdictSince");
+
+    // The age counts up with the second timer; past two minutes it is a warning and the verdict falls.
+    Advance(45);
+    emit supervisor_->readingLabelsChanged();
+    EXPECT_EQ(Text("VerdictAge"), Q("mesure d'il y a 45 s"));
+    EXPECT_EQ(Text("VerdictSince"), safeSince);
+    Advance(80);
+    emit supervisor_->readingLabelsChanged();
+    EXPECT_EQ(Text("VerdictText"), Q("NON SÛR"));
+    EXPECT_EQ(Text("VerdictAge"), Q("mesure d'il y a 2 min 05 s : trop ancienne"));
+    EXPECT_EQ(Text("VerdictReasons"), Q("dernière mesure météo trop ancienne (plus de 2 minutes)"));
+    EXPECT_TRUE(banner->AgeWarning());
+
+    ASSERT_NO_FATAL_FAILURE(Readings(1)); // it rains now
+    EXPECT_EQ(Text("VerdictText"), Q("NON SÛR"));
+    EXPECT_TRUE(Text("VerdictReasons").contains(Q("pluie"))) << Text("VerdictReasons").toStdString();
+    emit supervisor_->stationLinkChanged(true);
+    EXPECT_EQ(Text("VerdictAge"), Q("liaison perdue"));
+    EXPECT_TRUE(Text("VerdictReasons").startsWith(Q("liaison perdue avec la station")));
+}
+
+// Night vision: the menu item switches the whole window and every plot to red on black, the choice is
+// stored for the next start, and the day returns unchanged.
+TEST_F(MainWindowTest, NightVisionLeavesNoGreenOrBlueAndIsRemembered) {
+    OpenWindow(Script());
+    ASSERT_NO_FATAL_FAILURE(StartAndWait());
+    ASSERT_NO_FATAL_FAILURE(Readings(MedianSkySamples));
+    auto* sky = Child<TStatePanelLabel>("Panel_WeatherSF");
+    ASSERT_EQ(PaintedColour(sky), QColor(ColorGreen.R, ColorGreen.G, ColorGreen.B));
+    const auto greenOrBlue = [](const QImage& image) {
+        int count = 0, red = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.green() > 8 || c.blue() > 8;
+                red += c.red() > 60;
+            }
+        return std::pair{count, red};
+    };
+    QAction* night = Action(window_.get(), "VisionNuitMenu");
+    ASSERT_NE(night, nullptr);
+    EXPECT_FALSE(ReadNightVision());
+    night->trigger();
+    EXPECT_TRUE(night->isChecked());
+    EXPECT_TRUE(NightMode::Active());
+    EXPECT_TRUE(ReadNightVision());
+    QApplication::processEvents();
+    // Every tab, the plots and the dial included, as the observer sees it.
+    for (int tab = 0; tab < window_->Pages()->count(); ++tab) {
+        window_->Pages()->setCurrentIndex(tab);
+        QApplication::processEvents();
+        const auto [coloured, red] = greenOrBlue(window_->grab().toImage());
+        EXPECT_EQ(coloured, 0) << window_->Pages()->tabText(tab).toStdString();
+        EXPECT_GT(red, 100) << window_->Pages()->tabText(tab).toStdString(); // texts and curves stay visible
+    }
+    window_->Pages()->setCurrentIndex(0);
+    const QColor panel = PaintedColour(sky);
+    EXPECT_EQ(panel.green() + panel.blue(), 0);
+    EXPECT_GT(panel.red(), 0);
+
+    // A new window starts at night, as stored.
+    window_.reset();
+    EXPECT_FALSE(NightMode::Active());
+    window_ = std::make_unique<MainWindow>(*supervisor_);
+    window_->show();
+    EXPECT_TRUE(NightMode::Active());
+    EXPECT_TRUE(Action(window_.get(), "VisionNuitMenu")->isChecked());
+    Action(window_.get(), "VisionNuitMenu")->trigger();
+    EXPECT_FALSE(ReadNightVision());
+    EXPECT_EQ(PaintedColour(Child<TStatePanelLabel>("Panel_WeatherSF")),
+              QColor(ColorGreen.R, ColorGreen.G, ColorGreen.B));
 }
 
 } // namespace

@@ -135,6 +135,10 @@ TEST_F(SettingsDialogTest, ShowsTheStationsSetUp) {
 
 TEST_F(SettingsDialogTest, ConfirmingSendsTheSetUpAndStoresEverySetting) {
     StartWithStation();
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    supervisor_->TimerLightTimer();
+    ASSERT_NE(supervisor_->WeatherLabels().LastReading, "???");
+    ASSERT_NE(supervisor_->LightLabels().Remaining, "???");
     TFormConfigTavrel* dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
     Field<QCheckBox>(dialog, "CheckBoxActiveAlarm")->setChecked(true);
@@ -181,7 +185,63 @@ TEST_F(SettingsDialogTest, ConfirmingSendsTheSetUpAndStoresEverySetting) {
     EXPECT_EQ(supervisor_->Status().Text, "Ok, paramètres de configuration envoyés au Halvex !");
     EXPECT_TRUE(supervisor_->CycleRunning());
     EXPECT_TRUE(supervisor_->PeriodicSaveRunning());
+    // The reading times start again from nothing, with the intervals in force.
+    for (const TReadingLabels* labels : {&supervisor_->WeatherLabels(), &supervisor_->LightLabels()}) {
+        EXPECT_EQ(labels->Remaining, "???");
+        EXPECT_EQ(labels->LastReading, "???");
+    }
+    EXPECT_EQ(supervisor_->WeatherLabels().Interval, "20 sec");
     WeatherReading();
+}
+
+// What the program itself put into a field (a stored value the field rounds, a measurement, what
+// the station reports) is taken as it is, even outside the range a typed value must respect.
+TEST_F(SettingsDialogTest, ValuesThatTheProgramWroteAreTakenAsTheyAre) {
+    halvex::sim::StationOptions options;
+    options.Criteria.WindKmh = 150; // beyond the 0 to 100 a user may type
+    StartWithStation(options);
+    SetupInfos.Disp_Gap_Display = 0.0003;               // shown "0.000"
+    SetupInfos.SetupInfos_HW.OffsetLevelLight = 0.0095; // a calibration accepts up to 0.01
+    TFormConfigTavrel* dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Text(dialog, "NumberEditPixelGap"), Q("0.000"));
+    EXPECT_EQ(Text(dialog, "NumberEditDCphoto"), Q("0.00950"));
+    EXPECT_EQ(Text(dialog, "NumberEditWindClose"), Q("150"));
+    QString message;
+    QWidget* field = nullptr;
+    ASSERT_TRUE(dialog->CollectFields(message, field)) << message.toStdString();
+    ConfirmAndWait(dialog);
+    EXPECT_EQ(written_, 1);
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(SetupInfos.Disp_Gap_Display, 0.0003);
+    EXPECT_EQ(SetupInfos.SetupInfos_HW.OffsetLevelLight, 0.0095);
+    EXPECT_EQ(SetupInfos.RoofCloserCriterias.Wind.DefaultValue, 150);
+    EXPECT_EQ(station_->Criteria().WindKmh, 150);
+    EXPECT_EQ(StoredNumber(KeyConfig, "GapPixel"), 0.0003);
+    EXPECT_EQ(StoredNumber(KeyCloseCriteria, "Wind"), 150);
+
+    // The same texts typed by the user are checked.
+    dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    const struct {
+        const char* Field;
+        const char* Text;
+        const char* Message;
+    } typed[] = {
+        {"NumberEditPixelGap", "0.00001", "Nombre trop petit par rapport à  :0.0001"},
+        {"NumberEditDCphoto", "0.0095", "Nombre trop grand par rapport à :0.008"},
+        {"NumberEditWindClose", "151", "Nombre trop grand par rapport à :100"},
+    };
+    for (const auto& c : typed) {
+        const QString shown = Text(dialog, c.Field);
+        SetText(dialog, c.Field, c.Text);
+        QString message;
+        QWidget* field = nullptr;
+        EXPECT_FALSE(dialog->CollectFields(message, field)) << c.Field;
+        EXPECT_EQ(message, Q(c.Message)) << c.Field;
+        SetText(dialog, c.Field, shown.toUtf8().constData());
+    }
+    dialog->reject();
 }
 
 TEST_F(SettingsDialogTest, ANewGainIsSentWithItsSecondStageCode) {
@@ -261,6 +321,64 @@ TEST_F(SettingsDialogTest, ABadFieldStoresNothingAndTheMeasurementGoesOn) {
     EXPECT_EQ(SetupInfos.SeuilCloudy, -20);
     EXPECT_TRUE(supervisor_->CycleRunning());
     dialog->reject();
+}
+
+// The MQTT tab shows the stored settings, refuses a prefix no broker accepts, and stores what it
+// confirms for the next start.
+TEST_F(SettingsDialogTest, TheMqttTabShowsStoresAndChecksItsSettings) {
+    TMqttSettings stored;
+    stored.Enabled = true;
+    stored.Host = "broker.lan";
+    stored.Port = 8883;
+    stored.Tls = true;
+    stored.User = "dome";
+    stored.Password = "p;w#\"1";
+    stored.ClientId = "orvanel-dome";
+    stored.QoS = 2;
+    WriteMqttSettings(stored);
+    StartWithStation();
+    TFormConfigTavrel* dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(Field<QCheckBox>(dialog, "CheckBoxMqttEnabled")->isChecked());
+    EXPECT_EQ(Text(dialog, "EditMqttHost"), Q("broker.lan"));
+    EXPECT_EQ(Text(dialog, "NumberEditMqttPort"), Q("8883"));
+    EXPECT_TRUE(Field<QCheckBox>(dialog, "CheckBoxMqttTls")->isChecked());
+    EXPECT_EQ(Text(dialog, "EditMqttPassword"), Q("p;w#\"1"));
+    EXPECT_EQ(Field<QLineEdit>(dialog, "EditMqttPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Field<QComboBox>(dialog, "ComboBoxMqttQoS")->currentIndex(), 2);
+    EXPECT_EQ(Text(dialog, "EditMqttTopicPrefix"), Q("orvanel"));
+
+    const std::string storedBefore = ReadWholeFile(DatabaseRegistry().FileName());
+    const struct {
+        const char* Field;
+        const char* Text;
+        const char* Message;
+    } cases[] = {
+        {"EditMqttTopicPrefix", "obs/+/sky", "\"TopicPrefix\""},
+        {"EditMqttDiscoveryPrefix", "homeassistant/", "\"DiscoveryPrefix\""},
+        {"NumberEditMqttPort", "0", "Nombre trop petit"},
+    };
+    for (const auto& c : cases) {
+        const QString good = Text(dialog, c.Field);
+        SetText(dialog, c.Field, c.Text);
+        QString message;
+        QWidget* field = nullptr;
+        EXPECT_FALSE(dialog->CollectFields(message, field)) << c.Field;
+        EXPECT_TRUE(message.contains(Q(c.Message))) << message.toStdString();
+        EXPECT_EQ(field, dialog->findChild<QWidget*>(c.Field));
+        SetText(dialog, c.Field, good.toUtf8().constData());
+    }
+    EXPECT_EQ(ReadWholeFile(DatabaseRegistry().FileName()), storedBefore);
+
+    SetText(dialog, "EditMqttTopicPrefix", "observatory/dome");
+    Field<QCheckBox>(dialog, "CheckBoxMqttDiscovery")->setChecked(false);
+    ASSERT_NO_FATAL_FAILURE(ConfirmAndWait(dialog));
+    const TMqttSettings read = ReadMqttSettings();
+    EXPECT_EQ(read.TopicPrefix, "observatory/dome");
+    EXPECT_FALSE(read.Discovery);
+    EXPECT_EQ(read.Host, "broker.lan");
+    EXPECT_EQ(read.Password, stored.Password);
+    EXPECT_EQ(read.QoS, 2);
 }
 
 TEST_F(SettingsDialogTest, AChangedPortIsReopenedBeforeTheSetUpIsSent) {
@@ -382,6 +500,36 @@ TEST_F(SettingsDialogTest, WebDialogRoundTripThroughTheStore) {
     again.reject();
     EXPECT_EQ(SetupInfos.SetupWebPublish.HostName, "ftp.new.example");
     EXPECT_EQ(Stored(KeyWebpublish, "Hostname"), "ftp.new.example");
+}
+
+// 0 stops the upload; only a negative interval is refused.
+TEST_F(SettingsDialogTest, WebDialogUploadIntervalZeroStopsTheUpload) {
+    CreateSupervisor("", false);
+    SetupInfos.SetupWebPublish.IntervallSec = 60;
+    supervisor_->FtpPublishing().SetFtpInterval(60);
+    const struct {
+        const char* Text;
+        bool Accepted;
+        uint32_t Seconds;
+        bool TimerActive;
+    } cases[] = {{"-1", false, 60, true}, {"0", true, 0, false}, {"30", true, 30, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        TFormWebSetup dialog(*supervisor_);
+        SetText(&dialog, "NumberEditIntervallsec", c.Text);
+        // A refusal is a modal message box: closed as soon as it shows.
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->done(QMessageBox::Ok);
+        });
+        closer.start(10);
+        dialog.accept();
+        closer.stop();
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.Accepted);
+        EXPECT_EQ(SetupInfos.SetupWebPublish.IntervallSec, c.Seconds);
+        EXPECT_EQ(supervisor_->FtpPublishing().FtpTimerActive(), c.TimerActive);
+    }
 }
 
 // ---- Dark-current calibration -------------------------------------------------------------------

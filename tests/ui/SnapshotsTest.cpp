@@ -6,13 +6,18 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QImage>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTabWidget>
 #include <set>
 #include <tuple>
 
+#include "FormWebSetup.h"
 #include "FtpLoader.h"
 #include "FtpTestServer.h"
 #include "GraphTabs.h"
@@ -130,16 +135,42 @@ TEST_F(SnapshotsTest, PublishingSizesWhateverTheWindowSizeAndScreenSizesOtherwis
         EXPECT_EQ(std::tie(after.MinX, after.MaxX, after.MinY, after.MaxY),
                   std::tie(scale.MinX, scale.MaxX, scale.MinY, scale.MaxY));
 
+        // Saved from the information tab: the graph tabs were never shown, or at the other size.
+        ASSERT_EQ(window_->Pages()->currentIndex(), 0);
         window_->SaveScreenSnapshots(100);
         EXPECT_EQ(Files(PathJpeg), kSeven);
+        // The web dialog's "current size" buttons read the same sizes.
+        window_->findChild<QAction*>("PublicationWeb1")->trigger();
+        QPointer<TFormWebSetup> web = window_->findChild<TFormWebSetup*>();
+        ASSERT_FALSE(web.isNull());
+        web->findChild<QPushButton*>("ButtonCurrentSizeGraph")->click();
+        web->findChild<QPushButton*>("ButtonCurrentWindDirSize")->click();
+        const QSize offeredLight(web->findChild<QLineEdit*>("NumberEditX_Gr")->text().toInt(),
+                                 web->findChild<QLineEdit*>("NumberEditY_Gr")->text().toInt());
+        const int offeredDial = web->findChild<QLineEdit*>("NumberEditL_windDir")->text().toInt();
+        web->reject();
+        delete web.data(); // not left to a later event loop: the next round finds the new one
+
+        // Each picture has the size its plot has when its tab is shown.
         const std::pair<TGraphPage, const char*> plots[] = {{TGraphPage::Temperature, "last_Temp.jpg"},
                                                             {TGraphPage::Sky, "last_SkyCloud.jpg"},
+                                                            {TGraphPage::Light, "last_SkyLight.jpg"},
+                                                            {TGraphPage::Humidity, "last_Humidity.jpg"},
                                                             {TGraphPage::Wind, "last_WindSpeed.jpg"}};
-        for (const auto& [page, name] : plots)
-            EXPECT_EQ(SizeOf(PathJpeg + name), window_->Graphs()->PlotOf(page)->size()) << name;
-        EXPECT_EQ(SizeOf(PathJpeg + "last_WindDisplay.jpg"),
-                  window_->Graphs()->Dial()->Dial().Picture().size());
+        for (const auto& [page, name] : plots) {
+            const QSize saved = SizeOf(PathJpeg + name);
+            window_->Pages()->setCurrentWidget(window_->Graphs()->PageOf(page));
+            QApplication::processEvents();
+            EXPECT_EQ(saved, window_->Graphs()->PlotOf(page)->size()) << name;
+            if (page == TGraphPage::Light) EXPECT_EQ(offeredLight, saved);
+        }
+        const QWidget* dial = window_->Graphs()->Dial();
+        EXPECT_EQ(dial->width(), dial->height());
+        EXPECT_EQ(SizeOf(PathJpeg + "last_WindDisplay.jpg"), dial->size());
+        EXPECT_EQ(offeredDial, dial->height());
         EXPECT_GT(SizeOf(PathJpeg + "last_Temp.jpg").width(), 400);
+        window_->Pages()->setCurrentIndex(0);
+        QApplication::processEvents();
     }
     EXPECT_THROW(window_->SavePublishSnapshots(0), ERangeError);
     EXPECT_THROW(window_->SaveScreenSnapshots(101), ERangeError);

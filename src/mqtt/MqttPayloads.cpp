@@ -1,0 +1,308 @@
+#include "MqttPayloads.h"
+
+#include <cmath>
+#include <ctime>
+#include <fmt/format.h>
+#include <fmt/printf.h>
+
+#include "NumberText.h"
+#include "UserText.h"
+
+TMqttTopics MqttTopics(const std::string& prefix) {
+    return {prefix + "/status", prefix + "/state", prefix + "/safety"};
+}
+
+std::string TopicPrefixError(const std::string& prefix, const char* setting) {
+    const auto refuse = [&](const char* why) {
+        return fmt::sprintf(Tr("Mqtt", "Le préfixe de sujet \"%s\" (réglage \"%s\" sous [MQTT]) %s."), prefix,
+                            setting, why);
+    };
+    if (prefix.empty()) return refuse(Tr("Mqtt", "est vide").c_str());
+    if (prefix.find_first_of("+#") != std::string::npos)
+        return refuse(Tr("Mqtt", "contient un joker \"+\" ou \"#\", réservé aux abonnements").c_str());
+    if (prefix.find('\0') != std::string::npos)
+        return refuse(Tr("Mqtt", "contient un caractère nul").c_str());
+    if (prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string::npos)
+        return refuse(Tr("Mqtt", "contient un niveau vide (\"/\" au début, à la fin ou doublé)").c_str());
+    if (prefix.size() > 1000) return refuse(Tr("Mqtt", "est trop long").c_str());
+    return {};
+}
+
+const char* UnsafeReasonKey(TUnsafeReason reason) {
+    switch (reason) {
+    case TUnsafeReason::NoReading:
+        return "no_reading";
+    case TUnsafeReason::StaleReading:
+        return "stale_reading";
+    case TUnsafeReason::LinkLost:
+        return "link_lost";
+    case TUnsafeReason::RoofClosed:
+        return "roof_closed";
+    case TUnsafeReason::Rain:
+        return "rain";
+    case TUnsafeReason::VeryWindy:
+        return "very_windy";
+    case TUnsafeReason::SkyNotClear:
+        return "sky_not_clear";
+    case TUnsafeReason::Daylight:
+        return "daylight";
+    case TUnsafeReason::Waiting:
+        return "safe_delay_running";
+    }
+    return "unknown";
+}
+
+std::string IsoUtc(TDateTime local) {
+    const TDateTimeParts p = DecodeDateTime(local);
+    std::tm t{};
+    t.tm_year = p.Year - 1900;
+    t.tm_mon = p.Month - 1;
+    t.tm_mday = p.Day;
+    t.tm_hour = p.Hour;
+    t.tm_min = p.Minute;
+    t.tm_sec = p.Second;
+    t.tm_isdst = -1;
+    const std::time_t when = std::mktime(&t);
+    std::tm utc{};
+    if (when == static_cast<std::time_t>(-1) || !::gmtime_r(&when, &utc)) return {};
+    return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", utc.tm_year + 1900, utc.tm_mon + 1,
+                       utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
+                out += fmt::format("\\u{:04x}", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            else
+                out += c;
+        }
+    }
+    return out + "\"";
+}
+
+namespace {
+
+// A number written as infodata.txt writes it; null when it is not a finite number.
+std::string Number(const char* format, double value) {
+    if (!std::isfinite(value)) return "null";
+    return fmt::sprintf(format, value);
+}
+
+std::string Adaptive(double value) {
+    return std::isfinite(value) ? AdaptiveFloatText(value) : "null";
+}
+
+const char* Bool(bool value) {
+    return value ? "true" : "false";
+}
+
+const char* SkyKey(TSkyState state) {
+    switch (state) {
+    case TSkyState::Clear:
+        return "clear";
+    case TSkyState::Cloudy:
+        return "cloudy";
+    case TSkyState::VeryCloudy:
+        return "very_cloudy";
+    case TSkyState::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+const char* WindKey(TWindState state) {
+    switch (state) {
+    case TWindState::Calm:
+        return "calm";
+    case TWindState::Windy:
+        return "windy";
+    case TWindState::VeryWindy:
+        return "very_windy";
+    case TWindState::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+const char* AirKey(TAirState state) {
+    switch (state) {
+    case TAirState::Dry:
+        return "dry";
+    case TAirState::Humid:
+        return "humid";
+    case TAirState::VeryHumid:
+        break;
+    }
+    return "very_humid";
+}
+
+const char* DayKey(TSkyBackgroundState state) {
+    switch (state) {
+    case TSkyBackgroundState::DarkNight:
+        return "dark_night";
+    case TSkyBackgroundState::GreyNight:
+        return "grey_night";
+    case TSkyBackgroundState::Twilight:
+        return "twilight";
+    case TSkyBackgroundState::Day:
+        return "day";
+    case TSkyBackgroundState::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+std::string StateObject(int code, const char* text) {
+    return fmt::format(R"({{"code":{},"text":"{}"}})", code, text);
+}
+
+} // namespace
+
+std::string MqttStateJson(const TcapteursInfos& r, const TConditions& c, bool relayClosed, bool linkLost,
+                          const TMqttVerdict& verdict) {
+    const bool wind = r.ValidWindGUST != 0;
+    const bool light = r.ValidLight != 0;
+    std::string reasons;
+    for (const TUnsafeReason reason : verdict.Reasons)
+        reasons += (reasons.empty() ? "\"" : ",\"") + std::string(UnsafeReasonKey(reason)) + "\"";
+    std::string json = "{";
+    const auto field = [&](const char* name, const std::string& value) {
+        json += (json.size() > 1 ? ",\"" : "\"") + std::string(name) + "\":" + value;
+    };
+    field("time", JsonString(IsoUtc(r.DateSysteme)));
+    field("sky_temperature_c", Number("%1.2f", r.ValueSkyDeg));
+    field("sky_minus_ambient_c", Number("%1.2f", r.DeltaTempDeg));
+    field("ambient_temperature_c", Number("%2.2f", r.ValueTempDeg));
+    field("dew_point_c", Number("%1.2f", r.DewPoint));
+    field("humidity_percent", Number("%1.1f", r.Humidity));
+    field("rain_sensor_temperature_c", Number("%1.2f", r.ValueTempFceDeg));
+    field("detector_temperature_c", Number("%1.2f", r.ValueCanDeg));
+    field("rain", Bool(r.RainStatus != 0));
+    field("wind_gust_kmh", wind ? Number("%1.1f", MsToKmh(r.WindSpeedMax_ms)) : "null");
+    field("wind_direction_deg", wind ? Number("%1.0f", r.DirSpeedMax_deg) : "null");
+    field("sky_brightness_mag_arcsec2", light ? Adaptive(SkyMagnitude(r.Lumex)) : "null");
+    field("light_level_log", light ? Adaptive(r.Lumex) : "null");
+    field("heater_percent", std::to_string(static_cast<int>(r.PowerRainDet)));
+    field("supply_v", Number("%1.2f", r.PowerVolts));
+    field("states", "{\"sky\":" + StateObject(c.CloudCode(), SkyKey(c.Sky)) +
+                        ",\"wind\":" + StateObject(c.WindCode(), WindKey(c.Wind)) +
+                        ",\"air\":" + StateObject(c.RainCode(), AirKey(c.Air)) +
+                        ",\"rain\":" + StateObject(c.Raining ? 1 : 0, c.Raining ? "rain" : "no_rain") +
+                        ",\"sky_background\":" + StateObject(c.DayCode(), DayKey(c.SkyBackground)) + "}");
+    field("relay_closed", Bool(relayClosed));
+    field("safe", Bool(verdict.Safe));
+    field("reasons", "[" + reasons + "]");
+    field("reasons_text", JsonString(verdict.ReasonsText));
+    field("since", JsonString(IsoUtc(verdict.Since)));
+    field("link_lost", Bool(linkLost));
+    return json + "}";
+}
+
+std::string MqttNodeId(const std::string& clientId) {
+    std::string node = clientId;
+    for (char& c : node)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') c = '_';
+    return node.empty() ? "orvanel" : node;
+}
+
+namespace {
+
+// One entity of the device.
+struct TEntity {
+    const char* Component; // "sensor" or "binary_sensor"
+    const char* Key;       // of the unique id
+    const char* Name;      // French source text
+    const char* Template;
+    const char* DeviceClass; // nullptr: none
+    const char* Unit;
+    const char* StateClass;
+    bool Attributes = false; // the verdict's reasons as attributes
+};
+
+// The sensors carry the key of the state object; a null renders as "None", which Home Assistant
+// shows as unknown.
+const TEntity Entities[] = {
+    {"sensor", "sky_temperature", TrNoop("Mqtt", "Température du ciel"), "{{ value_json.sky_temperature_c }}",
+     "temperature", "°C", "measurement"},
+    {"sensor", "sky_minus_ambient", TrNoop("Mqtt", "Ciel moins ambiante"),
+     "{{ value_json.sky_minus_ambient_c }}", nullptr, "°C", "measurement"},
+    {"sensor", "ambient_temperature", TrNoop("Mqtt", "Température ambiante"),
+     "{{ value_json.ambient_temperature_c }}", "temperature", "°C", "measurement"},
+    {"sensor", "dew_point", TrNoop("Mqtt", "Point de rosée"), "{{ value_json.dew_point_c }}", "temperature",
+     "°C", "measurement"},
+    {"sensor", "humidity", TrNoop("Mqtt", "Humidité"), "{{ value_json.humidity_percent }}", "humidity", "%",
+     "measurement"},
+    {"sensor", "wind_gust", TrNoop("Mqtt", "Rafale de vent"), "{{ value_json.wind_gust_kmh }}", "wind_speed",
+     "km/h", "measurement"},
+    {"sensor", "wind_direction", TrNoop("Mqtt", "Direction du vent"), "{{ value_json.wind_direction_deg }}",
+     "wind_direction", "°", "measurement_angle"},
+    {"sensor", "sky_brightness", TrNoop("Mqtt", "Fond de ciel"),
+     "{{ value_json.sky_brightness_mag_arcsec2 }}", nullptr, "mag/arcsec²", "measurement"},
+    {"sensor", "light_level", TrNoop("Mqtt", "Niveau de lumière (log)"), "{{ value_json.light_level_log }}",
+     nullptr, nullptr, "measurement"},
+    {"sensor", "heater", TrNoop("Mqtt", "Chauffage du capteur de pluie"), "{{ value_json.heater_percent }}",
+     nullptr, "%", "measurement"},
+    {"sensor", "supply", TrNoop("Mqtt", "Tension d'alimentation"), "{{ value_json.supply_v }}", "voltage",
+     "V", "measurement"},
+    {"binary_sensor", "rain", TrNoop("Mqtt", "Pluie"), "{{ 'ON' if value_json.rain else 'OFF' }}", "moisture",
+     nullptr, nullptr},
+    {"binary_sensor", "relay", TrNoop("Mqtt", "Relais de fermeture du toit fermé"),
+     "{{ 'ON' if value_json.relay_closed else 'OFF' }}", nullptr, nullptr, nullptr},
+    {"binary_sensor", "station_link", TrNoop("Mqtt", "Liaison avec la station"),
+     "{{ 'OFF' if value_json.link_lost else 'ON' }}", "connectivity", nullptr, nullptr},
+    // Home Assistant's safety class: on means unsafe.
+    {"binary_sensor", "safety", TrNoop("Mqtt", "Conditions dangereuses pour l'observatoire"),
+     "{{ 'OFF' if value_json.safe else 'ON' }}", "safety", nullptr, nullptr, true},
+};
+
+} // namespace
+
+std::vector<TMqttMessage> DiscoveryConfigs(const TMqttSettings& settings, const std::string& version) {
+    const std::string node = MqttNodeId(settings.ClientId);
+    const TMqttTopics topics = MqttTopics(settings.TopicPrefix);
+    const std::string device = fmt::format(
+        R"({{"identifiers":[{}],"name":{},"model":"Halvex","manufacturer":"Orvanel","sw_version":{}}})",
+        JsonString(node), JsonString("Orvanel " + settings.ClientId), JsonString(version));
+    const std::string origin = fmt::format(R"({{"name":"Orvanel","sw_version":{}}})", JsonString(version));
+    std::vector<TMqttMessage> configs;
+    for (const TEntity& e : Entities) {
+        const std::string id = node + "_" + e.Key;
+        std::string json = "{\"unique_id\":" + JsonString(id) + ",\"object_id\":" + JsonString(id) +
+                           ",\"name\":" + JsonString(Tr("Mqtt", e.Name)) +
+                           ",\"state_topic\":" + JsonString(topics.State) +
+                           ",\"value_template\":" + JsonString(e.Template) +
+                           ",\"availability_topic\":" + JsonString(topics.Status) +
+                           ",\"payload_available\":\"online\",\"payload_not_available\":\"offline\"";
+        if (std::string(e.Component) == "binary_sensor")
+            json += ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"";
+        if (e.DeviceClass) json += ",\"device_class\":" + JsonString(e.DeviceClass);
+        if (e.Unit) json += ",\"unit_of_measurement\":" + JsonString(e.Unit);
+        if (e.StateClass) json += ",\"state_class\":" + JsonString(e.StateClass);
+        if (e.Attributes)
+            json += ",\"json_attributes_topic\":" + JsonString(topics.State) +
+                    ",\"json_attributes_template\":" +
+                    JsonString("{{ {'reasons': value_json.reasons, 'reasons_text': value_json.reasons_text, "
+                               "'since': value_json.since} | tojson }}");
+        json += ",\"device\":" + device + ",\"origin\":" + origin + "}";
+        configs.push_back({settings.DiscoveryPrefix + "/" + e.Component + "/" + id + "/config", json});
+    }
+    return configs;
+}
