@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <QLabel>
 #include <QObject>
 #include <QPointer>
@@ -38,9 +39,15 @@ std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor& supervisor, const TMqt
     // "next try in 60 s" once, not every minute.
     auto lastLine = std::make_shared<std::string>();
     service->SetStatusListener([context, label, lastLine](const TMqttStatus& status) {
+        // Called on the network thread. Qt's event queue is invisible to ThreadSanitizer: posting under
+        // this lock, and taking it again before the call runs, makes visible that the copy of the
+        // status made here happens before the main thread reads it.
+        static std::mutex handOver;
+        std::lock_guard posting(handOver);
         QMetaObject::invokeMethod(
             context,
             [status, label, lastLine] {
+                { std::lock_guard handedOver(handOver); }
                 const std::string text = MqttStatusText(status);
                 if (label) {
                     label->setText(QString::fromStdString(text));

@@ -295,8 +295,9 @@ TEST_F(HttpServerTest, A1GBBodySentSlowlyIsRefusedFromItsHeaderWithoutBuffering)
     EXPECT_EQ(client.Status(), 413) << client.Received();
     EXPECT_EQ(requests_, 0);
     const long grown = RssKb() - before;
-    if (RssMeaningful)
+    if (RssMeaningful) {
         EXPECT_LT(grown, 32 * 1024) << "RSS grew by " << grown << " kB after " << sent << " bytes of body";
+    }
     EXPECT_LT(stall.LongestMs(), 2000);
     RecordProperty("body_bytes_sent", static_cast<int>(sent >> 10));
     RecordProperty("rss_growth_kb", static_cast<int>(grown));
@@ -320,7 +321,9 @@ TEST_F(HttpServerTest, AClientThatNeverReadsItsPipelinedRepliesIsPausedThenDropp
     }
     EXPECT_LT(requests_, 200) << "the server kept answering a client that reads nothing";
     const long grown = RssKb() - before;
-    if (RssMeaningful) EXPECT_LT(grown, 32 * 1024) << "RSS grew by " << grown << " kB";
+    if (RssMeaningful) {
+        EXPECT_LT(grown, 32 * 1024) << "RSS grew by " << grown << " kB";
+    }
     // No progress for the stall limit: dropped.
     EXPECT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 0; }, 5000));
     EXPECT_LT(stall.LongestMs(), 2000);
@@ -442,7 +445,9 @@ TEST_F(HttpServerTest, AStreamReachesAReadingClientAndDropsOneThatStopsReading) 
     EXPECT_LT(pushed[1], 20000);
     EXPECT_FALSE(streams[1]->IsOpen());
     EXPECT_TRUE(streams[0]->IsOpen());
-    if (RssMeaningful) EXPECT_LT(RssKb() - before, 32 * 1024);
+    if (RssMeaningful) {
+        EXPECT_LT(RssKb() - before, 32 * 1024);
+    }
     streams[0]->End();
     EXPECT_TRUE(reader.WaitClosed());
 }
