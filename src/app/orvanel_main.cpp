@@ -184,43 +184,21 @@ int main(int argc, char** argv) {
         std::fputs("orvanel: another instance is running; it was asked to show itself.\n", stderr);
         return 0;
     }
-    // The services beyond the built-in ones, each started at once after the start-up, in this order,
-    // and stopped in the reverse order before them at close. The network server is added once this
-    // is the only instance (a second one would find the port taken).
-    std::unique_ptr<TAlpacaServer> alpacaService = MakeAlpacaService(supervisor, line.Alpaca);
-    TAlpacaServer* alpaca = alpacaService.get(); // kept by the controller until it is destroyed
-    supervisor.AddService(std::move(alpacaService));
     serviceManager.AfterStart();
     supervisor.InstallSignalHandlers();
     std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
 
-    // The web dashboard on the port of the network server, with the verdict rules of the safety
-    // monitor; only when that server listens.
-    TAlpacaSettings alpacaSettings = ReadAlpacaSettings();
-    std::string unused;
-    if (!line.Alpaca.empty()) ParseAlpacaEndpoint(line.Alpaca, alpacaSettings, unused);
-    std::unique_ptr<TDashboardServer> dashboard;
-    if (alpaca && alpaca->IsListening()) {
-        dashboard = std::make_unique<TDashboardServer>(
-            *alpaca, supervisor.History(),
-            TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
-            [&supervisor] { return supervisor.RelayDisplay(); },
-            [&supervisor] { return supervisor.Published().Values().RoofCloseRequested; });
-        FollowSupervisor(*dashboard, supervisor);
-        dashboard->Start();
-        std::fprintf(stderr, "Web dashboard on http://%s:%u/\n", alpacaSettings.Address.c_str(),
-                     static_cast<unsigned>(alpaca->Port()));
-    }
-    // The MQTT publisher, with the verdict rules of the network server.
-    TMqttSettings mqttSettings = ReadMqttSettings();
-    if (!line.Mqtt.empty()) ParseMqttEndpoint(line.Mqtt, mqttSettings, unused);
-    std::unique_ptr<TMqttRun> mqtt;
-    if (mqttSettings.Enabled)
-        mqtt = StartMqttPublishing(supervisor, mqttSettings,
-                                   TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
-                                   headless ? nullptr : window->statusBar());
+    // The services beyond the built-in ones, each started at once after the start-up, in this order,
+    // and stopped in the reverse order before them at close (after the history is saved). The network
+    // server is added once this is the only instance (a second one would find the port taken); the
+    // web dashboard shares its port.
+    std::unique_ptr<TAlpacaServer> alpacaService = MakeAlpacaService(supervisor, line.Alpaca);
+    TAlpacaServer* alpaca = alpacaService.get(); // kept by the controller until it is destroyed
+    supervisor.AddService(std::move(alpacaService));
+    supervisor.AddService(MakeDashboardService(supervisor, alpaca));
+    supervisor.AddService(MakeMqttService(supervisor, line.Mqtt, headless ? nullptr : window->statusBar()));
+
     const int code = app.exec();
     supervisor.FormClose();
-    mqtt.reset(); // "offline" to the broker, after the history is saved
     return code;
 }

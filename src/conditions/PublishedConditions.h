@@ -60,6 +60,8 @@ class TPublishedConditions {
     const TSafetyMonitor& Verdict(TDateTime now) const;
     // As last evaluated.
     const TSafetyMonitor& LastVerdict() const { return verdict_; }
+    // What the verdict looks at (the station link, the roof relay, the latest reading).
+    const TSafetyInputs& SafetyInputs() const { return safety_; }
 
   private:
     TAutomationValues values_;

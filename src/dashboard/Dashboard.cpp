@@ -17,14 +17,13 @@ TWebAnswer Json(int status, std::string body) {
 
 } // namespace
 
-TDashboard::TDashboard(const THistoryStore& history, TSafetyRules rules, std::function<TRelayDisplay()> relay,
-                       std::function<bool()> relayClosed)
-    : history_(history), relay_(std::move(relay)), relayClosed_(std::move(relayClosed)),
-      clock_([] { return Now(); }), verdict_(rules) {}
+TDashboard::TDashboard(const THistoryStore& history, const TPublishedConditions& published,
+                       std::function<TRelayDisplay()> relay)
+    : history_(history), published_(published), relay_(std::move(relay)), clock_([] { return Now(); }) {}
 
 bool TDashboard::Start(std::string&) {
     running_ = true;
-    UpdateVerdict();
+    VerdictToTell();
     return true;
 }
 
@@ -33,36 +32,42 @@ void TDashboard::Stop() {
     sinks_.clear();
 }
 
-bool TDashboard::UpdateVerdict() {
-    verdict_.OnRoofClosed(relayClosed_ && relayClosed_());
-    return verdict_.Update(clock_());
+// Several services look at the one verdict, so another one may have seen a change first: the value
+// and its `since` say whether it changed since it was told.
+bool TDashboard::VerdictToTell() {
+    const TSafetyMonitor& verdict = published_.Verdict(clock_());
+    if (told_ && verdict.IsSafe() == toldSafe_ && verdict.Since() == toldSince_) return false;
+    told_ = true;
+    toldSafe_ = verdict.IsSafe();
+    toldSince_ = verdict.Since();
+    return true;
 }
 
 std::string TDashboard::Current() {
     state_.Relay = relay_ ? relay_() : TRelayDisplay{};
-    state_.RelayClosed = relayClosed_ && relayClosed_();
-    return CurrentJson(state_, verdict_, clock_());
+    state_.RelayClosed = published_.Values().RoofCloseRequested;
+    state_.LinkLost = published_.SafetyInputs().LinkLost;
+    return CurrentJson(state_, published_.LastVerdict(), clock_());
 }
 
 void TDashboard::OnReading(const TcapteursInfos& reading, const TConditions& conditions) {
     state_.HasReading = true;
     state_.Reading = reading;
     state_.Conditions = conditions;
-    verdict_.OnReading(reading, conditions);
-    const bool changed = UpdateVerdict();
+    const bool changed = VerdictToTell();
     if (sinks_.empty()) return;
     // One text for every browser, made once.
     Broadcast(SseEvent("reading", Current()));
-    if (changed) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
+    if (changed) Broadcast(SseEvent("verdict", VerdictJson(published_.LastVerdict())));
 }
 
-void TDashboard::OnLinkState(bool lost) {
-    verdict_.OnLinkState(lost);
-    if (UpdateVerdict() && !sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
+// The controller has published the link state beside the conditions, where the verdict reads it.
+void TDashboard::OnLinkState(bool) {
+    Tick();
 }
 
 void TDashboard::Tick() {
-    if (UpdateVerdict() && !sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
+    if (VerdictToTell() && !sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(published_.LastVerdict())));
 }
 
 void TDashboard::KeepAlive() {
@@ -111,7 +116,8 @@ std::optional<TWebAnswer> TDashboard::Answer(std::string_view method, std::strin
         return a;
     }
     if (path == "/api/current") {
-        UpdateVerdict();
+        // Evaluated for this answer; the browsers that follow the events still get the change.
+        published_.Verdict(clock_());
         if (!state_.HasReading) return Json(503, NoReadingJson());
         return Json(200, Current());
     }

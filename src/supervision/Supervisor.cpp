@@ -182,6 +182,7 @@ bool Supervisor::Start() {
 // A service that cannot start has logged why; the user is told once and the program runs on.
 void Supervisor::StartServices() {
     services_.StartAll([this](const TService&, const std::string& error) {
+        if (error.empty()) return;
         emit messageBox(Q(error));
         if (options_.Headless) std::fprintf(stderr, "%s\n", error.c_str());
     });
