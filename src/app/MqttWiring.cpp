@@ -59,7 +59,12 @@ bool TMqttPublishing::Start(std::string& error) {
         return false;
     }
     TMqttService* service = &service_;
-    QObject::connect(&supervisor_, &Supervisor::relayChanged, on, [service] { service->UpdateVerdict(); });
+    // Queued: a relay shown while a reading is processed is followed by that reading, whose state
+    // carries the verdict; looked at before it, the verdict (already the new reading's) would go out
+    // in a state of the previous reading.
+    QObject::connect(
+        &supervisor_, &Supervisor::relayChanged, on, [service] { service->UpdateVerdict(); },
+        Qt::QueuedConnection);
     // The status line in the language just chosen.
     QObject::connect(&supervisor_, &Supervisor::languageChanged, on, [service, label] {
         if (label) label->setText(QString::fromStdString(MqttStatusText(service->Status())));

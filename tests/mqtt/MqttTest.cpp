@@ -364,9 +364,19 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
 
     // The shower: unsafe at once, and the relay the station closes keeps it so.
     Advance(60 - modelSeconds_ + 5);
+    subscriber_->Clear();
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
     ASSERT_TRUE(WaitUntil([&] { return subscriber_->Last("orvanel/safety") == "unsafe"; }));
     ASSERT_TRUE(WaitUntil([&] { return (*LastState())["rain"] == true; }));
+    // The verdict changes with this reading: one state, of this reading, never the previous reading's
+    // values beside the new verdict.
+    int states = 0;
+    for (const TReceived& m : subscriber_->Messages()) {
+        if (m.Topic != "orvanel/state") continue;
+        ++states;
+        EXPECT_EQ(Json(m.Payload)["time"].toString().toStdString(), IsoUtc(supervisor_->Conditions().Date));
+    }
+    EXPECT_EQ(states, 1);
     state = *LastState();
     EXPECT_EQ(state["safe"], false);
     EXPECT_TRUE(state["reasons"].toArray().contains("rain"));
@@ -376,6 +386,7 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
     ASSERT_TRUE(station_->RelayClosed());
     ASSERT_TRUE(WaitUntil([&] { return (*LastState())["relay_closed"] == true; }));
     EXPECT_TRUE((*LastState())["reasons"].toArray().contains("roof_closed"));
+
 
     // The link lost: unsafe, and the link's binary sensor off.
     emit supervisor_->stationLinkChanged(true); // as the link healing reports it
