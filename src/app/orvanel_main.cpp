@@ -25,6 +25,7 @@
 #include "QtHooks.h"
 #include "Records.h"
 #include "ServiceManager.h"
+#include "SettingsTable.h"
 #include "StartupFolders.h"
 #include "Supervisor.h"
 #include "UserPrompts.h"
@@ -127,6 +128,7 @@ bool DisplayAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    InstallSettingDefaults();
     const TCommandLine line = ParseCommandLine(argc, argv);
     if (line.Help) {
         std::fputs(kUsage, stdout);

@@ -7,6 +7,7 @@
 
 #include "ConditionTexts.h"
 #include "Records.h"
+#include "SettingsTable.h"
 #include "UserText.h"
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 class ConditionTextsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        InstallSettingDefaults();
         InitStartValues();
         setup = SetupInfos;
     }
