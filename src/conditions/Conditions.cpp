@@ -151,7 +151,7 @@ double WindDisplaySpeed(double ms, const TSetupInfos& setup) {
 }
 
 double MsToKmh(double ms) {
-    return ms * 3.6;
+    return Ms_ToKmh(ms);
 }
 
 double DaysToSeconds(double days) {

@@ -79,6 +79,30 @@ std::optional<double> TSafetyFollower::ReadingAgeSeconds(TDateTime now) const {
     return (now - inputs_.LastReading) * 86400.0;
 }
 
+const char* UnsafeReasonKey(TUnsafeReason reason) {
+    switch (reason) {
+    case TUnsafeReason::NoReading:
+        return "no_reading";
+    case TUnsafeReason::StaleReading:
+        return "stale_reading";
+    case TUnsafeReason::LinkLost:
+        return "link_lost";
+    case TUnsafeReason::RoofClosed:
+        return "roof_closed";
+    case TUnsafeReason::Rain:
+        return "rain";
+    case TUnsafeReason::VeryWindy:
+        return "very_windy";
+    case TUnsafeReason::SkyNotClear:
+        return "sky_not_clear";
+    case TUnsafeReason::Daylight:
+        return "daylight";
+    case TUnsafeReason::Waiting:
+        return "safe_delay_running";
+    }
+    return "unknown";
+}
+
 std::string UnsafeReasonText(TUnsafeReason reason, const TSafetyMonitor& monitor) {
     switch (reason) {
     case TUnsafeReason::NoReading:

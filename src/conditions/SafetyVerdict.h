@@ -105,6 +105,9 @@ class TSafetyFollower {
     TDateTime since_ = 0;
 };
 
+// "rain", "roof_closed", "safe_delay_running"...: names for scripts and pages, never translated.
+const char* UnsafeReasonKey(TUnsafeReason reason);
+
 // The reasons in plain words, in the language of the moment: "pluie, vent très fort".
 std::string UnsafeReasonText(TUnsafeReason reason, const TSafetyMonitor& monitor);
 std::string UnsafeReasonsText(const TSafetyMonitor& monitor);

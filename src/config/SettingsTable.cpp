@@ -82,7 +82,7 @@ std::string NumberText(double value) {
 }
 
 void LogRefused(const TSettingRow& row, const std::string& value, const TVariant& fallback) {
-    LogToday(fmt::format("Setting \"{}\" = {} {} -> default {} used", row.Key, value, row.Range.Refusal(),
+    LogToday(fmt::format("Setting \"{}\" = {} {} -> default {} used", row.Key, value, KeptRange(row).Refusal(),
                          fallback.AsString()));
 }
 
@@ -140,8 +140,9 @@ const std::vector<TSettingRow>& SettingsRows() {
          OneOf({1, 2, 10, 30, 60, 182, 365, 36500}), Later, OnDialogOk(6)},
         {KeyConfig, "GapPixel", varDouble, FIELD(Setup.Disp_Gap_Display), 0.05, Between(0.0001, 1), Later,
          OnDialogOk(7)},
+        // The dark-current measurement stores any rate below 0.01, beyond what may be typed.
         {KeyConfig, "Offset_Photodiode", varDouble, FIELD(Setup.SetupInfos_HW.OffsetLevelLight), 0.0025,
-         Between(0.001, 0.008), Later, OnDialogOk(4), StartUp},
+         Between(0.001, 0.008), Later, OnDialogOk(4), StartUp, {}, Between(0, 0.01)},
         // Read again when the dialog opens, 16 bits wide, over the dialog's own default; stored 32 bits.
         {KeyConfig, "InterVal_REC_EEP_sec", varInteger,
          FIELD(Setup.SetupInfos_HW.InterVal_Rec_EEPROM.DefaultValue), 60, memoryIntervals, Later,
@@ -309,6 +310,10 @@ TVariant SettingValue(const TSettingRow& row, TSettingsPlace& place) {
     return row.Field(place).Value();
 }
 
+const TSettingRange& KeptRange(const TSettingRow& row) {
+    return row.Kept.Type == TSettingRange::Kind::Any ? row.Range : row.Kept;
+}
+
 bool SetSettingValue(const TSettingRow& row, TSettingsPlace& place, const TVariant& value, bool checkRange) {
     const TRegTarget field = row.Field(place);
     const auto converted = value.ConvertedTo(field.NaturalKind());
@@ -331,13 +336,14 @@ bool ReadRow(const TSettingRow& row, int code, const TSettingDefault& first, con
              TSettingsPlace& place, TDatabaseRegistry& registry) {
     const TRegTarget field = row.Field(place);
     if (first.IsSet() && field.Accepts(code)) field.Store(first.Get(), code);
-    const bool ranged = row.Range.Type != TSettingRange::Kind::Any;
+    const TSettingRange& range = KeptRange(row);
+    const bool ranged = range.Type != TSettingRange::Kind::Any;
 
     if (IsIntegerKind(code) && ranged && field.Accepts(code)) {
         // Read the whole stored number: 65537 must not pass for 1 once cut to 16 bits.
         int64_t value = field.Current(code).AsInteger();
         if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varInt64)) return false;
-        if (row.Range.Contains(static_cast<double>(value))) {
+        if (range.Contains(static_cast<double>(value))) {
             field.Store(TVariant(value), code);
             return true;
         }
@@ -351,7 +357,7 @@ bool ReadRow(const TSettingRow& row, int code, const TSettingDefault& first, con
         double value = field.Current(code).AsDouble();
         if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varDouble)) return false;
         // A value that is not finite is never used: nothing downstream can work with it.
-        if (std::isfinite(value) && row.Range.Contains(value)) {
+        if (std::isfinite(value) && range.Contains(value)) {
             field.Store(TVariant(value), code);
             return true;
         }

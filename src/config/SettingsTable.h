@@ -164,7 +164,13 @@ struct TSettingRow {
     TSettingWrite Written = {};
     TDefaultAt DefaultAt = TDefaultAt::Load;
     TDialogRead Opened = {};
+    // What the start-up read keeps, when it is wider than what a dialog accepts: a value the program
+    // itself stores (a measured dark current) must come back at the next start. AnyValue: Range.
+    TSettingRange Kept = {};
 };
+
+// The range the start-up read holds a stored value to.
+const TSettingRange& KeptRange(const TSettingRow& row);
 
 // Every row: first the start-up reads in their order, then the settings the start-up does not read.
 const std::vector<TSettingRow>& SettingsRows();

@@ -10,6 +10,7 @@
 #include "ConditionTexts.h"
 #include "Json.h"
 #include "NumberText.h"
+#include "ReadingValues.h"
 #include "UserText.h"
 #include "WeatherFormulas.h"
 
@@ -17,24 +18,9 @@ namespace {
 
 // ---- Dates ----
 
-std::tm LocalParts(TDateTime local) {
-    const TDateTimeParts p = DecodeDateTime(local);
-    std::tm tm{};
-    tm.tm_year = p.Year - 1900;
-    tm.tm_mon = p.Month - 1;
-    tm.tm_mday = p.Day;
-    tm.tm_hour = p.Hour;
-    tm.tm_min = p.Minute;
-    tm.tm_sec = p.Second;
-    tm.tm_isdst = -1;
-    return tm;
-}
-
 // Whole seconds since 1970 of a local date, and its milliseconds.
 std::pair<long long, int> UnixParts(TDateTime local) {
-    std::tm tm = LocalParts(local);
-    const time_t t = mktime(&tm);
-    return {static_cast<long long>(t), DecodeDateTime(local).MilliSecond};
+    return {LocalToUnixSeconds(local), DecodeDateTime(local).MilliSecond};
 }
 
 bool ReadInt(std::string_view text, size_t at, size_t length, int& value) {
@@ -71,30 +57,6 @@ void Value(TJsonWriter& w, const char* key, const char* label, const std::string
     w.EndObject();
 }
 
-std::string ReasonCode(TUnsafeReason reason) {
-    switch (reason) {
-    case TUnsafeReason::NoReading:
-        return "no_reading";
-    case TUnsafeReason::StaleReading:
-        return "stale_reading";
-    case TUnsafeReason::LinkLost:
-        return "link_lost";
-    case TUnsafeReason::RoofClosed:
-        return "roof_relay_closed";
-    case TUnsafeReason::Rain:
-        return "rain";
-    case TUnsafeReason::VeryWindy:
-        return "very_windy";
-    case TUnsafeReason::SkyNotClear:
-        return "sky_not_clear";
-    case TUnsafeReason::Daylight:
-        return "daylight";
-    case TUnsafeReason::Waiting:
-        return "safe_delay_running";
-    }
-    return "unknown";
-}
-
 void Verdict(TJsonWriter& w, const TSafetyMonitor& verdict) {
     w.BeginObject();
     w.Key("safe").Bool(verdict.IsSafe());
@@ -102,7 +64,7 @@ void Verdict(TJsonWriter& w, const TSafetyMonitor& verdict) {
     w.Key("reasons").BeginArray();
     for (const TUnsafeReason r : verdict.Reasons()) {
         w.BeginObject();
-        w.Key("code").String(ReasonCode(r));
+        w.Key("code").String(UnsafeReasonKey(r));
         w.Key("text").String(UnsafeReasonText(r, verdict));
         w.EndObject();
     }
@@ -115,40 +77,45 @@ void Verdict(TJsonWriter& w, const TSafetyMonitor& verdict) {
     w.EndObject();
 }
 
+// The values shown, in the page's order; the rain flag stands between humidity and gust.
+struct TShownValue {
+    const char* Key;
+    const char* Label;
+    TReadingValue Value;
+    const char* Unit;
+};
+
+const TShownValue ValuesBeforeRain[] = {
+    {"sky", TrNoop("Dashboard", "Température du ciel"), TReadingValue::SkyTemperature, "°C"},
+    {"sky_minus_ambient", TrNoop("Dashboard", "Ciel − ambiante"), TReadingValue::SkyMinusAmbient, "°C"},
+    {"ambient", TrNoop("Dashboard", "Température ambiante"), TReadingValue::AmbientTemperature, "°C"},
+    {"dew_point", TrNoop("Dashboard", "Point de rosée"), TReadingValue::DewPoint, "°C"},
+    {"humidity", TrNoop("Dashboard", "Humidité"), TReadingValue::Humidity, "%"},
+};
+
+const TShownValue ValuesAfterRain[] = {
+    {"wind_gust", TrNoop("Dashboard", "Rafale"), TReadingValue::WindGust, "km/h"},
+    {"wind_direction", TrNoop("Dashboard", "Direction de la rafale"), TReadingValue::WindDirection, "°"},
+    {"magnitude", TrNoop("Dashboard", "Fond de ciel"), TReadingValue::SkyBrightness, "mag/arcsec²"},
+    {"light_level", TrNoop("Dashboard", "Niveau de lumière"), TReadingValue::LightLevel, "log"},
+    {"heater", TrNoop("Dashboard", "Chauffage"), TReadingValue::Heater, "%"},
+    {"supply", TrNoop("Dashboard", "Alimentation"), TReadingValue::Supply, "V"},
+    {"rain_sensor", TrNoop("Dashboard", "Détecteur de pluie"), TReadingValue::RainSensorTemperature, "°C"},
+    {"ir_detector", TrNoop("Dashboard", "Détecteur IR"), TReadingValue::DetectorTemperature, "°C"},
+};
+
 void Values(TJsonWriter& w, const TcapteursInfos& r) {
-    const bool wind = r.ValidWindGUST != 0;
-    const bool light = r.ValidLight != 0;
+    const auto show = [&](const TShownValue& v) { Value(w, v.Key, v.Label, ReadingValueText(r, v.Value), v.Unit); };
     w.Key("values").BeginObject();
-    Value(w, "sky", TrNoop("Dashboard", "Température du ciel"),
-          fmt::sprintf("%1.2f", FieldValue(r.ValueSkyDeg)), "°C");
-    Value(w, "sky_minus_ambient", TrNoop("Dashboard", "Ciel − ambiante"),
-          fmt::sprintf("%1.2f", FieldValue(r.DeltaTempDeg)), "°C");
-    Value(w, "ambient", TrNoop("Dashboard", "Température ambiante"),
-          fmt::sprintf("%2.2f", FieldValue(r.ValueTempDeg)), "°C");
-    Value(w, "dew_point", TrNoop("Dashboard", "Point de rosée"),
-          fmt::sprintf("%1.2f", FieldValue(r.DewPoint)), "°C");
-    Value(w, "humidity", TrNoop("Dashboard", "Humidité"), fmt::sprintf("%1.1f", FieldValue(r.Humidity)), "%");
+    for (const TShownValue& v : ValuesBeforeRain)
+        show(v);
     w.Key("rain").BeginObject();
     w.Key("label").String(Tr("Dashboard", "Pluie"));
     w.Key("value").Bool(r.RainStatus != 0);
     w.Key("unit").String("");
     w.EndObject();
-    Value(w, "wind_gust", TrNoop("Dashboard", "Rafale"),
-          wind ? fmt::sprintf("%1.1f", Ms_ToKmh(r.WindSpeedMax_ms)) : "", "km/h");
-    Value(w, "wind_direction", TrNoop("Dashboard", "Direction de la rafale"),
-          wind ? fmt::sprintf("%1.0f", FieldValue(r.DirSpeedMax_deg)) : "", "°");
-    Value(w, "magnitude", TrNoop("Dashboard", "Fond de ciel"),
-          light ? AdaptiveFloatText(Lumex_ToMagnitude(r.Lumex)) : "", "mag/arcsec²");
-    Value(w, "light_level", TrNoop("Dashboard", "Niveau de lumière"), light ? AdaptiveFloatText(r.Lumex) : "",
-          "log");
-    Value(w, "heater", TrNoop("Dashboard", "Chauffage"), fmt::sprintf("%d", static_cast<int>(r.PowerRainDet)),
-          "%");
-    Value(w, "supply", TrNoop("Dashboard", "Alimentation"), fmt::sprintf("%1.2f", FieldValue(r.PowerVolts)),
-          "V");
-    Value(w, "rain_sensor", TrNoop("Dashboard", "Détecteur de pluie"),
-          fmt::sprintf("%1.2f", FieldValue(r.ValueTempFceDeg)), "°C");
-    Value(w, "ir_detector", TrNoop("Dashboard", "Détecteur IR"),
-          fmt::sprintf("%1.2f", FieldValue(r.ValueCanDeg)), "°C");
+    for (const TShownValue& v : ValuesAfterRain)
+        show(v);
     w.EndObject();
 }
 

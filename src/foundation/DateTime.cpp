@@ -118,3 +118,16 @@ std::string DateText(TDateTime value) {
     const auto p = DecodeDateTime(value);
     return fmt::format("{:02d}/{:02d}/{:04d}", p.Day, p.Month, p.Year);
 }
+
+long long LocalToUnixSeconds(TDateTime local) {
+    const TDateTimeParts p = DecodeDateTime(local);
+    std::tm tm{};
+    tm.tm_year = p.Year - 1900;
+    tm.tm_mon = p.Month - 1;
+    tm.tm_mday = p.Day;
+    tm.tm_hour = p.Hour;
+    tm.tm_min = p.Minute;
+    tm.tm_sec = p.Second;
+    tm.tm_isdst = -1;
+    return static_cast<long long>(std::mktime(&tm));
+}

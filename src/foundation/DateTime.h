@@ -33,5 +33,9 @@ std::string DateTimeText(TDateTime value);
 // dd/mm/yyyy
 std::string DateText(TDateTime value);
 
+// The whole seconds since 1970 (UTC) of a local date, its time zone and summer time applied the way
+// the system applies them; -1 when the system cannot place it.
+long long LocalToUnixSeconds(TDateTime local);
+
 inline int YearOf(TDateTime value) { return DecodeDateTime(value).Year; }
 inline int MonthOf(TDateTime value) { return DecodeDateTime(value).Month; }

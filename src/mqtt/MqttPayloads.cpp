@@ -5,7 +5,8 @@
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
-#include "NumberText.h"
+#include "Json.h"
+#include "ReadingValues.h"
 #include "UserText.h"
 
 TMqttTopics MqttTopics(const std::string& prefix) {
@@ -28,87 +29,37 @@ std::string TopicPrefixError(const std::string& prefix, const char* setting) {
     return {};
 }
 
-const char* UnsafeReasonKey(TUnsafeReason reason) {
-    switch (reason) {
-    case TUnsafeReason::NoReading:
-        return "no_reading";
-    case TUnsafeReason::StaleReading:
-        return "stale_reading";
-    case TUnsafeReason::LinkLost:
-        return "link_lost";
-    case TUnsafeReason::RoofClosed:
-        return "roof_closed";
-    case TUnsafeReason::Rain:
-        return "rain";
-    case TUnsafeReason::VeryWindy:
-        return "very_windy";
-    case TUnsafeReason::SkyNotClear:
-        return "sky_not_clear";
-    case TUnsafeReason::Daylight:
-        return "daylight";
-    case TUnsafeReason::Waiting:
-        return "safe_delay_running";
-    }
-    return "unknown";
-}
-
 std::string IsoUtc(TDateTime local) {
-    const TDateTimeParts p = DecodeDateTime(local);
-    std::tm t{};
-    t.tm_year = p.Year - 1900;
-    t.tm_mon = p.Month - 1;
-    t.tm_mday = p.Day;
-    t.tm_hour = p.Hour;
-    t.tm_min = p.Minute;
-    t.tm_sec = p.Second;
-    t.tm_isdst = -1;
-    const std::time_t when = std::mktime(&t);
+    const auto when = static_cast<std::time_t>(LocalToUnixSeconds(local));
     std::tm utc{};
     if (when == static_cast<std::time_t>(-1) || !::gmtime_r(&when, &utc)) return {};
     return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", utc.tm_year + 1900, utc.tm_mon + 1,
                        utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20)
-                out += fmt::format("\\u{:04x}", static_cast<unsigned>(static_cast<unsigned char>(c)));
-            else
-                out += c;
-        }
-    }
-    return out + "\"";
-}
 
 namespace {
 
-// A number written as infodata.txt writes it; null when it is not a finite number.
-std::string Number(const char* format, double value) {
-    if (!std::isfinite(value)) return "null";
-    return fmt::sprintf(format, value);
-}
+// The numbers of the state, in its order, as infodata.txt writes them; the rain flag stands between
+// the detector's temperature and the gust.
+const std::pair<const char*, TReadingValue> StateValuesBeforeRain[] = {
+    {"sky_temperature_c", TReadingValue::SkyTemperature},
+    {"sky_minus_ambient_c", TReadingValue::SkyMinusAmbient},
+    {"ambient_temperature_c", TReadingValue::AmbientTemperature},
+    {"dew_point_c", TReadingValue::DewPoint},
+    {"humidity_percent", TReadingValue::Humidity},
+    {"rain_sensor_temperature_c", TReadingValue::RainSensorTemperature},
+    {"detector_temperature_c", TReadingValue::DetectorTemperature},
+};
 
-std::string Adaptive(double value) {
-    return std::isfinite(value) ? AdaptiveFloatText(value) : "null";
-}
+const std::pair<const char*, TReadingValue> StateValuesAfterRain[] = {
+    {"wind_gust_kmh", TReadingValue::WindGust},
+    {"wind_direction_deg", TReadingValue::WindDirection},
+    {"sky_brightness_mag_arcsec2", TReadingValue::SkyBrightness},
+    {"light_level_log", TReadingValue::LightLevel},
+    {"heater_percent", TReadingValue::Heater},
+    {"supply_v", TReadingValue::Supply},
+};
 
 const char* Bool(bool value) {
     return value ? "true" : "false";
@@ -178,8 +129,6 @@ std::string StateObject(int code, const char* text) {
 
 std::string MqttStateJson(const TcapteursInfos& r, const TConditions& c, bool relayClosed, bool linkLost,
                           const TMqttVerdict& verdict) {
-    const bool wind = r.ValidWindGUST != 0;
-    const bool light = r.ValidLight != 0;
     std::string reasons;
     for (const TUnsafeReason reason : verdict.Reasons)
         reasons += (reasons.empty() ? "\"" : ",\"") + std::string(UnsafeReasonKey(reason)) + "\"";
@@ -188,20 +137,11 @@ std::string MqttStateJson(const TcapteursInfos& r, const TConditions& c, bool re
         json += (json.size() > 1 ? ",\"" : "\"") + std::string(name) + "\":" + value;
     };
     field("time", JsonString(IsoUtc(r.DateSysteme)));
-    field("sky_temperature_c", Number("%1.2f", r.ValueSkyDeg));
-    field("sky_minus_ambient_c", Number("%1.2f", r.DeltaTempDeg));
-    field("ambient_temperature_c", Number("%2.2f", r.ValueTempDeg));
-    field("dew_point_c", Number("%1.2f", r.DewPoint));
-    field("humidity_percent", Number("%1.1f", r.Humidity));
-    field("rain_sensor_temperature_c", Number("%1.2f", r.ValueTempFceDeg));
-    field("detector_temperature_c", Number("%1.2f", r.ValueCanDeg));
+    for (const auto& [key, value] : StateValuesBeforeRain)
+        field(key, JsonNumberText(ReadingValueText(r, value)));
     field("rain", Bool(r.RainStatus != 0));
-    field("wind_gust_kmh", wind ? Number("%1.1f", MsToKmh(r.WindSpeedMax_ms)) : "null");
-    field("wind_direction_deg", wind ? Number("%1.0f", r.DirSpeedMax_deg) : "null");
-    field("sky_brightness_mag_arcsec2", light ? Adaptive(SkyMagnitude(r.Lumex)) : "null");
-    field("light_level_log", light ? Adaptive(r.Lumex) : "null");
-    field("heater_percent", std::to_string(static_cast<int>(r.PowerRainDet)));
-    field("supply_v", Number("%1.2f", r.PowerVolts));
+    for (const auto& [key, value] : StateValuesAfterRain)
+        field(key, JsonNumberText(ReadingValueText(r, value)));
     field("states", "{\"sky\":" + StateObject(c.CloudCode(), SkyKey(c.Sky)) +
                         ",\"wind\":" + StateObject(c.WindCode(), WindKey(c.Wind)) +
                         ",\"air\":" + StateObject(c.RainCode(), AirKey(c.Air)) +

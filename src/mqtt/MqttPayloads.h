@@ -31,9 +31,6 @@ struct TMqttVerdict {
     TDateTime Since = 0;
 };
 
-// "rain", "roof_closed", "safe_delay_running"...: names for scripts, never translated.
-const char* UnsafeReasonKey(TUnsafeReason reason);
-
 // A local date as ISO 8601 UTC: "2026-12-09T11:00:00Z".
 std::string IsoUtc(TDateTime local);
 
@@ -55,5 +52,3 @@ std::string MqttNodeId(const std::string& clientId);
 // Entity names are in the language of the moment.
 std::vector<TMqttMessage> DiscoveryConfigs(const TMqttSettings& settings, const std::string& version);
 
-// A text as a JSON string, quotes included.
-std::string JsonString(const std::string& text);

@@ -13,6 +13,7 @@
 #include "Conditions.h"
 #include "Log.h"
 #include "NumberText.h"
+#include "ReadingValues.h"
 #include "UserText.h"
 
 namespace {
@@ -190,20 +191,20 @@ std::string InfoDataText(const TcapteursInfos& r) {
         fmt::sprintf("DateHour             = %d", p.Hour),
         fmt::sprintf("DateMin              = %d", p.Minute),
         fmt::sprintf("DateSec              = %d", p.Second),
-        fmt::sprintf("TempExt (°C)         = %2.2f", FieldValue(r.ValueTempDeg)),
-        fmt::sprintf("Humidity (%%RH)       = %1.1f", FieldValue(r.Humidity)),
-        fmt::sprintf("DewPoint (°C)        = %1.2f", FieldValue(r.DewPoint)),
-        fmt::sprintf("TempRainSensor (°C)  = %1.2f", FieldValue(r.ValueTempFceDeg)),
-        fmt::sprintf("TempSkyIR   (°C)     = %1.2f", FieldValue(r.ValueSkyDeg)),
-        fmt::sprintf("TempDetectorIR (°C)  = %1.2f", FieldValue(r.ValueCanDeg)),
+        "TempExt (°C)         = " + ReadingValueText(r, TReadingValue::AmbientTemperature),
+        "Humidity (%RH)       = " + ReadingValueText(r, TReadingValue::Humidity),
+        "DewPoint (°C)        = " + ReadingValueText(r, TReadingValue::DewPoint),
+        "TempRainSensor (°C)  = " + ReadingValueText(r, TReadingValue::RainSensorTemperature),
+        "TempSkyIR   (°C)     = " + ReadingValueText(r, TReadingValue::SkyTemperature),
+        "TempDetectorIR (°C)  = " + ReadingValueText(r, TReadingValue::DetectorTemperature),
         std::string("RainFall             = ") + (r.RainStatus != 0 ? "Yes" : "No"),
-        "WindSpeedGust (km/h) = " + NoDataOr(wind, fmt::sprintf("%1.1f", MsToKmh(r.WindSpeedMax_ms))),
-        "WinDirection (°)     = " + NoDataOr(wind, fmt::sprintf("%1.0f", FieldValue(r.DirSpeedMax_deg))),
-        fmt::sprintf("PowerDry (%%)         = %d", static_cast<int>(r.PowerRainDet)),
-        fmt::sprintf("PowerIn (V)          = %1.2f", FieldValue(r.PowerVolts)),
-        "LighLevel (Log a.u)  = " + NoDataOr(light, AdaptiveFloatText(r.Lumex)),
+        "WindSpeedGust (km/h) = " + NoDataOr(wind, ReadingValueText(r, TReadingValue::WindGust)),
+        "WinDirection (°)     = " + NoDataOr(wind, ReadingValueText(r, TReadingValue::WindDirection)),
+        "PowerDry (%)         = " + ReadingValueText(r, TReadingValue::Heater),
+        "PowerIn (V)          = " + ReadingValueText(r, TReadingValue::Supply),
+        "LighLevel (Log a.u)  = " + NoDataOr(light, ReadingValueText(r, TReadingValue::LightLevel)),
         "LighLevel (Mag/sec²) = " +
-            (light ? AdaptiveFloatText(SkyMagnitude(r.Lumex)) : std::string("NoData ")),
+            (light ? ReadingValueText(r, TReadingValue::SkyBrightness) : std::string("NoData ")),
     };
     std::string text;
     for (const auto& line : lines)

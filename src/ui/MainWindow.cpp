@@ -249,10 +249,6 @@ void MainWindow::SavePublishSnapshots(int quality) {
 // ---- Menus and tray -------------------------------------------------------------------------
 
 void MainWindow::BuildMenus() {
-    // Items whose function comes with the graphs, the dialogs and the data tools stay in place,
-    // disabled, so that the menus already read as they will.
-    auto later = [](QAction* action) { action->setEnabled(false); };
-
     QMenu* files = menuBar()->addMenu(tr("Fichiers"));
     // The menu's snapshots are at the best quality; an error is reported with the item's handler.
     auto snapshot = [this](QAction* action, const char* name, void (MainWindow::*save)(int)) {

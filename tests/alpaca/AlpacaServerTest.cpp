@@ -105,23 +105,6 @@ TAlpacaSettings LoopbackSettings() {
     return s;
 }
 
-// Numbers of "name = value" lines of infodata.txt.
-std::map<std::string, double> InfoData() {
-    std::map<std::string, double> values;
-    for (const std::string& line : SplitLines(ReadWholeFile(PathDatas + InfoDataFileName))) {
-        const auto eq = line.find(" = ");
-        if (eq == std::string::npos) continue;
-        std::string name = line.substr(0, eq);
-        name.erase(name.find_last_not_of(' ') + 1);
-        try {
-            values[name] = std::stod(line.substr(eq + 3));
-        } catch (const std::exception&) {
-            values[name] = line.substr(eq + 3) == "Yes" ? 1 : 0;
-        }
-    }
-    return values;
-}
-
 class AlpacaTest : public SupervisedStationTest {
   protected:
     void TearDown() override {
@@ -293,17 +276,8 @@ TEST_F(AlpacaTest, EchoesTransactionsAndServesManagementSetupAndFeeds) {
 
 // ---- Against the controller polling the simulated station ----------------------------------------
 
-StationOptions Weather() {
-    StationOptions options;
-    // Clear, dry, calm and dark, a shower in the second minute.
-    options.Scenario =
-        ParseScenario("sky=-25@0-1000,rh=50@0-1000,wind=3@0-1000,mag=19@0-1000,dry@0-1,rain@1-2,"
-                      "dry@2-1000");
-    return options;
-}
-
 TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeather) {
-    StartStation(Weather());
+    StartStation(ClearDarkWithAShower());
     CreateSupervisor(station_->DevicePath());
     // The safe delay is a setting of the one verdict every service shows.
     DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
@@ -320,17 +294,11 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     // the clients are served.
     SetupInfos.InterValQuickPoolSec = 3600;
     SetupInfos.InterValLightPoolSec = 3600;
-    ASSERT_NO_FATAL_FAILURE(LightReading());
-    Advance(10);
-    ASSERT_NO_FATAL_FAILURE(LightReading());
-    for (int i = 0; i < 5; ++i) { // the sky median needs five readings
-        Advance(2);
-        ASSERT_NO_FATAL_FAILURE(WeatherReading());
-    }
+    ASSERT_NO_FATAL_FAILURE(ReadingsUntilConditionsKnown());
     ASSERT_TRUE(supervisor_->Conditions().LightValid);
 
     // The values of the information file for the same reading.
-    const auto info = InfoData();
+    const auto info = InfoDataNumbers();
     const std::vector<std::pair<const char*, const char*>> same = {
         {"temperature", "TempExt (°C)"},       {"humidity", "Humidity (%RH)"},
         {"dewpoint", "DewPoint (°C)"},         {"skytemperature", "TempSkyIR   (°C)"},
@@ -445,7 +413,7 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
 // Closing with clients still connected, one in the middle of a request and one idle after its
 // answer: the server stops within the closing, after the history is saved, and lets both go.
 TEST_F(AlpacaTest, ClosingWithClientsConnectedStopsTheServerAfterTheSave) {
-    StartStation(Weather());
+    StartStation(ClearDarkWithAShower());
     CreateSupervisor(station_->DevicePath());
     auto service = std::make_unique<TAlpacaServer>(supervisor_->Published(), LoopbackSettings());
     TAlpacaServer* server = service.get();

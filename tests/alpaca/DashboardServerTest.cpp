@@ -59,23 +59,6 @@ QByteArray Query(const QString& path, const std::vector<std::pair<QString, QStri
     return (path + "?" + q.toString(QUrl::FullyEncoded)).toUtf8();
 }
 
-// Numbers of "name = value" lines of infodata.txt; "Yes"/"No" as 1/0.
-std::map<std::string, double> InfoData() {
-    std::map<std::string, double> values;
-    for (const std::string& line : SplitLines(ReadWholeFile(PathDatas + InfoDataFileName))) {
-        const auto eq = line.find(" = ");
-        if (eq == std::string::npos) continue;
-        std::string name = line.substr(0, eq);
-        name.erase(name.find_last_not_of(' ') + 1);
-        try {
-            values[name] = std::stod(line.substr(eq + 3));
-        } catch (const std::exception&) {
-            values[name] = line.substr(eq + 3) == "Yes" ? 1 : 0;
-        }
-    }
-    return values;
-}
-
 class DashboardServerTest : public SupervisedStationTest {
   protected:
     // The network server and the dashboard as the program runs them: services of the controller,
@@ -106,12 +89,6 @@ class DashboardServerTest : public SupervisedStationTest {
         SetupInfos.InterValQuickPoolSec = 3600;
         SetupInfos.InterValLightPoolSec = 3600;
     }
-    void Readings(int count) {
-        for (int i = 0; i < count; ++i) {
-            Advance(2);
-            ASSERT_NO_FATAL_FAILURE(WeatherReading());
-        }
-    }
     bool AlpacaSaysSafe() {
         const Reply r = Fetch(port_, "/api/v1/safetymonitor/0/issafe");
         return r.Json()["Value"].toBool();
@@ -130,10 +107,7 @@ TEST_F(DashboardServerTest, CurrentEqualsTheInformationFileAndTheVerdictTheSafet
     const Reply before = Fetch(port_, "/api/current");
     EXPECT_EQ(before.Status, 503);
     EXPECT_EQ(before.Json()["error"].toString(), "no_reading");
-    ASSERT_NO_FATAL_FAILURE(LightReading());
-    Advance(10);
-    ASSERT_NO_FATAL_FAILURE(LightReading());
-    ASSERT_NO_FATAL_FAILURE(Readings(5)); // the sky median is ready
+    ASSERT_NO_FATAL_FAILURE(ReadingsUntilConditionsKnown());
 
     struct Verdict {
         bool Safe = false;
@@ -146,7 +120,7 @@ TEST_F(DashboardServerTest, CurrentEqualsTheInformationFileAndTheVerdictTheSafet
         EXPECT_TRUE(r.Head.contains("X-Content-Type-Options: nosniff"));
         const QJsonObject current = r.Json();
         const QJsonObject values = current["values"].toObject();
-        const auto info = InfoData();
+        const auto info = InfoDataNumbers();
         const std::pair<const char*, const char*> same[] = {
             {"ambient", "TempExt (°C)"},
             {"humidity", "Humidity (%RH)"},
@@ -185,12 +159,12 @@ TEST_F(DashboardServerTest, CurrentEqualsTheInformationFileAndTheVerdictTheSafet
     ASSERT_NO_FATAL_FAILURE(check("clear, delay running", waiting));
     EXPECT_EQ(waiting.Codes, QStringList{"safe_delay_running"});
     Advance(31);
-    ASSERT_NO_FATAL_FAILURE(Readings(1));
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(1));
     ASSERT_NO_FATAL_FAILURE(check("clear, delay over", over));
     EXPECT_TRUE(over.Safe);
     // The shower of the second minute.
     Advance(20);
-    ASSERT_NO_FATAL_FAILURE(Readings(1));
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(1));
     ASSERT_NO_FATAL_FAILURE(check("rain", rain));
     EXPECT_FALSE(rain.Safe);
     EXPECT_TRUE(rain.Codes.contains("rain")) << rain.Codes.join(",").toStdString();
@@ -205,7 +179,7 @@ TEST_F(DashboardServerTest, CurrentEqualsTheInformationFileAndTheVerdictTheSafet
 
 TEST_F(DashboardServerTest, HistoryRefusesEveryBadQueryAndColumnsHoldTheRecords) {
     ASSERT_NO_FATAL_FAILURE(Start(kClearThenRain));
-    ASSERT_NO_FATAL_FAILURE(Readings(SetupInfos.UnderSampleDataFactor * 6));
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(SetupInfos.UnderSampleDataFactor * 6));
     const struct {
         std::vector<std::pair<QString, QString>> Items;
         const char* Error;
@@ -248,7 +222,7 @@ TEST_F(DashboardServerTest, HistoryRefusesEveryBadQueryAndColumnsHoldTheRecords)
 
 TEST_F(DashboardServerTest, EventsReachABrowserThatReadsAndOneThatDoesNotIsDropped) {
     ASSERT_NO_FATAL_FAILURE(Start(kClearThenRain));
-    ASSERT_NO_FATAL_FAILURE(Readings(1));
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(1));
     QTcpSocket reader;
     reader.connectToHost(QHostAddress::LocalHost, port_);
     ASSERT_TRUE(reader.waitForConnected(5000));
@@ -258,7 +232,7 @@ TEST_F(DashboardServerTest, EventsReachABrowserThatReadsAndOneThatDoesNotIsDropp
     EXPECT_TRUE(seen.startsWith("HTTP/1.1 200 OK\r\n"));
     EXPECT_TRUE(seen.contains("Content-Type: text/event-stream"));
     seen.clear();
-    ASSERT_NO_FATAL_FAILURE(Readings(1));
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(1));
     ASSERT_TRUE(WaitUntil([&] { return (seen += reader.readAll()).contains("event: reading"); }));
 
     // A browser that never reads, with a small receive buffer: once its backlog passes the limit it is

@@ -433,7 +433,9 @@ TEST_F(SettingsRowsTest, EachEventHasOneRowPerStepAndEachSettingOneRow) {
     for (const TSettingRow& row : SettingsRows()) {
         ++settings[Name(row)];
         // The network server's settings are edited in the settings file, no dialog stores them.
-        if (std::string(row.Group) != KeyAlpaca) EXPECT_NE(row.Written.At, TWriteAt::NotWritten) << Name(row);
+        if (std::string(row.Group) != KeyAlpaca) {
+            EXPECT_NE(row.Written.At, TWriteAt::NotWritten) << Name(row);
+        }
         writes[row.Written.At].push_back(row.Written.Step);
         if (row.Opened.Step) opened.push_back(row.Opened.Step);
     }

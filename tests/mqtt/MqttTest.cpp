@@ -245,18 +245,9 @@ class MqttTest : public SupervisedStationTest {
     std::unique_ptr<TMqttService> service_;
 };
 
-StationOptions Weather() {
-    StationOptions options;
-    // Clear, dry, calm and dark, a shower in the second minute.
-    options.Scenario =
-        ParseScenario("sky=-25@0-1000,rh=50@0-1000,wind=3@0-1000,mag=19@0-1000,dry@0-1,rain@1-2,"
-                      "dry@2-1000");
-    return options;
-}
-
 TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
     ASSERT_NO_FATAL_FAILURE(StartBroker());
-    StartStation(Weather());
+    StartStation(ClearDarkWithAShower());
     CreateSupervisor(station_->DevicePath());
     // The safe delay is a setting of the one verdict every service shows.
     DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
@@ -266,13 +257,7 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
     EXPECT_TRUE(messages_.empty());
     SetupInfos.InterValQuickPoolSec = 3600;
     SetupInfos.InterValLightPoolSec = 3600;
-    ASSERT_NO_FATAL_FAILURE(LightReading());
-    Advance(10);
-    ASSERT_NO_FATAL_FAILURE(LightReading());
-    for (int i = 0; i < 5; ++i) { // the sky median needs five readings
-        Advance(2);
-        ASSERT_NO_FATAL_FAILURE(WeatherReading());
-    }
+    ASSERT_NO_FATAL_FAILURE(ReadingsUntilConditionsKnown());
     ASSERT_TRUE(supervisor_->Conditions().LightValid);
     const std::string reading = IsoUtc(supervisor_->Conditions().Date);
     ASSERT_TRUE(
@@ -398,7 +383,7 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
 // value, and the same moment it began, through the safe delay and a reading going stale.
 TEST_F(MqttTest, AlpacaTheDashboardAndMqttShowOneVerdictSinceOneMoment) {
     ASSERT_NO_FATAL_FAILURE(StartBroker());
-    StartStation(Weather());
+    StartStation(ClearDarkWithAShower());
     CreateSupervisor(station_->DevicePath());
     DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
     TAlpacaSettings settings;
@@ -523,8 +508,9 @@ TEST_F(MqttTest, TheBrokerStoppedAndStartedAgainGetsOnlineAndTheLatestStateOnly)
         WaitUntil([&] { return subscriber_->Last("orvanel/status") == "online" && LastState(); }, 10000));
     EXPECT_EQ((*LastState())["time"].toString().toStdString(), IsoUtc(third.DateSysteme));
     for (const TReceived& m : subscriber_->Messages()) {
-        if (m.Topic == "orvanel/state")
+        if (m.Topic == "orvanel/state") {
             EXPECT_EQ(Json(m.Payload)["time"].toString().toStdString(), IsoUtc(third.DateSysteme));
+        }
     }
     EXPECT_TRUE(subscriber_->Last("orvanel/safety").has_value());
 }

@@ -1,8 +1,11 @@
 #include "SupervisedStation.h"
 
+#include "ConditionFiles.h"
 #include "HistoryStore.h"
 
 #include "QtHooks.h"
+#include "TestSupport.h"
+#include "WeatherModel.h"
 
 using halvex::sim::HalvexStation;
 using halvex::sim::StationOptions;
@@ -76,6 +79,43 @@ void SupervisedStationTest::LightReading() {
     for (uint32_t i = 0; i < SetupInfos.InterValLightPoolSec; ++i)
         supervisor_->TimerLightTimer();
     ASSERT_TRUE(WaitUntil([&] { return LightPrevDate != before && ComThreadCount == 0; }));
+}
+
+void SupervisedStationTest::WeatherReadings(int count) {
+    for (int i = 0; i < count; ++i) {
+        Advance(2);
+        ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    }
+}
+
+void SupervisedStationTest::ReadingsUntilConditionsKnown() {
+    ASSERT_NO_FATAL_FAILURE(LightReading());
+    Advance(10);
+    ASSERT_NO_FATAL_FAILURE(LightReading());
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(5));
+}
+
+halvex::sim::StationOptions ClearDarkWithAShower() {
+    halvex::sim::StationOptions options;
+    options.Scenario = halvex::sim::ParseScenario(
+        "sky=-25@0-1000,rh=50@0-1000,wind=3@0-1000,mag=19@0-1000,dry@0-1,rain@1-2,dry@2-1000");
+    return options;
+}
+
+std::map<std::string, double> InfoDataNumbers() {
+    std::map<std::string, double> values;
+    for (const std::string& line : SplitLines(ReadWholeFile(PathDatas + InfoDataFileName))) {
+        const auto eq = line.find(" = ");
+        if (eq == std::string::npos) continue;
+        std::string name = line.substr(0, eq);
+        name.erase(name.find_last_not_of(' ') + 1);
+        try {
+            values[name] = std::stod(line.substr(eq + 3));
+        } catch (const std::exception&) {
+            values[name] = line.substr(eq + 3) == "Yes" ? 1 : 0;
+        }
+    }
+    return values;
 }
 
 int SupervisedStationTest::CountOrders(uint8_t code) const {

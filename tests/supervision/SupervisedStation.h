@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,12 @@ inline constexpr TDateTime BaseClock = 46365.5; // 09/12/2026 12:00:00
 
 // Runs the event loop until the condition holds; false when it never did.
 bool WaitUntil(const std::function<bool()>& condition, int maxMs = 15000);
+
+// Clear, dry, calm and dark, with a shower in the second minute.
+halvex::sim::StationOptions ClearDarkWithAShower();
+
+// The numbers of the "name = value" lines of infodata.txt; "Yes"/"No" as 1/0.
+std::map<std::string, double> InfoDataNumbers();
 
 class SupervisedStationTest : public StationSandbox {
   protected:
@@ -35,6 +42,10 @@ class SupervisedStationTest : public StationSandbox {
     // One weather reading: the timer ticks until the interval is reached, then the reading ends.
     void WeatherReading();
     void LightReading();
+    // `count` weather readings, two seconds apart.
+    void WeatherReadings(int count);
+    // Two light readings and the five weather readings the sky median needs: every condition known.
+    void ReadingsUntilConditionsKnown();
     int CountOrders(uint8_t code) const;
     // Records of the month files of the last `months` months, read as the next start would.
     static size_t SavedRecords(int months);

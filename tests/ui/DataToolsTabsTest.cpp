@@ -164,7 +164,9 @@ TEST_F(DataToolsTabsTest, TableDeletionAndExport) {
         const auto before = messages.size();
         tab.DeleteRange();
         ASSERT_EQ(messages.size(), before + 1) << c.Start << " " << c.End;
-        if (c.Message) EXPECT_EQ(messages.back(), c.Message) << c.Start << " " << c.End;
+        if (c.Message) {
+            EXPECT_EQ(messages.back(), c.Message) << c.Start << " " << c.End;
+        }
     }
     EXPECT_EQ(questions.size(), 2);
     tab.findChild<QLineEdit*>("NumberEditIndexDp")->setText("2*3");

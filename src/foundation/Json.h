@@ -1,6 +1,6 @@
-// A small JSON writer for the dashboard's answers: objects and arrays written in order into one
-// string, texts escaped, numbers in a fixed "." form. No reading, no tree: the answers are built
-// once, straight from the values.
+// A small JSON writer for what the dashboard answers and MQTT publishes: objects and arrays written
+// in order into one string, texts escaped, numbers in a fixed "." form. No reading, no tree: the
+// answers are built once, straight from the values.
 #pragma once
 
 #include <optional>
@@ -42,3 +42,7 @@ class TJsonWriter {
 
 // A text as a JSON string literal, quotes included.
 std::string JsonString(std::string_view text);
+
+// A number already written as text, as a JSON value: the text itself, or null when it is no number
+// JSON knows ("nan", "inf", empty).
+std::string JsonNumberText(std::string_view text);

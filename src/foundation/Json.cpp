@@ -115,12 +115,22 @@ TJsonWriter& TJsonWriter::Number(double value, int digits) {
     return *this;
 }
 
+namespace {
+
+// "nan", "inf" or an empty field are not numbers JSON knows.
+bool IsJsonNumber(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string_view::npos &&
+           text.find_first_of("0123456789") != std::string_view::npos;
+}
+
+} // namespace
+
+std::string JsonNumberText(std::string_view text) {
+    return IsJsonNumber(text) ? std::string(text) : std::string("null");
+}
+
 TJsonWriter& TJsonWriter::NumberText(std::string_view text) {
-    // "nan", "inf" or an empty field are not numbers JSON knows.
-    const bool number = !text.empty() &&
-                        text.find_first_not_of("0123456789.eE+-") == std::string_view::npos &&
-                        text.find_first_of("0123456789") != std::string_view::npos;
-    if (!number) return Null();
+    if (!IsJsonNumber(text)) return Null();
     Separate();
     out_ += text;
     return *this;
