@@ -8,8 +8,8 @@
 #include "Supervisor.h"
 
 TDashboardServer::TDashboardServer(TAlpacaServer& http, const THistoryStore& history,
-                                   const TPublishedConditions& published, std::function<TRelayDisplay()> relay,
-                                   QObject* parent)
+                                   const TPublishedConditions& published,
+                                   std::function<TRelayDisplay()> relay, QObject* parent)
     : QObject(parent), http_(http), dashboard_(history, published, std::move(relay)),
       self_(std::make_shared<TDashboardServer*>(this)) {
     keepAlive_.setInterval(EventKeepAliveSeconds * 1000);

@@ -67,7 +67,8 @@ void TDashboard::OnLinkState(bool) {
 }
 
 void TDashboard::Tick() {
-    if (VerdictToTell() && !sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(published_.LastVerdict())));
+    if (VerdictToTell() && !sinks_.empty())
+        Broadcast(SseEvent("verdict", VerdictJson(published_.LastVerdict())));
 }
 
 void TDashboard::KeepAlive() {

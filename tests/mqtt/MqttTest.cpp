@@ -372,7 +372,6 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
     ASSERT_TRUE(WaitUntil([&] { return (*LastState())["relay_closed"] == true; }));
     EXPECT_TRUE((*LastState())["reasons"].toArray().contains("roof_closed"));
 
-
     // The link lost: unsafe, and the link's binary sensor off.
     emit supervisor_->stationLinkChanged(true); // as the link healing reports it
     ASSERT_TRUE(WaitUntil([&] { return (*LastState())["link_lost"] == true; }));
@@ -420,7 +419,8 @@ TEST_F(MqttTest, AlpacaTheDashboardAndMqttShowOneVerdictSinceOneMoment) {
         // The state MQTT sent last: the latest reading, with the verdict.
         ASSERT_TRUE(WaitUntil([&] {
             return LastState() &&
-                   (*LastState())["time"].toString().toStdString() == IsoUtc(supervisor_->Conditions().Date) &&
+                   (*LastState())["time"].toString().toStdString() ==
+                       IsoUtc(supervisor_->Conditions().Date) &&
                    (*LastState())["safe"].toBool() == safe &&
                    subscriber_->Last("orvanel/safety") == (safe ? "safe" : "unsafe");
         }));
