@@ -105,6 +105,10 @@
         <source>trop de liens symboliques</source>
         <translation>too many symbolic links</translation>
     </message>
+    <message>
+        <source>Fichier de conditions non écrit : aucun nom de fichier (réglage &quot;BoltWoodFileName&quot; sous [Config])</source>
+        <translation>Condition file not written: no file name (setting &quot;BoltWoodFileName&quot; under [Config])</translation>
+    </message>
 </context>
 <context>
     <name>ConditionTexts</name>
@@ -1456,6 +1460,18 @@
     <message>
         <source>Publication MQTT non démarrée : TLS refusé (%s). Le programme continue sans elle.</source>
         <translation>MQTT publishing not started: TLS refused (%s). The program runs on without it.</translation>
+    </message>
+    <message>
+        <source>n&apos;est pas un texte UTF-8 ou contient un caractère de contrôle (fichier enregistré dans un autre codage ?)</source>
+        <translation>is not UTF-8 text or holds a control character (file saved in another encoding?)</translation>
+    </message>
+    <message>
+        <source>L&apos;identifiant de client &quot;%s&quot; (réglage &quot;ClientId&quot; sous [MQTT]) %s.</source>
+        <translation>The client identifier &quot;%s&quot; (setting &quot;ClientId&quot; under [MQTT]) %s.</translation>
+    </message>
+    <message>
+        <source>Publication MQTT non démarrée : aucun courtier n&apos;est nommé (réglage &quot;Host&quot; sous [MQTT] vide). Le programme continue sans elle.</source>
+        <translation>MQTT publishing not started: no broker is named (setting &quot;Host&quot; under [MQTT] is empty). The program runs on without it.</translation>
     </message>
 </context>
 <context>

@@ -26,6 +26,7 @@
   let zoom = null;         // [from, to] in seconds while zoomed by dragging
   const plots = [];        // { quantities, strip, chart, el }
   let lastHistoryLoad = 0;
+  let offline = false;     // the event stream is broken: the program is not answering
 
   function theme() { return document.documentElement.dataset.theme || "day"; }
   function css(name) { return getComputedStyle(document.documentElement).getPropertyValue(name).trim(); }
@@ -64,6 +65,8 @@
 
   function showAge() {
     const age = $("age");
+    // Said until the program answers again; the age ticking on would hide it.
+    if (offline) { age.textContent = T.offline; age.classList.add("warning"); return; }
     if (!current) { age.textContent = T.no_reading; age.classList.add("warning"); return; }
     if (current.link_lost) { age.textContent = T.link_lost; age.classList.add("warning"); return; }
     const seconds = current.age + (Date.now() - receivedAt) / 1000;
@@ -131,6 +134,8 @@
     const answer = await fetch("/api/current", { cache: "no-store" });
     const data = await answer.json();
     if (answer.status === 503) {
+      // No reading yet: unsafe, as every other view of the verdict says.
+      $("verdict").textContent = T.unsafe;
       $("reasons").textContent = T.waiting;
       return;
     }
@@ -298,11 +303,16 @@
     });
     events.addEventListener("verdict", (e) => {
       const v = JSON.parse(e.data);
-      if (current) current.verdict = v;
+      // The link comes and goes between readings: its reason says where it stands.
+      if (current) {
+        current.verdict = v;
+        current.link_lost = v.reasons.some((r) => r.code === "link_lost");
+      }
       showVerdict(v);
+      showAge();
     });
-    events.onerror = () => { $("age").textContent = T.offline; };
-    events.onopen = () => showAge();
+    events.onerror = () => { offline = true; showAge(); };
+    events.onopen = () => { offline = false; showAge(); };
   }
 
   function resize() {

@@ -464,6 +464,14 @@ bool TDatabaseRegistry::ReadValueRegisterDFset(const std::string& PathVar, TRegT
     return ReadValueRegister(PathVar, IDString, Value, Value.Current(TypeVar), TypeVar);
 }
 
+std::optional<std::string> TDatabaseRegistry::StoredText(const std::string& Path, const std::string& IDString) {
+    try {
+        return File().Raw(RegistryPathOf(Path), IDString);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 void TDatabaseRegistry::WriteCFGtoRegister(const std::string& Path, const TVariant& Value,
                                            const std::string& IDString) {
     if (OnWrite) OnWrite(Path, IDString, Value);

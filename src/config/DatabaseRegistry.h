@@ -103,6 +103,9 @@ class TDatabaseRegistry {
     // The same with an explicit default of any kind.
     bool ReadValueRegister(const std::string& Path, const std::string& IDString, TRegTarget Value,
                            const TVariant& Default, int TypeVar);
+    // The text after '=' of IDString in key Path as the file holds it, blanks around it aside; nothing
+    // when the file has no such value.
+    std::optional<std::string> StoredText(const std::string& Path, const std::string& IDString);
     // Writes Value under IDString in key Path, creating the key. Never reports a failure: a value
     // that cannot be stored is simply not stored.
     void WriteCFGtoRegister(const std::string& Path, const TVariant& Value, const std::string& IDString);

@@ -86,6 +86,22 @@ void LogRefused(const TSettingRow& row, const std::string& value, const TVariant
                          fallback.AsString()));
 }
 
+// A value typed by hand that is no value of its kind ("Port=abc", "Port=", "Enabled=yes") is not
+// taken: said in the log, as a value out of its range is.
+void LogUnreadable(const TSettingRow& row, int code, const TRegTarget& field, TDatabaseRegistry& registry) {
+    const std::optional<std::string> stored = registry.StoredText(row.Group, row.Key);
+    if (!stored) return; // absent: the default, as always
+    if (code == varBoolean) {
+        std::string text = *stored;
+        if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+        if (text == "Yes" || text == "No") return;
+        LogToday(fmt::format("Setting \"{}\" = {} is neither Yes nor No -> No used", row.Key, *stored));
+        return;
+    }
+    LogToday(fmt::format("Setting \"{}\" = \"{}\" is not a number -> {} used", row.Key, *stored,
+                         field.Current(code).AsString()));
+}
+
 TSettingWrite OnDialogOk(int step) {
     return {TWriteAt::DialogOk, step};
 }
@@ -342,7 +358,10 @@ bool ReadRow(const TSettingRow& row, int code, const TSettingDefault& first, con
     if (IsIntegerKind(code) && ranged && field.Accepts(code)) {
         // Read the whole stored number: 65537 must not pass for 1 once cut to 16 bits.
         int64_t value = field.Current(code).AsInteger();
-        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varInt64)) return false;
+        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varInt64)) {
+            LogUnreadable(row, code, field, registry);
+            return false;
+        }
         if (range.Contains(static_cast<double>(value))) {
             field.Store(TVariant(value), code);
             return true;
@@ -355,7 +374,10 @@ bool ReadRow(const TSettingRow& row, int code, const TSettingDefault& first, con
 
     if (code == varDouble && field.Accepts(code)) {
         double value = field.Current(code).AsDouble();
-        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varDouble)) return false;
+        if (!registry.ReadValueRegisterDFset(row.Group, value, row.Key, varDouble)) {
+            LogUnreadable(row, code, field, registry);
+            return false;
+        }
         // A value that is not finite is never used: nothing downstream can work with it.
         if (std::isfinite(value) && range.Contains(value)) {
             field.Store(TVariant(value), code);
@@ -367,7 +389,10 @@ bool ReadRow(const TSettingRow& row, int code, const TSettingDefault& first, con
         return false;
     }
 
-    return registry.ReadValueRegisterDFset(row.Group, field, row.Key, code);
+    const bool read = registry.ReadValueRegisterDFset(row.Group, field, row.Key, code);
+    if (!read && (IsIntegerKind(code) || code == varSingle)) LogUnreadable(row, code, field, registry);
+    if (read && code == varBoolean) LogUnreadable(row, code, field, registry);
+    return read;
 }
 
 // The start-up reads of one phase, in the order of the table.

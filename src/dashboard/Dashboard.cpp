@@ -23,7 +23,8 @@ TDashboard::TDashboard(const THistoryStore& history, const TPublishedConditions&
 
 bool TDashboard::Start(std::string&) {
     running_ = true;
-    VerdictToTell();
+    UpdateVerdict();
+    SendVerdictIfMoved();
     return true;
 }
 
@@ -32,15 +33,23 @@ void TDashboard::Stop() {
     sinks_.clear();
 }
 
-// Several services look at the one verdict, so another one may have seen a change first: the value
-// and its `since` say whether it changed since it was told.
-bool TDashboard::VerdictToTell() {
-    const TSafetyMonitor& verdict = published_.Verdict(clock_());
-    if (told_ && verdict.IsSafe() == toldSafe_ && verdict.Since() == toldSince_) return false;
+// The one verdict, which every service looks at and any of them may see change first; a look moves
+// it along the clock. Done before every answer too: what changed is found by SendVerdictIfMoved
+// against what the browsers were told, so a change first seen elsewhere still reaches them.
+void TDashboard::UpdateVerdict() {
+    published_.Verdict(clock_());
+}
+
+void TDashboard::SendVerdictIfMoved() {
+    const TSafetyMonitor& verdict = published_.LastVerdict();
+    if (told_ && verdict.IsSafe() == toldSafe_ && verdict.Reasons() == toldReasons_ &&
+        verdict.Since() == toldSince_)
+        return;
     told_ = true;
     toldSafe_ = verdict.IsSafe();
+    toldReasons_ = verdict.Reasons();
     toldSince_ = verdict.Since();
-    return true;
+    if (!sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict)));
 }
 
 std::string TDashboard::Current() {
@@ -54,11 +63,10 @@ void TDashboard::OnReading(const TcapteursInfos& reading, const TConditions& con
     state_.HasReading = true;
     state_.Reading = reading;
     state_.Conditions = conditions;
-    const bool changed = VerdictToTell();
-    if (sinks_.empty()) return;
+    UpdateVerdict();
     // One text for every browser, made once.
-    Broadcast(SseEvent("reading", Current()));
-    if (changed) Broadcast(SseEvent("verdict", VerdictJson(published_.LastVerdict())));
+    if (!sinks_.empty()) Broadcast(SseEvent("reading", Current()));
+    SendVerdictIfMoved();
 }
 
 // The controller has published the link state beside the conditions, where the verdict reads it.
@@ -67,8 +75,8 @@ void TDashboard::OnLinkState(bool) {
 }
 
 void TDashboard::Tick() {
-    if (VerdictToTell() && !sinks_.empty())
-        Broadcast(SseEvent("verdict", VerdictJson(published_.LastVerdict())));
+    UpdateVerdict();
+    SendVerdictIfMoved();
 }
 
 void TDashboard::KeepAlive() {
@@ -117,13 +125,13 @@ std::optional<TWebAnswer> TDashboard::Answer(std::string_view method, std::strin
         return a;
     }
     if (path == "/api/current") {
-        // Evaluated for this answer; the browsers that follow the events still get the change.
-        published_.Verdict(clock_());
+        UpdateVerdict(); // the browsers that follow the events still get a change seen here
         if (!state_.HasReading) return Json(503, NoReadingJson());
         return Json(200, Current());
     }
     if (path == "/api/history") {
-        const THistoryQuery q = ParseHistoryQuery(query);
+        THistoryQuery q = ParseHistoryQuery(query);
+        RefuseEmptyRange(q, history_, clock_());
         if (!q.Error.empty()) return Json(400, ErrorJson(q.Error, q.Reason));
         return Json(200, HistoryJson(q, history_, clock_()));
     }

@@ -68,8 +68,11 @@ class TDashboard : public TService {
 
   private:
     void Broadcast(const std::string& chunk);
-    // The verdict at the clock's time; true when it is not the one the browsers were last told of.
-    bool VerdictToTell();
+    void UpdateVerdict();
+    // A "verdict" event when the verdict, its reasons or its `since` differ from what the browsers
+    // were last told (a reason can come and go while the verdict stays unsafe: the link lost, a
+    // reading going stale).
+    void SendVerdictIfMoved();
     std::string Current();
 
     const THistoryStore& history_;
@@ -77,9 +80,11 @@ class TDashboard : public TService {
     std::function<TRelayDisplay()> relay_;
     std::function<TDateTime()> clock_;
     TDashboardState state_;
-    bool told_ = false;
-    bool toldSafe_ = false; // the verdict last told, and its `since`
-    TDateTime toldSince_ = 0;
     std::vector<TEventSink> sinks_;
     bool running_ = false;
+    // The verdict the browsers were last told of, by a reading or a verdict event.
+    bool told_ = false;
+    bool toldSafe_ = false;
+    std::vector<TUnsafeReason> toldReasons_;
+    TDateTime toldSince_ = 0;
 };

@@ -166,6 +166,10 @@ std::vector<TColumnMinMax> GoodPerColumn(const TTDataStation& records, TDateTime
     return result;
 }
 
+std::string EmptyRangeReason() {
+    return Tr("Dashboard", "la date \"from\" doit précéder la date \"to\"");
+}
+
 std::string Reasoned(const char* pattern, std::string_view value) {
     return fmt::sprintf(Tr("Dashboard", pattern), std::string(value));
 }
@@ -309,9 +313,13 @@ THistoryQuery ParseHistoryQuery(const std::vector<std::pair<std::string, std::st
     for (const auto& [name, value] : parameters) {
         if (name == "quantity") {
             quantityGiven = true;
+            // Each value is checked, a repeated one too: an unknown name never passes behind a known one.
+            const THistoryQuantity* named = nullptr;
             for (const THistoryQuantity& hq : HistoryQuantities())
-                if (value == hq.Name) q.Quantity = &hq;
-            if (!q.Quantity)
+                if (value == hq.Name) named = &hq;
+            if (named)
+                q.Quantity = named;
+            else
                 refuse("unknown_quantity",
                        Reasoned(TrNoop("Dashboard", "grandeur inconnue : \"%s\""), value));
         } else if (name == "from" || name == "to") {
@@ -340,8 +348,20 @@ THistoryQuery ParseHistoryQuery(const std::vector<std::pair<std::string, std::st
     }
     if (!quantityGiven) refuse("missing_quantity", Tr("Dashboard", "paramètre \"quantity\" manquant"));
     if (q.Error.empty() && q.From && q.To && !(*q.From < *q.To))
-        refuse("empty_range", Tr("Dashboard", "la date \"from\" doit précéder la date \"to\""));
+        refuse("empty_range", EmptyRangeReason());
     return q;
+}
+
+TDateTime HistoryDefaultEnd(const THistoryStore& history, TDateTime now) {
+    const TTDataStation& records = history.Records();
+    return records.empty() ? now : std::max(now, records.back().DateSysteme + 1.0 / 86400);
+}
+
+void RefuseEmptyRange(THistoryQuery& query, const THistoryStore& history, TDateTime now) {
+    if (!query.Error.empty() || !query.From) return;
+    if (*query.From < query.To.value_or(HistoryDefaultEnd(history, now))) return;
+    query.Error = "empty_range";
+    query.Reason = EmptyRangeReason();
 }
 
 THistoryAnswer HistoryColumns(const THistoryQuery& query, const THistoryStore& history, TDateTime now,
@@ -349,7 +369,7 @@ THistoryAnswer HistoryColumns(const THistoryQuery& query, const THistoryStore& h
     const TTDataStation& records = history.Records();
     THistoryAnswer a;
     // Absent ends: now (or just past the newest record, for a station clock ahead), and the oldest record.
-    a.To = query.To.value_or(records.empty() ? now : std::max(now, records.back().DateSysteme + 1.0 / 86400));
+    a.To = query.To.value_or(HistoryDefaultEnd(history, now));
     a.From = query.From.value_or(records.empty() ? a.To - 1 : records.front().DateSysteme);
     if (!(a.From < a.To)) a.From = a.To - 1.0 / 86400; // "all" of a history that starts later than `to`
     const THistoryQuantity& q = *query.Quantity;

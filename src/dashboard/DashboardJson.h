@@ -75,6 +75,11 @@ struct THistoryAnswer {
     size_t Count = 0;
     std::vector<TColumnMinMax> Columns;
 };
+// Where a range without `to` ends: now, or just past the newest record for a station clock ahead.
+TDateTime HistoryDefaultEnd(const THistoryStore& history, TDateTime now);
+// The refusal of a range whose `from` does not come before the `to` it was given or takes by default,
+// as ParseHistoryQuery words it; unchanged when sound.
+void RefuseEmptyRange(THistoryQuery& query, const THistoryStore& history, TDateTime now);
 // setup: the thresholds of the good-conditions strip.
 THistoryAnswer HistoryColumns(const THistoryQuery& query, const THistoryStore& history, TDateTime now,
                               const TSetupInfos& setup = SetupInfos);

@@ -3,12 +3,55 @@
 #include <cmath>
 #include <fmt/format.h>
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence starting text[at] (no overlong forms, no surrogates,
+// nothing past U+10FFFF), or 0.
+size_t Utf8Length(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (size_t k = 2; k < length; ++k)
+        if ((byte(at + k) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+} // namespace
+
 std::string JsonString(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);
     out += '"';
-    for (const char ch : text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char ch = text[at];
         const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80) {
+            // JSON is UTF-8: a byte that starts no valid sequence (a query's %FF, a setting saved in
+            // Latin-1) is written as U+FFFD, never as itself.
+            const size_t length = Utf8Length(text, at);
+            if (length == 0) {
+                out += "\\ufffd";
+            } else {
+                out.append(text.substr(at, length));
+                at += length - 1;
+            }
+            continue;
+        }
         switch (c) {
         case '"':
             out += "\\\"";

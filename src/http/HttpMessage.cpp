@@ -174,7 +174,7 @@ THttpFields ParseQuery(std::string_view text) {
     return fields;
 }
 
-std::string SerializeResponse(const THttpResponse& response, bool keepAlive) {
+std::string SerializeResponse(const THttpResponse& response, bool keepAlive, bool withBody) {
     std::string out =
         "HTTP/1.1 " + std::to_string(response.Status) + " " + HttpStatusText(response.Status) + "\r\n";
     if (!response.ContentType.empty()) out += "Content-Type: " + response.ContentType + "\r\n";
@@ -184,7 +184,7 @@ std::string SerializeResponse(const THttpResponse& response, bool keepAlive) {
         out += name + ": " + value + "\r\n";
     if (!keepAlive || response.Stream) out += "Connection: close\r\n";
     out += "\r\n";
-    if (!response.Stream) out += response.Body;
+    if (!response.Stream && withBody) out += response.Body;
     return out;
 }
 
@@ -446,12 +446,16 @@ size_t THttpSession::Feed(std::string_view input, std::string& out) {
         }
         case THttpRequestParser::TState::Complete: {
             THttpResponse answer = Answer(parser_.Request());
+            // HEAD: the head GET would get, without a body; the client reads the next reply right
+            // after it. A stream's head ends the connection, no events follow.
+            const bool head = parser_.Request().Method == "HEAD";
+            if (head && answer.Stream) answer.Close = true;
             const bool keep = parser_.Request().KeepAlive && !answer.Close;
             // An HTTP/1.0 client keeps the connection only when told so.
             if (keep && parser_.Request().MinorVersion == 0)
                 answer.Headers.emplace_back("Connection", "keep-alive");
-            out += SerializeResponse(answer, keep);
-            if (answer.Stream) {
+            out += SerializeResponse(answer, keep, !head);
+            if (answer.Stream && !head) {
                 streaming_ = true;
                 stream_ = std::move(answer.Stream);
             } else if (!keep) {

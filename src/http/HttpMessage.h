@@ -76,8 +76,9 @@ std::string PercentDecode(std::string_view text, bool plusIsSpace);
 // "a=1&b=x+y" into decoded pairs, in order; empty pieces are skipped.
 THttpFields ParseQuery(std::string_view text);
 
-// The head and body of a reply on the wire. `keepAlive` false adds "Connection: close".
-std::string SerializeResponse(const THttpResponse& response, bool keepAlive);
+// The head and body of a reply on the wire. `keepAlive` false adds "Connection: close". Without
+// `withBody` (the answer to HEAD) the head is the same, Content-Length included, and no body follows.
+std::string SerializeResponse(const THttpResponse& response, bool keepAlive, bool withBody = true);
 
 // Which Host headers a server bound to `boundAddress` accepts: any when it listens on a non-loopback
 // address; on loopback, only the loopback names and the bound address, with or without a port, so

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <fmt/format.h>
 #include <fmt/printf.h>
+#include <mosquitto.h>
 
 #include "Json.h"
 #include "ReadingValues.h"
@@ -26,6 +27,27 @@ std::string TopicPrefixError(const std::string& prefix, const char* setting) {
     if (prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string::npos)
         return refuse(Tr("Mqtt", "contient un niveau vide (\"/\" au début, à la fin ou doublé)").c_str());
     if (prefix.size() > 1000) return refuse(Tr("Mqtt", "est trop long").c_str());
+    // Topics are UTF-8 without control characters; the library refuses every publish otherwise.
+    if (mosquitto_validate_utf8(prefix.c_str(), static_cast<int>(prefix.size())) != MOSQ_ERR_SUCCESS)
+        return refuse(
+            Tr("Mqtt", "n'est pas un texte UTF-8 ou contient un caractère de contrôle (fichier enregistré "
+                       "dans un autre codage ?)")
+                .c_str());
+    return {};
+}
+
+std::string ClientIdError(const std::string& clientId) {
+    const auto refuse = [&](const char* why) {
+        return fmt::sprintf(Tr("Mqtt", "L'identifiant de client \"%s\" (réglage \"ClientId\" sous [MQTT]) %s."),
+                            clientId, why);
+    };
+    if (clientId.size() > 65535) return refuse(Tr("Mqtt", "est trop long").c_str());
+    if (clientId.find('\0') != std::string::npos ||
+        mosquitto_validate_utf8(clientId.c_str(), static_cast<int>(clientId.size())) != MOSQ_ERR_SUCCESS)
+        return refuse(
+            Tr("Mqtt", "n'est pas un texte UTF-8 ou contient un caractère de contrôle (fichier enregistré "
+                       "dans un autre codage ?)")
+                .c_str());
     return {};
 }
 

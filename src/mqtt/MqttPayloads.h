@@ -20,8 +20,12 @@ struct TMqttTopics {
 TMqttTopics MqttTopics(const std::string& prefix);
 
 // Empty when the prefix can start a topic name; otherwise why not, in the user's words (a wildcard
-// "+" or "#", an empty level, a leading or trailing "/", a NUL). `setting` names the setting.
+// "+" or "#", an empty level, a leading or trailing "/", a NUL, bytes that are no UTF-8 or control
+// characters). `setting` names the setting.
 std::string TopicPrefixError(const std::string& prefix, const char* setting);
+// Empty when the client identifier can be sent to a broker: UTF-8 without control characters, at
+// most 65535 bytes; otherwise why not, in the user's words.
+std::string ClientIdError(const std::string& clientId);
 
 // The verdict as the publisher shows it: the monitor's answer and the moment it last changed.
 struct TMqttVerdict {

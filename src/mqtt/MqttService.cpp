@@ -347,6 +347,18 @@ bool TMqttService::Start(std::string& error) {
         LogToday(fmt::format("MQTT not started: bad {} \"{}\"", setting, prefix));
         return false;
     }
+    if (settings_.Host.empty()) {
+        error = Tr("Mqtt", "Publication MQTT non démarrée : aucun courtier n'est nommé (réglage \"Host\" sous "
+                           "[MQTT] vide). Le programme continue sans elle.");
+        LogToday("MQTT not started: no Host");
+        return false;
+    }
+    if (const std::string why = ClientIdError(settings_.ClientId); !why.empty()) {
+        error = fmt::sprintf(
+            Tr("Mqtt", "Publication MQTT non démarrée : %s Le programme continue sans elle."), why);
+        LogToday("MQTT not started: bad ClientId");
+        return false;
+    }
     struct stat info {};
     if (settings_.Tls && !settings_.CaFile.empty() &&
         (::stat(settings_.CaFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) {
@@ -517,12 +529,18 @@ bool ParseMqttEndpoint(const std::string& text, TMqttSettings& settings, std::st
     uint16_t port = 1883;
     const size_t colon = text.rfind(':');
     const bool bracketed = !text.empty() && text.front() == '[';
+    // "::1" or "fe80::1:1883": which colon starts a port cannot be told.
+    if (!bracketed && text.find(':') != colon) {
+        error = "--mqtt: write an IPv6 address between brackets, e.g. [::1]:1883";
+        return false;
+    }
     if (colon != std::string::npos && (!bracketed || text[colon - 1] == ']')) {
         host = text.substr(0, colon);
         const std::string digits = text.substr(colon + 1);
         char* end = nullptr;
         const long value = std::strtol(digits.c_str(), &end, 10);
-        if (digits.empty() || *end != 0 || value < 1 || value > 65535) {
+        const bool onlyDigits = digits.find_first_not_of("0123456789") == std::string::npos;
+        if (digits.empty() || !onlyDigits || *end != 0 || value < 1 || value > 65535) {
             error = "--mqtt: the port must be a number from 1 to 65535";
             return false;
         }

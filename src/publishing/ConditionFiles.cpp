@@ -231,6 +231,12 @@ TConditionFileTarget ConditionFileTarget(const std::string& path) {
             // Short: the status line keeps 70 characters of a longer text.
             fmt::sprintf(Tr("ConditionFiles", "%s non écrit : %s"), path, Tr("ConditionFiles", refusal))};
     };
+    // A name erased by hand: the layout still asks for a file.
+    if (path.empty())
+        return {{},
+                "Condition file not written: no file name (BoltWoodFileName)",
+                Tr("ConditionFiles", "Fichier de conditions non écrit : aucun nom de fichier (réglage "
+                                     "\"BoltWoodFileName\" sous [Config])")};
     std::string current = path;
     for (int links = 0; links < 16; ++links) {
         struct stat st {};
@@ -275,14 +281,26 @@ bool WriteOneLineFile(const std::string& path, TFileVersionDataCS flavour, const
         return false;
     }
     TLineBuilder builder;
+    std::string line;
     try {
-        const std::string line = BuildOneLine(builder, flavour, reading, values, Now());
-        WriteFileAtomically(target.Path, line + CrLf);
-        return true;
+        line = BuildOneLine(builder, flavour, reading, values, Now()) + CrLf;
     } catch (const std::exception& e) {
         LogToday("Write of " + path + " CSII/I file has failed -> " + e.what() + " " + builder.Partial());
         return false;
     }
+    const TByteRun runs[] = {std::as_bytes(std::span(line))};
+    const TReplaceResult result = ReplaceFileAtomically(target.Path, runs);
+    if (result.Succeeded()) return true;
+    // A folder that is missing or closed stays so from one reading to the next: told like a refusal.
+    const std::string reason =
+        "Write of " + path + " CSII/I file has failed -> " + ReplaceErrorText(target.Path, result);
+    if (refused)
+        *refused = {{},
+                    reason,
+                    fmt::sprintf(Tr("ConditionFiles", "%s non écrit : %s"), path, std::strerror(result.Error))};
+    else
+        LogToday(reason);
+    return false;
 }
 
 std::string TConditionFileWriter::Write(const std::string& path, TFileVersionDataCS flavour,

@@ -44,13 +44,13 @@ TConditionFileTarget ConditionFileTarget(const std::string& path);
 
 // Writes the one-line file to path, from the values just published (nothing for CloudSensor_NOFile). Never
 // raises: a failure is logged with the line as far as it was built, and the previous file stays as it was.
-// A path it must not write to (see ConditionFileTarget) is logged, or, given `refused`, told there
-// instead. Returns whether the file was written.
+// A path it must not write to (see ConditionFileTarget) or cannot write to (a missing folder) is logged,
+// or, given `refused`, told there instead. Returns whether the file was written.
 bool WriteOneLineFile(const std::string& path, TFileVersionDataCS flavour, const TcapteursInfos& reading,
                       const TAutomationValues& values, TConditionFileTarget* refused = nullptr);
 
-// The one-line file of every reading: a path it must not write to is logged once, and its text
-// given once for the status, until the refusal changes or a write succeeds.
+// The one-line file of every reading: a path it must not or cannot write to is logged once, and its
+// text given once for the status, until the refusal changes or a write succeeds.
 class TConditionFileWriter {
   public:
     // The refusal's text when it is new, else empty.

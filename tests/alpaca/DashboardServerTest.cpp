@@ -190,6 +190,7 @@ TEST_F(DashboardServerTest, HistoryRefusesEveryBadQueryAndColumnsHoldTheRecords)
         {{{"quantity", "sky"}, {"to", "2026-12-09T12:00:00"}}, "bad_to"},
         {{{"quantity", "sky"}, {"from", "2026-12-09T12:00:00Z"}, {"to", "2026-12-09T11:00:00Z"}},
          "empty_range"},
+        {{{"quantity", "sky"}, {"from", "9999-01-01T00:00:00Z"}}, "empty_range"}, // after the default `to`
         {{{"quantity", "sky"}, {"columns", "4001"}}, "bad_columns"},
         {{{"quantity", "sky"}, {"columns", "0"}}, "bad_columns"},
         {{{"quantity", "sky"}, {"limit", "5"}}, "unknown_parameter"},
@@ -200,6 +201,17 @@ TEST_F(DashboardServerTest, HistoryRefusesEveryBadQueryAndColumnsHoldTheRecords)
         EXPECT_EQ(reply.Status, 400);
         EXPECT_EQ(reply.Json()["error"].toString(), r.Error);
         EXPECT_FALSE(reply.Json()["reason"].toString().isEmpty());
+    }
+    // Bytes that are no UTF-8 in a refused parameter: the reason quotes them, and is still JSON.
+    for (const char* target : {"/api/history?quantity=%FF%FE", "/api/history?%C0%AF=1",
+                               "/api/history?quantity=sky&from=%E9t%E9"}) {
+        SCOPED_TRACE(target);
+        const Reply reply = Fetch(port_, target);
+        EXPECT_EQ(reply.Status, 400);
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(reply.Body, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << reply.Body.toStdString();
+        EXPECT_TRUE(document["reason"].toString().contains(QChar(0xFFFD)));
     }
     // Every record of the history in one column: its minimum and maximum, found by a plain loop.
     const TTDataStation& records = supervisor_->History().Records();
@@ -257,6 +269,95 @@ TEST_F(DashboardServerTest, EventsReachABrowserThatReadsAndOneThatDoesNotIsDropp
     EXPECT_EQ(dashboard_->Dashboard().SubscriberCount(), 1u);
     dashboard_->Dashboard().KeepAlive();
     ASSERT_TRUE(WaitUntil([&] { return (seen += reader.readAll()).contains(": keep-alive"); }));
+}
+
+TEST_F(DashboardServerTest, HeadGetsTheHeadOfEachAnswerWithoutItsBodyAndNoEvents) {
+    ASSERT_NO_FATAL_FAILURE(Start(kClearThenRain));
+    ASSERT_NO_FATAL_FAILURE(WeatherReadings(1));
+    // Several HEAD requests and a GET on one kept connection: each reply must start right after the
+    // previous head, or the client reads a body as the next reply.
+    const QByteArray targets[] = {"/", "/api/current", "/api/history?quantity=sky", "/static/dashboard.js"};
+    QByteArray requests;
+    for (const QByteArray& target : targets)
+        requests += "HEAD " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    requests += "GET /api/current HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    socket.write(requests);
+    QByteArray wire;
+    ASSERT_TRUE(WaitUntil([&] {
+        wire += socket.readAll();
+        return socket.state() == QAbstractSocket::UnconnectedState;
+    }));
+    wire += socket.readAll();
+    qsizetype at = 0;
+    for (const QByteArray& target : targets) {
+        SCOPED_TRACE(target.toStdString());
+        ASSERT_TRUE(wire.mid(at).startsWith("HTTP/1.1 200 OK\r\n")) << wire.mid(at, 80).toStdString();
+        const qsizetype end = wire.indexOf("\r\n\r\n", at);
+        ASSERT_GT(end, at);
+        EXPECT_TRUE(wire.mid(at, end - at).contains("Content-Length: ")); // the length GET would get
+        at = end + 4;
+    }
+    ASSERT_TRUE(wire.mid(at).startsWith("HTTP/1.1 200 OK\r\n")) << wire.mid(at, 80).toStdString();
+    const qsizetype bodyAt = wire.indexOf("\r\n\r\n", at) + 4;
+    EXPECT_TRUE(QJsonDocument::fromJson(wire.mid(bodyAt)).isObject()) << wire.mid(bodyAt, 80).toStdString();
+
+    // HEAD on the events: the head of the stream, then the connection ends; no browser subscribed.
+    QTcpSocket events;
+    events.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(events.waitForConnected(5000));
+    events.write("HEAD /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray head;
+    ASSERT_TRUE(WaitUntil([&] {
+        head += events.readAll();
+        return events.state() == QAbstractSocket::UnconnectedState;
+    }));
+    head += events.readAll();
+    EXPECT_TRUE(head.startsWith("HTTP/1.1 200 OK\r\n"));
+    EXPECT_TRUE(head.contains("Content-Type: text/event-stream"));
+    EXPECT_TRUE(head.endsWith("\r\n\r\n")) << head.toStdString();
+    EXPECT_EQ(dashboard_->Dashboard().SubscriberCount(), 0u);
+}
+
+TEST_F(DashboardServerTest, AVerdictEventFollowsEachChangeOfItsReasonsAndAFlipFirstSeenByAnAnswer) {
+    ASSERT_NO_FATAL_FAILURE(Start(kClearThenRain));
+    ASSERT_NO_FATAL_FAILURE(ReadingsUntilConditionsKnown());
+    QTcpSocket reader;
+    reader.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(reader.waitForConnected(5000));
+    reader.write("GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray seen;
+    ASSERT_TRUE(WaitUntil([&] { return (seen += reader.readAll()).contains("event: reading"); }));
+    // The data line of the next verdict event.
+    const auto nextVerdict = [&]() -> QByteArray {
+        seen.clear();
+        QByteArray line;
+        WaitUntil([&] {
+            seen += reader.readAll();
+            const qsizetype at = seen.indexOf("event: verdict\ndata: ");
+            const qsizetype end = at < 0 ? -1 : seen.indexOf('\n', at + 21);
+            if (end < 0) return false;
+            line = seen.mid(at + 21, end - at - 21);
+            return true;
+        });
+        return line;
+    };
+    // Unsafe while the safe delay runs; the link lost and found again leaves it unsafe, but its
+    // reasons change, and the page shows them.
+    TDashboard& dashboard = dashboard_->Dashboard();
+    emit supervisor_->stationLinkChanged(true); // as the link healing reports it
+    EXPECT_TRUE(nextVerdict().contains("\"code\":\"link_lost\""));
+    emit supervisor_->stationLinkChanged(false);
+    const QByteArray found = nextVerdict();
+    EXPECT_FALSE(found.contains("link_lost")) << found.toStdString();
+    EXPECT_TRUE(found.contains("safe_delay_running")) << found.toStdString();
+    // The delay runs out and a client asks first: the browsers still hear of it at the next check.
+    Advance(31);
+    ASSERT_TRUE(Fetch(port_, "/api/current").Json()["verdict"].toObject()["safe"].toBool());
+    dashboard.Tick();
+    EXPECT_TRUE(nextVerdict().contains("\"safe\":true"));
 }
 
 } // namespace

@@ -25,6 +25,8 @@ TEST(DashboardHistoryQuery, EachFaultIsRefusedWithItsCode) {
         {{}, "missing_quantity"},
         {{{"quantity", "pressure"}}, "unknown_quantity"},
         {{{"quantity", "SKY"}}, "unknown_quantity"},
+        {{{"quantity", "sky"}, {"quantity", "pressure"}}, "unknown_quantity"},
+        {{{"quantity", "pressure"}, {"quantity", "sky"}}, "unknown_quantity"},
         {{{"quantity", "sky"}, {"from", "yesterday"}}, "bad_from"},
         {{{"quantity", "sky"}, {"from", "2026-12-09T21:00:00"}}, "bad_from"}, // no zone
         {{{"quantity", "sky"}, {"from", "2026-02-30T21:00:00Z"}}, "bad_from"},
@@ -99,6 +101,19 @@ TEST(DashboardDates, LocalDatesAndIsoUtcAgree) {
 TEST(DashboardTexts, JsonEscapesAndRefusesWhatIsNotANumber) {
     EXPECT_EQ(JsonString("a\"b\\c\nd\x01</script>"), "\"a\\\"b\\\\c\\nd\\u0001\\u003c/script>\"");
     EXPECT_EQ(JsonString("°C − é"), "\"°C − é\"");
+    // JSON is UTF-8: each byte that starts no well-formed sequence becomes U+FFFD, sound ones stay.
+    const std::pair<std::string, std::string> bytes[] = {
+        {"\xff\xfe", "\\ufffd\\ufffd"},             // never in UTF-8 (a query's %FF%FE)
+        {"Orl\xe9" "ans", "Orl\\ufffdans"},            // Latin-1
+        {"\x80x", "\\ufffdx"},                        // a continuation byte alone
+        {"\xc0\xaf", "\\ufffd\\ufffd"},             // overlong '/'
+        {"\xed\xa0\x80", "\\ufffd\\ufffd\\ufffd"}, // a surrogate
+        {"\xf4\x90\x80\x80", "\\ufffd\\ufffd\\ufffd\\ufffd"}, // past U+10FFFF
+        {"a\xe2\x82", "a\\ufffd\\ufffd"},           // cut at the end
+        {"\xf0\x9f\x8c\x99 \xe2\x82\xac", "\xf0\x9f\x8c\x99 \xe2\x82\xac"},
+    };
+    for (const auto& [in, out] : bytes)
+        EXPECT_EQ(JsonString(in), "\"" + out + "\"") << in;
     TJsonWriter w;
     w.BeginArray()
         .Number(std::numeric_limits<double>::quiet_NaN())

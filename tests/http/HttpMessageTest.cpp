@@ -289,4 +289,26 @@ TEST(HttpRequests, RepliesCarryTheirLengthNosniffAndNoBodyForAStream) {
     EXPECT_EQ(ServeHttpBytes("GET / HTTP/1.0\r\n\r\n", Echo()).find("keep-alive"), std::string::npos);
 }
 
+TEST(HttpRequests, AHeadReplyIsTheHeadOfItsGetAndTheNextReplyFollowsIt) {
+    // Echo's body names the method: "HEAD /a" is 7 bytes, announced and not sent.
+    const std::string wire =
+        ServeHttpBytes("HEAD /a HTTP/1.1\r\nHost: localhost\r\n\r\n" + Get("/b"), Echo());
+    EXPECT_EQ(wire, "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 7\r\n"
+                    "X-Content-Type-Options: nosniff\r\n\r\n" +
+                        ServeHttpBytes(Get("/b"), Echo()));
+    // A stream's head, and the connection ends without the stream starting.
+    const std::vector<THttpHandler> stream = {[](const THttpRequest&) -> std::optional<THttpResponse> {
+        THttpResponse r;
+        r.ContentType = "text/event-stream";
+        r.Stream = [](std::shared_ptr<THttpStream>) {};
+        return r;
+    }};
+    THttpSession session(THttpLimits{}, THostRule(), stream);
+    std::string out;
+    session.Feed("HEAD /events HTTP/1.1\r\nHost: localhost\r\n\r\n", out);
+    EXPECT_FALSE(session.Streaming());
+    EXPECT_TRUE(session.Closing());
+    EXPECT_TRUE(out.ends_with("Connection: close\r\n\r\n")) << out;
+}
+
 } // namespace

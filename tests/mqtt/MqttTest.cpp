@@ -138,6 +138,7 @@ TEST(MqttMessages, PrefixesThatCannotStartATopicAreRefused) {
     const std::pair<const char*, bool> cases[] = {
         {"orvanel", true}, {"obs/roof-1", true}, {"", false},         {"obs/+/x", false},
         {"#", false},      {"/orvanel", false},  {"orvanel/", false}, {"a//b", false},
+        {"dôme/1", true},  {"d\xf4me", false},   {"a\tb", false},     {"a\xc0\xaf", false},
     };
     for (const auto& [prefix, ok] : cases) {
         const std::string error = TopicPrefixError(prefix, "TopicPrefix");
@@ -162,6 +163,11 @@ TEST(MqttMessages, TheCommandLineEndpoint) {
         {"broker:0", false, "", 0},
         {"broker:http", false, "", 0},
         {":1883", false, "", 0},
+        {"[::1]", true, "::1", 1883},
+        {"::1", false, "", 0},          // no brackets: "::" port 1 it is not
+        {"fe80::1:1883", false, "", 0}, // nor port 1883 or 1 of a guessed address
+        {"broker: 1883", false, "", 0},
+        {"broker:+1883", false, "", 0},
     };
     for (const Case& c : cases) {
         TMqttSettings settings;
@@ -631,6 +637,22 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
          false,
          {},
          "niveau vide"},
+        {"prefix saved in Latin-1",
+         [](TMqttSettings& s) { s.TopicPrefix = "observatoire/Orl\xe9" "ans"; },
+         false,
+         {},
+         "UTF-8"},
+        {"client identifier saved in Latin-1",
+         [](TMqttSettings& s) { s.ClientId = "orvanel-d\xf4me"; },
+         false,
+         {},
+         "\"ClientId\""},
+        {"client identifier over the protocol's length",
+         [](TMqttSettings& s) { s.ClientId = std::string(70000, 'c'); },
+         false,
+         {},
+         "\"ClientId\""},
+        {"no broker named", [](TMqttSettings& s) { s.Host = ""; }, false, {}, "\"Host\""},
         {"missing CA file",
          [](TMqttSettings& s) {
              s.Tls = true;

@@ -395,6 +395,42 @@ TEST_F(ConditionFilesTest, ARefusalIsToldOnce) {
     EXPECT_EQ(refusalLines(), 2);
 }
 
+// A folder that is missing (an unplugged disk, a runtime folder of an ended session) fails every
+// write the same way: told once too, and again after a write went through.
+TEST_F(ConditionFilesTest, AFolderThatCannotBeWrittenIsToldOnce) {
+    const std::string folder = Root() + "gone/";
+    const std::string at = folder + "recfile.txt";
+    TConditionFileWriter writer;
+    std::vector<std::string> told;
+    for (int i = 0; i < 5; ++i)
+        told.push_back(writer.Write(at, CloudSensorI_File, reading, Published()));
+    EXPECT_NE(told[0].find(at), std::string::npos) << told[0];
+    EXPECT_EQ(std::count(told.begin(), told.end(), ""), 4);
+    auto failureLines = [&] {
+        const auto lines = SplitLines(AllLogs());
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.find("Write of " + at + " CSII/I file has failed") != std::string::npos;
+        });
+    };
+    EXPECT_EQ(failureLines(), 1);
+
+    fs::create_directories(folder);
+    EXPECT_EQ(writer.Write(at, CloudSensorI_File, reading, Published()), "");
+    EXPECT_TRUE(fs::exists(at));
+    fs::remove_all(folder);
+    EXPECT_EQ(writer.Write(at, CloudSensorI_File, reading, Published()), told[0]);
+    EXPECT_EQ(failureLines(), 2);
+}
+
+TEST_F(ConditionFilesTest, AnEmptyFileNameIsToldOnceAndNothingIsWritten) {
+    TConditionFileWriter writer;
+    const std::string told = writer.Write("", CloudSensorII_File, reading, Published());
+    EXPECT_NE(told.find("BoltWoodFileName"), std::string::npos) << told;
+    EXPECT_EQ(writer.Write("", CloudSensorII_File, reading, Published()), "");
+    EXPECT_NE(AllLogs().find("no file name"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(Root() + "Documents/Halvex/Datas"));
+}
+
 TEST_F(ConditionFilesTest, AReaderPollingTheFileNeverFindsItEmptyOrHalfWritten) {
     const std::string a(4000, 'a'), b = "short\r\n";
     WriteFileAtomically(path, a);

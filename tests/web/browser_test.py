@@ -126,5 +126,72 @@ class DashboardInBrowser(unittest.TestCase):
             self.driver.set_window_size(1280, 900)
 
 
+class DashboardWithoutStationOrProgram(unittest.TestCase):
+    """The page before any reading, with the station's line hung up, and with the program gone: each
+    is said on the page and stays said."""
+
+    def setUp(self):
+        self.programs = []
+        self.profile = tempfile.mkdtemp(prefix="orvanel-chromium-")
+        self.driver = web.browser(profile=self.profile)
+
+    def tearDown(self):
+        self.driver.quit()
+        for program in self.programs:
+            program.close()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    def start(self, sim_arguments=()):
+        program = web.Program(BUILD, SCENARIO, sim_arguments=sim_arguments)
+        self.programs.append(program)
+        return program
+
+    def text(self, element_id):
+        return self.driver.execute_script("return document.getElementById(arguments[0]).textContent", element_id)
+
+    def page_text(self, key):
+        return self.driver.execute_script("return JSON.parse(document.getElementById('texts').textContent)[arguments[0]]",
+                                          key)
+
+    def test_before_the_first_reading_the_page_says_unsafe(self):
+        program = self.start(sim_arguments=("--silent",))
+        self.assertTrue(web.wait_until(lambda: self.answers(program, 503), 30))
+        self.driver.get(program.base + "/")
+        self.assertTrue(web.wait_until(lambda: self.text("reasons") == self.page_text("waiting"), 20))
+        self.assertEqual(self.text("verdict"), self.page_text("unsafe"))
+        self.assertEqual(self.text("age"), self.page_text("no_reading"))
+
+    def test_a_lost_station_link_and_a_stopped_program_stay_on_the_page(self):
+        program = self.start()
+        program.wait_for_reading()
+        self.driver.get(program.base + "/")
+        self.assertTrue(web.wait_until(lambda: self.text("verdict") == self.page_text("unsafe")
+                                       or self.text("verdict") == self.page_text("safe"), 20))
+        # The station's line hangs up: the next reading finds it gone.
+        program.sim.kill()
+        program.sim.wait()
+        self.assertTrue(web.wait_until(lambda: program.get("/api/current")[1]["link_lost"], 40, 1))
+        _, current = program.get("/api/current")
+        lost = [r["text"] for r in current["verdict"]["reasons"] if r["code"] == "link_lost"]
+        self.assertEqual(len(lost), 1)
+        self.assertTrue(web.wait_until(lambda: self.text("age") == self.page_text("link_lost"), 15),
+                        self.text("age"))
+        self.assertIn(lost[0], self.text("reasons"))
+        # The program stops: the page says it lost the program, and keeps saying it.
+        program.program.terminate()
+        program.program.wait(30)
+        self.assertTrue(web.wait_until(lambda: self.text("age") == self.page_text("offline"), 15),
+                        self.text("age"))
+        time.sleep(3)
+        self.assertEqual(self.text("age"), self.page_text("offline"))
+
+    @staticmethod
+    def answers(program, status):
+        try:
+            return program.get("/api/current")[0] == status
+        except OSError:
+            return False
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
