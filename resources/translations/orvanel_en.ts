@@ -683,6 +683,10 @@
         <source>max</source>
         <translation>max</translation>
     </message>
+    <message>
+        <source>historique non mis à jour : %1</source>
+        <translation>history not updated: %1</translation>
+    </message>
 </context>
 <context>
     <name>DataTable</name>

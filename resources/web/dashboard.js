@@ -24,6 +24,9 @@
   let receivedAt = 0;      // when it came, by this browser's clock
   let rangeSeconds = 86400;
   let zoom = null;         // [from, to] in seconds while zoomed by dragging
+  // The narrowest zoom: readings come every few seconds, and the history is asked in whole
+  // milliseconds, so a range of less than one would be refused.
+  const MIN_ZOOM_SECONDS = 60;
   const plots = [];        // { quantities, strip, chart, el }
   let lastHistoryLoad = 0;
   let offline = false;     // the event stream is broken: the program is not answering
@@ -156,7 +159,10 @@
     const q = new URLSearchParams({ quantity: quantity, columns: String(columns), to: iso(to) });
     if (from !== null) q.set("from", iso(from));
     const answer = await fetch("/api/history?" + q.toString(), { cache: "no-store" });
-    if (!answer.ok) throw new Error((await answer.json()).reason);
+    if (!answer.ok) {
+      const refusal = await answer.json().catch(() => null);
+      throw new Error(refusal && refusal.reason ? refusal.reason : answer.status + " " + answer.statusText);
+    }
     return answer.json();
   }
 
@@ -201,7 +207,13 @@
         draw: [stripHook(plot)],
         setSelect: [(u) => {
           if (u.select.width < 3) return;
-          zoom = [u.posToVal(u.select.left, "x"), u.posToVal(u.select.left + u.select.width, "x")];
+          let from = u.posToVal(u.select.left, "x"), to = u.posToVal(u.select.left + u.select.width, "x");
+          if (to - from < MIN_ZOOM_SECONDS) {
+            const middle = (from + to) / 2;
+            from = middle - MIN_ZOOM_SECONDS / 2;
+            to = middle + MIN_ZOOM_SECONDS / 2;
+          }
+          zoom = [from, to];
           u.setSelect({ left: 0, width: 0 }, false);
           loadHistory();
         }],
@@ -229,7 +241,15 @@
     const columns = Math.min(4000, plotWidth());
     lastHistoryLoad = Date.now();
     loading = Promise.all(plots.map((p) => loadPlot(p, from, to, columns)));
-    await loading;
+    // A refused or failed request leaves the last good plots in place and says why; the next
+    // reading or range asks again.
+    try {
+      await loading;
+      $("historyError").textContent = "";
+    } catch (e) {
+      $("historyError").textContent = fill(T.history_error, e.message || String(e));
+      return;
+    }
     if (!document.body.dataset.plotted) document.body.dataset.firstPlotMs = String(Math.round(performance.now()));
     document.body.dataset.plotted = String(Number(document.body.dataset.plotted || 0) + 1);
   }

@@ -333,7 +333,8 @@ uint32_t TAlpacaServer::NextServerTransaction() {
 
 TAlpacaAnswer TAlpacaServer::Answer(const THttpRequest& request) {
     const bool put = request.Method == "PUT";
-    const bool get = request.Method == "GET";
+    // HEAD is asked as GET: the HTTP layer sends the head of that answer without its body.
+    const bool get = request.Method == "GET" || request.Method == "HEAD";
     TParams params;
     if (put) params.Add(ParseQuery(request.Body));
     params.Add(ParseQuery(request.Query));

@@ -483,6 +483,7 @@ std::string PageTextsJson() {
         {"range_1y", TrNoop("Dashboard", "1 an")},
         {"range_all", TrNoop("Dashboard", "tout")},
         {"zoom_hint", TrNoop("Dashboard", "Glisser sur un graphique pour zoomer, double-clic pour revenir.")},
+        {"history_error", TrNoop("Dashboard", "historique non mis à jour : %1")},
         {"yes", TrNoop("Dashboard", "OUI")},
         {"no", TrNoop("Dashboard", "NON")},
         {"plot_sky", TrNoop("Dashboard", "Ciel et ciel − ambiante")},

@@ -449,6 +449,10 @@ size_t THttpSession::Feed(std::string_view input, std::string& out) {
             // HEAD: the head GET would get, without a body; the client reads the next reply right
             // after it. A stream's head ends the connection, no events follow.
             const bool head = parser_.Request().Method == "HEAD";
+            if (answer.Stream && !head && streamGate_ && !streamGate_()) {
+                answer = TextReply(503, "Too many event streams open, try again later");
+                answer.Close = true;
+            }
             if (head && answer.Stream) answer.Close = true;
             const bool keep = parser_.Request().KeepAlive && !answer.Close;
             // An HTTP/1.0 client keeps the connection only when told so.

@@ -20,6 +20,9 @@ struct THttpLimits {
     size_t MaxBodyBytes = 64 * 1024;          // Content-Length beyond: 413 from the header
     size_t MaxPendingReplyBytes = 256 * 1024; // stop reading a client while more of its replies wait
     int MaxConnections = 128;                 // the next one gets 503 and is closed
+    // Event streams stay open for hours: beyond this many, a new one gets 503, so that plain
+    // requests always find a connection. Listen keeps it at most half the connection cap.
+    int MaxStreams = 64;
     int HeaderTimeoutMs = 10000;              // from the first byte of a request to the end of its headers
     int IdleTimeoutMs = 60000;                // a kept-alive connection with nothing to do
     int StallTimeoutMs = 30000;               // replies waiting without progress; a whole body after its head
@@ -153,6 +156,8 @@ class THttpSession {
     bool InBody() const { return parser_.InBody(); }
     // Requests answered so far (refusals included).
     int Answered() const { return answered_; }
+    // Asked before a streaming reply starts: false answers 503 instead (too many streams open).
+    void SetStreamGate(std::function<bool()> gate) { streamGate_ = std::move(gate); }
 
   private:
     THttpResponse Answer(const THttpRequest& request);
@@ -166,6 +171,7 @@ class THttpSession {
     bool continueSent_ = false;
     int answered_ = 0;
     std::function<void(std::shared_ptr<THttpStream>)> stream_;
+    std::function<bool()> streamGate_;
 };
 
 // The first request of `bytes`: the request, or the status of its refusal, or neither when the bytes

@@ -41,6 +41,7 @@ class THttpConnection : public QObject {
     bool closing_ = false;   // no more requests: close once the replies are written
     bool lingering_ = false; // replies written, our side shut: discarding what the client still sends
     bool streaming_ = false;
+    bool flushing_ = false; // in Pump's flush: its bytesWritten may run Pump once more, not again
     bool gone_ = false;
 };
 
@@ -80,6 +81,7 @@ THttpConnection::THttpConnection(THttpServer& server, QTcpSocket* socket)
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error != QAbstractSocket::SocketTimeoutError) Abort();
     });
+    session_.SetStreamGate([&server] { return server.StreamCount() < server.limits_.MaxStreams; });
     requestStart_.start();
     bodyStart_.start();
     writeProgress_.start();
@@ -151,6 +153,15 @@ void THttpConnection::Pump() {
         if (used == 0 && out.empty()) break;
     }
     if (gone_) return;
+    // The replies go to the kernel now, not at the next turn of the event loop: a client that shut
+    // its sending side after its requests (nc -N, a script) still waits for them, but Qt drops the
+    // socket and whatever it still buffers as soon as it reads that end.
+    if (!flushing_ && socket_->bytesToWrite() > 0) {
+        flushing_ = true;
+        socket_->flush();
+        flushing_ = false;
+        if (gone_) return;
+    }
     if (closing_ && socket_->bytesToWrite() == 0) FinishClose();
     Rearm();
 }
@@ -302,6 +313,7 @@ bool THttpServer::Listen(const QHostAddress& address, quint16 port, QString& err
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
         limits_.MaxConnections = ServerConnectionCap(
             static_cast<long>(std::min<rlim_t>(files.rlim_cur, LONG_MAX)), limits_.MaxConnections);
+    limits_.MaxStreams = std::min(limits_.MaxStreams, std::max(1, limits_.MaxConnections / 2));
     connect(tcp_, &QTcpServer::newConnection, this, &THttpServer::OnNewConnection);
     return true;
 }
@@ -340,21 +352,55 @@ void THttpServer::Forget(THttpConnection* connection) {
     connections_.erase(connection);
 }
 
+int THttpServer::StreamCount() const {
+    return static_cast<int>(std::count_if(connections_.begin(), connections_.end(),
+                                          [](const THttpConnection* c) { return c->StreamOpen(); }));
+}
+
+// Over the cap: told so at once, then closed the way a refused request is (our side shut once the
+// answer is out, what the client still sends read and dropped for a moment), or the kernel resets
+// the connection over the unread request and the client may never see the answer. As many
+// refusals as connections may linger at once; beyond that a flood is simply cut.
+void THttpServer::Refuse(QTcpSocket* socket) {
+    if (refusing_ >= limits_.MaxConnections) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    ++refusing_;
+    connect(socket, &QObject::destroyed, this, [this] { --refusing_; });
+    auto drop = [socket] {
+        QObject::disconnect(socket, nullptr, socket, nullptr); // once; the count above still follows
+        socket->abort();
+        socket->deleteLater();
+    };
+    auto discard = [socket] {
+        char scratch[4096];
+        while (socket->bytesAvailable() > 0)
+            if (socket->read(scratch, sizeof scratch) <= 0) break;
+    };
+    auto shutWhenSent = [socket, discard] {
+        if (socket->bytesToWrite() > 0) return;
+        ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
+        discard();
+    };
+    connect(socket, &QTcpSocket::readyRead, socket, discard);
+    connect(socket, &QTcpSocket::bytesWritten, socket, shutWhenSent);
+    connect(socket, &QTcpSocket::disconnected, socket, drop);
+    connect(socket, &QTcpSocket::errorOccurred, socket, drop);
+    QTimer::singleShot(limits_.LingerMs, socket, drop);
+    const std::string busy = SerializeResponse(
+        {503, "text/plain; charset=utf-8", "Too many connections, try again later\n", {}, true, {}}, false);
+    socket->write(busy.data(), static_cast<qint64>(busy.size()));
+    socket->flush();
+    shutWhenSent();
+}
+
 void THttpServer::OnNewConnection() {
     while (tcp_ && tcp_->hasPendingConnections()) {
         QTcpSocket* socket = tcp_->nextPendingConnection();
         if (static_cast<int>(connections_.size()) >= limits_.MaxConnections) {
-            // Over the cap: told so at once, then closed; its descriptor is not kept.
-            const std::string busy = SerializeResponse(
-                {503, "text/plain; charset=utf-8", "Too many connections, try again later\n", {}, true, {}},
-                false);
-            socket->write(busy.data(), static_cast<qint64>(busy.size()));
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(limits_.LingerMs, socket, [socket] {
-                socket->abort();
-                socket->deleteLater();
-            });
-            socket->disconnectFromHost();
+            Refuse(socket);
             continue;
         }
         connections_.insert(new THttpConnection(*this, socket));

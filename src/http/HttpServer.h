@@ -40,6 +40,8 @@ class THttpServer : public QObject {
     // files the process may open, so that the program's own files always find a descriptor.
     void SetLimits(const THttpLimits& limits) { limits_ = limits; }
     int ConnectionCount() const { return static_cast<int>(connections_.size()); }
+    // Connections serving an event stream.
+    int StreamCount() const;
 
     // The answer to one request, as every connection gets it.
     std::optional<THttpResponse> Dispatch(const THttpRequest& request);
@@ -48,10 +50,12 @@ class THttpServer : public QObject {
     friend class THttpConnection;
     void OnNewConnection();
     void Forget(THttpConnection* connection);
+    void Refuse(QTcpSocket* socket);
 
     THttpLimits limits_;
     THostRule hosts_;
     QTcpServer* tcp_ = nullptr;
     std::vector<THttpHandler> handlers_;
     std::set<THttpConnection*> connections_;
+    int refusing_ = 0; // refused connections still telling their client why
 };

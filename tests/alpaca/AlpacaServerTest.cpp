@@ -274,6 +274,39 @@ TEST_F(AlpacaTest, EchoesTransactionsAndServesManagementSetupAndFeeds) {
     EXPECT_EQ(a.at(12).toObject()["status"].toInt(), 503);
 }
 
+// What one connection gets back for one request, up to the server's close.
+QByteArray Exchange(quint16 port, const QByteArray& method, const QByteArray& target) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000)) return {};
+    socket.write(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray wire;
+    WaitUntil([&] {
+        wire += socket.readAll();
+        return socket.state() == QAbstractSocket::UnconnectedState;
+    });
+    return wire + socket.readAll();
+}
+
+TEST_F(AlpacaTest, HeadGetsTheHeadOfTheGetAnswerOnEveryPath) {
+    TPublishedConditions published(Now());
+    ASSERT_NO_FATAL_FAILURE(StartServer(published));
+    // A device member first: its body holds the server's transaction number, the same width while
+    // it stays under ten.
+    for (const QByteArray target : {"/api/v1/safetymonitor/0/issafe", "/management/apiversions", "/",
+                                    "/setup", "/setup/v1/observingconditions/0/setup", "/weather/safety",
+                                    "/indi/weatherwatcher.txt", "/no/such/path"}) {
+        SCOPED_TRACE(target.toStdString());
+        const QByteArray get = Exchange(port_, "GET", target);
+        const QByteArray head = Exchange(port_, "HEAD", target);
+        const qsizetype end = get.indexOf("\r\n\r\n");
+        ASSERT_GT(end, 0) << get.toStdString();
+        EXPECT_EQ(head.toStdString(), get.left(end + 4).toStdString());
+    }
+    // Other methods are still refused.
+    EXPECT_TRUE(Exchange(port_, "DELETE", "/setup").contains("Only GET and PUT are served"));
+}
+
 // ---- Against the controller polling the simulated station ----------------------------------------
 
 TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeather) {

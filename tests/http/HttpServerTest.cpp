@@ -141,6 +141,7 @@ class RawClient {
                 continue;
             }
             if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closed_ = true;
+            if (got < 0 && errno == ECONNRESET) reset_ = true;
             return;
         }
     }
@@ -172,6 +173,8 @@ class RawClient {
         const ssize_t got = ::recv(fd_, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
         return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
     }
+    // The connection ended with a reset rather than an orderly end.
+    bool WasReset() const { return reset_; }
     const std::string& Received() const { return received_; }
     int Status(size_t reply = 0) const {
         size_t at = 0;
@@ -187,6 +190,7 @@ class RawClient {
     int fd_ = -1;
     bool connected_ = false;
     bool closed_ = false;
+    bool reset_ = false;
     std::string received_;
 };
 
@@ -407,6 +411,110 @@ TEST_F(HttpServerTest, The129thConnectionGets503AndAClosedOneMakesRoom) {
     ::setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_TRUE(listening) << error.toStdString();
     EXPECT_EQ(small.Limits().MaxConnections, 100);
+}
+
+TEST_F(HttpServerTest, AClientThatShutsItsSendingSideAfterItsRequestsGetsTheirReplies) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // As `nc -N` or a script does: the requests, the end of sending, then reading.
+    for (const bool pipelined : {false, true}) {
+        SCOPED_TRACE(pipelined ? "two requests" : "one request");
+        RawClient client(port_);
+        ASSERT_TRUE(client.Send(Get("/one") + (pipelined ? Get("/two") : "")));
+        ASSERT_EQ(::shutdown(client.Fd(), SHUT_WR), 0);
+        ASSERT_TRUE(client.WaitClosed());
+        EXPECT_NE(client.Received().find("hello /one"), std::string::npos) << client.Received();
+        if (pipelined) {
+            EXPECT_NE(client.Received().find("hello /two"), std::string::npos);
+        }
+        EXPECT_FALSE(client.WasReset());
+    }
+    // A request cut short by the end of sending is not answered, and the connection goes.
+    RawClient cut(port_);
+    ASSERT_TRUE(cut.Send("GET /cut HTTP/1.1\r\nHost: 127"));
+    ASSERT_EQ(::shutdown(cut.Fd(), SHUT_WR), 0);
+    ASSERT_TRUE(cut.WaitClosed());
+    EXPECT_EQ(cut.Received(), "");
+    EXPECT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 0; }));
+}
+
+TEST_F(HttpServerTest, AConnectionOverTheCapSeesIts503ThenAnOrderlyEnd) {
+    THttpLimits limits = FastLimits();
+    limits.IdleTimeoutMs = 60000;
+    limits.HeaderTimeoutMs = 60000;
+    limits.MaxConnections = 2;
+    ASSERT_NO_FATAL_FAILURE(Start(limits));
+    RawClient first(port_), second(port_);
+    ASSERT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 2; }));
+    // The request is on its way before the server has even accepted: it is never read as a request,
+    // and a close over it unread would reset the connection.
+    for (const bool early : {true, false}) {
+        SCOPED_TRACE(early ? "request before the accept" : "request after the 503");
+        RawClient extra(port_);
+        ASSERT_TRUE(extra.Connected());
+        if (early) {
+            ASSERT_GT(extra.SendSome(Get("/late")), 0u);
+        }
+        ASSERT_TRUE(extra.WaitReceived("try again later"));
+        if (!early) extra.SendSome(Get("/late"));
+        ASSERT_TRUE(extra.WaitClosed());
+        EXPECT_EQ(extra.Status(), 503);
+        EXPECT_FALSE(extra.WasReset());
+    }
+    EXPECT_EQ(requests_, 0);
+    EXPECT_EQ(server_->ConnectionCount(), 2);
+}
+
+TEST_F(HttpServerTest, EventStreamsLeaveConnectionsForPlainRequests) {
+    THttpLimits limits = FastLimits();
+    limits.IdleTimeoutMs = 60000;
+    limits.HeaderTimeoutMs = 60000;
+    limits.MaxConnections = 8;
+    ASSERT_NO_FATAL_FAILURE(Start(limits));
+    EXPECT_EQ(server_->Limits().MaxStreams, 4); // half the cap
+    std::vector<std::shared_ptr<THttpStream>> streams;
+    server_->AddHandler(
+        [&](const THttpRequest& request) -> std::optional<THttpResponse> {
+            if (request.Path != "/events") return std::nullopt;
+            THttpResponse events;
+            events.ContentType = "text/event-stream";
+            events.Stream = [&](std::shared_ptr<THttpStream> stream) {
+                stream->Push(": hello\n\n");
+                streams.push_back(std::move(stream));
+            };
+            return events;
+        },
+        true);
+    std::vector<std::unique_ptr<RawClient>> listeners;
+    for (int i = 0; i < 4; ++i) {
+        listeners.push_back(std::make_unique<RawClient>(port_));
+        ASSERT_TRUE(listeners.back()->Send(Get("/events")));
+        ASSERT_TRUE(listeners.back()->WaitReceived(": hello\n\n"));
+    }
+    // One stream too many: refused at once, in words, and closed.
+    {
+        RawClient more(port_);
+        ASSERT_TRUE(more.Send(Get("/events")));
+        ASSERT_TRUE(more.WaitClosed());
+        EXPECT_EQ(more.Status(), 503);
+        EXPECT_NE(more.Received().find("Too many event streams"), std::string::npos);
+    }
+    EXPECT_EQ(streams.size(), 4u);
+    ASSERT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 4; }));
+    // Plain requests fill the rest of the connections and are all served.
+    std::vector<std::unique_ptr<RawClient>> plain;
+    for (int i = 0; i < 4; ++i) {
+        plain.push_back(std::make_unique<RawClient>(port_));
+        ASSERT_TRUE(plain.back()->Send(Get("/plain")));
+        EXPECT_TRUE(plain.back()->WaitReceived("hello /plain"));
+    }
+    // A stream that ends makes room for another.
+    streams[0]->End();
+    ASSERT_TRUE(listeners[0]->WaitClosed());
+    plain.pop_back();
+    ASSERT_TRUE(WaitFor([&] { return server_->ConnectionCount() == 6; }));
+    RawClient again(port_);
+    ASSERT_TRUE(again.Send(Get("/events")));
+    EXPECT_TRUE(again.WaitReceived(": hello\n\n"));
 }
 
 TEST_F(HttpServerTest, AStreamReachesAReadingClientAndDropsOneThatStopsReading) {

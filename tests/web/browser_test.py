@@ -96,6 +96,38 @@ class DashboardInBrowser(unittest.TestCase):
             self.assertAlmostEqual(end - start, seconds, delta=60, msg=button)
             self.assertIn("on", self.driver.find_element("id", button).get_attribute("class"))
 
+    def plotted(self):
+        return self.driver.execute_script("return Number(document.body.dataset.plotted || 0)")
+
+    def test_zooming_again_and_again_stops_at_a_minute_and_a_refusal_is_shown(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        self.open()
+        over = self.driver.find_element("css selector", "#plot_sky .u-over")
+        # Each drag keeps a few pixels of the plot: a thousandth of the range, again and again.
+        for _ in range(6):
+            plotted = self.plotted()
+            ActionChains(self.driver).move_to_element_with_offset(over, 0, 0).click_and_hold() \
+                .move_by_offset(5, 0).release().perform()
+            self.assertTrue(web.wait_until(lambda: self.plotted() > plotted, 20), "zoom not plotted")
+            start, end, _ = self.plot_range()
+            self.assertGreaterEqual(end - start, 59.9)
+        self.assertEqual(self.text("historyError"), "")
+        # A refused history request: the last plot stays, the page says why, the next one clears it.
+        start, end, _ = self.plot_range()
+        self.driver.execute_script(
+            "window.realFetch = window.fetch;"
+            "window.fetch = (url, o) => String(url).startsWith('/api/history') ? Promise.resolve(new Response("
+            "'{\"error\":\"empty_range\",\"reason\":\"refused here\"}', {status: 400})) : realFetch(url, o);")
+        self.driver.find_element("id", "range_6h").click()
+        self.assertTrue(web.wait_until(lambda: "refused here" in self.text("historyError"), 20))
+        self.assertIn("history not updated", self.text("historyError"))
+        self.assertEqual(self.plot_range()[:2], [start, end])
+        self.driver.execute_script("window.fetch = window.realFetch;")
+        plotted = self.plotted()
+        self.driver.find_element("id", "range_24h").click()
+        self.assertTrue(web.wait_until(lambda: self.plotted() > plotted, 20))
+        self.assertEqual(self.text("historyError"), "")
+
     def test_night_theme_has_no_green_or_blue_and_is_remembered(self):
         self.open()
         self.driver.find_element("css selector", "button[data-theme=night]").click()
