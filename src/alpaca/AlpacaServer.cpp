@@ -199,8 +199,8 @@ bool TAlpacaServer::Start(std::string& error) {
         error = error_.toStdString();
         return false;
     }
-    std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on http://%s:%u/setup\n", settings_.Address.c_str(),
-                 static_cast<unsigned>(Port()));
+    std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on %s\n",
+                 HttpUrl(settings_.Address, static_cast<unsigned>(Port()), "/setup").c_str());
     return true;
 }
 

@@ -58,8 +58,8 @@ bool TDashboardServer::Start(std::string& error) {
     keepAlive_.start();
     verdictCheck_.start();
     LogToday("Web dashboard started");
-    std::fprintf(stderr, "Web dashboard on http://%s:%u/\n", http_.Settings().Address.c_str(),
-                 static_cast<unsigned>(http_.Port()));
+    std::fprintf(stderr, "Web dashboard on %s\n",
+                 HttpUrl(http_.Settings().Address, static_cast<unsigned>(http_.Port()), "/").c_str());
     return true;
 }
 
