@@ -109,8 +109,8 @@ BENCHMARK(BM_DashboardHistoryLastDay)->Unit(benchmark::kMicrosecond);
 // Goal: under 1 ms per reading.
 void BM_DashboardReadingToFiftyBrowsers(benchmark::State& state) {
     auto& f = Fixture();
-    TDashboard dashboard(
-        f.Store(), {}, [] { return TRelayDisplay{}; }, [] { return false; });
+    const TPublishedConditions published(Now());
+    TDashboard dashboard(f.Store(), published, [] { return TRelayDisplay{}; });
     std::string error;
     dashboard.Start(error);
     std::vector<size_t> received(50);
@@ -148,13 +148,12 @@ void BM_DashboardReadingToFiftySockets(benchmark::State& state) {
     settings.UniqueIDObservingConditions = "bench-oc";
     settings.UniqueIDSafetyMonitor = "bench-sm";
     TAlpacaServer server(published, settings);
-    TDashboardServer web(
-        server, f.Store(), {}, [] { return TRelayDisplay{}; }, [] { return false; });
-    if (!server.Start()) {
+    TDashboardServer web(server, f.Store(), published, [] { return TRelayDisplay{}; });
+    std::string error;
+    if (!server.Start() || !web.Start(error)) {
         state.SkipWithError("no port");
         return;
     }
-    web.Start();
     const quint16 port = server.Port();
     std::atomic<bool> done{false};
     std::atomic<long long> received{0};

@@ -3,8 +3,10 @@
 #include <fmt/format.h>
 
 #include "CatAnchor.h"
+#include "SettingsTable.h"
 
 int main(int argc, char** argv) {
+    InstallSettingDefaults();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     // Measured first, before the fixtures of the other benchmarks set the process's paths and clock.

@@ -80,7 +80,8 @@ void BM_MqttReadingToSubscriber(benchmark::State& state) {
         settings.Port = broker.Port();
         settings.ClientId = "orvanel-bench";
         settings.Discovery = false;
-        TMqttService service(settings, TSafetyRules{}, [] { return false; });
+        const TPublishedConditions published(Now());
+        TMqttService service(settings, published);
         std::string error;
         service.Start(error);
         const auto connected = Clock::now() + std::chrono::seconds(5);

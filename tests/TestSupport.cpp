@@ -7,6 +7,7 @@
 
 #include "DateTime.h"
 #include "Records.h"
+#include "SettingsTable.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +23,8 @@ TempFolder::~TempFolder() {
 }
 
 void SandboxTest::SetUp() {
+    // The settings' defaults are the start values, as in the programs.
+    InstallSettingDefaults();
     InitStartValues();
     SetClockForTests({});
     const std::string& root = temp_.Path();

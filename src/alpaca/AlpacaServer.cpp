@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cmath>
+#include <cstdio>
 #include <fmt/format.h>
 #include <netinet/in.h>
 #include <QCoreApplication>
@@ -81,30 +82,6 @@ QString IsoTime(TDateTime local) {
     return t.toUTC().toString(Qt::ISODateWithMs);
 }
 
-const char* ReasonKey(TUnsafeReason reason) {
-    switch (reason) {
-    case TUnsafeReason::NoReading:
-        return "no reading";
-    case TUnsafeReason::StaleReading:
-        return "stale reading";
-    case TUnsafeReason::LinkLost:
-        return "station link lost";
-    case TUnsafeReason::RoofClosed:
-        return "roof relay closed";
-    case TUnsafeReason::Rain:
-        return "rain";
-    case TUnsafeReason::VeryWindy:
-        return "very windy";
-    case TUnsafeReason::SkyNotClear:
-        return "sky not clear";
-    case TUnsafeReason::Daylight:
-        return "daylight";
-    case TUnsafeReason::Waiting:
-        return "safe delay running";
-    }
-    return "?";
-}
-
 QString Html(const std::string& text) {
     return QString::fromStdString(text).toHtmlEscaped();
 }
@@ -166,10 +143,9 @@ struct TAlpacaServer::TParams {
 // ---- Life ------------------------------------------------------------------------------------------
 
 TAlpacaServer::TAlpacaServer(const TPublishedConditions& published, TAlpacaSettings settings, QObject* parent)
-    : QObject(parent), values_(published.Values()), settings_(std::move(settings)),
+    : QObject(parent), published_(published), values_(published.Values()), settings_(std::move(settings)),
       clock_([] { return Now(); }),
-      http_(std::make_unique<THttpServer>()),
-      safety_(TSafetyRules{settings_.SafeDelayMin, settings_.UnsafeInDaylight}) {
+      http_(std::make_unique<THttpServer>()) {
     // Asked last: other services of the same port (added first) answer their own paths.
     http_->AddHandler([this](const THttpRequest& request) -> std::optional<THttpResponse> {
         TAlpacaAnswer answer = Answer(request);
@@ -215,6 +191,16 @@ bool TAlpacaServer::Start() {
     if (settings_.DiscoveryPort != 0) OpenDiscovery();
     UpdateVerdict();
     verdictTimer_.start();
+    return true;
+}
+
+bool TAlpacaServer::Start(std::string& error) {
+    if (!Start()) {
+        error = error_.toStdString();
+        return false;
+    }
+    std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on %s\n",
+                 HttpUrl(settings_.Address, static_cast<unsigned>(Port()), "/setup").c_str());
     return true;
 }
 
@@ -314,33 +300,16 @@ void TAlpacaServer::OnReading(const TcapteursInfos& reading, const TConditions& 
     UpdateVerdict();
 }
 
-void TAlpacaServer::SetStationLinkLost(bool lost) {
-    linkLost_ = lost;
+// The controller publishes the link state beside the conditions, where the verdict reads it.
+void TAlpacaServer::OnLinkState(bool) {
     UpdateVerdict();
 }
 
-TSafetyInputs TAlpacaServer::SafetyInputs() const {
-    TSafetyInputs in;
-    in.HasReading = hasReading_;
-    in.LastReading = reading_.DateSysteme;
-    in.LinkLost = linkLost_;
-    in.RoofClosed = values_.RoofCloseRequested;
-    in.Raining = reading_.RainStatus != 0;
-    in.VeryWindy = conditions_.Wind == TWindState::VeryWindy;
-    in.CloudCode = conditions_.CloudCode();
-    in.DayCode = conditions_.DayCode();
-    return in;
-}
-
 void TAlpacaServer::UpdateVerdict() {
-    const bool safe = safety_.Update(SafetyInputs(), clock_());
+    const bool safe = published_.Verdict(clock_()).IsSafe();
     if (announced_ && safe == announcedSafe_) return;
     announced_ = true;
     announcedSafe_ = safe;
-    std::string reasons;
-    for (const TUnsafeReason r : safety_.Reasons())
-        reasons += (reasons.empty() ? "" : ", ") + std::string(ReasonKey(r));
-    LogToday(safe ? std::string("Safety verdict: safe") : "Safety verdict: unsafe (" + reasons + ")");
     emit verdictChanged(safe);
 }
 
@@ -457,7 +426,7 @@ TAlpacaAnswer TAlpacaServer::DeviceAnswer(const QString& method, const QStringLi
     if (!known && device == TDevice::SafetyMonitor && member == "issafe") {
         if (put) throw TBadRequest{QStringLiteral("issafe takes GET")};
         known = true;
-        result = TMemberResult::Of(safety_.IsSafe());
+        result = TMemberResult::Of(Safety().IsSafe());
     }
     if (!known) throw TBadRequest{QStringLiteral("Unknown member '%1' of %2").arg(member, parts[2])};
     return {200, "application/json", Reply(params, result)};
@@ -517,7 +486,7 @@ TMemberResult TAlpacaServer::CommonMember(TDevice device, const QString& member,
                     state.append(QJsonObject{{"Name", s.Name}, {"Value", value.Value}});
             }
         } else {
-            state.append(QJsonObject{{"Name", "IsSafe"}, {"Value", safety_.IsSafe()}});
+            state.append(QJsonObject{{"Name", "IsSafe"}, {"Value", Safety().IsSafe()}});
         }
         state.append(QJsonObject{{"Name", "TimeStamp"}, {"Value", IsoTime(clock_())}});
         return TMemberResult::Of(state);
@@ -642,8 +611,8 @@ TAlpacaAnswer TAlpacaServer::WeatherWatcherFeed() {
 
 TAlpacaAnswer TAlpacaServer::SafetyProxyFeed() {
     const std::string reasons =
-        safety_.IsSafe() ? Tr("Safety", "conditions sûres") : UnsafeReasonsText(safety_);
-    const QJsonObject status{{"open_ok", safety_.IsSafe() ? 1 : 0},
+        Safety().IsSafe() ? Tr("Safety", "conditions sûres") : UnsafeReasonsText(Safety());
+    const QJsonObject status{{"open_ok", Safety().IsSafe() ? 1 : 0},
                              {"reasons", QString::fromStdString(reasons)}};
     return {200, "application/json",
             QJsonDocument(QJsonObject{{"roof_status", status}}).toJson(QJsonDocument::Compact)};
@@ -669,8 +638,8 @@ TAlpacaAnswer TAlpacaServer::SetupPage(const QString& title) {
                        "2em}td{font-family:monospace}</style></head><body>\n<h1>%1</h1>\n")
             .arg(title.toHtmlEscaped());
     html += "<h2>" + tr("Verdict de sécurité").toHtmlEscaped() + "</h2>\n<p><b>" +
-            (safety_.IsSafe() ? tr("Sûr") : tr("Non sûr")).toHtmlEscaped() + "</b>";
-    if (!safety_.IsSafe()) html += " : " + Html(UnsafeReasonsText(safety_));
+            (Safety().IsSafe() ? tr("Sûr") : tr("Non sûr")).toHtmlEscaped() + "</b>";
+    if (!Safety().IsSafe()) html += " : " + Html(UnsafeReasonsText(Safety()));
     html += "</p>\n<h2>" + tr("Conditions actuelles").toHtmlEscaped() + "</h2>\n<table>\n";
     if (hasReading_)
         html += row(tr("Dernière mesure"), QString::fromStdString(DateTimeText(reading_.DateSysteme)));
@@ -705,13 +674,20 @@ TAlpacaAnswer TAlpacaServer::SetupPage(const QString& title) {
 // ---- Wiring ------------------------------------------------------------------------------------------
 
 void FollowSupervisor(TAlpacaServer& server, Supervisor& supervisor) {
-    QObject::connect(&supervisor, &Supervisor::readingProcessed, &server, &TAlpacaServer::OnReading);
-    QObject::connect(&supervisor, &Supervisor::stationLinkChanged, &server,
-                     &TAlpacaServer::SetStationLinkLost);
     QObject::connect(&supervisor, &Supervisor::relayChanged, &server, &TAlpacaServer::UpdateVerdict);
     QObject::connect(&supervisor, &Supervisor::lightReadingProcessed, &server,
                      &TAlpacaServer::OnLightReading);
     QObject::connect(&server, &TAlpacaServer::refreshRequested, &supervisor, &Supervisor::ReadWeatherNow);
+}
+
+std::unique_ptr<TAlpacaServer> MakeAlpacaService(Supervisor& supervisor, const std::string& endpoint) {
+    TAlpacaSettings settings = ReadAlpacaSettings();
+    std::string unused; // checked with the command line
+    if (!endpoint.empty()) ParseAlpacaEndpoint(endpoint, settings, unused);
+    if (!settings.Enabled) return nullptr;
+    auto server = std::make_unique<TAlpacaServer>(supervisor.Published(), settings);
+    FollowSupervisor(*server, supervisor);
+    return server;
 }
 
 bool ParseAlpacaEndpoint(const std::string& text, TAlpacaSettings& settings, std::string& error) {

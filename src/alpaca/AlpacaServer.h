@@ -19,6 +19,7 @@
 #include "PublishedConditions.h"
 #include "Records.h"
 #include "SafetyVerdict.h"
+#include "Service.h"
 #include "SettingsTable.h"
 
 class QUdpSocket;
@@ -33,7 +34,7 @@ struct TAlpacaAnswer {
     QByteArray Body;
 };
 
-class TAlpacaServer : public QObject {
+class TAlpacaServer : public QObject, public TService {
     Q_OBJECT
   public:
     // published: the controller's values (thresholds, relay state); it must outlive the server and
@@ -48,7 +49,11 @@ class TAlpacaServer : public QObject {
     // the user's words; the caller shows it and the program runs on without the server. A discovery
     // port that cannot be opened is logged only.
     bool Start();
-    void Stop();
+    void Stop() override;
+    // As a service of the controller: the same start, its failure text in `error`, and on success
+    // the address on standard error.
+    std::string Name() const override { return "HTTP"; }
+    bool Start(std::string& error) override;
     bool IsListening() const;
     QString ErrorText() const { return error_; }
     quint16 Port() const;
@@ -56,18 +61,19 @@ class TAlpacaServer : public QObject {
     const TAlpacaSettings& Settings() const { return settings_; }
 
     // The clock of the verdict and the data ages (default Now()), and how often the verdict is looked
-    // at between readings (a reading going stale is noticed within that time).
+    // at between readings (a reading going stale is noticed within that time). The verdict itself is
+    // the one published beside the conditions, shared with every other service.
     void SetClock(std::function<TDateTime()> clock) { clock_ = std::move(clock); }
     void SetVerdictCheckMs(int ms) { verdictTimer_.setInterval(ms); }
 
     // ---- What the server follows ----
-    void OnReading(const TcapteursInfos& reading, const TConditions& conditions);
+    void OnReading(const TcapteursInfos& reading, const TConditions& conditions) override;
     // A light reading came in; the next weather reading carries its level.
     void OnLightReading() { lightReadAt_ = clock_(); }
-    void SetStationLinkLost(bool lost);
+    void OnLinkState(bool lost) override;
     // Re-evaluates the verdict now (also done before every answer).
     void UpdateVerdict();
-    const TSafetyMonitor& Safety() const { return safety_; }
+    const TSafetyMonitor& Safety() const { return published_.LastVerdict(); }
 
     // The answer to one request, without a socket (the HTTP server's last handler).
     TAlpacaAnswer Answer(const THttpRequest& request);
@@ -102,12 +108,12 @@ class TAlpacaServer : public QObject {
     struct TMemberResult SensorAge(const QString& sensor);
     struct TMemberResult SensorDescription(const QString& sensor);
     double CloudCover() const;
-    TSafetyInputs SafetyInputs() const;
     uint32_t NextServerTransaction();
     void OnDiscoveryDatagram();
     bool RefreshDue() const;
     bool OpenDiscovery();
 
+    const TPublishedConditions& published_;
     const TAutomationValues& values_;
     TAlpacaSettings settings_;
     std::function<TDateTime()> clock_;
@@ -122,7 +128,6 @@ class TAlpacaServer : public QObject {
     bool hasReading_ = false;
     TcapteursInfos reading_{};
     TConditions conditions_;
-    bool linkLost_ = false;
     bool windSeen_ = false; // a gust anemometer has answered since the start
     double gustMs_ = 0, gustDir_ = 0;
     TDateTime windDate_ = 0;
@@ -130,14 +135,16 @@ class TAlpacaServer : public QObject {
     double magnitude_ = 0;
     TDateTime lightDate_ = 0, lightReadAt_ = 0;
     TDateTime refreshAskedAt_ = 0; // a client's refresh asked for a reading that has not come yet
-    TSafetyMonitor safety_;
     bool announcedSafe_ = false;
     bool announced_ = false;
 };
 
-// Connects the server to the controller: its processed readings, its station link and relay, and the
-// clients' refresh.
+// Connects the server to what the controller tells beyond the service seam: the light readings
+// (the age of the sky brightness), the relay (the verdict), and the clients' refresh.
 void FollowSupervisor(TAlpacaServer& server, Supervisor& supervisor);
+// The server of the settings ("\\Alpaca", the endpoint given on the command line, if any) as a
+// service that follows the controller; none when the settings disable it.
+std::unique_ptr<TAlpacaServer> MakeAlpacaService(Supervisor& supervisor, const std::string& endpoint);
 
 // "127.0.0.1:11111", "[::1]:11111" or "0.0.0.0:8080" into the settings; false with a reason.
 bool ParseAlpacaEndpoint(const std::string& text, TAlpacaSettings& settings, std::string& error);

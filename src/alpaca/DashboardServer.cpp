@@ -1,14 +1,16 @@
 #include "DashboardServer.h"
 
+#include <cstdio>
+
 #include "AlpacaServer.h"
 #include "HttpServer.h"
 #include "Log.h"
 #include "Supervisor.h"
 
-TDashboardServer::TDashboardServer(TAlpacaServer& http, const THistoryStore& history, TSafetyRules rules,
-                                   std::function<TRelayDisplay()> relay, std::function<bool()> relayClosed,
-                                   QObject* parent)
-    : QObject(parent), dashboard_(history, rules, std::move(relay), std::move(relayClosed)),
+TDashboardServer::TDashboardServer(TAlpacaServer& http, const THistoryStore& history,
+                                   const TPublishedConditions& published,
+                                   std::function<TRelayDisplay()> relay, QObject* parent)
+    : QObject(parent), http_(http), dashboard_(history, published, std::move(relay)),
       self_(std::make_shared<TDashboardServer*>(this)) {
     keepAlive_.setInterval(EventKeepAliveSeconds * 1000);
     verdictCheck_.setInterval(5000);
@@ -47,12 +49,18 @@ TDashboardServer::~TDashboardServer() {
     *self_ = nullptr;
 }
 
-void TDashboardServer::Start() {
-    std::string error;
-    dashboard_.Start(error);
+bool TDashboardServer::Start(std::string& error) {
+    if (!http_.IsListening()) {
+        error.clear();
+        return false;
+    }
+    if (!dashboard_.Start(error)) return false;
     keepAlive_.start();
     verdictCheck_.start();
     LogToday("Web dashboard started");
+    std::fprintf(stderr, "Web dashboard on %s\n",
+                 HttpUrl(http_.Settings().Address, static_cast<unsigned>(http_.Port()), "/").c_str());
+    return true;
 }
 
 void TDashboardServer::Stop() {
@@ -61,12 +69,12 @@ void TDashboardServer::Stop() {
     dashboard_.Stop();
 }
 
-void FollowSupervisor(TDashboardServer& server, Supervisor& supervisor) {
-    TDashboard& d = server.Dashboard();
-    QObject::connect(&supervisor, &Supervisor::readingProcessed, &server,
-                     [&d](const TcapteursInfos& r, const TConditions& c) { d.OnReading(r, c); });
-    QObject::connect(&supervisor, &Supervisor::stationLinkChanged, &server,
-                     [&d](bool lost) { d.OnLinkState(lost); });
-    QObject::connect(&supervisor, &Supervisor::relayChanged, &server, [&d] { d.Tick(); });
-    d.OnLinkState(supervisor.StationLinkLost());
+std::unique_ptr<TDashboardServer> MakeDashboardService(Supervisor& supervisor, TAlpacaServer* http) {
+    if (!http) return nullptr;
+    Supervisor* s = &supervisor;
+    auto server = std::make_unique<TDashboardServer>(*http, supervisor.History(), supervisor.Published(),
+                                                     [s] { return s->RelayDisplay(); });
+    TDashboard& d = server->Dashboard();
+    QObject::connect(&supervisor, &Supervisor::relayChanged, server.get(), [&d] { d.Tick(); });
+    return server;
 }

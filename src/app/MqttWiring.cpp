@@ -11,41 +11,35 @@
 
 #include "DateTime.h"
 #include "Supervisor.h"
-#include "UserText.h"
 
-TMqttRun::~TMqttRun() {
-    // The publisher first: its network thread no longer posts status lines to the context.
-    if (service_) service_->Stop();
-    context_.reset();
+TMqttPublishing::TMqttPublishing(Supervisor& supervisor, const TMqttSettings& settings, QStatusBar* statusBar)
+    : supervisor_(supervisor), statusBar_(statusBar), service_(settings, supervisor.Published()) {}
+
+TMqttPublishing::~TMqttPublishing() {
+    Stop();
 }
 
-std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor& supervisor, const TMqttSettings& settings,
-                                              const TSafetyRules& rules, QStatusBar* statusBar) {
-    auto run = std::unique_ptr<TMqttRun>(new TMqttRun);
-    run->context_ = std::make_unique<QObject>();
-    QObject* context = run->context_.get();
-    run->service_ = std::make_unique<TMqttService>(
-        settings, rules, [&supervisor] { return supervisor.Published().Values().RoofCloseRequested; });
-    TMqttService* service = run->service_.get();
-
+bool TMqttPublishing::Start(std::string& error) {
+    auto context = std::make_unique<QObject>();
+    QObject* on = context.get();
     QPointer<QLabel> label;
-    if (statusBar) {
+    if (statusBar_) {
         label = new QLabel;
         label->setObjectName("StatusBarMqtt");
-        statusBar->addPermanentWidget(label);
+        statusBar_->addPermanentWidget(label);
     }
     // Made on the main thread, in the language of that moment.
     // Headless, a line only when it says something new: a broker away for days writes the same
     // "next try in 60 s" once, not every minute.
     auto lastLine = std::make_shared<std::string>();
-    service->SetStatusListener([context, label, lastLine](const TMqttStatus& status) {
+    service_.SetStatusListener([on, label, lastLine](const TMqttStatus& status) {
         // Called on the network thread. Qt's event queue is invisible to ThreadSanitizer: posting under
         // this lock, and taking it again before the call runs, makes visible that the copy of the
         // status made here happens before the main thread reads it.
         static std::mutex handOver;
         std::lock_guard posting(handOver);
         QMetaObject::invokeMethod(
-            context,
+            on,
             [status, label, lastLine] {
                 { std::lock_guard handedOver(handOver); }
                 const std::string text = MqttStatusText(status);
@@ -59,31 +53,40 @@ std::unique_ptr<TMqttRun> StartMqttPublishing(Supervisor& supervisor, const TMqt
             },
             Qt::QueuedConnection);
     });
-    std::string error;
-    if (!service->Start(error)) {
-        if (statusBar)
-            ShowUserMessage(error);
-        else
-            std::fprintf(stderr, "%s\n", error.c_str());
+    if (!service_.Start(error)) {
+        service_.SetStatusListener(nullptr);
         delete label;
-        run->service_.reset();
-        return nullptr;
+        return false;
     }
-    QObject::connect(&supervisor, &Supervisor::readingProcessed, context,
-                     [service](const TcapteursInfos& reading, const TConditions& conditions) {
-                         service->OnReading(reading, conditions);
-                     });
-    QObject::connect(&supervisor, &Supervisor::stationLinkChanged, context,
-                     [service](bool lost) { service->OnLinkState(lost); });
-    QObject::connect(&supervisor, &Supervisor::relayChanged, context,
-                     [service] { service->UpdateVerdict(); });
+    TMqttService* service = &service_;
+    // Queued: a relay shown while a reading is processed is followed by that reading, whose state
+    // carries the verdict; looked at before it, the verdict (already the new reading's) would go out
+    // in a state of the previous reading.
+    QObject::connect(
+        &supervisor_, &Supervisor::relayChanged, on, [service] { service->UpdateVerdict(); },
+        Qt::QueuedConnection);
     // The status line in the language just chosen.
-    QObject::connect(&supervisor, &Supervisor::languageChanged, context, [service, label] {
+    QObject::connect(&supervisor_, &Supervisor::languageChanged, on, [service, label] {
         if (label) label->setText(QString::fromStdString(MqttStatusText(service->Status())));
     });
     // A reading that grows stale makes the verdict unsafe without a new reading.
-    auto* timer = new QTimer(context);
-    QObject::connect(timer, &QTimer::timeout, context, [service] { service->UpdateVerdict(); });
+    auto* timer = new QTimer(on);
+    QObject::connect(timer, &QTimer::timeout, on, [service] { service->UpdateVerdict(); });
     timer->start(5000);
-    return run;
+    context_ = std::move(context);
+    return true;
+}
+
+void TMqttPublishing::Stop() {
+    service_.Stop();
+    context_.reset();
+}
+
+std::unique_ptr<TMqttPublishing> MakeMqttService(Supervisor& supervisor, const std::string& endpoint,
+                                                 QStatusBar* statusBar) {
+    TMqttSettings settings = ReadMqttSettings();
+    std::string unused; // checked with the command line
+    if (!endpoint.empty()) ParseMqttEndpoint(endpoint, settings, unused);
+    if (!settings.Enabled) return nullptr;
+    return std::make_unique<TMqttPublishing>(supervisor, settings, statusBar);
 }

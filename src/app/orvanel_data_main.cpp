@@ -223,6 +223,7 @@ int Run(const TCommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    InstallSettingDefaults();
     TCommandLine line;
     try {
         line = Parse(argc, argv);

@@ -25,6 +25,7 @@
 #include "QtHooks.h"
 #include "Records.h"
 #include "ServiceManager.h"
+#include "SettingsTable.h"
 #include "StartupFolders.h"
 #include "Supervisor.h"
 #include "UserPrompts.h"
@@ -127,6 +128,7 @@ bool DisplayAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    InstallSettingDefaults();
     const TCommandLine line = ParseCommandLine(argc, argv);
     if (line.Help) {
         std::fputs(kUsage, stdout);
@@ -188,48 +190,17 @@ int main(int argc, char** argv) {
     supervisor.InstallSignalHandlers();
     std::fprintf(stderr, "%s\n", supervisor.Caption().c_str());
 
-    // The network server, once this is the only instance (a second one would find the port taken).
-    std::unique_ptr<TAlpacaServer> alpaca;
-    std::unique_ptr<TDashboardServer> dashboard;
-    TAlpacaSettings alpacaSettings = ReadAlpacaSettings();
-    std::string unused;
-    if (!line.Alpaca.empty()) ParseAlpacaEndpoint(line.Alpaca, alpacaSettings, unused);
-    if (alpacaSettings.Enabled) {
-        alpaca = std::make_unique<TAlpacaServer>(supervisor.Published(), alpacaSettings);
-        FollowSupervisor(*alpaca, supervisor);
-        // The web dashboard on the same port, with the verdict rules of the safety monitor.
-        dashboard = std::make_unique<TDashboardServer>(
-            *alpaca, supervisor.History(),
-            TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
-            [&supervisor] { return supervisor.RelayDisplay(); },
-            [&supervisor] { return supervisor.Published().Values().RoofCloseRequested; });
-        FollowSupervisor(*dashboard, supervisor);
-        if (alpaca->Start()) {
-            dashboard->Start();
-            std::fprintf(stderr, "ASCOM Alpaca and INDI feeds on http://%s:%u/setup\n",
-                         alpacaSettings.Address.c_str(), static_cast<unsigned>(alpaca->Port()));
-            std::fprintf(stderr, "Web dashboard on http://%s:%u/\n", alpacaSettings.Address.c_str(),
-                         static_cast<unsigned>(alpaca->Port()));
-        } else {
-            // Logged by the server; the user is told here, and the program runs on without it.
-            if (headless)
-                std::fprintf(stderr, "%s\n", alpaca->ErrorText().toLocal8Bit().constData());
-            else
-                ShowUserMessage(alpaca->ErrorText().toStdString());
-            dashboard.reset();
-            alpaca.reset();
-        }
-    }
-    // The MQTT publisher, with the verdict rules of the network server.
-    TMqttSettings mqttSettings = ReadMqttSettings();
-    if (!line.Mqtt.empty()) ParseMqttEndpoint(line.Mqtt, mqttSettings, unused);
-    std::unique_ptr<TMqttRun> mqtt;
-    if (mqttSettings.Enabled)
-        mqtt = StartMqttPublishing(supervisor, mqttSettings,
-                                   TSafetyRules{alpacaSettings.SafeDelayMin, alpacaSettings.UnsafeInDaylight},
-                                   headless ? nullptr : window->statusBar());
+    // The services beyond the built-in ones, each started at once after the start-up, in this order,
+    // and stopped in the reverse order before them at close (after the history is saved). The network
+    // server is added once this is the only instance (a second one would find the port taken); the
+    // web dashboard shares its port.
+    std::unique_ptr<TAlpacaServer> alpacaService = MakeAlpacaService(supervisor, line.Alpaca);
+    TAlpacaServer* alpaca = alpacaService.get(); // kept by the controller until it is destroyed
+    supervisor.AddService(std::move(alpacaService));
+    supervisor.AddService(MakeDashboardService(supervisor, alpaca));
+    supervisor.AddService(MakeMqttService(supervisor, line.Mqtt, headless ? nullptr : window->statusBar()));
+
     const int code = app.exec();
     supervisor.FormClose();
-    mqtt.reset(); // "offline" to the broker, after the history is saved
     return code;
 }

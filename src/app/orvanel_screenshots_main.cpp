@@ -543,6 +543,7 @@ void ShootAll(const QString& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
+    InstallSettingDefaults();
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TOrvanelApplication app(argc, argv, false);
     QApplication::setApplicationName("Orvanel");

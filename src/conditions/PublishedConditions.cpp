@@ -3,9 +3,14 @@
 #include <cmath>
 #include <limits>
 
+#include "Log.h"
+
 void TPublishedConditions::Reset(TDateTime start) {
     values_ = {};
     values_.DateLastMeasurement = start;
+    safety_ = {};
+    verdict_ = TSafetyMonitor(verdict_.Rules());
+    announced_ = false;
 }
 
 void TPublishedConditions::PublishMeasurement(const TConditions& c) {
@@ -28,10 +33,33 @@ void TPublishedConditions::PublishMeasurement(const TConditions& c) {
     v.HeaterPercent = c.HeaterPercent;
     v.MagnitudeSec = c.LightValid ? c.Magnitude : 0;
     v.DayCondition = c.DayCode();
+    safety_.HasReading = true;
+    safety_.LastReading = c.Date;
+    safety_.Raining = c.Raining;
+    safety_.VeryWindy = c.Wind == TWindState::VeryWindy;
+    safety_.CloudCode = c.CloudCode();
+    safety_.DayCode = c.DayCode();
 }
 
 void TPublishedConditions::PublishRoofState(const TT_Bool& roofSwitchActive) {
     if (roofSwitchActive.Valid) values_.RoofCloseRequested = roofSwitchActive.Value;
+    safety_.RoofClosed = values_.RoofCloseRequested;
+}
+
+void TPublishedConditions::PublishLinkState(bool lost) {
+    safety_.LinkLost = lost;
+}
+
+const TSafetyMonitor& TPublishedConditions::Verdict(TDateTime now) const {
+    const bool before = verdict_.IsSafe();
+    const bool safe = verdict_.Update(safety_, now);
+    if (announced_ && safe == before) return verdict_;
+    announced_ = true;
+    std::string reasons;
+    for (const TUnsafeReason r : verdict_.Reasons())
+        reasons += (reasons.empty() ? "" : ", ") + std::string(UnsafeReasonLogName(r));
+    LogToday(safe ? std::string("Safety verdict: safe") : "Safety verdict: unsafe (" + reasons + ")");
+    return verdict_;
 }
 
 void TPublishedConditions::PublishThresholds(const TSetupInfos& setup) {

@@ -1,7 +1,8 @@
-// The values served to automation clients and written to the one-line condition file: one object,
-// owned by the controller and updated on the main thread only (after each classified reading, after
-// each relay-state display, for the thresholds), read there by the automation server and the file
-// writer.
+// The values served to automation clients and written to the one-line condition file, and the one
+// safe/unsafe verdict on them: one object, owned by the controller and updated on the main thread
+// only (after each classified reading, after each relay-state display, for the thresholds, on each
+// change of the station link), read there by every service, so that each shows the same verdict
+// with the same `since`.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "Conditions.h"
 #include "DateTime.h"
 #include "Records.h"
+#include "SafetyVerdict.h"
 
 struct TAutomationValues {
     uint8_t CloudCondition = 0;
@@ -47,9 +49,25 @@ class TPublishedConditions {
     void PublishRoofState(const TT_Bool& roofSwitchActive);
     // At start-up and after the settings dialog was confirmed.
     void PublishThresholds(const TSetupInfos& setup);
+    // The station link was lost (true) or answers again (false).
+    void PublishLinkState(bool lost);
+
+    // ---- The verdict ----
+    // Its rules, from the settings (before the first evaluation).
+    void SetSafetyRules(const TSafetyRules& rules) { verdict_ = TSafetyMonitor(rules); }
+    // The verdict at `now` on what was published: looking moves it along the clock, so that a
+    // reading going stale is seen without a new one. Each change is logged once, whoever looked.
+    const TSafetyMonitor& Verdict(TDateTime now) const;
+    // As last evaluated.
+    const TSafetyMonitor& LastVerdict() const { return verdict_; }
+    // What the verdict looks at (the station link, the roof relay, the latest reading).
+    const TSafetyInputs& SafetyInputs() const { return safety_; }
 
   private:
     TAutomationValues values_;
+    TSafetyInputs safety_;
+    mutable TSafetyMonitor verdict_;
+    mutable bool announced_ = false;
 };
 
 // Seconds from the latest measurement to now, rounded, clamped to the 32-bit range.

@@ -27,12 +27,20 @@ std::vector<TUnsafeReason> UnsafeNow(const TSafetyInputs& in, const TSafetyRules
 } // namespace
 
 bool TSafetyMonitor::Update(const TSafetyInputs& inputs, TDateTime now) {
+    const bool before = safe_;
+    Evaluate(inputs, now);
+    if (!evaluated_ || safe_ != before) since_ = now;
+    evaluated_ = true;
+    return safe_;
+}
+
+void TSafetyMonitor::Evaluate(const TSafetyInputs& inputs, TDateTime now) {
     reasons_ = UnsafeNow(inputs, rules_, now);
     secondsToWait_ = 0;
     if (!reasons_.empty()) {
         holding_ = false;
         safe_ = false;
-        return false;
+        return;
     }
     // A clock set back restarts the wait rather than shortening it.
     if (!holding_ || now < holdingSince_) {
@@ -46,7 +54,6 @@ bool TSafetyMonitor::Update(const TSafetyInputs& inputs, TDateTime now) {
         secondsToWait_ = delay - waited;
         reasons_.push_back(TUnsafeReason::Waiting);
     }
-    return safe_;
 }
 
 void TSafetyFollower::OnReading(const TcapteursInfos& reading, const TConditions& conditions) {
@@ -127,4 +134,28 @@ std::string UnsafeReasonsText(const TSafetyMonitor& monitor) {
     for (const TUnsafeReason reason : monitor.Reasons())
         text += (text.empty() ? "" : ", ") + UnsafeReasonText(reason, monitor);
     return text;
+}
+
+const char* UnsafeReasonLogName(TUnsafeReason reason) {
+    switch (reason) {
+    case TUnsafeReason::NoReading:
+        return "no reading";
+    case TUnsafeReason::StaleReading:
+        return "stale reading";
+    case TUnsafeReason::LinkLost:
+        return "station link lost";
+    case TUnsafeReason::RoofClosed:
+        return "roof relay closed";
+    case TUnsafeReason::Rain:
+        return "rain";
+    case TUnsafeReason::VeryWindy:
+        return "very windy";
+    case TUnsafeReason::SkyNotClear:
+        return "sky not clear";
+    case TUnsafeReason::Daylight:
+        return "daylight";
+    case TUnsafeReason::Waiting:
+        return "safe delay running";
+    }
+    return "?";
 }

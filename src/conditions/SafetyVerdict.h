@@ -58,14 +58,20 @@ class TSafetyMonitor {
     const std::vector<TUnsafeReason>& Reasons() const { return reasons_; }
     // With TUnsafeReason::Waiting: seconds still to wait.
     double SecondsToWait() const { return secondsToWait_; }
+    // When the verdict took its present value (the first evaluation counts as a change); 0 before.
+    TDateTime Since() const { return since_; }
     const TSafetyRules& Rules() const { return rules_; }
 
   private:
+    void Evaluate(const TSafetyInputs& inputs, TDateTime now);
+
     TSafetyRules rules_;
     bool safe_ = false;
     bool holding_ = false; // every condition has held since holdingSince_
     TDateTime holdingSince_ = 0;
     double secondsToWait_ = 0;
+    bool evaluated_ = false;
+    TDateTime since_ = 0;
     std::vector<TUnsafeReason> reasons_{TUnsafeReason::NoReading};
 };
 
@@ -105,3 +111,5 @@ const char* UnsafeReasonKey(TUnsafeReason reason);
 // The reasons in plain words, in the language of the moment: "pluie, vent très fort".
 std::string UnsafeReasonText(TUnsafeReason reason, const TSafetyMonitor& monitor);
 std::string UnsafeReasonsText(const TSafetyMonitor& monitor);
+// The reason as the log names it ("stale reading"), in English whatever the language.
+const char* UnsafeReasonLogName(TUnsafeReason reason);

@@ -18,7 +18,9 @@ class TService {
     virtual std::string Name() const = 0;
 
     // False when the service cannot run (port taken, broker refused...): `error` says why in the
-    // user's words. The caller shows it once, logs it, and the program runs on without the service.
+    // user's words, and the service has logged its one line (in English, as every log line). The
+    // caller shows the text once, and the program runs on without the service. An empty `error`:
+    // nothing to tell (a service that needs another one whose failure was already told).
     virtual bool Start(std::string& error) = 0;
 
     // Ends the service within a bounded time (a close must never hang on a network peer). Called

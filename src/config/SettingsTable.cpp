@@ -133,6 +133,7 @@ TDialogRead WhenOpened(int step, TSettingDefault first = {}, int code = 0) {
 
 const std::vector<TSettingRow>& SettingsRows() {
     using enum TStartRead;
+    using TDefaultAt::LoadAndStartUp;
     using TDefaultAt::StartRead;
     using TDefaultAt::StartUp;
     const auto Load = TDefaultAt::Load;
@@ -232,17 +233,17 @@ const std::vector<TSettingRow>& SettingsRows() {
          OnStatistics(2), StartRead},
 
         {KeySounds, "Sound_at_RelayClose", varString, FIELD(Setup.Sound_at_RelayClose),
-         "BadCond_relayClose.wav", AnyValue, Later, OnDialogOk(34), StartUp},
+         "BadCond_relayClose.wav", AnyValue, Later, OnDialogOk(34), LoadAndStartUp},
         {KeySounds, "Soft_OnRelayClose", varString, FIELD(Setup.Soft_OnRelayClose), "", AnyValue, Later,
-         OnDialogOk(35), StartUp},
+         OnDialogOk(35), LoadAndStartUp},
         {KeySounds, "Sound_on_goodCond", varString, FIELD(Setup.Sound_on_goodCond), "GoodConditions.wav",
-         AnyValue, Later, OnDialogOk(36), StartUp},
+         AnyValue, Later, OnDialogOk(36), LoadAndStartUp},
         {KeySounds, "Sound_on_BadCond", varString, FIELD(Setup.Sound_on_BadCond), "BadConditions.wav",
-         AnyValue, Later, OnDialogOk(37), StartUp},
+         AnyValue, Later, OnDialogOk(37), LoadAndStartUp},
         {KeyCloseCriteria, "ReArmAuto", varBoolean, FIELD(Setup.RoofCloserCriterias.DoReamAuto), false,
-         AnyValue, Later, OnDialogOk(22), StartUp},
+         AnyValue, Later, OnDialogOk(22), LoadAndStartUp},
         {KeyCloseCriteria, "AfterMin", varWord, FIELD(Setup.RoofCloserCriterias.AfterMinutes), 120,
-         Between(2, 1000), Later, OnDialogOk(23), StartUp},
+         Between(2, 1000), Later, OnDialogOk(23), LoadAndStartUp},
 
         // Not read by the start-up. The dialog reads the light interval over the current one, and
         // the station cells over the dialog's own defaults.
@@ -425,16 +426,43 @@ void ReadMonthsToLoad(TDatabaseRegistry& registry) {
     LogToday(fmt::sprintf("Amount of months to load : %d", SetupInfos.NbMonthtoLoad));
 }
 
-void AssignStartupDefaults() {
+bool HeldFromLoad(TDefaultAt at) {
+    return at == TDefaultAt::Load || at == TDefaultAt::LoadAndStartUp;
+}
+
+bool AssignedAtStartUp(TDefaultAt at) {
+    return at == TDefaultAt::StartUp || at == TDefaultAt::LoadAndStartUp;
+}
+
+namespace {
+
+// The default of each row `when` says into the fields of `setup`.
+void AssignDefaults(TSetupInfos& setup, bool (*when)(TDefaultAt)) {
     TStartupSettings unused;
-    TSettingsPlace place{SetupInfos, unused};
+    TSettingsPlace place{setup, unused};
     for (const TSettingRow& row : SettingsRows()) {
-        if (row.DefaultAt != TDefaultAt::StartUp) continue;
+        if (!when(row.DefaultAt)) continue;
         const TRegTarget field = row.Field(place);
         field.Assign(*row.Default.Get().ConvertedTo(field.NaturalKind()));
     }
+}
+
+} // namespace
+
+void AssignStartupDefaults() {
+    AssignDefaults(SetupInfos, &AssignedAtStartUp);
     // Built in only, never stored.
     SetupInfos.Sound_on_Rainning = "Rain_pending.wav";
+}
+
+TSetupInfos SettingDefaults() {
+    TSetupInfos setup = FixedSetupStartValues();
+    AssignDefaults(setup, &HeldFromLoad);
+    return setup;
+}
+
+void InstallSettingDefaults() {
+    SetSetupStartValues(SettingDefaults());
 }
 
 int32_t ReadCurrentLang(TDatabaseRegistry& registry) {
@@ -520,6 +548,16 @@ void WriteStatsRange(TDateTime dateDeb, TDateTime dateFin, TDatabaseRegistry& re
     values.DateFin = dateFin;
     TSettingsPlace place{SetupInfos, values};
     WriteSettings(TWriteAt::Statistics, place, registry);
+}
+
+TAlpacaSettings ReadSafetyRuleSettings(TDatabaseRegistry& registry) {
+    TStartupSettings read;
+    TSettingsPlace place{SetupInfos, read};
+    for (const TSettingRow& row : SettingsRows())
+        if (std::string(row.Group) == KeyAlpaca &&
+            (std::string(row.Key) == "SafeDelayMin" || std::string(row.Key) == "UnsafeInDaylight"))
+            ReadSetting(row, place, registry);
+    return read.Alpaca;
 }
 
 std::string DefaultMqttClientId() {

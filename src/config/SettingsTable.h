@@ -82,10 +82,14 @@ enum class TStartRead : uint8_t {
 
 // When a row's built-in default is put into its field.
 enum class TDefaultAt : uint8_t {
-    Load,     // held from the program's load on (the globals' start values)
-    StartUp,  // assigned by AssignStartupDefaults, before the start-up's reads
-    StartRead // assigned just before its own start-up read (a value of the moment)
+    Load,           // held from the program's load on (the globals' start values)
+    StartUp,        // assigned by AssignStartupDefaults, before the start-up's reads
+    LoadAndStartUp, // both: held from load on, and assigned again before the start-up's reads
+    StartRead       // assigned just before its own start-up read (a value of the moment)
 };
+// The default is in the globals' start values / is assigned by AssignStartupDefaults.
+bool HeldFromLoad(TDefaultAt at);
+bool AssignedAtStartUp(TDefaultAt at);
 
 // What stores a setting.
 enum class TWriteAt : uint8_t {
@@ -195,6 +199,9 @@ std::string DefaultBoltWoodFileName();
 // The rows under "\\Alpaca". A device identifier not stored yet is made now and stored, so that
 // clients recognise the devices across restarts.
 TAlpacaSettings ReadAlpacaSettings(TDatabaseRegistry& registry = DatabaseRegistry());
+// Only the rows of the safety verdict ("SafeDelayMin", "UnsafeInDaylight"), which every service
+// shows: read at start whether the network server runs or not, without making identifiers.
+TAlpacaSettings ReadSafetyRuleSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 
 // The rows under "\\MQTT"; the client identifier defaults to "orvanel-" and the host name.
 TMqttSettings ReadMqttSettings(TDatabaseRegistry& registry = DatabaseRegistry());
@@ -209,9 +216,18 @@ std::string DefaultMqttClientId();
 TStartupSettings LoadStartupSettings(TDatabaseRegistry& registry = DatabaseRegistry());
 // "NbMonthtoLoad", the first setting read, logged as "Amount of months to load : %d".
 void ReadMonthsToLoad(TDatabaseRegistry& registry = DatabaseRegistry());
-// The built-in defaults the start-up assigns before its reads (the rows of TDefaultAt::StartUp:
-// FTP, saves, one-line file, data folder, sounds, automatic re-arm, photodiode dark level).
+// The built-in defaults the start-up assigns before its reads (the rows of TDefaultAt::StartUp and
+// LoadAndStartUp: FTP, saves, one-line file, data folder, sounds, automatic re-arm, photodiode dark
+// level).
 void AssignStartupDefaults();
+
+// The start values of SetupInfos: those no setting stores, with the default of every row held from
+// load. The table is where a default is written; the plain layers (station, conditions) and their
+// tests get it through these values.
+TSetupInfos SettingDefaults();
+// Makes them the globals' start values (and SetupInfos's now). Programs call it first thing in
+// main(), before anything reads the settings; the tests' sandbox does too.
+void InstallSettingDefaults();
 // "CurrentLang" (1033 when absent).
 int32_t ReadCurrentLang(TDatabaseRegistry& registry = DatabaseRegistry());
 // Every other start-up read, from "PortCom" to "AfterMin". Fills the statistics range of the result.

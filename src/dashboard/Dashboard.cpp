@@ -17,14 +17,14 @@ TWebAnswer Json(int status, std::string body) {
 
 } // namespace
 
-TDashboard::TDashboard(const THistoryStore& history, TSafetyRules rules, std::function<TRelayDisplay()> relay,
-                       std::function<bool()> relayClosed)
-    : history_(history), relay_(std::move(relay)), relayClosed_(std::move(relayClosed)),
-      clock_([] { return Now(); }), verdict_(rules) {}
+TDashboard::TDashboard(const THistoryStore& history, const TPublishedConditions& published,
+                       std::function<TRelayDisplay()> relay)
+    : history_(history), published_(published), relay_(std::move(relay)), clock_([] { return Now(); }) {}
 
 bool TDashboard::Start(std::string&) {
     running_ = true;
     UpdateVerdict();
+    SendVerdictIfMoved();
     return true;
 }
 
@@ -33,44 +33,45 @@ void TDashboard::Stop() {
     sinks_.clear();
 }
 
-// Evaluated before every answer too: what changed is found by SendVerdictIfMoved against what the
-// browsers were told, so a change first seen by an answer still reaches them.
+// The one verdict, which every service looks at and any of them may see change first; a look moves
+// it along the clock. Done before every answer too: what changed is found by SendVerdictIfMoved
+// against what the browsers were told, so a change first seen elsewhere still reaches them.
 void TDashboard::UpdateVerdict() {
-    verdict_.OnRoofClosed(relayClosed_ && relayClosed_());
-    verdict_.Update(clock_());
+    published_.Verdict(clock_());
 }
 
 void TDashboard::SendVerdictIfMoved() {
-    const bool safe = verdict_.IsSafe();
-    const std::vector<TUnsafeReason>& reasons = verdict_.Monitor().Reasons();
-    if (told_ && safe == toldSafe_ && reasons == toldReasons_) return;
+    const TSafetyMonitor& verdict = published_.LastVerdict();
+    if (told_ && verdict.IsSafe() == toldSafe_ && verdict.Reasons() == toldReasons_ &&
+        verdict.Since() == toldSince_)
+        return;
     told_ = true;
-    toldSafe_ = safe;
-    toldReasons_ = reasons;
-    if (!sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict_)));
+    toldSafe_ = verdict.IsSafe();
+    toldReasons_ = verdict.Reasons();
+    toldSince_ = verdict.Since();
+    if (!sinks_.empty()) Broadcast(SseEvent("verdict", VerdictJson(verdict)));
 }
 
 std::string TDashboard::Current() {
     state_.Relay = relay_ ? relay_() : TRelayDisplay{};
-    state_.RelayClosed = relayClosed_ && relayClosed_();
-    return CurrentJson(state_, verdict_, clock_());
+    state_.RelayClosed = published_.Values().RoofCloseRequested;
+    state_.LinkLost = published_.SafetyInputs().LinkLost;
+    return CurrentJson(state_, published_.LastVerdict(), clock_());
 }
 
 void TDashboard::OnReading(const TcapteursInfos& reading, const TConditions& conditions) {
     state_.HasReading = true;
     state_.Reading = reading;
     state_.Conditions = conditions;
-    verdict_.OnReading(reading, conditions);
     UpdateVerdict();
     // One text for every browser, made once.
     if (!sinks_.empty()) Broadcast(SseEvent("reading", Current()));
     SendVerdictIfMoved();
 }
 
-void TDashboard::OnLinkState(bool lost) {
-    verdict_.OnLinkState(lost);
-    UpdateVerdict();
-    SendVerdictIfMoved();
+// The controller has published the link state beside the conditions, where the verdict reads it.
+void TDashboard::OnLinkState(bool) {
+    Tick();
 }
 
 void TDashboard::Tick() {
@@ -124,7 +125,7 @@ std::optional<TWebAnswer> TDashboard::Answer(std::string_view method, std::strin
         return a;
     }
     if (path == "/api/current") {
-        UpdateVerdict();
+        UpdateVerdict(); // the browsers that follow the events still get a change seen here
         if (!state_.HasReading) return Json(503, NoReadingJson());
         return Json(200, Current());
     }

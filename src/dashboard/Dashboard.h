@@ -1,8 +1,9 @@
 // The web dashboard as a service: it follows the readings and the station link like every publisher,
-// keeps the verdict with the same rules as the Alpaca safety monitor, answers the page, its files and
-// the JSON paths, and sends the events to the browsers that follow them. Plain C++ on the main
-// thread: the HTTP server hands it each request and carries its events; a client that stops reading
-// is dropped there, under the server's limits, so nothing here grows with a slow browser.
+// shows the one safety verdict published beside the conditions (the Alpaca safety monitor's and the
+// MQTT publisher's), answers the page, its files and the JSON paths, and sends the events to the
+// browsers that follow them. Plain C++ on the main thread: the HTTP server hands it each request and
+// carries its events; a client that stops reading is dropped there, under the server's limits, so
+// nothing here grows with a slow browser.
 #pragma once
 
 #include <functional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "DashboardJson.h"
+#include "PublishedConditions.h"
 #include "Service.h"
 
 // One answer, before it goes on the wire.
@@ -34,10 +36,10 @@ inline constexpr int EventKeepAliveSeconds = 15;
 
 class TDashboard : public TService {
   public:
-    // relay: the relay panel and its criteria as the window shows them; relayClosed: the station's
-    // roof relay is closed (the verdict's input, as the safety monitor reads it).
-    TDashboard(const THistoryStore& history, TSafetyRules rules, std::function<TRelayDisplay()> relay,
-               std::function<bool()> relayClosed);
+    // published: the controller's values and the verdict on them, updated before each call here;
+    // relay: the relay panel and its criteria as the window shows them. Both outlive the dashboard.
+    TDashboard(const THistoryStore& history, const TPublishedConditions& published,
+               std::function<TRelayDisplay()> relay);
 
     std::string Name() const override { return "Dashboard"; }
     bool Start(std::string& error) override;
@@ -48,7 +50,8 @@ class TDashboard : public TService {
     // The clock of the verdict and of the ages (default Now()).
     void SetClock(std::function<TDateTime()> clock) { clock_ = std::move(clock); }
     // Looks at the verdict between readings (a reading going stale, the safe delay running out, the
-    // relay): a "verdict" event when it changed.
+    // relay): a "verdict" event when it changed since the browsers were last told, whoever saw the
+    // change first.
     void Tick();
     // A comment line to every browser, every EventKeepAliveSeconds.
     void KeepAlive();
@@ -61,21 +64,21 @@ class TDashboard : public TService {
     void Subscribe(TEventSink sink);
     size_t SubscriberCount() const { return sinks_.size(); }
 
-    const TSafetyFollower& Verdict() const { return verdict_; }
+    const TSafetyMonitor& Verdict() const { return published_.LastVerdict(); }
 
   private:
     void Broadcast(const std::string& chunk);
     void UpdateVerdict();
-    // A "verdict" event when the verdict or its reasons differ from what the browsers were last told
-    // (a reason can come and go while the verdict stays unsafe: the link lost, a reading going stale).
+    // A "verdict" event when the verdict, its reasons or its `since` differ from what the browsers
+    // were last told (a reason can come and go while the verdict stays unsafe: the link lost, a
+    // reading going stale).
     void SendVerdictIfMoved();
     std::string Current();
 
     const THistoryStore& history_;
+    const TPublishedConditions& published_;
     std::function<TRelayDisplay()> relay_;
-    std::function<bool()> relayClosed_;
     std::function<TDateTime()> clock_;
-    TSafetyFollower verdict_;
     TDashboardState state_;
     std::vector<TEventSink> sinks_;
     bool running_ = false;
@@ -83,4 +86,5 @@ class TDashboard : public TService {
     bool told_ = false;
     bool toldSafe_ = false;
     std::vector<TUnsafeReason> toldReasons_;
+    TDateTime toldSince_ = 0;
 };

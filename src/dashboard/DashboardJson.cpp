@@ -57,15 +57,15 @@ void Value(TJsonWriter& w, const char* key, const char* label, const std::string
     w.EndObject();
 }
 
-void Verdict(TJsonWriter& w, const TSafetyFollower& verdict) {
+void Verdict(TJsonWriter& w, const TSafetyMonitor& verdict) {
     w.BeginObject();
     w.Key("safe").Bool(verdict.IsSafe());
     w.Key("text").String(verdict.IsSafe() ? Tr("Dashboard", "SÛR") : Tr("Dashboard", "NON SÛR"));
     w.Key("reasons").BeginArray();
-    for (const TUnsafeReason r : verdict.Monitor().Reasons()) {
+    for (const TUnsafeReason r : verdict.Reasons()) {
         w.BeginObject();
         w.Key("code").String(UnsafeReasonKey(r));
-        w.Key("text").String(UnsafeReasonText(r, verdict.Monitor()));
+        w.Key("text").String(UnsafeReasonText(r, verdict));
         w.EndObject();
     }
     w.EndArray();
@@ -249,7 +249,7 @@ std::optional<TDateTime> ParseIsoDate(std::string_view text) {
 
 // ---- Current reading --------------------------------------------------------------------------
 
-std::string CurrentJson(const TDashboardState& s, const TSafetyFollower& verdict, TDateTime now) {
+std::string CurrentJson(const TDashboardState& s, const TSafetyMonitor& verdict, TDateTime now) {
     TJsonWriter w;
     w.BeginObject();
     w.Key("time").String(IsoUtcText(s.Reading.DateSysteme));
@@ -266,7 +266,7 @@ std::string CurrentJson(const TDashboardState& s, const TSafetyFollower& verdict
     Relay(w, s);
     w.Key("verdict");
     Verdict(w, verdict);
-    w.Key("link_lost").Bool(verdict.Inputs().LinkLost);
+    w.Key("link_lost").Bool(s.LinkLost);
     w.EndObject();
     return w.Take();
 }
@@ -275,7 +275,7 @@ std::string NoReadingJson() {
     return ErrorJson("no_reading", Tr("Dashboard", "aucune mesure météo reçue depuis le démarrage"));
 }
 
-std::string VerdictJson(const TSafetyFollower& verdict) {
+std::string VerdictJson(const TSafetyMonitor& verdict) {
     TJsonWriter w;
     Verdict(w, verdict);
     return w.Take();

@@ -33,14 +33,15 @@ struct TDashboardState {
     TConditions Conditions;
     TRelayDisplay Relay;
     bool RelayClosed = false; // the station's roof relay is closed
+    bool LinkLost = false;
 };
 
 // The JSON of /api/current at `now` (the age of the reading counts from the reading's date).
-std::string CurrentJson(const TDashboardState& state, const TSafetyFollower& verdict, TDateTime now);
+std::string CurrentJson(const TDashboardState& state, const TSafetyMonitor& verdict, TDateTime now);
 // The answer before the first reading (served with status 503).
 std::string NoReadingJson();
 // The verdict alone: the body of the "verdict" event.
-std::string VerdictJson(const TSafetyFollower& verdict);
+std::string VerdictJson(const TSafetyMonitor& verdict);
 
 // ---- History --------------------------------------------------------------------------------
 inline constexpr int HistoryColumnsDefault = 1000;

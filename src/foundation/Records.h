@@ -236,3 +236,8 @@ extern std::atomic<uint16_t> ComThreadCount;
 
 // Assigns the start values of every global (done once at program load; tests call it to reset).
 void InitStartValues();
+// The start values of SetupInfos that no setting stores. The settings' own built-in defaults come
+// from the settings table, which hands the whole start values over (InstallSettingDefaults) before
+// anything reads them; SetupInfos takes them at once.
+TSetupInfos FixedSetupStartValues();
+void SetSetupStartValues(const TSetupInfos& start);

@@ -94,6 +94,11 @@ const std::string* THttpRequest::Header(std::string_view lowerName) const {
     return nullptr;
 }
 
+std::string HttpUrl(const std::string& address, unsigned port, const std::string& path) {
+    const bool ipv6 = address.find(':') != std::string::npos && address.front() != '[';
+    return "http://" + (ipv6 ? "[" + address + "]" : address) + ":" + std::to_string(port) + path;
+}
+
 const char* HttpStatusText(int status) {
     switch (status) {
     case 100:

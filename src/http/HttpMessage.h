@@ -73,6 +73,9 @@ using THttpHandler = std::function<std::optional<THttpResponse>(const THttpReque
 
 const char* HttpStatusText(int status);
 
+// "http://<address>:<port><path>", an IPv6 address in brackets so that the text is a usable address.
+std::string HttpUrl(const std::string& address, unsigned port, const std::string& path);
+
 // Percent-decoding in linear time; `plusIsSpace` for queries and form bodies. A '%' not followed by two
 // hex digits stays as it is.
 std::string PercentDecode(std::string_view text, bool plusIsSpace);

@@ -325,10 +325,10 @@ TMqttService::TShared& SharedOf(void* user) {
 
 // ---- Life ------------------------------------------------------------------------------------------
 
-TMqttService::TMqttService(TMqttSettings settings, TSafetyRules rules, std::function<bool()> roofClosed,
+TMqttService::TMqttService(TMqttSettings settings, const TPublishedConditions& published,
                            std::function<TDateTime()> clock)
-    : settings_(std::move(settings)), roofClosed_(std::move(roofClosed)),
-      clock_(clock ? std::move(clock) : [] { return Now(); }), safety_(rules) {
+    : settings_(std::move(settings)), published_(published),
+      clock_(clock ? std::move(clock) : [] { return Now(); }) {
     if (settings_.ClientId.empty()) settings_.ClientId = DefaultMqttClientId();
 }
 
@@ -485,8 +485,8 @@ void TMqttService::OnReading(const TcapteursInfos& reading, const TConditions& c
     PublishVerdictAndState(true);
 }
 
-void TMqttService::OnLinkState(bool lost) {
-    linkLost_ = lost;
+// The controller has published the link state beside the conditions, where the verdict reads it.
+void TMqttService::OnLinkState(bool) {
     PublishVerdictAndState(hasReading_);
 }
 
@@ -494,35 +494,26 @@ void TMqttService::UpdateVerdict() {
     PublishVerdictAndState(false);
 }
 
-// The verdict, evaluated here only, as the other publishers of it do.
+// The one verdict every publisher shows. Another one may have seen a change first: the value and its
+// `since` say whether it changed since the broker was told.
 void TMqttService::PublishVerdictAndState(bool withState) {
-    TSafetyInputs in;
-    in.HasReading = hasReading_;
-    in.LastReading = reading_.DateSysteme;
-    in.LinkLost = linkLost_;
-    in.RoofClosed = roofClosed_ && roofClosed_();
-    in.Raining = reading_.RainStatus != 0;
-    in.VeryWindy = conditions_.Wind == TWindState::VeryWindy;
-    in.CloudCode = conditions_.CloudCode();
-    in.DayCode = conditions_.DayCode();
-    const TDateTime now = clock_();
-    const bool safe = safety_.Update(in, now);
-    const bool changed = !verdictKnown_ || safe != verdict_.Safe;
-    if (changed) {
-        verdict_.Since = now;
-        LogToday(std::string("MQTT safety: ") + (safe ? "safe" : "unsafe"));
-    }
+    const TSafetyMonitor& verdict = published_.Verdict(clock_());
+    const TSafetyInputs& in = published_.SafetyInputs();
+    const bool safe = verdict.IsSafe();
+    const bool changed = !verdictKnown_ || safe != verdict_.Safe || verdict.Since() != verdict_.Since;
+    if (changed) LogToday(std::string("MQTT safety: ") + (safe ? "safe" : "unsafe"));
     // The state carries the verdict, its reasons and the relay: it follows them too.
-    const bool stateChanged = changed || verdict_.Reasons != safety_.Reasons() || in.RoofClosed != roofShown_;
+    const bool stateChanged = changed || verdict_.Reasons != verdict.Reasons() || in.RoofClosed != roofShown_;
     verdictKnown_ = true;
     roofShown_ = in.RoofClosed;
     verdict_.Safe = safe;
-    verdict_.Reasons = safety_.Reasons();
-    verdict_.ReasonsText = UnsafeReasonsText(safety_);
+    verdict_.Since = verdict.Since();
+    verdict_.Reasons = verdict.Reasons();
+    verdict_.ReasonsText = UnsafeReasonsText(verdict);
     if (!shared_) return;
     const bool sendState = hasReading_ && (withState || stateChanged);
     std::string state;
-    if (sendState) state = MqttStateJson(reading_, conditions_, in.RoofClosed, linkLost_, verdict_);
+    if (sendState) state = MqttStateJson(reading_, conditions_, in.RoofClosed, in.LinkLost, verdict_);
     std::lock_guard lock(shared_->mutex);
     shared_->safety = safe ? "safe" : "unsafe";
     if (sendState) {

@@ -13,8 +13,8 @@
 
 #include "Conditions.h"
 #include "MqttPayloads.h"
+#include "PublishedConditions.h"
 #include "Records.h"
-#include "SafetyVerdict.h"
 #include "Service.h"
 #include "SettingsTable.h"
 
@@ -56,10 +56,10 @@ std::string MqttProblemText(TMqttProblem problem, const std::string& detail);
 
 class TMqttService : public TService {
   public:
-    // rules: those of the other publishers of the verdict. roofClosed: whether the station's roof
-    // relay is closed, asked on the main thread when the verdict is evaluated. clock: the verdict's
-    // clock (default Now()).
-    TMqttService(TMqttSettings settings, TSafetyRules rules, std::function<bool()> roofClosed,
+    // published: the controller's values and the one verdict on them, shared with the other
+    // publishers; read on the main thread, and it outlives the service. clock: the verdict's clock
+    // (default Now()).
+    TMqttService(TMqttSettings settings, const TPublishedConditions& published,
                  std::function<TDateTime()> clock = nullptr);
     ~TMqttService() override;
     TMqttService(const TMqttService&) = delete;
@@ -74,8 +74,8 @@ class TMqttService : public TService {
     void OnReading(const TcapteursInfos& reading, const TConditions& conditions) override;
     void OnLinkState(bool lost) override;
 
-    // The relay changed, or time passed: the verdict is evaluated again and published when it changed
-    // (a reading growing stale becomes unsafe without a new reading).
+    // The relay changed, or time passed: the verdict is looked at again and published when it changed
+    // since the broker was last told (a reading growing stale becomes unsafe without a new reading).
     void UpdateVerdict();
 
     // Called on the network thread at every change of the link; the listener copies what it needs.
@@ -90,7 +90,7 @@ class TMqttService : public TService {
     void PublishVerdictAndState(bool withState);
 
     TMqttSettings settings_;
-    std::function<bool()> roofClosed_;
+    const TPublishedConditions& published_;
     std::function<TDateTime()> clock_;
     std::shared_ptr<TShared> shared_;
     std::function<void(const TMqttStatus&)> listener_;
@@ -101,8 +101,6 @@ class TMqttService : public TService {
     bool hasReading_ = false;
     TcapteursInfos reading_{};
     TConditions conditions_;
-    bool linkLost_ = false;
-    TSafetyMonitor safety_;
     TMqttVerdict verdict_;
     bool verdictKnown_ = false;
     bool roofShown_ = false;

@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "PublishedConditions.h"
+#include "Service.h"
 
 class TClaritySensorObject;
 
-class TAutomationServer : public QObject {
+class TAutomationServer : public QObject, public TService {
     Q_OBJECT
   public:
     // published: what the clients read (the controller's). It must outlive the server and is only
@@ -31,7 +32,18 @@ class TAutomationServer : public QObject {
     // still served. True when both names are served.
     bool Start(const QString& busAddress = {});
     // Releases the names and objects and leaves the bus (also done on destruction).
-    void Stop();
+    void Stop() override;
+
+    // As a service of the controller. A session without a bus is no fault the user must act on
+    // (a headless observatory computer often has none): logged once by Start, never a message.
+    std::string Name() const override { return "D-Bus"; }
+    bool Start(std::string&) override {
+        Start();
+        return true;
+    }
+    // Clients read the published values at each call: nothing to follow.
+    void OnReading(const TcapteursInfos&, const TConditions&) override {}
+    void OnLinkState(bool) override {}
 
     bool IsConnected() const { return connected_; }
     // The bus names this process owns, in registration order.

@@ -111,24 +111,6 @@ double Sector_ToDegrees(uint8_t sector) {
     return sector < 16 ? sector * 22.5 : -1.0;
 }
 
-std::string Degrees_ToSectorName(float degrees) {
-    static constexpr const char* names[16] = {
-        TrNoop("Conversions", "N"),    TrNoop("Conversions", "N-NE"), TrNoop("Conversions", "NE"),
-        TrNoop("Conversions", "E-NE"), TrNoop("Conversions", "E"),    TrNoop("Conversions", "E-SE"),
-        TrNoop("Conversions", "SE"),   TrNoop("Conversions", "S-SE"), TrNoop("Conversions", "S"),
-        TrNoop("Conversions", "S-SO"), TrNoop("Conversions", "SO"),   TrNoop("Conversions", "O-SO"),
-        TrNoop("Conversions", "O"),    TrNoop("Conversions", "W-NO"), TrNoop("Conversions", "NO"),
-        TrNoop("Conversions", "N-NO"),
-    };
-    if (!std::isfinite(degrees)) return NoSectorText();
-    const long i = static_cast<long>(RoundTiesToEven(degrees / 22.5));
-    return Tr("Conversions", names[((i % 16) + 16) % 16]);
-}
-
-std::string NoSectorText() {
-    return Tr("Conversions", "Pas de données");
-}
-
 bool Analog_ToWindSpeed(uint16_t n, float& speed) {
     return AnalogScaled(n, 30.0, speed);
 }

@@ -39,9 +39,6 @@ double Thermistor_ToDegrees(double volts);
 double Tenths_ToValue(uint16_t w);
 // s * 22.5 below 16, otherwise -1.
 double Sector_ToDegrees(uint8_t sector);
-std::string Degrees_ToSectorName(float degrees);
-// The text for "no sector".
-std::string NoSectorText();
 
 // 4 to 20 mA sensors through the converter: false (output 0) when there is no signal.
 bool Analog_ToWindSpeed(uint16_t n, float& speed);

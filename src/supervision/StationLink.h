@@ -5,10 +5,14 @@
 
 #include <functional>
 #include <memory>
+#include <QObject>
+#include <QTimer>
 #include <string>
 #include <vector>
 
 #include "ThreadCommunicate.h"
+
+class TCycleHost;
 
 class TStationLinkHolder {
   public:
@@ -44,4 +48,54 @@ class TStationLinkHolder {
 
   private:
     std::unique_ptr<TComObjRs232> port_;
+};
+
+// The healing of the station link, for a machine left alone for months: a start-up (or resume) that
+// failed is tried again after a pause; a port that went away, or on which too many weather readings
+// in a row failed, is closed and reopened by its configured name (so a symbolic link that now points
+// at another device is followed) until the station answers again; what the station recorded in its
+// memory meanwhile is then downloaded before the readings go on.
+struct THealingPauses {
+    int StartupRetryMs = 60000;
+    int ReopenMs = 30000;
+    int FailedReadingsBeforeReopen = 3;
+};
+
+class TLinkHealing : public QObject {
+    Q_OBJECT
+  public:
+    TLinkHealing(TCycleHost& host, TStationLinkHolder& link, THealingPauses pauses, QObject* parent = nullptr);
+
+    bool LinkLost() const { return linkLost_; }
+    bool StartupRetryPending() const { return startupRetry_.isActive(); }
+    // A retry is under way: its failure is not shown as a message again.
+    bool Retrying() const { return startupRetries_ > 0; }
+
+    // The start-up (or resume) failed: tried again after the pause.
+    void ScheduleStartupRetry(const std::string& error);
+    // It came through: whatever healing was under way ends.
+    void StartupSucceeded();
+    void ReadingSucceeded() { failedReadings_ = 0; }
+    void ReadingFailed(const TThread_Communicate& thread);
+    // Closing, suspend: no retry, no reopen.
+    void Stop();
+
+  signals:
+    // The port was found lost (true), or reopened with the station answering again (false).
+    void linkChanged(bool lost);
+
+  private:
+    void RetryStartup();
+    void OnLinkLost(const std::string& reason);
+    void ReopenPort();
+    void AfterReopen(TThread_Communicate& thread);
+    void ShowLinkLost();
+    std::string DeviceText() const;
+
+    TCycleHost& host_;
+    TStationLinkHolder& link_;
+    THealingPauses pauses_;
+    QTimer startupRetry_, reopen_; // single shots
+    int startupRetries_ = 0, reopenAttempts_ = 0, failedReadings_ = 0;
+    bool linkLost_ = false;
 };

@@ -2,7 +2,6 @@
 
 #include <fmt/printf.h>
 
-#include "Conversions.h"
 #include "NumberText.h"
 #include "UserText.h"
 

@@ -16,6 +16,7 @@
 
 #include "NumberEdit.h"
 #include "SettingsTable.h"
+#include "FtpPublishing.h"
 #include "Supervisor.h"
 
 namespace {
@@ -193,7 +194,7 @@ void TFormWebSetup::accept() {
     }
     SetupInfos.SetupWebPublish = chosen.SetupWebPublish;
     WriteWebPublishSettings(); // the fifteen values in one group of writes
-    supervisor_.SetFtpInterval(SetupInfos.SetupWebPublish.IntervallSec);
+    supervisor_.FtpPublishing().SetFtpInterval(SetupInfos.SetupWebPublish.IntervallSec);
     QDialog::accept();
 }
 

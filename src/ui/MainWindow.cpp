@@ -44,6 +44,7 @@
 #include "StatePanel.h"
 #include "StatsTab.h"
 #include "StatusLoadDatas.h"
+#include "FtpPublishing.h"
 #include "Supervisor.h"
 #include "UserText.h"
 #include "VerdictBanner.h"
@@ -188,7 +189,7 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
         move(screen->availableGeometry().center() - rect().center());
     FollowSupervisor();
     if (ReadNightVision()) SetNightVision(true, false);
-    supervisor_.SetPublishSnapshots([this](int quality) { SavePublishSnapshots(quality); });
+    supervisor_.FtpPublishing().SetPublishSnapshots([this](int quality) { SavePublishSnapshots(quality); });
     if (place_ == TWindowPlace::OffScreen) {
         // Laid out and painted as on a screen, so the pictures are the same, but never mapped.
         setAttribute(Qt::WA_DontShowOnScreen);
@@ -197,7 +198,7 @@ MainWindow::MainWindow(Supervisor& supervisor, QWidget* parent, TWindowPlace pla
 }
 
 MainWindow::~MainWindow() {
-    supervisor_.SetPublishSnapshots({});
+    supervisor_.FtpPublishing().SetPublishSnapshots({});
     if (NightMode::Active()) SetNightVision(false, false); // the next window starts by day
 }
 

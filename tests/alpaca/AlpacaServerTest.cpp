@@ -25,7 +25,9 @@
 
 #include "AlpacaServer.h"
 #include "ConditionFiles.h"
+#include "DatabaseRegistry.h"
 #include "HalvexStation.h"
+#include "Log.h"
 #include "SupervisedStation.h"
 #include "WeatherModel.h"
 
@@ -310,12 +312,17 @@ TEST_F(AlpacaTest, HeadGetsTheHeadOfTheGetAnswerOnEveryPath) {
 TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeather) {
     StartStation(ClearDarkWithAShower());
     CreateSupervisor(station_->DevicePath());
-    TAlpacaSettings settings = LoopbackSettings();
-    settings.SafeDelayMin = 0.5; // 30 s of the station's model time
-    ASSERT_NO_FATAL_FAILURE(StartServer(supervisor_->Published(), settings));
-    FollowSupervisor(*server_, *supervisor_);
+    // The safe delay is a setting of the one verdict every service shows.
+    DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
+    // The server as the program runs it: a service of the controller, started after its start-up.
+    auto service = std::make_unique<TAlpacaServer>(supervisor_->Published(), LoopbackSettings());
+    TAlpacaServer* server = service.get();
+    FollowSupervisor(*server, *supervisor_);
+    supervisor_->AddService(std::move(service));
     StartAndWait();
     ASSERT_EQ(startup_, 1);
+    ASSERT_TRUE(server->IsListening());
+    port_ = server->Port();
     // Readings only when the test asks: the real one-second timer must not reach an interval while
     // the clients are served.
     SetupInfos.InterValQuickPoolSec = 3600;
@@ -363,7 +370,7 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     EXPECT_TRUE(hasTemperature);
     // Clear since the fifth reading only: the safe delay runs.
     EXPECT_EQ(value(n + 6), false);
-    EXPECT_TRUE(server_->Safety().Reasons() == std::vector{TUnsafeReason::Waiting});
+    EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::Waiting});
 
     // Safe once everything has held for the delay.
     for (int i = 0; i < 3; ++i) {
@@ -395,8 +402,8 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
 
     Advance(120 - modelSeconds_ + 5); // dry again, relay still closed
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
-    EXPECT_TRUE(server_->Safety().Reasons() == std::vector{TUnsafeReason::RoofClosed})
-        << UnsafeReasonsText(server_->Safety());
+    EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::RoofClosed})
+        << UnsafeReasonsText(server->Safety());
     supervisor_->RearmRelay(true);
     ASSERT_TRUE(WaitUntil([&] { return rearms_ == 1; }));
     ASSERT_FALSE(station_->RelayClosed());
@@ -405,7 +412,7 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), false); // the delay starts again
     Advance(31);
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
-    EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), true) << UnsafeReasonsText(server_->Safety());
+    EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), true) << UnsafeReasonsText(server->Safety());
 
     Advance(7);
     EXPECT_NEAR(ValueOf(port_, Get(Oc("timesincelastupdate"), {{"SensorName", ""}})).toDouble(), 7, 0.01);
@@ -413,8 +420,8 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     // No reading for more than two minutes: unsafe, without waiting for the next one.
     Advance(121);
     EXPECT_EQ(ValueOf(port_, Get(Sm("issafe"))), false);
-    EXPECT_TRUE(server_->Safety().Reasons() == std::vector{TUnsafeReason::StaleReading})
-        << UnsafeReasonsText(server_->Safety());
+    EXPECT_TRUE(server->Safety().Reasons() == std::vector{TUnsafeReason::StaleReading})
+        << UnsafeReasonsText(server->Safety());
 
     // A client's refresh takes a reading without the timer; a burst of refreshes while it runs, and
     // those within 10 s of the latest reading, are answered at once without driving the station.
@@ -434,6 +441,37 @@ TEST_F(AlpacaTest, ValuesAreTheReadingsOfTheStationAndTheVerdictFollowsTheWeathe
     Advance(1);
     ASSERT_NO_FATAL_FAILURE(refreshes(1));
     ASSERT_TRUE(WaitUntil([&] { return readings_ > before + 1; }));
+}
+
+// Closing with clients still connected, one in the middle of a request and one idle after its
+// answer: the server stops within the closing, after the history is saved, and lets both go.
+TEST_F(AlpacaTest, ClosingWithClientsConnectedStopsTheServerAfterTheSave) {
+    StartStation(ClearDarkWithAShower());
+    CreateSupervisor(station_->DevicePath());
+    auto service = std::make_unique<TAlpacaServer>(supervisor_->Published(), LoopbackSettings());
+    TAlpacaServer* server = service.get();
+    supervisor_->AddService(std::move(service));
+    StartAndWait();
+    ASSERT_TRUE(server->IsListening());
+    QTcpSocket half, idle;
+    half.connectToHost(QHostAddress::LocalHost, server->Port());
+    idle.connectToHost(QHostAddress::LocalHost, server->Port());
+    ASSERT_TRUE(half.waitForConnected(5000));
+    ASSERT_TRUE(idle.waitForConnected(5000));
+    half.write("GET /api/v1/safetymonitor/0/issafe HTTP/1.1\r\nHost: 127.0.0.1\r\n"); // never ended
+    idle.write("GET /management/apiversions HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return idle.bytesAvailable() > 0; }));
+
+    supervisor_->FormClose();
+    EXPECT_FALSE(server->IsListening());
+    const std::string log = ReadWholeFile(PathLogs + LogFileNameToday());
+    const auto saved = log.find("Data saved"), stopped = log.find("Alpaca server stopped");
+    ASSERT_NE(saved, std::string::npos);
+    ASSERT_NE(stopped, std::string::npos);
+    EXPECT_LT(saved, stopped);
+    EXPECT_TRUE(WaitUntil([&] {
+        return half.state() == QAbstractSocket::UnconnectedState && idle.state() == QAbstractSocket::UnconnectedState;
+    }));
 }
 
 TEST_F(AlpacaTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {

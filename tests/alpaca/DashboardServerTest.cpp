@@ -1,7 +1,7 @@
 // The web dashboard on the network server's port, beside the controller polling the simulated station
 // on a pseudo-terminal: its JSON against infodata.txt of the same reading and against the Alpaca
-// safety monitor, every refusal of /api/history over a real socket, and the events of a browser that
-// reads them and of one that does not.
+// safety monitor (the one verdict, the same since), every refusal of /api/history over a real socket,
+// and the events of a browser that reads them and of one that does not.
 #include <gtest/gtest.h>
 #include <map>
 #include <QCoreApplication>
@@ -61,33 +61,30 @@ QByteArray Query(const QString& path, const std::vector<std::pair<QString, QStri
 
 class DashboardServerTest : public SupervisedStationTest {
   protected:
-    void TearDown() override {
-        dashboard_.reset();
-        server_.reset();
-        SupervisedStationTest::TearDown();
-    }
+    // The network server and the dashboard as the program runs them: services of the controller,
+    // started after its start-up, in that order, reading its one verdict.
     void Start(const char* scenario) {
         StationOptions options;
         options.Scenario = ParseScenario(scenario);
         StartStation(options);
         CreateSupervisor(station_->DevicePath());
+        // The safe delay is a setting of the one verdict every service shows.
+        DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
         TAlpacaSettings settings;
         settings.Port = 0;
         settings.DiscoveryPort = 0;
         settings.UniqueIDObservingConditions = "6f1c1a52-0000-4000-8000-00000000000a";
         settings.UniqueIDSafetyMonitor = "6f1c1a52-0000-4000-8000-00000000000b";
-        settings.SafeDelayMin = 0.5;
-        server_ = std::make_unique<TAlpacaServer>(supervisor_->Published(), settings);
+        auto server = std::make_unique<TAlpacaServer>(supervisor_->Published(), settings);
+        server_ = server.get();
         FollowSupervisor(*server_, *supervisor_);
-        Supervisor* s = supervisor_.get();
-        dashboard_ = std::make_unique<TDashboardServer>(
-            *server_, supervisor_->History(), TSafetyRules{settings.SafeDelayMin, settings.UnsafeInDaylight},
-            [s] { return s->RelayDisplay(); }, [s] { return s->Published().Values().RoofCloseRequested; });
-        FollowSupervisor(*dashboard_, *supervisor_);
-        ASSERT_TRUE(server_->Start()) << server_->ErrorText().toStdString();
-        dashboard_->Start();
-        port_ = server_->Port();
+        auto dashboard = MakeDashboardService(*supervisor_, server_);
+        dashboard_ = dashboard.get();
+        supervisor_->AddService(std::move(server));
+        supervisor_->AddService(std::move(dashboard));
         StartAndWait();
+        ASSERT_TRUE(server_->IsListening()) << server_->ErrorText().toStdString();
+        port_ = server_->Port();
         // Readings only when the test asks.
         SetupInfos.InterValQuickPoolSec = 3600;
         SetupInfos.InterValLightPoolSec = 3600;
@@ -97,8 +94,8 @@ class DashboardServerTest : public SupervisedStationTest {
         return r.Json()["Value"].toBool();
     }
 
-    std::unique_ptr<TAlpacaServer> server_;
-    std::unique_ptr<TDashboardServer> dashboard_;
+    TAlpacaServer* server_ = nullptr;       // kept by the controller
+    TDashboardServer* dashboard_ = nullptr; // kept by the controller
     quint16 port_ = 0;
 };
 
@@ -151,6 +148,7 @@ TEST_F(DashboardServerTest, CurrentEqualsTheInformationFileAndTheVerdictTheSafet
         const QJsonObject verdict = current["verdict"].toObject();
         EXPECT_EQ(verdict["safe"].toBool(), AlpacaSaysSafe());
         EXPECT_EQ(verdict["safe"].toBool(), server_->Safety().IsSafe());
+        EXPECT_EQ(verdict["since"].toString().toStdString(), IsoUtcText(server_->Safety().Since()));
         QStringList codes;
         for (const QJsonValue reason : verdict["reasons"].toArray())
             codes << reason.toObject()["code"].toString();
@@ -349,9 +347,9 @@ TEST_F(DashboardServerTest, AVerdictEventFollowsEachChangeOfItsReasonsAndAFlipFi
     // Unsafe while the safe delay runs; the link lost and found again leaves it unsafe, but its
     // reasons change, and the page shows them.
     TDashboard& dashboard = dashboard_->Dashboard();
-    dashboard.OnLinkState(true);
+    emit supervisor_->stationLinkChanged(true); // as the link healing reports it
     EXPECT_TRUE(nextVerdict().contains("\"code\":\"link_lost\""));
-    dashboard.OnLinkState(false);
+    emit supervisor_->stationLinkChanged(false);
     const QByteArray found = nextVerdict();
     EXPECT_FALSE(found.contains("link_lost")) << found.toStdString();
     EXPECT_TRUE(found.contains("safe_delay_running")) << found.toStdString();

@@ -8,6 +8,7 @@
 #include "Conditions.h"
 #include "PublishedConditions.h"
 #include "Records.h"
+#include "SettingsTable.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ void SetGust(TcapteursInfos& r, double kmh) {
 class ConditionsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        InstallSettingDefaults();
         InitStartValues();
         setup = SetupInfos; // the built-in defaults: -20/-7, 5/15 km/h, 18/14/6.8, 70/50 %
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Conditions.h"
+#include "PublishedConditions.h"
 #include "SafetyVerdict.h"
 
 namespace {
@@ -80,6 +81,49 @@ TEST(SafetyVerdictTest, SafeOnlyAfterTheDelayWithoutABreak) {
     EXPECT_FALSE(monitor.Update(Fine(100), At(100)));
     EXPECT_FALSE(monitor.Update(Fine(650), At(650)));
     EXPECT_TRUE(monitor.Update(Fine(700), At(700)));
+}
+
+// The one verdict every service reads: fed with what the controller publishes (readings, relay,
+// link), looked at by several readers at several moments, each sees the same value and `since`.
+TEST(SafetyVerdictTest, ThePublishedVerdictIsOneForEveryReader) {
+    TPublishedConditions published(At(0));
+    published.SetSafetyRules({1, false});
+    EXPECT_EQ(published.Verdict(At(0)).Reasons(), std::vector{TUnsafeReason::NoReading});
+    EXPECT_EQ(published.LastVerdict().Since(), At(0));
+
+    TConditions clear;
+    clear.Date = At(10);
+    clear.Sky = TSkyState::Clear;
+    clear.Wind = TWindState::Calm;
+    clear.SkyBackground = TSkyBackgroundState::DarkNight;
+    published.PublishMeasurement(clear);
+    EXPECT_EQ(published.Verdict(At(10)).Reasons(), std::vector{TUnsafeReason::Waiting});
+    EXPECT_EQ(published.LastVerdict().Since(), At(0)); // still unsafe: the same verdict since the start
+    const TSafetyMonitor& first = published.Verdict(At(70));
+    const TSafetyMonitor& second = published.Verdict(At(75)); // another reader, a moment later
+    EXPECT_EQ(&first, &second);
+    EXPECT_TRUE(second.IsSafe());
+    EXPECT_EQ(second.Since(), At(70));
+
+    TT_Bool roof;
+    roof.Valid = true;
+    roof.Value = true;
+    published.PublishRoofState(roof);
+    published.PublishLinkState(true);
+    EXPECT_EQ(published.Verdict(At(80)).Reasons(),
+              (std::vector{TUnsafeReason::LinkLost, TUnsafeReason::RoofClosed}));
+    EXPECT_EQ(published.LastVerdict().Since(), At(80));
+    // Stale once no reading has come for two minutes, without a new one.
+    roof.Value = false;
+    published.PublishRoofState(roof);
+    published.PublishLinkState(false);
+    EXPECT_EQ(published.Verdict(At(10 + 121)).Reasons(), std::vector{TUnsafeReason::StaleReading});
+    EXPECT_EQ(published.LastVerdict().Since(), At(80));
+
+    // A new start forgets the readings, keeps the rules.
+    published.Reset(At(200));
+    EXPECT_EQ(published.Verdict(At(200)).Reasons(), std::vector{TUnsafeReason::NoReading});
+    EXPECT_EQ(published.LastVerdict().Rules().SafeDelayMin, 1);
 }
 
 // The follower gathers its inputs from the readings and the link, and dates each change of verdict.

@@ -410,7 +410,7 @@ TEST_F(SettingsRowsTest, EveryRowsDefaultIsWhatAFreshStartHolds) {
     TStartupSettings startup;
     TSettingsPlace place{SetupInfos, startup};
     for (const TSettingRow& row : SettingsRows())
-        if (row.DefaultAt == TDefaultAt::Load) {
+        if (HeldFromLoad(row.DefaultAt)) {
             EXPECT_TRUE(SettingValue(row, place).SameValue(row.Default.Get())) << Name(row) << " at load";
         }
 

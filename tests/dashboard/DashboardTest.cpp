@@ -15,6 +15,7 @@ class DashboardTest : public SandboxTest {
   protected:
     void SetUp() override {
         SandboxTest::SetUp();
+        published_.SetSafetyRules({0, false});
         dashboard_.SetClock([this] { return now_; });
         std::string error;
         ASSERT_TRUE(dashboard_.Start(error));
@@ -28,10 +29,17 @@ class DashboardTest : public SandboxTest {
     }
     TConditions Clear() {
         TConditions c;
+        c.Date = now_;
         c.Sky = TSkyState::Clear;
         c.SkyBackground = TSkyBackgroundState::DarkNight;
         c.Raining = raining_;
         return c;
+    }
+    // A reading as the controller hands it over: published first, then told to the services.
+    void Read() {
+        const TConditions conditions = Clear();
+        published_.PublishMeasurement(conditions);
+        dashboard_.OnReading(Reading(), conditions);
     }
     std::optional<TWebAnswer> Get(const char* path,
                                   std::vector<std::pair<std::string, std::string>> query = {}) {
@@ -42,7 +50,8 @@ class DashboardTest : public SandboxTest {
     bool raining_ = false;
     THistoryStore history_{PathDatas};
     TRelayDisplay relay_;
-    TDashboard dashboard_{history_, TSafetyRules{0, false}, [this] { return relay_; }, [] { return false; }};
+    TPublishedConditions published_{T0};
+    TDashboard dashboard_{history_, published_, [this] { return relay_; }};
 };
 
 TEST_F(DashboardTest, ServesItsPathsAndLeavesTheOthers) {
@@ -93,7 +102,7 @@ TEST_F(DashboardTest, CurrentAnswersOnceAReadingCame) {
     const auto before = Get("/api/current");
     EXPECT_EQ(before->Status, 503);
     EXPECT_NE(before->Body.find("\"error\":\"no_reading\""), std::string::npos) << before->Body;
-    dashboard_.OnReading(Reading(), Clear());
+    Read();
     now_ += 30.0 / 86400;
     const auto after = Get("/api/current");
     ASSERT_EQ(after->Status, 200);
@@ -118,7 +127,7 @@ TEST_F(DashboardTest, EventsReachEveryBrowserUntilItGoesAway) {
     EXPECT_EQ(a[0], "retry: 5000\n\n");
 
     // The first reading makes the verdict safe (no delay): a reading, then a verdict.
-    dashboard_.OnReading(Reading(), Clear());
+    Read();
     ASSERT_EQ(a.size(), 3u);
     EXPECT_EQ(a[1].rfind("event: reading\ndata: {", 0), 0u);
     EXPECT_EQ(a[2].rfind("event: verdict\ndata: {\"safe\":true", 0), 0u) << a[2];
@@ -126,7 +135,7 @@ TEST_F(DashboardTest, EventsReachEveryBrowserUntilItGoesAway) {
 
     // A reading that changes nothing in the verdict sends the reading only.
     now_ += 20.0 / 86400;
-    dashboard_.OnReading(Reading(), Clear());
+    Read();
     EXPECT_EQ(a.size(), 4u);
 
     // b stops reading: it is dropped at the next event, a goes on.

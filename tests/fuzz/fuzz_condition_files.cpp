@@ -7,6 +7,7 @@
 
 #include "ConditionFiles.h"
 #include "FuzzCheck.h"
+#include "SettingsTable.h"
 #include "UserText.h"
 
 namespace {
@@ -32,6 +33,7 @@ const char* const InfoDataLabels[] = {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    InstallSettingDefaults();
     InitStartValues();
     PathLogs.clear();
     return 0;

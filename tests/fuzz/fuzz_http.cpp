@@ -156,9 +156,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     settings.UniqueIDSafetyMonitor = "6f1c1a52-0000-4000-8000-00000000000b";
     servers->alpaca = std::make_unique<TAlpacaServer>(servers->published, settings);
     servers->alpaca->SetClock([] { return kNow; });
-    servers->dashboard = std::make_unique<TDashboardServer>(
-        *servers->alpaca, *servers->history, TSafetyRules{settings.SafeDelayMin, settings.UnsafeInDaylight},
-        [] { return TRelayDisplay{}; }, [] { return false; });
+    servers->dashboard = std::make_unique<TDashboardServer>(*servers->alpaca, *servers->history, servers->published,
+                                                            [] { return TRelayDisplay{}; });
     TDashboard& dashboard = servers->dashboard->Dashboard();
     dashboard.SetClock([] { return kNow; });
     std::string error;

@@ -12,6 +12,7 @@
 #include "FuzzCheck.h"
 #include "HistoryStore.h"
 #include "MonthFiles.h"
+#include "SettingsTable.h"
 #include "UserText.h"
 
 namespace fs = std::filesystem;
@@ -22,6 +23,7 @@ std::string folder;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    InstallSettingDefaults();
     InitStartValues();
     PathLogs.clear();
     folder = (fs::temp_directory_path() / ("orvanel-fuzz-month-" + std::to_string(::getpid()))).string() + "/";

@@ -18,6 +18,7 @@
 #include "FuzzCheck.h"
 #include "Records.h"
 #include "ScriptedPeer.h"
+#include "SettingsTable.h"
 #include "ThreadCommunicate.h"
 
 namespace {
@@ -70,6 +71,7 @@ const std::vector<Tcommand> lists[] = {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    InstallSettingDefaults();
     InitStartValues();
     PathLogs.clear(); // no log files: the fuzzer runs millions of exchanges
     TComTimeouts t;

@@ -312,3 +312,15 @@ TEST(HttpRequests, AHeadReplyIsTheHeadOfItsGetAndTheNextReplyFollowsIt) {
 }
 
 } // namespace
+
+TEST(HttpRequests, TheAddressShownIsAUsableUrl) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"127.0.0.1", "http://127.0.0.1:11111/setup"},
+        {"0.0.0.0", "http://0.0.0.0:11111/setup"},
+        {"::1", "http://[::1]:11111/setup"},
+        {"::", "http://[::]:11111/setup"},
+        {"[::1]", "http://[::1]:11111/setup"},
+    };
+    for (const auto& [address, url] : cases)
+        EXPECT_EQ(HttpUrl(address, 11111, "/setup"), url) << address;
+}

@@ -16,8 +16,12 @@
 #include <QStatusBar>
 #include <set>
 
+#include "AlpacaServer.h"
 #include "ConditionFiles.h"
+#include "DashboardServer.h"
+#include "DatabaseRegistry.h"
 #include "HalvexStation.h"
+#include "HttpMessage.h"
 #include "MqttPayloads.h"
 #include "MqttService.h"
 #include "MqttTestBroker.h"
@@ -215,14 +219,14 @@ class MqttTest : public SupervisedStationTest {
     }
     void TearDown() override {
         service_.reset();
-        run_.reset();
+        supervisor_.reset(); // its services, before the broker
         subscriber_.reset();
         broker_.reset();
         SupervisedStationTest::TearDown();
     }
     // A publisher of its own, without the controller.
     TMqttService& StartService(TMqttSettings settings) {
-        service_ = std::make_unique<TMqttService>(settings, TSafetyRules{}, [] { return false; });
+        service_ = std::make_unique<TMqttService>(settings, published_);
         std::string error;
         EXPECT_TRUE(service_->Start(error)) << error;
         return *service_;
@@ -236,20 +240,30 @@ class MqttTest : public SupervisedStationTest {
         return QJsonDocument::fromJson(QByteArray::fromStdString(*text)).object();
     }
 
+    // The publisher as the program runs it: a service of the controller, started after its start-up.
+    TMqttPublishing& AddPublishing(const TMqttSettings& settings, QStatusBar* statusBar = nullptr) {
+        auto publishing = std::make_unique<TMqttPublishing>(*supervisor_, settings, statusBar);
+        TMqttPublishing& added = *publishing;
+        supervisor_->AddService(std::move(publishing));
+        return added;
+    }
+
     std::unique_ptr<TTestBroker> broker_;
     std::unique_ptr<TTestSubscriber> subscriber_;
+    TPublishedConditions published_{Now()}; // the verdict of a publisher without the controller
     std::unique_ptr<TMqttService> service_;
-    std::unique_ptr<TMqttRun> run_;
 };
 
 TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
     ASSERT_NO_FATAL_FAILURE(StartBroker());
     StartStation(ClearDarkWithAShower());
     CreateSupervisor(station_->DevicePath());
-    run_ = StartMqttPublishing(*supervisor_, Loopback(broker_->Port()), TSafetyRules{0.5, false}, nullptr);
-    ASSERT_TRUE(run_);
+    // The safe delay is a setting of the one verdict every service shows.
+    DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
+    AddPublishing(Loopback(broker_->Port()));
     StartAndWait();
     ASSERT_EQ(startup_, 1);
+    EXPECT_TRUE(messages_.empty());
     SetupInfos.InterValQuickPoolSec = 3600;
     SetupInfos.InterValLightPoolSec = 3600;
     ASSERT_NO_FATAL_FAILURE(ReadingsUntilConditionsKnown());
@@ -344,9 +358,19 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
 
     // The shower: unsafe at once, and the relay the station closes keeps it so.
     Advance(60 - modelSeconds_ + 5);
+    subscriber_->Clear();
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
     ASSERT_TRUE(WaitUntil([&] { return subscriber_->Last("orvanel/safety") == "unsafe"; }));
     ASSERT_TRUE(WaitUntil([&] { return (*LastState())["rain"] == true; }));
+    // The verdict changes with this reading: one state, of this reading, never the previous reading's
+    // values beside the new verdict.
+    int states = 0;
+    for (const TReceived& m : subscriber_->Messages()) {
+        if (m.Topic != "orvanel/state") continue;
+        ++states;
+        EXPECT_EQ(Json(m.Payload)["time"].toString().toStdString(), IsoUtc(supervisor_->Conditions().Date));
+    }
+    EXPECT_EQ(states, 1);
     state = *LastState();
     EXPECT_EQ(state["safe"], false);
     EXPECT_TRUE(state["reasons"].toArray().contains("rain"));
@@ -358,9 +382,105 @@ TEST_F(MqttTest, DiscoveryStateAndVerdictFollowTheStationThroughAShower) {
     EXPECT_TRUE((*LastState())["reasons"].toArray().contains("roof_closed"));
 
     // The link lost: unsafe, and the link's binary sensor off.
-    run_->Service().OnLinkState(true);
+    emit supervisor_->stationLinkChanged(true); // as the link healing reports it
     ASSERT_TRUE(WaitUntil([&] { return (*LastState())["link_lost"] == true; }));
     EXPECT_TRUE((*LastState())["reasons"].toArray().contains("link_lost"));
+}
+
+// Alpaca's safety monitor, the web dashboard and MQTT show the one verdict of the controller: the same
+// value, and the same moment it began, through the safe delay and a reading going stale.
+TEST_F(MqttTest, AlpacaTheDashboardAndMqttShowOneVerdictSinceOneMoment) {
+    ASSERT_NO_FATAL_FAILURE(StartBroker());
+    StartStation(ClearDarkWithAShower());
+    CreateSupervisor(station_->DevicePath());
+    DatabaseRegistry().WriteCFGtoRegister(KeyAlpaca, TVariant(0.5), "SafeDelayMin"); // 30 s of model time
+    TAlpacaSettings settings;
+    settings.Port = 0;
+    settings.DiscoveryPort = 0;
+    auto alpaca = std::make_unique<TAlpacaServer>(supervisor_->Published(), settings);
+    TAlpacaServer& server = *alpaca;
+    FollowSupervisor(server, *supervisor_);
+    supervisor_->AddService(std::move(alpaca));
+    auto web = MakeDashboardService(*supervisor_, &server);
+    TDashboard& dashboard = web->Dashboard();
+    supervisor_->AddService(std::move(web));
+    AddPublishing(Loopback(broker_->Port()));
+    StartAndWait();
+    ASSERT_TRUE(server.IsListening());
+    SetupInfos.InterValQuickPoolSec = 3600;
+    SetupInfos.InterValLightPoolSec = 3600;
+
+    const auto request = [](const char* path) {
+        THttpRequest r;
+        r.Method = "GET";
+        r.Path = path;
+        return r;
+    };
+    const auto expectOne = [&](const char* when, bool safe) {
+        SCOPED_TRACE(when);
+        const TAlpacaAnswer issafe = server.Answer(request("/api/v1/safetymonitor/0/issafe"));
+        EXPECT_EQ(QJsonDocument::fromJson(issafe.Body).object()["Value"].toBool(), safe)
+            << issafe.Body.toStdString();
+        const auto current = dashboard.Answer("GET", "/api/current", {});
+        ASSERT_TRUE(current);
+        const QJsonObject verdict = Json(current->Body)["verdict"].toObject();
+        EXPECT_EQ(verdict["safe"].toBool(), safe);
+        // The state MQTT sent last: the latest reading, with the verdict.
+        ASSERT_TRUE(WaitUntil([&] {
+            return LastState() &&
+                   (*LastState())["time"].toString().toStdString() ==
+                       IsoUtc(supervisor_->Conditions().Date) &&
+                   (*LastState())["safe"].toBool() == safe &&
+                   subscriber_->Last("orvanel/safety") == (safe ? "safe" : "unsafe");
+        }));
+        // One moment: the dashboard's to the millisecond, MQTT's to the second.
+        const TDateTime since = supervisor_->Published().LastVerdict().Since();
+        EXPECT_EQ(verdict["since"].toString().toStdString(), IsoUtcText(since));
+        EXPECT_EQ((*LastState())["since"].toString().toStdString(), IsoUtc(since));
+    };
+    for (int i = 0; i < 5; ++i) { // clear from the start; the sky median needs five readings
+        Advance(2);
+        ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    }
+    ASSERT_NO_FATAL_FAILURE(expectOne("clear, the delay running", false));
+    for (int i = 0; i < 3; ++i) {
+        Advance(12);
+        ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    }
+    ASSERT_NO_FATAL_FAILURE(expectOne("clear for the delay", true));
+    // No reading for over two minutes: the network server is asked first and sees it go stale; the
+    // dashboard and MQTT look later, and still date it from then.
+    Advance(125);
+    const TDateTime staleSeen = Now();
+    EXPECT_TRUE(server.Answer(request("/api/v1/safetymonitor/0/issafe")).Body.contains("\"Value\":false"));
+    Advance(5);
+    emit supervisor_->relayChanged(); // the others look again
+    ASSERT_NO_FATAL_FAILURE(expectOne("stale", false));
+    EXPECT_EQ(supervisor_->Published().LastVerdict().Since(), staleSeen);
+}
+
+// A publisher whose settings can never work is one message and one log line; its status panel goes,
+// and the controller polls on.
+TEST_F(MqttTest, APublisherThatCannotStartIsOneMessageAndTheProgramRunsOn) {
+    StartStation({});
+    CreateSupervisor(station_->DevicePath(), false);
+    QStatusBar bar;
+    TMqttSettings settings = Loopback(FreeLoopbackPort());
+    settings.TopicPrefix = "obs/#";
+    AddPublishing(settings, &bar);
+    StartAndWait();
+    ASSERT_EQ(startup_, 1);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("\"TopicPrefix\""), std::string::npos) << messages_[0];
+    int lines = 0;
+    for (const std::string& line : LogTexts())
+        lines += line.find("MQTT not started") != std::string::npos;
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(bar.findChild<QLabel*>("StatusBarMqtt"), nullptr);
+    EXPECT_TRUE(supervisor_->CycleRunning());
+    Advance(5);
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    supervisor_->FormClose();
 }
 
 TEST_F(MqttTest, TheBrokerStoppedAndStartedAgainGetsOnlineAndTheLatestStateOnly) {
@@ -410,8 +530,9 @@ TEST_F(MqttTest, TheStatusLineIsShownInTheStatusBar) {
     StartStation({});
     CreateSupervisor(station_->DevicePath(), false);
     QStatusBar bar;
-    run_ = StartMqttPublishing(*supervisor_, Loopback(broker_->Port()), TSafetyRules{}, &bar);
-    ASSERT_TRUE(run_);
+    AddPublishing(Loopback(broker_->Port()), &bar);
+    StartAndWait();
+    EXPECT_TRUE(messages_.empty());
     auto* label = bar.findChild<QLabel*>("StatusBarMqtt");
     ASSERT_NE(label, nullptr);
     const QString where = "127.0.0.1:" + QString::number(broker_->Port());
@@ -421,7 +542,7 @@ TEST_F(MqttTest, TheStatusLineIsShownInTheStatusBar) {
     ASSERT_TRUE(WaitUntil([&] { return label->text().startsWith("MQTT : connexion perdue ("); }))
         << label->text().toStdString();
     EXPECT_TRUE(label->text().endsWith("nouvel essai dans 1 s")) << label->text().toStdString();
-    run_.reset(); // before the status bar
+    supervisor_->FormClose(); // the publisher stops before the status bar goes
 }
 
 TEST_F(MqttTest, HomeAssistantComingOnlineGetsTheConfigurationsAgain) {
@@ -553,7 +674,7 @@ TEST_F(MqttTest, BadSettingsAreOneClearMessageAndRetriesOnlyWhereTheyCanHelp) {
         SCOPED_TRACE(c.What);
         TMqttSettings settings = Loopback(broker_->Port());
         c.Set(settings);
-        service_ = std::make_unique<TMqttService>(settings, TSafetyRules{}, [] { return false; });
+        service_ = std::make_unique<TMqttService>(settings, published_);
         std::string error;
         ASSERT_EQ(service_->Start(error), c.Starts) << error;
         if (!c.Starts) {

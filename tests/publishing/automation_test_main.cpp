@@ -9,10 +9,12 @@
 #include "AutomationSwitches.h"
 #include "PublishedConditions.h"
 #include "Records.h"
+#include "SettingsTable.h"
 
 namespace {
 
 int ServeAsActivatedProgram(QCoreApplication& app) {
+    InstallSettingDefaults(); // as the program does first
     InitStartValues();
     TPublishedConditions published(Now());
     published.PublishThresholds(SetupInfos);

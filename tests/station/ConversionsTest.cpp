@@ -92,12 +92,6 @@ TEST(Conversions, Examples) {
     for (const auto& e : examples)
         EXPECT_NEAR(e.compute(), e.expected, e.tolerance) << e.what;
 
-    // Compass names: rounding ties to even, wrapping past north.
-    const std::vector<std::pair<float, const char*>> sectors = {
-        {0, "N"}, {11.25f, "N"}, {33.75f, "NE"}, {355, "N"}, {292.5f, "W-NO"}, {180, "S"}, {247.5f, "O-SO"}};
-    for (const auto& [degrees, name] : sectors)
-        EXPECT_EQ(Degrees_ToSectorName(degrees), name) << degrees;
-
     bool valid = true;
     LumexLogOf(0, 1e-6, valid);
     EXPECT_FALSE(valid) << "a level of -5 or less is not valid";

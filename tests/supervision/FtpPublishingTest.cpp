@@ -7,6 +7,7 @@
 #include "DatabaseRegistry.h"
 #include "FtpTestServer.h"
 #include "Log.h"
+#include "FtpPublishing.h"
 #include "Supervisor.h"
 #include "TestSupport.h"
 
@@ -38,7 +39,7 @@ class FtpPublishingTest : public SandboxTest {
         options.FtpTimeouts = timeouts;
         supervisor_ = std::make_unique<Supervisor>(options);
         // Stand-in pictures, as the graphs would write them.
-        supervisor_->SetPublishSnapshots([this](int quality) {
+        supervisor_->FtpPublishing().SetPublishSnapshots([this](int quality) {
             qualities_.push_back(quality);
             for (const char* name : PublishedPictureNames)
                 WriteWholeFile(PathJpeg + name, std::string("picture ") + name);
@@ -70,7 +71,7 @@ TEST_F(FtpPublishingTest, ATickRendersAndUploadsThePicturesAndThePage) {
     if (!server.Problem().empty()) GTEST_SKIP() << server.Problem();
     SetupInfos.SetupWebPublish.HostName = server.HostAndPort();
 
-    supervisor_->TimerFTPTimer();
+    supervisor_->FtpPublishing().TimerFTPTimer();
     EXPECT_EQ(qualities_, std::vector<int>{80});
     ASSERT_TRUE(TFTPLoaderThread::WaitForEnd(20000));
     for (const char* name : PublishedPictureNames)
@@ -80,13 +81,13 @@ TEST_F(FtpPublishingTest, ATickRendersAndUploadsThePicturesAndThePage) {
     EXPECT_NE(page.find("<td>TempAmb</td><td>4.5</td>"), std::string::npos);
     EXPECT_NE(page.find("<img src=\"last_overview.jpg\""), std::string::npos);
     EXPECT_NE(FtpLog().find("Disconnected !"), std::string::npos);
-    EXPECT_EQ(supervisor_->FtpStatusText().rfind("   Transfert FTP en attente (", 0), 0u)
-        << supervisor_->FtpStatusText();
+    EXPECT_EQ(supervisor_->FtpPublishing().FtpStatusText().rfind("   Transfert FTP en attente (", 0), 0u)
+        << supervisor_->FtpPublishing().FtpStatusText();
 
     // Without the page.
     fs::remove(Root() + "ftp-home/orvanel.html");
     SetupInfos.SetupWebPublish.IndexPage = false;
-    supervisor_->TimerFTPTimer();
+    supervisor_->FtpPublishing().TimerFTPTimer();
     ASSERT_TRUE(TFTPLoaderThread::WaitForEnd(20000));
     EXPECT_FALSE(fs::exists(Root() + "ftp-home/orvanel.html"));
     EXPECT_EQ(FtpLog().find(server.Options().Password), std::string::npos);
@@ -97,31 +98,56 @@ TEST_F(FtpPublishingTest, ATickDuringAnUploadIsSkippedWithALogLine) {
     TSilentServer silent;
     MakeSupervisor({1000, 1000}); // shortened: the server never answers
     SetupInfos.SetupWebPublish.HostName = "127.0.0.1:" + std::to_string(silent.Port());
-    supervisor_->TimerFTPTimer();
+    supervisor_->FtpPublishing().TimerFTPTimer();
     ASSERT_TRUE(FtpRunning);
-    EXPECT_EQ(supervisor_->FtpStatusText().rfind("   Transfert FTP en cours (", 0), 0u);
-    supervisor_->TimerFTPTimer();
+    EXPECT_EQ(supervisor_->FtpPublishing().FtpStatusText().rfind("   Transfert FTP en cours (", 0), 0u);
+    supervisor_->FtpPublishing().TimerFTPTimer();
     EXPECT_EQ(qualities_.size(), 1u); // nothing rendered under a running upload
-    EXPECT_NE(ProgramLog().find("Ftp process already started : " + DateTimeText(supervisor_->DateStartFTP())),
+    EXPECT_NE(ProgramLog().find("Ftp process already started : " + DateTimeText(supervisor_->FtpPublishing().DateStartFTP())),
               std::string::npos);
     // The silent server ends the upload with its time-out; the flag is cleared.
     ASSERT_TRUE(TFTPLoaderThread::WaitForEnd(20000));
     EXPECT_NE(FtpLog().find("!! Failed !! -> ["), std::string::npos);
 }
 
+// Closing while an upload hangs on a server that never answers: the upload is aborted (its failure
+// line in the FTP log) after the history is saved, rather than left to its one-minute time-out.
+TEST_F(FtpPublishingTest, ClosingAbortsAnUploadThatHangs) {
+    TSilentServer silent;
+    TSupervisorOptions options;
+    options.Arguments = {"orvanel", "/Sim=1"}; // no station needed
+    options.CheckSingleInstance = false;
+    options.StartAutomationServer = false;
+    options.WatchSuspend = false;
+    supervisor_ = std::make_unique<Supervisor>(options);
+    ASSERT_TRUE(supervisor_->Start());
+    auto& web = SetupInfos.SetupWebPublish; // as the start read them: published by hand here
+    web.Enabled = true;
+    web.HostName = "127.0.0.1:" + std::to_string(silent.Port());
+    web.CompressionLevelJPEG = 80;
+    supervisor_->FtpPublishing().TimerFTPTimer();
+    ASSERT_TRUE(FtpRunning);
+    supervisor_->FormClose();
+    EXPECT_FALSE(FtpRunning);
+    EXPECT_NE(FtpLog().find("!! Failed !! -> ["), std::string::npos);
+    const std::string log = ProgramLog();
+    EXPECT_EQ(log.find("FTP upload still running at closing"), std::string::npos);
+    EXPECT_NE(log.find("Data saved"), std::string::npos);
+}
+
 TEST_F(FtpPublishingTest, DisabledOrBadQualityRendersAndSendsNothing) {
     SetupInfos.SetupWebPublish.HostName = "127.0.0.1:1";
     SetupInfos.SetupWebPublish.Enabled = false;
-    supervisor_->TimerFTPTimer();
+    supervisor_->FtpPublishing().TimerFTPTimer();
     EXPECT_TRUE(qualities_.empty());
     EXPECT_FALSE(FtpRunning);
     EXPECT_EQ(FtpLog(), "");
-    EXPECT_EQ(supervisor_->FtpStatusText(), "");
+    EXPECT_EQ(supervisor_->FtpPublishing().FtpStatusText(), "");
 
     SetupInfos.SetupWebPublish.Enabled = true;
     for (int quality : {0, 101}) {
         SetupInfos.SetupWebPublish.CompressionLevelJPEG = static_cast<uint8_t>(quality);
-        supervisor_->TimerFTPTimer();
+        supervisor_->FtpPublishing().TimerFTPTimer();
         EXPECT_TRUE(qualities_.empty());
         EXPECT_FALSE(FtpRunning);
         EXPECT_NE(ProgramLog().find("TimerFTPTimer -> Qualité JPEG hors limites (1 à 100) : " +
@@ -132,13 +158,13 @@ TEST_F(FtpPublishingTest, DisabledOrBadQualityRendersAndSendsNothing) {
 }
 
 TEST_F(FtpPublishingTest, TheIntervalZeroStopsTheTimer) {
-    supervisor_->SetFtpInterval(90);
-    EXPECT_TRUE(supervisor_->FtpTimerActive());
-    EXPECT_EQ(supervisor_->FtpTimerIntervalMs(), 90000);
-    supervisor_->SetFtpInterval(4000000000u); // beyond a timer's range: the longest one
-    EXPECT_EQ(supervisor_->FtpTimerIntervalMs(), INT32_MAX);
-    supervisor_->SetFtpInterval(0);
-    EXPECT_FALSE(supervisor_->FtpTimerActive());
+    supervisor_->FtpPublishing().SetFtpInterval(90);
+    EXPECT_TRUE(supervisor_->FtpPublishing().FtpTimerActive());
+    EXPECT_EQ(supervisor_->FtpPublishing().FtpTimerIntervalMs(), 90000);
+    supervisor_->FtpPublishing().SetFtpInterval(4000000000u); // beyond a timer's range: the longest one
+    EXPECT_EQ(supervisor_->FtpPublishing().FtpTimerIntervalMs(), INT32_MAX);
+    supervisor_->FtpPublishing().SetFtpInterval(0);
+    EXPECT_FALSE(supervisor_->FtpPublishing().FtpTimerActive());
 }
 
 mode_t ModeOf(const std::string& path) {

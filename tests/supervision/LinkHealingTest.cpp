@@ -1,6 +1,7 @@
 // The controller heals its station link without a restart: a failed start-up is tried again, a port
 // that fails is closed and reopened by its name, and the readings resume by themselves. Against the
 // simulated station on real pseudo-terminals, with the healing pauses shortened.
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -185,6 +186,9 @@ TEST_F(LinkHealingTest, APortPulledAndRestoredIsReopenedByItsLink) {
     ASSERT_NO_FATAL_FAILURE(FailingWeatherReading());
     EXPECT_TRUE(supervisor_->StationLinkLost()) << "a hang-up is a lost port at once";
     EXPECT_FALSE(supervisor_->CycleRunning());
+    // Every service shows the loss in the one verdict at once.
+    const auto& reasons = supervisor_->Published().LastVerdict().Reasons();
+    EXPECT_NE(std::find(reasons.begin(), reasons.end(), TUnsafeReason::LinkLost), reasons.end());
     EXPECT_TRUE(supervisor_->Status().IsError);
     const std::string lost = "Liaison perdue avec la station (" + link + "), nouvel essai dans 1 s";
     ASSERT_GT(lost.size(), 80u); // shown shortened, as every long status
@@ -204,6 +208,8 @@ TEST_F(LinkHealingTest, APortPulledAndRestoredIsReopenedByItsLink) {
     EXPECT_EQ(CountLogLinesStarting("Station link restored (" + link + ")"), 1);
     EXPECT_GE(HistorySize(), recordsBefore + 58) << "the records of the hour unplugged";
     EXPECT_EQ(CountOrders(halvex::OrderSetDate), setDates + 1) << "the clock set once the memory is stored";
+    const auto& after = supervisor_->Published().LastVerdict().Reasons();
+    EXPECT_EQ(std::find(after.begin(), after.end(), TUnsafeReason::LinkLost), after.end());
     ASSERT_NO_FATAL_FAILURE(WeatherReading());
     EXPECT_EQ(supervisor_->Status().Text, "Ok");
 }

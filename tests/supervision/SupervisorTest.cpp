@@ -266,6 +266,78 @@ TEST_F(SupervisorTest, EachReadingIsFollowedByTheConditionFileThenTheRedraw) {
     EXPECT_FALSE(std::filesystem::exists(Root() + "recfile.txt"));
 }
 
+// A service that writes what happens to it, and what the controller had done by then, into a
+// shared journal.
+class TJournalService : public TService {
+  public:
+    TJournalService(std::string name, std::vector<std::string>& journal, const Supervisor& supervisor,
+                    std::string startError = {})
+        : name_(std::move(name)), journal_(journal), supervisor_(supervisor), startError_(std::move(startError)) {}
+    std::string Name() const override { return name_; }
+    bool Start(std::string& error) override {
+        // After the start-up: the thresholds are published and the station list is under way.
+        journal_.push_back(name_ + ":start" +
+                           (supervisor_.GoodConditionsLegendText().empty() ? " before start-up" : ""));
+        error = startError_;
+        return startError_.empty();
+    }
+    void Stop() override {
+        // The closing order stays: the history is saved (and emptied) before the services stop.
+        journal_.push_back(name_ + ":stop" + (supervisor_.History().Size() > 0 ? " before save" : ""));
+    }
+    void OnReading(const TcapteursInfos& reading, const TConditions& conditions) override {
+        EXPECT_EQ(reading.DateSysteme, CurrentCapteursInfos.DateSysteme);
+        EXPECT_EQ(&conditions, &supervisor_.Conditions());
+        // Already in the history and the published values when the services see it.
+        EXPECT_EQ(supervisor_.Published().Values().DateLastMeasurement, reading.DateSysteme);
+        journal_.push_back(name_ + ":reading");
+    }
+    void OnLinkState(bool lost) override { journal_.push_back(name_ + (lost ? ":lost" : ":back")); }
+
+  private:
+    std::string name_;
+    std::vector<std::string>& journal_;
+    const Supervisor& supervisor_;
+    std::string startError_;
+};
+
+// The services after the built-in ones, in the order added: started after the start-up, each reading
+// handed to each running service once and in order, a service that cannot start is one message and
+// the program runs on without it, and the close stops them in the reverse order after the save.
+TEST_F(SupervisorTest, ServicesStartInOrderFollowEachReadingAndStopInReverse) {
+    StartStation(WeatherScript());
+    CreateSupervisor(station_->DevicePath());
+    std::vector<std::string> journal;
+    supervisor_->AddService(std::make_unique<TJournalService>("web", journal, *supervisor_));
+    supervisor_->AddService(
+        std::make_unique<TJournalService>("mqtt", journal, *supervisor_, "Courtier MQTT injoignable"));
+    supervisor_->AddService(std::make_unique<TJournalService>("last", journal, *supervisor_));
+    const TServiceList& services = supervisor_->Services();
+    ASSERT_EQ(services.Size(), 5u);
+    EXPECT_NE(services.Find("Condition file"), nullptr);
+    EXPECT_NE(services.Find("FTP"), nullptr);
+    EXPECT_TRUE(journal.empty()); // nothing before the start
+    StartAndWait();
+    ASSERT_EQ(startup_, 1);
+    EXPECT_EQ(journal, (std::vector<std::string>{"web:start", "mqtt:start", "last:start"}));
+    EXPECT_EQ(messages_, std::vector<std::string>{"Courtier MQTT injoignable"});
+    EXPECT_TRUE(supervisor_->CycleRunning());
+
+    journal.clear();
+    Advance(5);
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    Advance(5);
+    ASSERT_NO_FATAL_FAILURE(WeatherReading());
+    EXPECT_EQ(journal, (std::vector<std::string>{"web:reading", "last:reading", "web:reading", "last:reading"}));
+
+    journal.clear();
+    supervisor_->FormClose();
+    EXPECT_EQ(journal, (std::vector<std::string>{"last:stop", "mqtt:stop", "web:stop"}));
+    supervisor_->FormClose();
+    emit supervisor_->readingProcessed(CurrentCapteursInfos, supervisor_->Conditions());
+    EXPECT_EQ(journal.size(), 3u); // closed: nothing follows, nothing stops twice
+}
+
 // A one-line file that another user made first is left alone: the status says so after the reading
 // (not hidden by "Ok"), the log says it once, and the next readings say nothing more.
 TEST_F(SupervisorTest, AConditionFileOfAnotherUserIsToldOnceInTheStatusAndTheLog) {

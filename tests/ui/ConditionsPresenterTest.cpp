@@ -7,6 +7,7 @@
 #include "ConditionsPresenter.h"
 #include "NumberText.h"
 #include "Records.h"
+#include "SettingsTable.h"
 #include "UserText.h"
 
 namespace {
@@ -35,6 +36,7 @@ TcapteursInfos Reading() {
 class ConditionsPresenterTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        InstallSettingDefaults();
         InitStartValues();
         setup = SetupInfos;
     }

@@ -21,6 +21,7 @@
 #include "FormConfigTavrel.h"
 #include "FormDlgDarkCompute.h"
 #include "FormWebSetup.h"
+#include "FtpPublishing.h"
 #include "NumberEdit.h"
 #include "SettingsTable.h"
 #include "SupervisedStation.h"
@@ -470,7 +471,7 @@ TEST_F(SettingsDialogTest, WebDialogRoundTripThroughTheStore) {
     const TSetupWebPublish& web = SetupInfos.SetupWebPublish;
     EXPECT_EQ(web.HostName, "ftp.new.example");
     EXPECT_EQ(web.IntervallSec, 120u);
-    EXPECT_EQ(supervisor_->FtpTimerIntervalMs(), 120000);
+    EXPECT_EQ(supervisor_->FtpPublishing().FtpTimerIntervalMs(), 120000);
     const std::pair<const char*, double> numbers[] = {
         {"intervallSec", 120}, {"JpegCompress", 75}, {"Lx_AllGraphs", 900}, {"Ly_AllGraphs", 480},
         {"Lx_GrWspeed", 640},  {"Ly_GrWspeed", 400}, {"L_GrWDir", 512},
@@ -505,7 +506,7 @@ TEST_F(SettingsDialogTest, WebDialogRoundTripThroughTheStore) {
 TEST_F(SettingsDialogTest, WebDialogUploadIntervalZeroStopsTheUpload) {
     CreateSupervisor("", false);
     SetupInfos.SetupWebPublish.IntervallSec = 60;
-    supervisor_->SetFtpInterval(60);
+    supervisor_->FtpPublishing().SetFtpInterval(60);
     const struct {
         const char* Text;
         bool Accepted;
@@ -527,7 +528,7 @@ TEST_F(SettingsDialogTest, WebDialogUploadIntervalZeroStopsTheUpload) {
         closer.stop();
         EXPECT_EQ(dialog.result() == QDialog::Accepted, c.Accepted);
         EXPECT_EQ(SetupInfos.SetupWebPublish.IntervallSec, c.Seconds);
-        EXPECT_EQ(supervisor_->FtpTimerActive(), c.TimerActive);
+        EXPECT_EQ(supervisor_->FtpPublishing().FtpTimerActive(), c.TimerActive);
     }
 }
 

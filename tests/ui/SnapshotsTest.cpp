@@ -25,6 +25,7 @@
 #include "MainWindow.h"
 #include "PlotWidget.h"
 #include "Snapshots.h"
+#include "FtpPublishing.h"
 #include "Supervisor.h"
 #include "TestSupport.h"
 
@@ -247,7 +248,7 @@ TEST_F(SnapshotsTest, HeadlessFtpTickPublishesTheSevenPictures) {
 
     Open(TWindowPlace::OffScreen);
     EXPECT_TRUE(window_->testAttribute(Qt::WA_DontShowOnScreen));
-    supervisor_->TimerFTPTimer();
+    supervisor_->FtpPublishing().TimerFTPTimer();
     ASSERT_TRUE(TFTPLoaderThread::WaitForEnd(20000));
 
     std::set<std::string> expected = kSeven;

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ConditionTexts.h"
 #include "Records.h"
+#include "SettingsTable.h"
 #include "UserText.h"
 
 namespace {
@@ -11,6 +15,7 @@ namespace {
 class ConditionTextsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        InstallSettingDefaults();
         InitStartValues();
         setup = SetupInfos;
     }
@@ -125,6 +130,15 @@ TEST_F(ConditionTextsTest, TextsGoThroughTheTranslatorOfTheMoment) {
     EXPECT_EQ(SkyPanel(TSkyState::Clear).Text, "ConditionTexts:DEGAGE");
     EXPECT_EQ(SkyBackgroundPanel(TSkyBackgroundState::Day).Hint, "ConditionTexts:Jour (Soleil levé)");
     EXPECT_EQ(DaysOrHoursText(2), "ConditionTexts:2.0 J");
+}
+
+// Compass names: rounding ties to even, wrapping past north; no number, no sector.
+TEST_F(ConditionTextsTest, WindDirectionsHaveTheirSectorNames) {
+    const std::vector<std::pair<float, const char*>> sectors = {
+        {0, "N"}, {11.25f, "N"}, {33.75f, "NE"}, {355, "N"}, {292.5f, "W-NO"}, {180, "S"}, {247.5f, "O-SO"}};
+    for (const auto& [degrees, name] : sectors)
+        EXPECT_EQ(Degrees_ToSectorName(degrees), name) << degrees;
+    EXPECT_EQ(Degrees_ToSectorName(std::nanf("")), "Pas de données");
 }
 
 } // namespace

@@ -52,3 +52,10 @@ std::string BoolText(bool value);
 std::string WindUnitText(const TSetupInfos& setup);
 // Hint of the sky graph explaining the good-conditions marking.
 std::string GoodConditionsLegend(const TSetupInfos& setup);
+
+// ---- Wind direction ---------------------------------------------------------------------------
+// The compass sector of a direction: "N", "N-NE" ... (16 sectors, ties to even, wrapping past north);
+// "Pas de données" when the direction is not a number.
+std::string Degrees_ToSectorName(float degrees);
+// The text for "no sector".
+std::string NoSectorText();

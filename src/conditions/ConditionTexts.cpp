@@ -149,3 +149,23 @@ std::string GoodConditionsLegend(const TSetupInfos& setup) {
            " + ciel trés dégagé (Tciel<%d°C) + pas de pluie, et ciel noir (Magn/sec²>%1.0f)");
     return fmt::sprintf(pattern, setup.SeuilVeryWindy_km, setup.SeuilCloudy, setup.SeuilDawn);
 }
+
+// The compass names keep the context of their first home, so their translations stay theirs.
+std::string Degrees_ToSectorName(float degrees) {
+    static constexpr const char* names[16] = {
+        TrNoop("Conversions", "N"),    TrNoop("Conversions", "N-NE"), TrNoop("Conversions", "NE"),
+        TrNoop("Conversions", "E-NE"), TrNoop("Conversions", "E"),    TrNoop("Conversions", "E-SE"),
+        TrNoop("Conversions", "SE"),   TrNoop("Conversions", "S-SE"), TrNoop("Conversions", "S"),
+        TrNoop("Conversions", "S-SO"), TrNoop("Conversions", "SO"),   TrNoop("Conversions", "O-SO"),
+        TrNoop("Conversions", "O"),    TrNoop("Conversions", "W-NO"), TrNoop("Conversions", "NO"),
+        TrNoop("Conversions", "N-NO"),
+    };
+    if (!std::isfinite(degrees)) return NoSectorText();
+    // Ties to even: the current rounding mode, which the program never changes from to-nearest.
+    const long i = static_cast<long>(std::nearbyint(degrees / 22.5));
+    return Tr("Conversions", names[((i % 16) + 16) % 16]);
+}
+
+std::string NoSectorText() {
+    return Tr("Conversions", "Pas de données");
+}
