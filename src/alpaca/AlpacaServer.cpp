@@ -701,8 +701,12 @@ bool ParseAlpacaEndpoint(const std::string& text, TAlpacaSettings& settings, std
     if (address.startsWith('[') && address.endsWith(']')) address = address.mid(1, address.size() - 2);
     bool ok = false;
     const uint port = endpoint.mid(colon + 1).toUInt(&ok);
+    // QHostAddress skips blanks and control characters inside an address; the text kept and shown
+    // must be the address itself.
+    const bool stray = std::any_of(address.begin(), address.end(),
+                                   [](QChar c) { return c.isSpace() || c.unicode() < 0x20 || c.unicode() == 0x7f; });
     QHostAddress host;
-    if (!host.setAddress(address)) {
+    if (stray || !host.setAddress(address)) {
         error = "--alpaca: \"" + address.toStdString() + "\" is not an IP address";
         return false;
     }
