@@ -209,6 +209,21 @@ class HttpServerTest : public ::testing::Test {
         limits.LingerMs = 300;
         return limits;
     }
+    // "/events" opens a stream that says hello; each stream opened is kept in `streams`.
+    void ServeEventStreams(std::vector<std::shared_ptr<THttpStream>>& streams) {
+        server_->AddHandler(
+            [&streams](const THttpRequest& request) -> std::optional<THttpResponse> {
+                if (request.Path != "/events") return std::nullopt;
+                THttpResponse events;
+                events.ContentType = "text/event-stream";
+                events.Stream = [&streams](std::shared_ptr<THttpStream> stream) {
+                    stream->Push(": hello\n\n");
+                    streams.push_back(std::move(stream));
+                };
+                return events;
+            },
+            true);
+    }
     void Start(THttpLimits limits = FastLimits()) {
         server_ = std::make_unique<THttpServer>(limits);
         server_->AddHandler([this](const THttpRequest& request) -> std::optional<THttpResponse> {
@@ -472,18 +487,7 @@ TEST_F(HttpServerTest, EventStreamsLeaveConnectionsForPlainRequests) {
     ASSERT_NO_FATAL_FAILURE(Start(limits));
     EXPECT_EQ(server_->Limits().MaxStreams, 4); // half the cap
     std::vector<std::shared_ptr<THttpStream>> streams;
-    server_->AddHandler(
-        [&](const THttpRequest& request) -> std::optional<THttpResponse> {
-            if (request.Path != "/events") return std::nullopt;
-            THttpResponse events;
-            events.ContentType = "text/event-stream";
-            events.Stream = [&](std::shared_ptr<THttpStream> stream) {
-                stream->Push(": hello\n\n");
-                streams.push_back(std::move(stream));
-            };
-            return events;
-        },
-        true);
+    ServeEventStreams(streams);
     std::vector<std::unique_ptr<RawClient>> listeners;
     for (int i = 0; i < 4; ++i) {
         listeners.push_back(std::make_unique<RawClient>(port_));
@@ -520,18 +524,7 @@ TEST_F(HttpServerTest, EventStreamsLeaveConnectionsForPlainRequests) {
 TEST_F(HttpServerTest, AStreamReachesAReadingClientAndDropsOneThatStopsReading) {
     ASSERT_NO_FATAL_FAILURE(Start());
     std::vector<std::shared_ptr<THttpStream>> streams;
-    server_->AddHandler(
-        [&](const THttpRequest& request) -> std::optional<THttpResponse> {
-            if (request.Path != "/events") return std::nullopt;
-            THttpResponse events;
-            events.ContentType = "text/event-stream";
-            events.Stream = [&](std::shared_ptr<THttpStream> stream) {
-                stream->Push(": hello\n\n");
-                streams.push_back(std::move(stream));
-            };
-            return events;
-        },
-        true);
+    ServeEventStreams(streams);
     RawClient reader(port_);
     RawClient sleeper(port_, 4096);
     ASSERT_TRUE(reader.Send(Get("/events")));
